@@ -1,0 +1,191 @@
+#include "data/numberscanner.h"
+
+#include <fast_float/fast_float.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Longest token we accept. A block always holds at least this many bytes past
+// the read position (or the end of input), so a token never straddles a refill.
+constexpr std::size_t kMaxToken = 512;
+
+inline bool isSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+} // namespace
+
+NumberScanner::NumberScanner(std::size_t blockSize)
+    : m_block(blockSize < 4 * kMaxToken ? 4 * kMaxToken : blockSize)
+{
+}
+
+NumberScanner::~NumberScanner()
+{
+    close();
+}
+
+bool NumberScanner::open(const std::string &path)
+{
+    close();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = saved;
+        return false;
+    }
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+    m_fd = fd;
+    m_size = std::uint64_t(st.st_size);
+    m_buf.resize(m_block);
+    return true;
+}
+
+void NumberScanner::openText(std::string text)
+{
+    close();
+    m_memory = true;
+    m_eof = true;
+    m_size = text.size();
+    m_buf.assign(text.begin(), text.end());
+    m_end = m_buf.size();
+}
+
+void NumberScanner::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_memory = false;
+    m_eof = false;
+    m_pos = m_end = 0;
+    m_consumed = 0;
+    m_size = 0;
+    m_badToken.clear();
+    std::vector<char>().swap(m_buf);
+}
+
+// Moves the unread tail to the front and reads until the block is full or the
+// file ends. Returns false when nothing more could be added.
+bool NumberScanner::fill()
+{
+    if (m_eof || m_fd < 0)
+        return false;
+    if (m_pos > 0) {
+        std::memmove(m_buf.data(), m_buf.data() + m_pos, m_end - m_pos);
+        m_consumed += m_pos;
+        m_end -= m_pos;
+        m_pos = 0;
+    }
+    bool added = false;
+    while (m_end < m_buf.size()) {
+        ssize_t n = ::read(m_fd, m_buf.data() + m_end, m_buf.size() - m_end);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_eof = true; // a read error ends the input like end of file
+            break;
+        }
+        m_end += std::size_t(n);
+        added = true;
+    }
+    return added;
+}
+
+bool NumberScanner::skipSpace()
+{
+    for (;;) {
+        while (m_pos < m_end && isSpace(m_buf[m_pos]))
+            ++m_pos;
+        if (m_pos < m_end) {
+            if (m_end - m_pos < kMaxToken && !m_eof)
+                fill();
+            return true;
+        }
+        if (!fill())
+            return false;
+    }
+}
+
+const char *NumberScanner::tokenEnd(const char *p) const
+{
+    const char *e = m_buf.data() + m_end;
+    while (p < e && !isSpace(*p))
+        ++p;
+    return p;
+}
+
+NumberScanner::Result NumberScanner::badAt(const char *p, const char *e)
+{
+    const char *t = tokenEnd(p);
+    std::size_t len = std::size_t(t - p);
+    (void)e;
+    m_badToken.assign(p, len > 40 ? 40 : len);
+    if (len > 40)
+        m_badToken += "...";
+    return Bad;
+}
+
+NumberScanner::Result NumberScanner::nextInt(long long &value)
+{
+    if (!skipSpace())
+        return End;
+    const char *p = m_buf.data() + m_pos;
+    const char *e = m_buf.data() + m_end;
+    const char *s = (*p == '+') ? p + 1 : p;
+    auto r = std::from_chars(s, e, value);
+    if (r.ec != std::errc() || (r.ptr < e && !isSpace(*r.ptr)) || (r.ptr == e && !m_eof))
+        return badAt(p, e);
+    m_pos = std::size_t(r.ptr - m_buf.data());
+    return Ok;
+}
+
+NumberScanner::Result NumberScanner::nextDouble(double &value)
+{
+    if (!skipSpace())
+        return End;
+    const char *p = m_buf.data() + m_pos;
+    const char *e = m_buf.data() + m_end;
+    const char *s = (*p == '+') ? p + 1 : p;
+    auto r = fast_float::from_chars(s, e, value);
+    if (r.ec != std::errc() || (r.ptr < e && !isSpace(*r.ptr)) || (r.ptr == e && !m_eof))
+        return badAt(p, e);
+    m_pos = std::size_t(r.ptr - m_buf.data());
+    return Ok;
+}
+
+std::size_t NumberScanner::readDoubles(double *out, std::size_t n, Result &result)
+{
+    std::size_t i = 0;
+    for (; i < n; ++i) {
+        result = nextDouble(out[i]);
+        if (result != Ok)
+            return i;
+    }
+    result = Ok;
+    return i;
+}
+
+bool NumberScanner::atEnd()
+{
+    return !skipSpace();
+}
+
+std::uint64_t NumberScanner::maxRemainingValues() const
+{
+    std::uint64_t left = m_size > consumed() ? m_size - consumed() : 0;
+    return (left + 1) / 2;
+}

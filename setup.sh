@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine for Ortelis, builds it, and then:
+#   ./setup.sh demo [PROJECT]   runs the viewer on the demo collection (made on first use)
+#   ./setup.sh test             runs every test
+#   ./setup.sh build            only installs and builds
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+BUILD=${ORTELIS_BUILD_DIR:-$ROOT/build}
+JOBS=${ORTELIS_JOBS:-$(nproc)}
+
+PACKAGES=(
+  cmake g++ make pkgconf
+  qt6-base-dev qt6-image-formats-plugins libgl-dev
+  libeigen3-dev libspectra-dev libfast-float-dev
+  libopencv-features2d-dev libopencv-imgcodecs-dev libopencv-flann-dev
+  libbenchmark-dev
+)
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$BUILD" -j "$JOBS"
+}
+
+make_demo() {
+  if [ ! -f "$ROOT/demo/project.xml" ]; then
+    echo "Drawing and indexing the demo collection (first run only)..."
+    "$BUILD/bin/ortelis-demo" "$ROOT/demo"
+  fi
+}
+
+cmd=${1:-build}
+install_packages
+build
+case "$cmd" in
+  build) ;;
+  test)
+    cd "$BUILD"
+    ctest --output-on-failure -j "$JOBS"
+    ;;
+  demo)
+    project=${2:-}
+    if [ -z "$project" ]; then
+      if [ -x "$BUILD/bin/ortelis-demo" ]; then make_demo; project=$ROOT/demo/project.xml
+      else project=$ROOT/examples/small/project.xml; fi
+    fi
+    exec "$BUILD/bin/ortelis" "$project"
+    ;;
+  *) echo "usage: $0 [build|test|demo [PROJECT]]" >&2; exit 2 ;;
+esac
