@@ -1,0 +1,92 @@
+#ifndef CADATA_H
+#define CADATA_H
+
+#include "data/imagelabel.h"
+#include "data/sift.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+// One Correspondence Analysis result set of an image collection: the images
+// are the rows of the analysed table, the visual words its columns. Filled by
+// the project parser (paths) and read(); read-only afterwards, so the views
+// read its public members directly and without locking.
+class CAData : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CAData(bool identityLabels);
+    ~CAData() override;
+
+    // Loads the result files (running the solver first when they are not
+    // named), the image list and the keypoint-file list. Reports every failure
+    // on the console and returns false.
+    bool read();
+
+    // Word identities: the word's number in the vocabulary of the project
+    // this analysis comes from.
+    int wordLabel(int word) const;
+    void setWordLabel(int count, const int *values);
+
+    // Appends the keypoints of `image` whose word is in `words` (or in
+    // wordSet when `words` is null). Reads the keypoint file on every call.
+    void getSifts(int image, QList<Sift> &out, const QSet<int> *words) const;
+
+    QString getImageName(int image) const;
+    QImage getImage(int image) const;
+    QPixmap getPixmap(int image) const;
+    double distance(int a, int b) const;
+
+    // Runs the external solver on `table` asking for k axes and waits for it.
+    static void launchCA(const QString &table, int k);
+
+    // Path of `file` resolved against baseDir (absolute paths unchanged).
+    QString resolve(const QString &file) const;
+
+    QString baseDir;
+    QString fileF;
+    QString fileZ;
+    QString fileW;
+    QString fileLambda;
+    QString fileP;
+    QString fileQ;
+    QString fileLabel;
+    QString fileDescriptor;
+    qint32 nbImages = 0;
+    qint32 zCols = 0;
+    qint32 nbWords = 0;
+    qint32 wCols = 0;
+    qint32 nbAxis = 0;
+    std::unique_ptr<double[]> Z;
+    std::unique_ptr<double[]> W;
+    std::unique_ptr<double[]> P;
+    std::unique_ptr<double[]> Q;
+    std::unique_ptr<double[]> lambda;
+    std::unique_ptr<ImageLabel[]> labels;
+    std::unique_ptr<QString[]> descriptors;
+    std::unique_ptr<qint32[]> wordLabels;
+    QSet<int> wordSet;
+    bool identityLabels;
+    // Number of values in `lambda` (as given by the eigenvalue file).
+    qint32 nbLambda = 0;
+
+    static QString casolver;
+
+private:
+    bool readMatrix(QString &file, const char *title, qint32 &rows, qint32 &cols,
+                    std::unique_ptr<double[]> &values);
+    bool readVector(const QString &path, const char *what, qint32 expected,
+                    const char *mismatch, std::unique_ptr<double[]> &values,
+                    qint32 *count);
+    void readLabels();
+    bool readDescriptors();
+};
+
+#endif // CADATA_H

@@ -1,0 +1,96 @@
+#include "data/cadata.h"
+
+#include "data/console.h"
+
+#include <QFile>
+#include <QImageReader>
+
+#include <cmath>
+
+int CAData::wordLabel(int word) const
+{
+    return wordLabels ? wordLabels[word] : word;
+}
+
+void CAData::setWordLabel(int count, const int *values)
+{
+    wordSet.clear();
+    wordLabels.reset(new qint32[std::size_t(count > 0 ? count : 1)]);
+    for (int j = 0; j < count; ++j) {
+        wordLabels[j] = values[j];
+        wordSet.insert(values[j]);
+    }
+}
+
+void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words) const
+{
+    if (!descriptors)
+        return;
+    const QString path = resolve(descriptors[image]);
+    QFile file(path);
+    // A file that cannot be opened has no size and is reported like a
+    // truncated one.
+    const qint64 size = file.open(QIODevice::ReadOnly) ? file.size() : -1;
+    if (size < 0 || size % qint64(sizeof(Sift)) != 0) {
+        Console::err(QStringLiteral("Wrong file format: '%1'").arg(path));
+        return;
+    }
+    const QByteArray bytes = file.read(size);
+    file.close();
+    if (bytes.size() != size) {
+        Console::err(QStringLiteral("Wrong file format: '%1'").arg(path));
+        return;
+    }
+    const QSet<int> &filter = words ? *words : wordSet;
+    const uchar *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const qint64 count = size / qint64(sizeof(Sift));
+    for (qint64 i = 0; i < count; ++i, p += sizeof(Sift)) {
+        const Sift s = Sift::fromLittleEndian(p);
+        if (filter.contains(s.word))
+            out.append(s);
+    }
+}
+
+QString CAData::getImageName(int image) const
+{
+    // Without an image list there is no file name to show.
+    if (!labels)
+        return QString();
+    const QString &name = labels[image].imageFile;
+    if (name.size() > 20)
+        return QStringLiteral("...") + name.right(18);
+    return name;
+}
+
+QImage CAData::getImage(int image) const
+{
+    if (!labels)
+        return QImage();
+    return QImage(resolve(labels[image].imageFile));
+}
+
+QPixmap CAData::getPixmap(int image) const
+{
+    if (!labels) {
+        // A blank stand-in rather than uninitialised pixels.
+        QPixmap blank(100, 100);
+        blank.fill(Qt::lightGray);
+        return blank;
+    }
+    return QPixmap(resolve(labels[image].imageFile));
+}
+
+double CAData::distance(int a, int b) const
+{
+    double s = 0, na = 0, nb = 0;
+    const double *za = Z.get() + qint64(a) * zCols;
+    const double *zb = Z.get() + qint64(b) * zCols;
+    for (int k = 0; k < nbAxis; ++k) {
+        s += za[k] * zb[k];
+        nb += zb[k] * zb[k];
+        na += za[k] * za[k];
+    }
+    if (s == 0)
+        return 2.0;
+    return -s / std::sqrt(nb * na);
+}

@@ -1,0 +1,165 @@
+#include "map/caview.h"
+
+#include "data/cadata.h"
+#include "data/console.h"
+
+#include <QPixmap>
+#include <QResizeEvent>
+
+#include <cmath>
+
+QList<QColor> CAView::colors;
+
+CAView::CAView(int x1, int x2, int x3, QWidget *parent)
+    : QWidget(parent), axis1(x1), axis2(x2), axis3(x3)
+{
+    originX = (width() - mapWidth) / 2;
+    originY = (height() - mapHeight) / 2;
+    createColor();
+    projectionMode = 0;
+    mode = ModeNormal;
+    setMouseTracking(true);
+    setCursor();
+}
+
+CAView::~CAView()
+{
+    Console::out(QStringLiteral("CAView destructor"));
+    delete background;
+}
+
+void CAView::setData(CAData *d)
+{
+    data = d;
+    if (!data) {
+        Console::err(QStringLiteral("Data NULL"));
+        return;
+    }
+    Console::out(QStringLiteral("setdata"));
+    focusWord = -1;
+    focusImage = -1;
+    panX = 0;
+    panY = 0;
+    createColor();
+    drawBackground();
+    repaint();
+}
+
+void CAView::setProjectionMode(int m)
+{
+    Console::out(QStringLiteral("set mode, mode = %1").arg(m));
+    if (!data || m == projectionMode)
+        return;
+    projectionMode = m;
+    drawBackground();
+    repaint();
+}
+
+void CAView::changeAxis(int x1, int x2, int x3)
+{
+    if (!data)
+        return;
+    axis1 = x1;
+    axis2 = x2;
+    axis3 = x3;
+    drawBackground();
+    repaint();
+}
+
+void CAView::zoomIn()
+{
+    if (!data)
+        return;
+    scale += 5;
+    drawBackground();
+    repaint();
+}
+
+void CAView::zoomOut()
+{
+    if (!data)
+        return;
+    scale = scale - 5 > 9 ? scale - 5 : 10;
+    drawBackground();
+    repaint();
+}
+
+void CAView::changeRadius(int value)
+{
+    radius = value;
+    repaint();
+}
+
+void CAView::changeNeigbbourStructure(bool circle)
+{
+    if (data)
+        circleNeighbour = circle;
+}
+
+void CAView::changeCellSize(int size)
+{
+    if (!data)
+        return;
+    cellSize = size;
+    Console::out(QStringLiteral("Cell size changed to %1").arg(size));
+}
+
+void CAView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Integer division truncates toward zero: a 1999-pixel view gets 0, not -1.
+    originX = (width() - mapWidth) / 2;
+    originY = (height() - mapHeight) / 2;
+}
+
+double CAView::getZ(int image, int axis) const
+{
+    const double z = data->Z[qint64(image) * data->zCols + axis];
+    return projectionMode == 2 ? z * std::sqrt(data->lambda[axis]) : z;
+}
+
+double CAView::getW(int word, int axis) const
+{
+    const double w = data->W[qint64(word) * data->wCols + axis];
+    return projectionMode == 1 ? w * std::sqrt(data->lambda[axis]) : w;
+}
+
+int CAView::truncate(double v)
+{
+    constexpr double limit = 1 << 28;
+    if (std::isnan(v))
+        return -int(limit);
+    if (v > limit)
+        return int(limit);
+    if (v < -limit)
+        return -int(limit);
+    return int(v);
+}
+
+void CAView::transform(double x, double y, int &px, int &py) const
+{
+    px = mapWidth / 2 + truncate(scale * x);
+    py = mapHeight / 2 - truncate(scale * y);
+}
+
+QPoint CAView::imagePosition(int image) const
+{
+    int px, py;
+    transform(getZ(image, axis1), getZ(image, axis2), px, py);
+    return QPoint(originX + panX + px, originY + panY + py);
+}
+
+QPoint CAView::wordPosition(int word) const
+{
+    int px, py;
+    transform(getW(word, axis1), getW(word, axis2), px, py);
+    return QPoint(originX + panX + px, originY + panY + py);
+}
+
+void CAView::id2cell(int image, int &cx, int &cy) const
+{
+    int px, py;
+    transform(getZ(image, axis1), getZ(image, axis2), px, py);
+    cx = px / cellSize;
+    cy = py / cellSize;
+}

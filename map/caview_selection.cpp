@@ -1,0 +1,3 @@
+#include "map/caview.h"
+
+void CAView::finishSelection() {}
