@@ -147,6 +147,13 @@ private:
     void showWordInformation(QPainter *painter);
     void hover(int ex, int ey);
     void nearestImages();
+
+    // Interaction helpers
+    void toggleLock(Qt::MouseButton button);
+    void pan(int ex, int ey);
+    // Answer buffer of the point-index queries, reused by every movement so
+    // that hovering does not allocate.
+    std::vector<int> found;
 };
 
 #endif // CAVIEW_H
