@@ -1,0 +1,186 @@
+#include "index/rtree.h"
+
+#include <limits>
+#include <utility>
+
+namespace {
+
+// A node with this many ids or fewer is not split.
+constexpr int kLeafSize = 9;
+
+inline double splitCoordinate(const Point& p, bool splitOnY)
+{
+    return splitOnY ? p.y : p.x;
+}
+
+} // namespace
+
+RTree::RTree() = default;
+
+RTree::~RTree()
+{
+    destroy();
+}
+
+void RTree::beginSetData()
+{
+    destroy();
+    points.clear();
+}
+
+void RTree::addPoint(const Point& p)
+{
+    points.push_back(p);
+}
+
+void RTree::endSetData()
+{
+    construct();
+}
+
+void RTree::construct()
+{
+    // A second endSetData without beginSetData rebuilds rather than leaking
+    // the previous tree.
+    destroy();
+    if (points.empty())
+        return;
+
+    const int n = static_cast<int>(points.size());
+    root = new Node;
+    root->lo = Point(points[0].x, points[0].y, 0);
+    root->hi = root->lo;
+    for (int i = 1; i < n; ++i) {
+        const Point& p = points[i];
+        if (root->lo.x > p.x)
+            root->lo.x = p.x;
+        else if (p.x > root->hi.x)
+            root->hi.x = p.x;
+        if (root->lo.y > p.y)
+            root->lo.y = p.y;
+        else if (p.y > root->hi.y)
+            root->hi.y = p.y;
+    }
+    root->ids.resize(n);
+    for (int i = 0; i < n; ++i)
+        root->ids[i] = i;
+
+    scratch.resize(n);
+    construct(root, true);
+    std::vector<double>().swap(scratch);
+}
+
+void RTree::construct(Node* node, bool splitOnY)
+{
+    const int n = static_cast<int>(node->ids.size());
+    if (n <= kLeafSize)
+        return;
+
+    const int* ids = node->ids.data();
+    double* values = scratch.data();
+    for (int i = 0; i < n; ++i)
+        values[i] = splitCoordinate(points[ids[i]], splitOnY);
+    const double m = quick_select(values, n);
+
+    // Count first: a split that would leave one side empty keeps the node a
+    // leaf (only the other axis could help, and that is not tried), and
+    // knowing both sizes lets each child's list be allocated once.
+    int leftCount = 0;
+    for (int i = 0; i < n; ++i)
+        if (splitCoordinate(points[ids[i]], splitOnY) < m)
+            ++leftCount;
+    if (leftCount == 0 || leftCount == n)
+        return;
+
+    Node* left = new Node;
+    Node* right = new Node;
+    left->lo = right->lo = node->lo;
+    left->hi = right->hi = node->hi;
+    if (splitOnY) {
+        left->hi.y = m;
+        right->lo.y = m;
+    } else {
+        left->hi.x = m;
+        right->lo.x = m;
+    }
+    left->ids.reserve(leftCount);
+    right->ids.reserve(n - leftCount);
+    for (int i = 0; i < n; ++i) {
+        const int id = ids[i];
+        if (splitCoordinate(points[id], splitOnY) < m)
+            left->ids.push_back(id);
+        else
+            right->ids.push_back(id);
+    }
+    node->left = left;
+    node->right = right;
+
+    construct(left, !splitOnY);
+    construct(right, !splitOnY);
+}
+
+void RTree::destroy(Node* node)
+{
+    if (!node)
+        return;
+    destroy(node->left);
+    destroy(node->right);
+    delete node;
+}
+
+void RTree::destroy()
+{
+    destroy(root);
+    root = nullptr;
+}
+
+double quick_select(double* values, int n)
+{
+    if (!values || n <= 0)
+        return std::numeric_limits<double>::quiet_NaN();
+
+    const int k = (n - 1) / 2;
+    int low = 0;
+    int high = n - 1;
+    for (;;) {
+        if (high <= low)
+            return values[k];
+        if (high == low + 1) {
+            if (values[low] > values[high])
+                std::swap(values[low], values[high]);
+            return values[k];
+        }
+
+        // Median of three ends up at low, the smallest of the three at
+        // low + 1 and the largest at high: they stop both scans below
+        // without bounds checks.
+        const int middle = (low + high) / 2;
+        if (values[middle] > values[high])
+            std::swap(values[middle], values[high]);
+        if (values[low] > values[high])
+            std::swap(values[low], values[high]);
+        if (values[middle] > values[low])
+            std::swap(values[middle], values[low]);
+        std::swap(values[middle], values[low + 1]);
+
+        int ll = low + 1;
+        int hh = high;
+        for (;;) {
+            do
+                ++ll;
+            while (values[low] > values[ll]);
+            do
+                --hh;
+            while (values[hh] > values[low]);
+            if (hh < ll)
+                break;
+            std::swap(values[ll], values[hh]);
+        }
+
+        std::swap(values[low], values[hh]);
+        if (hh <= k)
+            low = ll;
+        if (hh >= k)
+            high = hh - 1;
+    }
+}

@@ -1,0 +1,66 @@
+#ifndef ORTELIS_RTREE_H
+#define ORTELIS_RTREE_H
+
+#include "index/point.h"
+
+#include <vector>
+
+// 2-d median-split point index: answers "which points lie within r of
+// (x, y)". Every interior node splits its cell at the lower median of its
+// points on one axis, alternating y, x, y, ... from the root down. The tree is
+// rebuilt whole on every refill (beginSetData, addPoint..., endSetData) and
+// never updated in place.
+//
+// Results come depth-first, left subtree before right, and inside a leaf in
+// insertion order. Callers rely on that order (the first reported point is the
+// one under the cursor), so it is part of the interface.
+class RTree
+{
+public:
+    struct Node
+    {
+        Point lo;              // minimum corner of the cell (id unused)
+        Point hi;              // maximum corner of the cell (id unused)
+        Node* left = nullptr;  // coordinates below the split value; null in a leaf
+        Node* right = nullptr; // coordinates at or above the split value
+        std::vector<int> ids;  // indices into points, ascending
+    };
+
+    RTree();
+    ~RTree();
+    RTree(const RTree&) = delete;
+    RTree& operator=(const RTree&) = delete;
+
+    void beginSetData();
+    void addPoint(const Point& p);
+    void endSetData();
+
+    // Appends the id of every point within r of (x, y); out is not cleared.
+    void find(std::vector<int>& out, double x, double y, double r) const;
+
+    std::vector<Point> points; // in insertion order; nodes refer to them by index
+    Node* root = nullptr;      // null while empty or being refilled
+
+private:
+    void construct();
+    void construct(Node* node, bool splitOnY);
+    void find(const Node* node, std::vector<int>& out, double x, double y, double r) const;
+    void destroy(Node* node);
+    void destroy();
+
+    // Split coordinates of the node being split. Shared by all splits of one
+    // build (they run one after another) and released when the build ends.
+    std::vector<double> scratch;
+};
+
+// Lower median of values[0..n-1] (rank (n-1)/2); permutes the array. Returns
+// NaN when there is no value to pick.
+double quick_select(double* values, int n);
+
+// Whether the circle of radius r around (cx, cy) reaches the rectangle
+// [xmin, xmax] x [ymin, ymax]. A rectangle at exactly distance r is not
+// reached; one containing the centre always is.
+bool Check_Intersect(double xmin, double ymin, double xmax, double ymax,
+                     double cx, double cy, double r);
+
+#endif
