@@ -1,0 +1,126 @@
+#include "solver/caprogram.h"
+
+#include "solver/caresultwriter.h"
+#include "solver/casolver.h"
+#include "solver/contingencytable.h"
+
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#ifndef ORTELIS_VERSION
+#define ORTELIS_VERSION "unknown"
+#endif
+
+namespace {
+
+const char *const kUsage = "usage: ca.exe -k K TABLE TABLE";
+
+// A decimal count without sign or other characters.
+bool parseCount(const char *text, int &value)
+{
+    if (!*text)
+        return false;
+    long long v = 0;
+    for (const char *p = text; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        v = v * 10 + (*p - '0');
+        if (v > INT_MAX)
+            return false;
+    }
+    value = int(v);
+    return true;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+int CAProgram::usage(const char *problem)
+{
+    std::fprintf(m_err, "ca.exe: %s\n%s\n", problem, kUsage);
+    std::fflush(m_err);
+    return 2;
+}
+
+int CAProgram::run(int argc, const char *const *argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fprintf(m_out,
+                     "%s\n"
+                     "Correspondence Analysis of the contingency table TABLE (rows, columns, then\n"
+                     "rows x columns non-negative counts, row by row). Writes TABLE_Z.txt (row\n"
+                     "principal coordinates), TABLE_W.txt (column principal coordinates),\n"
+                     "TABLE_P.txt and TABLE_Q.txt (row and column masses) and TABLE_Lambda.txt\n"
+                     "(principal inertias). K >= 1 keeps at most K axes, K = 0 every axis.\n"
+                     "The table path is given twice.\n",
+                     kUsage);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fprintf(m_out, "ca.exe (Ortelis) %s\n", ORTELIS_VERSION);
+        return 0;
+    }
+    if (argc != 5)
+        return usage("expected -k, an axis count and the table path twice");
+    if (std::strcmp(argv[1], "-k") != 0)
+        return usage("the first argument must be -k");
+    int k = 0;
+    if (!parseCount(argv[2], k))
+        return usage("the axis count must be a whole number of at least 0");
+    if (!*argv[3] || std::strcmp(argv[3], argv[4]) != 0)
+        return usage("the table path must be given twice, the same both times");
+    return analyse(argv[3], k);
+}
+
+int CAProgram::analyse(const char *table, int k)
+{
+    // Results left by an earlier run are stale from now on: if this run
+    // fails or is killed, the viewer must not take them for its result.
+    CAResultWriter::removeResults(table);
+
+    auto fail = [&](const std::string &problem) {
+        CAResultWriter::removeResults(table);
+        std::fprintf(m_err, "ca.exe: %s: %s\n", table, problem.c_str());
+        std::fflush(m_err);
+        return 1;
+    };
+
+    auto start = std::chrono::steady_clock::now();
+    ContingencyTable t;
+    if (!t.read(table))
+        return fail(t.error());
+    const double readTime = secondsSince(start);
+
+    start = std::chrono::steady_clock::now();
+    CASolver solver;
+    CASolution solution;
+    if (!solver.solve(t.counts(), k, solution))
+        return fail(solver.error());
+    const double solveTime = secondsSince(start);
+    const double nonZero = 100.0 * double(t.counts().nonZeros()) / (double(t.rows()) * double(t.cols()));
+    t = ContingencyTable();
+
+    start = std::chrono::steady_clock::now();
+    CAResultWriter writer;
+    if (!writer.write(table, solution))
+        return fail(writer.error());
+    const double writeTime = secondsSince(start);
+
+    double kept = 0;
+    for (double l : solution.lambda)
+        kept += l;
+    std::fprintf(m_out,
+                 "ca.exe: %s: %d x %d table, %.2f %% non-zero; %d axes (%s) holding %.1f %% of the total "
+                 "inertia %.6g; read %.2f s, solve %.2f s, write %.2f s\n",
+                 table, solution.rows, solution.cols, nonZero, solution.axes,
+                 solver.usedMethod() == CASolver::Truncated ? "iterative" : "dense",
+                 100.0 * kept / solution.totalInertia, solution.totalInertia, readTime, solveTime, writeTime);
+    std::fflush(m_out);
+    return 0;
+}
