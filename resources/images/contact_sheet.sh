@@ -13,7 +13,7 @@ rows=""
 for bg in white "#808080" "#303030"; do
   for zoom in 100 400; do
     row="$tmp/row$(printf '%s' "$bg$zoom" | tr -dc 'a-z0-9').png"
-    montage *.png -filter point -resize "$zoom%" -background "$bg" \
+    montage ./*.png -filter point -resize "$zoom%" -background "$bg" \
       -geometry "+4+4" -tile x1 "$row"
     rows="$rows $row"
   done
