@@ -1,9 +1,12 @@
 #ifndef IMAGEVIEW_H
 #define IMAGEVIEW_H
 
+#include "detail/thumbnailcache.h"
 #include "detail/wordview.h"
 
+#include <QColor>
 #include <QSet>
+#include <QVector>
 #include <QWidget>
 
 class CAData;
@@ -25,6 +28,9 @@ public:
     // zero offsets.
     static void map2view(double boxW, double boxH, double imgW, double imgH,
                          double &ox, double &oy, double &s);
+    // Palette colour of a keypoint of word label `word`; never indexes
+    // outside the palette (negative labels, empty palette).
+    static QColor keypointColour(int word);
 
     QPixmap *display = nullptr;
     QPixmap *thumbnails = nullptr;
@@ -36,6 +42,7 @@ public:
     int spacing = 2;
     int columns = 3;
     QScrollArea *scrollArea;
+    ThumbnailCache thumbnailCache;
 
 signals:
     void focusChanged(int image);
@@ -51,6 +58,11 @@ protected:
 private:
     void drawImages(int center);
     void drawWords();
+    int squareAt(const QPoint &pos) const;
+
+    // The images of the cell shown, copied when the cell arrives: the word
+    // view rebuilds the cell the pointer refers to on its next neighbourhood.
+    QVector<int> images;
 };
 
 #endif // IMAGEVIEW_H

@@ -1,6 +1,8 @@
 #ifndef WORDVIEW_H
 #define WORDVIEW_H
 
+#include "detail/thumbnailcache.h"
+
 #include <QPointer>
 #include <QSet>
 #include <QVector>
@@ -43,6 +45,9 @@ public:
     int center = -1;
     QVector<CellType> cells;
     QPointer<QScrollArea> scrollArea;
+    // Finished thumbnail squares, so a hover step decodes only files it has
+    // not seen or that changed on disk.
+    ThumbnailCache thumbnailCache;
 
 signals:
     void focusChanged(int image);
@@ -60,6 +65,13 @@ protected:
 private:
     void drawImages();
     void drawWords();
+    void scrollToSelected();
+    // Index of the square under a widget position, or -1 outside the grid.
+    int squareAt(const QPoint &pos) const;
+
+    // Counts the rebuilds of `cells`, so a click can tell whether a receiver
+    // of its first signal rebuilt them before the second one.
+    quint64 rebuilds = 0;
 };
 
 #endif // WORDVIEW_H
