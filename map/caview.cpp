@@ -160,6 +160,9 @@ void CAView::id2cell(int image, int &cx, int &cy) const
 {
     int px, py;
     transform(getZ(image, axis1), getZ(image, axis2), px, py);
-    cx = px / cellSize;
-    cy = py / cellSize;
+    // A cell of size 0 or less would divide by zero; such a grid degenerates
+    // to one pixel per cell.
+    const int size = cellSize > 0 ? cellSize : 1;
+    cx = px / size;
+    cy = py / size;
 }

@@ -1,6 +1,238 @@
 #include "map/caview.h"
 
-void CAView::paintEvent(QPaintEvent *) {}
-void CAView::draw(QPainter *) {}
-void CAView::showHideLens(bool) {}
-void CAView::showHideImage(bool) {}
+#include "data/cadata.h"
+#include "data/sift.h"
+#include "detail/imageview.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QRadialGradient>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// The 2-pixel pens of the overlays (focus marks, selection).
+QPen widePen(Qt::GlobalColor colour)
+{
+    return QPen(QBrush(colour), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+}
+
+// Palette entry of a keypoint's word; labels are never negative in practice,
+// but a corrupt keypoint file must not index outside the palette.
+const QColor &keypointColour(int word)
+{
+    const int n = CAView::colors.size();
+    return CAView::colors[((word % n) + n) % n];
+}
+
+} // namespace
+
+void CAView::paintEvent(QPaintEvent *)
+{
+    if (!data)
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    draw(&painter);
+
+    if (mode & ModeSelection) {
+        painter.save();
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(widePen(Qt::black));
+        if (!polygon.isEmpty())
+            painter.drawPolyline(polygon.constData(), int(polygon.size()));
+        painter.setPen(widePen(Qt::blue));
+        for (int i : std::as_const(selectedImages)) {
+            const QPoint p = imagePosition(i);
+            painter.drawRect(p.x(), p.y(), 4, 4);
+        }
+        painter.setPen(widePen(Qt::green));
+        for (int j : std::as_const(selectedWords)) {
+            const QPoint p = wordPosition(j);
+            painter.drawRect(p.x(), p.y(), 4, 4);
+        }
+        painter.restore();
+    }
+
+    if (focusImage < 0 || focusImage >= data->nbImages)
+        return;
+    // Read from disk on every repaint, also while the thumbnails are off.
+    const QPixmap pixmap = data->getPixmap(focusImage);
+    if (showImage) {
+        const int W = width();
+        const int H = height();
+        double ox, oy, s;
+        ImageView::map2view(200, 200, pixmap.width(), pixmap.height(), ox, oy, s);
+        const int w = truncate(pixmap.width() * s);
+        const int h = truncate(pixmap.height() * s);
+        // Left, right, top, bottom, corner.
+        const double lefts[5] = {ox, W - 200 + ox, W / 2 - 100 + ox, W / 2 - 100 + ox, ox};
+        const double tops[5] = {H / 2 - 100 + oy, H / 2 - 100 + oy, oy, H - 200 + oy, oy};
+        for (int k = 0; k < 5; ++k)
+            painter.drawPixmap(QRect(truncate(lefts[k]), truncate(tops[k]), w, h), pixmap,
+                               pixmap.rect());
+
+        if (data->descriptors && !colors.isEmpty()) {
+            QList<Sift> sifts;
+            data->getSifts(focusImage, sifts, nullptr);
+            for (const Sift &sift : std::as_const(sifts)) {
+                const QColor &c = keypointColour(sift.word);
+                if (wordList.contains(sift.word))
+                    sift.draw(painter, lefts[4], tops[4], s, s, c);
+                if (axis1PosLabels.contains(sift.word))
+                    sift.draw(painter, lefts[1], tops[1], s, s, c);
+                if (axis1NegLabels.contains(sift.word))
+                    sift.draw(painter, lefts[0], tops[0], s, s, c);
+                if (axis2PosLabels.contains(sift.word))
+                    sift.draw(painter, lefts[2], tops[2], s, s, c);
+                if (axis2NegLabels.contains(sift.word))
+                    sift.draw(painter, lefts[3], tops[3], s, s, c);
+            }
+        }
+    }
+    if (showInfo) {
+        if (focusOnImage)
+            showInformation(&painter);
+        else
+            showWordInformation(&painter);
+    }
+}
+
+void CAView::draw(QPainter *painter)
+{
+    if (background)
+        painter->drawPixmap(originX + panX, originY + panY, *background);
+
+    const bool imageFocus = focusOnImage && focusImage >= 0 && focusImage < data->nbImages;
+    const bool wordFocus = !focusOnImage && focusWord >= 0 && focusWord < data->nbWords;
+
+    if (!showLens) {
+        painter->save();
+        painter->setPen(Qt::black);
+        painter->setBrush(QBrush(Qt::blue));
+        for (int j : std::as_const(hoverWords)) {
+            const QPoint p = wordPosition(j);
+            painter->drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
+        }
+        painter->setBrush(QBrush(Qt::green));
+        for (int i : std::as_const(imageList)) {
+            const QPoint p = imagePosition(i);
+            painter->drawRect(p.x() - 2, p.y() - 2, 4, 4);
+        }
+        if (imageFocus) {
+            const QPoint p = imagePosition(focusImage);
+            painter->setPen(Qt::black);
+            painter->setBrush(QBrush(Qt::yellow));
+            painter->drawRect(p.x() - 2, p.y() - 2, 4, 4);
+            painter->setPen(widePen(Qt::darkGreen));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawEllipse(p.x() - 6, p.y() - 6, 12, 12);
+        } else if (wordFocus) {
+            const QPoint p = wordPosition(focusWord);
+            painter->setPen(Qt::black);
+            painter->setBrush(QBrush(Qt::yellow));
+            painter->drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
+            painter->setPen(widePen(Qt::darkGreen));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(p.x() - 6, p.y() - 6, 12, 12);
+        }
+        painter->setPen(Qt::blue);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawEllipse(cursorX - radius, cursorY - radius, 2 * radius, 2 * radius);
+        painter->restore();
+        return;
+    }
+
+    painter->save();
+    painter->save();
+    QRadialGradient gradient(cursorX, cursorY, 102, cursorX, cursorY);
+    gradient.setColorAt(0, QColor(255, 255, 255, 191));
+    gradient.setColorAt(0.2, QColor(255, 255, 127, 191));
+    gradient.setColorAt(0.9, QColor(150, 150, 200, 63));
+    gradient.setColorAt(0.97, QColor(0, 0, 0, 127));
+    gradient.setColorAt(1, QColor(0, 0, 0, 0));
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setBrush(gradient);
+    painter->setPen(Qt::NoPen);
+    painter->drawEllipse(cursorX - 102, cursorY - 102, 204, 204);
+    painter->setPen(Qt::lightGray);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawEllipse(cursorX - radius, cursorY - radius, 2 * radius, 2 * radius);
+    painter->restore();
+
+    // Distance from the cursor and the magnified position: a point at
+    // `radius` lands 80 pixels from the centre of the 102-pixel lens.
+    struct Lensed {
+        double d;
+        int mx, my;
+    };
+    auto lensed = [this](const QPoint &p) {
+        const double dx = double(p.x()) - cursorX;
+        const double dy = double(p.y()) - cursorY;
+        Lensed l;
+        l.d = std::sqrt(dx * dx + dy * dy);
+        // With radius 0 only a point on the cursor is magnified, and it
+        // stays there.
+        l.mx = radius ? truncate(cursorX + dx * 0.8 * 100 / radius) : cursorX;
+        l.my = radius ? truncate(cursorY + dy * 0.8 * 100 / radius) : cursorY;
+        return l;
+    };
+
+    painter->setPen(Qt::black);
+    painter->setBrush(QBrush(Qt::cyan));
+    for (int j : std::as_const(hoverWords)) {
+        const Lensed l = lensed(wordPosition(j));
+        if (l.d <= radius)
+            painter->drawEllipse(l.mx - 4, l.my - 4, 8, 8);
+    }
+    painter->setBrush(QBrush(Qt::green));
+    for (int i : std::as_const(imageList)) {
+        const QPoint p = imagePosition(i);
+        const Lensed l = lensed(p);
+        if (l.d > radius)
+            painter->drawRect(p.x() - 2, p.y() - 2, 4, 4);
+        else
+            painter->drawRect(l.mx - 4, l.my - 4, 8, 8);
+    }
+    if (wordFocus || imageFocus) {
+        const QPoint p = wordFocus ? wordPosition(focusWord) : imagePosition(focusImage);
+        const Lensed l = lensed(p);
+        painter->setPen(Qt::black);
+        painter->setBrush(QBrush(Qt::yellow));
+        // The focus is magnified only strictly inside the lens circle.
+        if (l.d < radius) {
+            if (wordFocus)
+                painter->drawEllipse(l.mx - 4, l.my - 4, 8, 8);
+            else
+                painter->drawRect(l.mx - 4, l.my - 4, 8, 8);
+        } else {
+            if (wordFocus)
+                painter->drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
+            else
+                painter->drawRect(p.x() - 2, p.y() - 2, 4, 4);
+            painter->setPen(widePen(Qt::darkGreen));
+            painter->setBrush(Qt::NoBrush);
+            if (wordFocus)
+                painter->drawRect(p.x() - 6, p.y() - 6, 12, 12);
+            else
+                painter->drawEllipse(p.x() - 6, p.y() - 6, 12, 12);
+        }
+    }
+    painter->restore();
+}
+
+void CAView::showHideLens(bool show)
+{
+    showLens = show;
+    repaint();
+}
+
+void CAView::showHideImage(bool show)
+{
+    if (!data)
+        return;
+    showImage = show;
+    repaint();
+}
