@@ -1,0 +1,156 @@
+#include "tools/imagecollection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+// Plain code-point order, so the numbering of categories and the order of the
+// images do not depend on the locale of the machine.
+void sortByName(QFileInfoList &list)
+{
+    std::sort(list.begin(), list.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return a.fileName() < b.fileName();
+    });
+}
+
+bool isUnder(const QString &path, const QString &folder)
+{
+    if (folder.isEmpty())
+        return false;
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+QString canonicalOrAbsolute(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+} // namespace
+
+bool ImageCollection::isImageFileName(const QString &fileName)
+{
+    static const QSet<QString> extensions = [] {
+        // What OpenCV's imgcodecs reads, plus whatever Qt's plug-ins add.
+        QSet<QString> set = {"bmp", "dib", "jpg", "jpeg", "jpe", "jp2", "png", "webp",
+                             "pbm", "pgm", "ppm", "pxm", "pnm", "pfm", "sr", "ras",
+                             "tif", "tiff", "exr", "hdr", "pic"};
+        const QList<QByteArray> qtFormats = QImageReader::supportedImageFormats();
+        for (const QByteArray &f : qtFormats)
+            set.insert(QString::fromLatin1(f).toLower());
+        set.remove(QStringLiteral("svg")); // vector drawings are not photographs
+        set.remove(QStringLiteral("svgz"));
+        return set;
+    }();
+    return extensions.contains(QFileInfo(fileName).suffix().toLower());
+}
+
+bool ImageCollection::load(const QString &input, const QString &exclude, QString *error)
+{
+    const QFileInfo info(input);
+    if (!info.exists()) {
+        *error = QStringLiteral("'%1' does not exist").arg(input);
+        return false;
+    }
+    if (info.isDir())
+        return scanFolder(input, exclude, error);
+    return readList(input, error);
+}
+
+void ImageCollection::collectImages(const QString &folder, int category, const QString &exclude)
+{
+    QDir dir(folder);
+    QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Readable);
+    sortByName(files);
+    for (const QFileInfo &f : files) {
+        if (!isImageFileName(f.fileName()))
+            continue;
+        const QString path = QDir::cleanPath(f.absoluteFilePath());
+        if (isUnder(canonicalOrAbsolute(path), exclude))
+            continue;
+        m_entries.append(ImageEntry{category, path});
+    }
+    // Images in deeper folders belong to the category of their top folder.
+    if (category > 0) {
+        QFileInfoList subs = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
+        sortByName(subs);
+        for (const QFileInfo &s : subs) {
+            if (!isUnder(canonicalOrAbsolute(s.absoluteFilePath()), exclude))
+                collectImages(s.absoluteFilePath(), category, exclude);
+        }
+    }
+}
+
+bool ImageCollection::scanFolder(const QString &folder, const QString &exclude, QString *error)
+{
+    m_entries.clear();
+    m_categoryNames.clear();
+    QDir dir(folder);
+    if (!dir.exists() || !dir.isReadable()) {
+        *error = QStringLiteral("cannot read the folder '%1'").arg(folder);
+        return false;
+    }
+    const QString excluded = exclude.isEmpty() ? QString() : canonicalOrAbsolute(exclude);
+
+    m_categoryNames.append(QStringLiteral("."));
+    collectImages(dir.absolutePath(), 0, excluded);
+
+    QFileInfoList subs = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
+    sortByName(subs);
+    for (const QFileInfo &s : subs) {
+        if (isUnder(canonicalOrAbsolute(s.absoluteFilePath()), excluded))
+            continue;
+        m_categoryNames.append(s.fileName());
+        collectImages(s.absoluteFilePath(), m_categoryNames.size() - 1, excluded);
+    }
+    if (m_entries.isEmpty()) {
+        *error = QStringLiteral("no image file in the folder '%1'").arg(folder);
+        return false;
+    }
+    return true;
+}
+
+bool ImageCollection::readList(const QString &listFile, QString *error)
+{
+    m_entries.clear();
+    m_categoryNames.clear();
+    QFile file(listFile);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot open the list file '%1': %2").arg(listFile, file.errorString());
+        return false;
+    }
+    const QDir base = QFileInfo(listFile).absoluteDir();
+    QTextStream in(&file);
+    int lineNumber = 0;
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        ++lineNumber;
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        // "category path": the path is the rest of the line, blanks included.
+        const int space = line.indexOf(QRegularExpression(QStringLiteral("\\s")));
+        bool ok = false;
+        const int category = space > 0 ? line.left(space).toInt(&ok) : 0;
+        const QString path = space > 0 ? line.mid(space).trimmed() : QString();
+        if (!ok || path.isEmpty()) {
+            *error = QStringLiteral("%1:%2: expected \"category path\", found \"%3\"")
+                         .arg(listFile).arg(lineNumber).arg(line);
+            return false;
+        }
+        m_entries.append(ImageEntry{category, QDir::cleanPath(base.absoluteFilePath(path))});
+    }
+    if (m_entries.isEmpty()) {
+        *error = QStringLiteral("the list file '%1' names no image").arg(listFile);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+#ifndef IMAGECOLLECTION_H
+#define IMAGECOLLECTION_H
+
+#include "tools/imageentry.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// The images to index, in a fixed order: either the image files of a folder
+// (each sub-folder a category, numbered 1, 2, ... in sorted name order, files
+// directly in the folder category 0), or the lines "category path" of a list
+// file (paths relative to the list file's folder unless absolute).
+class ImageCollection
+{
+public:
+    // Reads `input` as a folder or a list file, whichever it is. Files and
+    // folders under `exclude` (the output folder, when it lies inside the
+    // image folder) are left out. Returns false with `error` set on failure;
+    // an input that yields no image is a failure.
+    bool load(const QString &input, const QString &exclude, QString *error);
+
+    bool scanFolder(const QString &folder, const QString &exclude, QString *error);
+    bool readList(const QString &listFile, QString *error);
+
+    const QVector<ImageEntry> &entries() const { return m_entries; }
+    // Categories in number order (index 0 is the folder itself), for messages.
+    const QStringList &categoryNames() const { return m_categoryNames; }
+
+    // Whether the file name's extension is one Qt or OpenCV can decode.
+    static bool isImageFileName(const QString &fileName);
+
+private:
+    void collectImages(const QString &folder, int category, const QString &exclude);
+
+    QVector<ImageEntry> m_entries;
+    QStringList m_categoryNames;
+};
+
+#endif // IMAGECOLLECTION_H

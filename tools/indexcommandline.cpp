@@ -1,0 +1,98 @@
+#include "tools/indexcommandline.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+bool readInt(const QCommandLineParser &parser, const QString &name, int minimum, int &value,
+             QString &message)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int v = parser.value(name).toInt(&ok);
+    if (!ok || v < minimum) {
+        message = QStringLiteral("--%1 expects a whole number of at least %2, not \"%3\"")
+                      .arg(name).arg(minimum).arg(parser.value(name));
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+} // namespace
+
+QString IndexCommandLine::usage()
+{
+    return QStringLiteral(
+        "Usage: ortelis-index [options] IMAGE_FOLDER OUTPUT_FOLDER\n"
+        "\n"
+        "Indexes a collection of images for Ortelis: SIFT keypoints, a visual vocabulary,\n"
+        "one keypoint file per image, the image list and the images x words table, and\n"
+        "OUTPUT_FOLDER/project.xml to open in the viewer.\n"
+        "\n"
+        "IMAGE_FOLDER holds the images; each sub-folder is a category (1, 2, ... in name\n"
+        "order), images directly in it get category 0. It may instead be a text file of\n"
+        "\"category path\" lines (paths relative to that file).\n"
+        "\n"
+        "Options:\n"
+        "  --words N          vocabulary size (default 1000)\n"
+        "  --max-keypoints N  strongest keypoints kept per image (default 500)\n"
+        "  --seed N           seed of the vocabulary's k-means (default 1)\n"
+        "  --axes N           number of axes written into the project (default 10)\n"
+        "  --vocabulary FILE  reuse this vocabulary instead of building one\n"
+        "  --sample N         descriptors sampled for k-means (default 50 per word)\n"
+        "  --max-side N       scale larger images down to N pixels first (default: no)\n"
+        "  --solve            run the solver (ca.exe beside this program) at the end\n"
+        "  --solver FILE      solver to run with --solve\n"
+        "  --jobs N           worker threads (default: number of cores)\n"
+        "  --quiet            no progress output\n"
+        "  --help             this text\n");
+}
+
+IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
+                                                 IndexOptions &options, QString &message)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QStringList valued = {"words", "max-keypoints", "seed", "axes", "vocabulary",
+                                "sample", "max-side", "solver", "jobs"};
+    for (const QString &name : valued)
+        parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
+    for (const QString &name : {QStringLiteral("solve"), QStringLiteral("quiet"),
+                                QStringLiteral("help"), QStringLiteral("h")})
+        parser.addOption(QCommandLineOption(name));
+
+    if (!parser.parse(arguments)) {
+        message = parser.errorText();
+        return Invalid;
+    }
+    if (parser.isSet("help") || parser.isSet("h")) {
+        message = usage();
+        return Help;
+    }
+    int seed = int(options.seed);
+    if (!readInt(parser, "words", 1, options.words, message)
+        || !readInt(parser, "max-keypoints", 1, options.maxKeypoints, message)
+        || !readInt(parser, "seed", 0, seed, message)
+        || !readInt(parser, "axes", 1, options.axes, message)
+        || !readInt(parser, "sample", 1, options.sampleSize, message)
+        || !readInt(parser, "max-side", 16, options.maxSide, message)
+        || !readInt(parser, "jobs", 1, options.jobs, message))
+        return Invalid;
+    options.seed = quint32(seed);
+    options.vocabulary = parser.value("vocabulary");
+    options.solver = parser.value("solver");
+    options.solve = parser.isSet("solve") || parser.isSet("solver");
+    options.quiet = parser.isSet("quiet");
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2) {
+        message = QStringLiteral("expected IMAGE_FOLDER and OUTPUT_FOLDER, got %1 argument(s)")
+                      .arg(positional.size());
+        return Invalid;
+    }
+    options.input = positional[0];
+    options.output = positional[1];
+    return Run;
+}

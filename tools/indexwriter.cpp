@@ -1,0 +1,186 @@
+#include "tools/indexwriter.h"
+
+#include "tools/vocabulary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+const QString IndexWriter::projectName = QStringLiteral("project.xml");
+const QString IndexWriter::tableName = QStringLiteral("table.txt");
+const QString IndexWriter::imageListName = QStringLiteral("images.txt");
+const QString IndexWriter::keypointListName = QStringLiteral("keypoints.txt");
+const QString IndexWriter::vocabularyName = QStringLiteral("vocabulary.txt");
+const QString IndexWriter::keypointFolder = QStringLiteral("keypoints");
+const QStringList IndexWriter::resultSuffixes = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt",
+                                                 "_Lambda.txt"};
+const QStringList IndexWriter::resultKeys = {"Z", "W", "P", "Q", "LAMBDA"};
+
+IndexWriter::IndexWriter() = default;
+IndexWriter::~IndexWriter() = default;
+
+bool IndexWriter::begin(const QString &outputFolder, QString *error)
+{
+    m_output = QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath());
+    const QFileInfo info(m_output);
+    if (info.exists() && !info.isDir()) {
+        *error = QStringLiteral("the output '%1' is a file, not a folder").arg(m_output);
+        return false;
+    }
+    if (!QDir().mkpath(m_output)) {
+        *error = QStringLiteral("cannot create the output folder '%1'").arg(m_output);
+        return false;
+    }
+    m_staging = std::make_unique<QTemporaryDir>(m_output + QStringLiteral("/.ortelis-index-XXXXXX"));
+    if (!m_staging->isValid() || !QDir(m_staging->path()).mkdir(keypointFolder)) {
+        *error = QStringLiteral("cannot write in the output folder '%1'%2")
+                     .arg(m_output,
+                          m_staging->isValid() ? QString() : QStringLiteral(": ") + m_staging->errorString());
+        m_staging.reset();
+        return false;
+    }
+    return true;
+}
+
+QString IndexWriter::stagingPath(const QString &name) const
+{
+    return m_staging ? m_staging->filePath(name) : QString();
+}
+
+QString IndexWriter::keypointFileName(int image)
+{
+    return QStringLiteral("%1/%2.sift").arg(keypointFolder).arg(image, 6, 10, QLatin1Char('0'));
+}
+
+bool IndexWriter::writeText(const QString &name, const QByteArray &text, QString *error)
+{
+    QFile file(stagingPath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || file.write(text) != text.size() || !file.flush()) {
+        *error = QStringLiteral("cannot write '%1': %2")
+                     .arg(QDir(m_output).filePath(name), file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool IndexWriter::writeKeypoints(int image, const std::vector<Sift> &keypoints, QString *error)
+{
+    QByteArray bytes(qsizetype(keypoints.size()) * 32, '\0');
+    uchar *p = reinterpret_cast<uchar *>(bytes.data());
+    for (size_t i = 0; i < keypoints.size(); ++i)
+        keypoints[i].toLittleEndian(p + 32 * i);
+    return writeText(keypointFileName(image), bytes, error);
+}
+
+bool IndexWriter::writeTable(const std::vector<int> &counts, int rows, int cols, QString *error)
+{
+    QByteArray text;
+    text.reserve(qsizetype(rows) * cols * 2 + 32);
+    text += QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
+    for (int r = 0; r < rows; ++r) {
+        const int *row = counts.data() + size_t(r) * size_t(cols);
+        for (int c = 0; c < cols; ++c) {
+            if (c)
+                text += ' ';
+            text += QByteArray::number(row[c]);
+        }
+        text += '\n';
+    }
+    return writeText(tableName, text, error);
+}
+
+bool IndexWriter::writeImageList(const std::vector<int> &categories, const QStringList &names,
+                                 QString *error)
+{
+    QByteArray text;
+    for (int i = 0; i < names.size(); ++i)
+        text += QByteArray::number(categories[size_t(i)]) + ' ' + names[i].toUtf8() + '\n';
+    return writeText(imageListName, text, error);
+}
+
+bool IndexWriter::writeKeypointList(const QStringList &keypointFiles, QString *error)
+{
+    QByteArray text = QByteArray::number(keypointFiles.size()) + '\n';
+    for (const QString &name : keypointFiles)
+        text += name.toUtf8() + '\n';
+    return writeText(keypointListName, text, error);
+}
+
+bool IndexWriter::writeVocabulary(const Vocabulary &vocabulary, QString *error)
+{
+    return vocabulary.save(stagingPath(vocabularyName), error);
+}
+
+QByteArray IndexWriter::projectXml(int axes, bool withResults)
+{
+    auto file = [](const QString &name, const QString &path) {
+        return QStringLiteral("  <FILE name='%1' path='%2'/>\n").arg(name, path).toUtf8();
+    };
+    QByteArray xml = "<XML>\n  <BASE href='.'/>\n";
+    xml += "  <AXIS number='" + QByteArray::number(axes) + "'/>\n";
+    xml += file(QStringLiteral("F"), tableName);
+    if (withResults) {
+        for (int i = 0; i < resultKeys.size(); ++i)
+            xml += file(resultKeys[i], tableName + resultSuffixes[i]);
+    }
+    xml += file(QStringLiteral("LABEL"), imageListName);
+    xml += file(QStringLiteral("DESCRIPTOR"), keypointListName);
+    xml += "</XML>\n";
+    return xml;
+}
+
+bool IndexWriter::commit(int axes, bool withResults, QString *error)
+{
+    if (!m_staging) {
+        *error = QStringLiteral("nothing to commit");
+        return false;
+    }
+    const QDir out(m_output);
+    // From here on an earlier index in this folder is being replaced: take
+    // its project away first, so that a failure below cannot leave a project
+    // that names a mix of old and new files.
+    if (QFileInfo::exists(out.filePath(projectName)) && !QFile::remove(out.filePath(projectName))) {
+        *error = QStringLiteral("cannot replace '%1'").arg(out.filePath(projectName));
+        return false;
+    }
+
+    QStringList files = {tableName, imageListName, keypointListName, vocabularyName};
+    for (const QString &suffix : resultSuffixes)
+        files << tableName + suffix;
+    for (const QString &name : files) {
+        const QString target = out.filePath(name);
+        const QString staged = stagingPath(name);
+        if (QFileInfo::exists(target) && !QFile::remove(target)) {
+            *error = QStringLiteral("cannot replace '%1'").arg(target);
+            return false;
+        }
+        if (QFileInfo::exists(staged) && !QFile::rename(staged, target)) {
+            *error = QStringLiteral("cannot move '%1' into place").arg(target);
+            return false;
+        }
+    }
+
+    const QString keypoints = out.filePath(keypointFolder);
+    if (QFileInfo::exists(keypoints)
+        && !QDir().rename(keypoints, stagingPath(QStringLiteral("old-") + keypointFolder))) {
+        *error = QStringLiteral("cannot replace the folder '%1'").arg(keypoints);
+        return false;
+    }
+    if (!QDir().rename(stagingPath(keypointFolder), keypoints)) {
+        *error = QStringLiteral("cannot move the folder '%1' into place").arg(keypoints);
+        return false;
+    }
+
+    QSaveFile project(out.filePath(projectName));
+    const QByteArray xml = projectXml(axes, withResults);
+    if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
+        || !project.commit()) {
+        *error = QStringLiteral("cannot write '%1': %2").arg(out.filePath(projectName),
+                                                             project.errorString());
+        return false;
+    }
+    m_staging.reset(); // removes the staging folder and any old keypoint files
+    return true;
+}

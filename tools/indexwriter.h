@@ -1,0 +1,71 @@
+#ifndef INDEXWRITER_H
+#define INDEXWRITER_H
+
+#include "data/sift.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+class Vocabulary;
+
+// Writes the files of an index into a hidden staging folder inside the output
+// folder and moves them into place only when everything was written, the
+// project file last. A run that fails before commit() leaves the output
+// folder as it was; the staging folder is removed with the writer.
+class IndexWriter
+{
+public:
+    static const QString projectName;    // project.xml
+    static const QString tableName;      // table.txt
+    static const QString imageListName;  // images.txt
+    static const QString keypointListName; // keypoints.txt
+    static const QString vocabularyName; // vocabulary.txt
+    static const QString keypointFolder; // keypoints
+    // Suffixes the solver appends to the table's path.
+    static const QStringList resultSuffixes;
+    // FILE names in the project for those results, in the same order.
+    static const QStringList resultKeys;
+
+    IndexWriter();
+    ~IndexWriter();
+
+    // Creates the output folder if needed and the staging folder in it.
+    bool begin(const QString &outputFolder, QString *error);
+
+    QString outputFolder() const { return m_output; }
+    QString stagingPath(const QString &name) const;
+    // Name of image i's keypoint file in the lists ("keypoints/000042.sift").
+    static QString keypointFileName(int image);
+
+    // Thread-safe for distinct images.
+    bool writeKeypoints(int image, const std::vector<Sift> &keypoints, QString *error);
+    // Row-major counts, rows x cols, as "rows cols" and one line per image.
+    bool writeTable(const std::vector<int> &counts, int rows, int cols, QString *error);
+    // One "category name" line per image.
+    bool writeImageList(const std::vector<int> &categories, const QStringList &names,
+                        QString *error);
+    // The count, then one keypoint-file name per line.
+    bool writeKeypointList(const QStringList &keypointFiles, QString *error);
+    bool writeVocabulary(const Vocabulary &vocabulary, QString *error);
+
+    // The project naming the table, the lists and the axis count, plus the
+    // solver's results when `withResults`.
+    static QByteArray projectXml(int axes, bool withResults);
+
+    // Moves the staged files into the output folder, replacing an earlier
+    // index there (and removing results that no longer belong to the table),
+    // then writes the project file.
+    bool commit(int axes, bool withResults, QString *error);
+
+private:
+    bool writeText(const QString &name, const QByteArray &text, QString *error);
+
+    QString m_output;
+    std::unique_ptr<QTemporaryDir> m_staging;
+};
+
+#endif // INDEXWRITER_H

@@ -1,0 +1,49 @@
+#ifndef KEYPOINTDETECTOR_H
+#define KEYPOINTDETECTOR_H
+
+#include "data/sift.h"
+
+#include <QString>
+
+#include <opencv2/core.hpp>
+#include <opencv2/features2d.hpp>
+
+#include <vector>
+
+// SIFT keypoints and descriptors of one image, strongest first. One detector
+// per worker thread: the OpenCV object is not shared between threads.
+class KeypointDetector
+{
+public:
+    // `maxSide` > 0 scales larger images down before detection; positions and
+    // shapes are given in pixels of the original image all the same.
+    explicit KeypointDetector(int maxKeypoints, int maxSide = 0);
+
+    // Reads the image and detects its keypoints. `keypoints` get `id` = rank
+    // and `word` = -1; row i of `descriptors` (CV_8U, 128 columns) belongs
+    // to keypoints[i]. An image without keypoints succeeds with both empty.
+    // Returns false, with `error` set, when the image cannot be read.
+    bool detect(const QString &path, std::vector<Sift> &keypoints, cv::Mat &descriptors,
+                QString *error);
+
+    // Same on an image already in memory (8-bit grey).
+    bool detect(const cv::Mat &grey, std::vector<Sift> &keypoints, cv::Mat &descriptors,
+                QString *error);
+
+    // The keypoint as a record: a round region of radius size/2 turned by the
+    // keypoint's angle (degrees, clockwise on screen as y grows downwards).
+    static Sift toSift(const cv::KeyPoint &keypoint, int id, float scale = 1.0f);
+
+    // Decodes an image to 8-bit grey with OpenCV, or with Qt for the formats
+    // only Qt reads. An empty matrix means the file could not be decoded.
+    static cv::Mat readGrey(const QString &path, QString *error);
+
+    static constexpr int descriptorSize = 128;
+
+private:
+    int m_maxKeypoints;
+    int m_maxSide;
+    cv::Ptr<cv::SIFT> m_sift;
+};
+
+#endif // KEYPOINTDETECTOR_H

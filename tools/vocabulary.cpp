@@ -1,0 +1,161 @@
+#include "tools/vocabulary.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <opencv2/core.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace {
+const char magic[] = "ortelis-vocabulary 1";
+}
+
+bool Vocabulary::build(const std::vector<cv::Mat> &descriptors, int words, quint32 seed,
+                       int sampleSize, QString *error)
+{
+    // Flat index (image, row) of every descriptor.
+    std::vector<std::pair<int, int>> all;
+    int dimension = 0;
+    for (size_t i = 0; i < descriptors.size(); ++i) {
+        if (descriptors[i].empty())
+            continue;
+        dimension = descriptors[i].cols;
+        for (int r = 0; r < descriptors[i].rows; ++r)
+            all.emplace_back(int(i), r);
+    }
+    if (words < 1) {
+        *error = QStringLiteral("the vocabulary needs at least one word");
+        return false;
+    }
+    if (int(all.size()) < words) {
+        *error = QStringLiteral("only %1 keypoints were found, fewer than the %2 words asked for; "
+                                "choose fewer words (--words)")
+                     .arg(all.size()).arg(words);
+        return false;
+    }
+
+    // A seeded partial Fisher-Yates shuffle picks the sample; mt19937 is the
+    // same everywhere, and the draw below avoids the library's distributions,
+    // whose results differ between implementations.
+    if (sampleSize <= 0)
+        sampleSize = words * 50;
+    sampleSize = std::max(sampleSize, words);
+    std::mt19937 rng(seed);
+    const size_t n = std::min(all.size(), size_t(sampleSize));
+    for (size_t i = 0; i < n && n < all.size(); ++i) {
+        const size_t span = all.size() - i;
+        const size_t j = i + size_t((quint64(rng()) * span) >> 32);
+        std::swap(all[i], all[j]);
+    }
+    // Sampled rows in collection order, so that only the choice is random.
+    std::sort(all.begin(), all.begin() + long(n));
+
+    cv::Mat sample(int(n), dimension, CV_32F);
+    for (size_t i = 0; i < n; ++i)
+        descriptors[size_t(all[i].first)].row(all[i].second).convertTo(sample.row(int(i)), CV_32F);
+
+    cv::Mat labels, centres;
+    cv::theRNG().state = (quint64(seed) << 32) | 0x9E3779B9u;
+    try {
+        cv::kmeans(sample, words, labels,
+                   cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 30, 0.1),
+                   1, cv::KMEANS_PP_CENTERS, centres);
+    } catch (const cv::Exception &e) {
+        *error = QStringLiteral("k-means failed: %1").arg(QString::fromStdString(e.msg));
+        return false;
+    }
+    m_centres = centres;
+    return true;
+}
+
+void Vocabulary::assign(const cv::Mat &descriptors, std::vector<int> &words) const
+{
+    words.assign(size_t(descriptors.rows), -1);
+    if (descriptors.empty() || m_centres.empty())
+        return;
+    cv::Mat query;
+    descriptors.convertTo(query, CV_32F);
+    cv::Mat dist, nearest;
+    cv::batchDistance(query, m_centres, dist, CV_32F, nearest, cv::NORM_L2SQR, 1);
+    for (int i = 0; i < descriptors.rows; ++i)
+        words[size_t(i)] = nearest.at<int>(i, 0);
+}
+
+bool Vocabulary::save(const QString &path, QString *error) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray text;
+    text.reserve(m_centres.rows * m_centres.cols * 10 + 64);
+    text += magic;
+    text += '\n';
+    text += QByteArray::number(m_centres.rows) + ' ' + QByteArray::number(m_centres.cols) + '\n';
+    for (int r = 0; r < m_centres.rows; ++r) {
+        const float *row = m_centres.ptr<float>(r);
+        for (int c = 0; c < m_centres.cols; ++c) {
+            if (c)
+                text += ' ';
+            // Nine significant digits bring a float back bit for bit.
+            text += QByteArray::number(double(row[c]), 'g', 9);
+        }
+        text += '\n';
+    }
+    file.write(text);
+    if (!file.commit()) {
+        *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool Vocabulary::load(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot open the vocabulary '%1': %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray text = file.readAll();
+    const int eol = text.indexOf('\n');
+    if (eol < 0 || text.left(eol).trimmed() != magic) {
+        *error = QStringLiteral("'%1' is not a vocabulary file (its first line is not \"%2\")")
+                     .arg(path, QLatin1String(magic));
+        return false;
+    }
+    const QList<QByteArray> tokens = text.mid(eol + 1).simplified().split(' ');
+    bool okRows = false, okCols = false;
+    const int rows = tokens.size() >= 2 ? tokens[0].toInt(&okRows) : 0;
+    const int cols = tokens.size() >= 2 ? tokens[1].toInt(&okCols) : 0;
+    if (!okRows || !okCols || rows < 1 || cols < 1) {
+        *error = QStringLiteral("'%1': bad header, expected the word count and the descriptor size")
+                     .arg(path);
+        return false;
+    }
+    if (qint64(tokens.size()) - 2 != qint64(rows) * cols) {
+        *error = QStringLiteral("'%1': %2 words of %3 values announced, %4 values found")
+                     .arg(path).arg(rows).arg(cols).arg(tokens.size() - 2);
+        return false;
+    }
+    cv::Mat centres(rows, cols, CV_32F);
+    for (int r = 0; r < rows; ++r) {
+        float *row = centres.ptr<float>(r);
+        for (int c = 0; c < cols; ++c) {
+            bool ok = false;
+            const QByteArray &t = tokens[2 + qsizetype(r) * cols + c];
+            row[c] = t.toFloat(&ok);
+            if (!ok || !std::isfinite(row[c])) {
+                *error = QStringLiteral("'%1': word %2, value %3 is not a number: \"%4\"")
+                             .arg(path).arg(r).arg(c).arg(QString::fromLatin1(t));
+                return false;
+            }
+        }
+    }
+    m_centres = centres;
+    return true;
+}

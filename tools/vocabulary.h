@@ -1,0 +1,38 @@
+#ifndef VOCABULARY_H
+#define VOCABULARY_H
+
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+// The visual words: k-means centres of SIFT descriptors, one row per word.
+// Word j of the vocabulary is column j of the contingency table.
+class Vocabulary
+{
+public:
+    // Runs seeded k-means++ on at most `sampleSize` descriptors drawn from
+    // the rows of `descriptors` (CV_8U). Same input and seed, same words.
+    bool build(const std::vector<cv::Mat> &descriptors, int words, quint32 seed,
+               int sampleSize, QString *error);
+
+    // Text file: the line "ortelis-vocabulary 1", then "words dimension",
+    // then one centre per line. Saved through a temporary name.
+    bool load(const QString &path, QString *error);
+    bool save(const QString &path, QString *error) const;
+
+    // Nearest word (Euclidean) of each descriptor row; exact, so that the
+    // same descriptors always get the same words. Thread-safe.
+    void assign(const cv::Mat &descriptors, std::vector<int> &words) const;
+
+    int size() const { return m_centres.rows; }
+    int dimension() const { return m_centres.cols; }
+    const cv::Mat &centres() const { return m_centres; }
+    void setCentres(const cv::Mat &centres) { m_centres = centres; }
+
+private:
+    cv::Mat m_centres; // CV_32F, words x dimension
+};
+
+#endif // VOCABULARY_H
