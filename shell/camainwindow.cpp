@@ -1,0 +1,278 @@
+#include "shell/camainwindow.h"
+
+#include "data/cadata.h"
+#include "data/console.h"
+#include "document/camdichild.h"
+#include "map/caview.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
+#include <QIntValidator>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QSlider>
+#include <QStatusBar>
+
+CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
+{
+    workspace = new QMdiArea(this);
+    setCentralWidget(workspace);
+    connect(workspace, &QMdiArea::subWindowActivated, this, &CAMainWindow::updateMenus);
+
+    createActions();
+    createMenus();
+    createToolBars();
+    statusBar()->showMessage(tr("Ready"));
+
+    connect(radiusSlider, &QSlider::valueChanged, this, &CAMainWindow::changeRadius);
+    connect(thresholdSlider, &QSlider::valueChanged, this, &CAMainWindow::changeThreshold);
+    connect(cellSizeSlider, &QSlider::valueChanged, this, &CAMainWindow::changeCellSize);
+
+    updateMenus();
+    if (fileName)
+        open(QFile::decodeName(fileName));
+    resize(1024, 768);
+    setWindowIcon(QIcon(QStringLiteral(":/images/ca_icon.png")));
+}
+
+CAMainWindow::~CAMainWindow()
+{
+    // Written before the base class destroys the workspace and the document
+    // windows still in it.
+    Console::out(QStringLiteral("detruct .."));
+}
+
+CAMdiChild *CAMainWindow::activeMdiChild() const
+{
+    if (QMdiSubWindow *sub = workspace->activeSubWindow())
+        return qobject_cast<CAMdiChild *>(sub->widget());
+    return nullptr;
+}
+
+void CAMainWindow::open()
+{
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Choose a file XML to view"), QStringLiteral("."),
+        tr("XML files (*.xml);;All files (*)"));
+    if (!fileName.isEmpty())
+        open(fileName);
+}
+
+CAMdiChild *CAMainWindow::addChild()
+{
+    auto *child = new CAMdiChild;
+    workspace->addSubWindow(child);
+    return child;
+}
+
+void CAMainWindow::finishChild(CAMdiChild *child, bool filled)
+{
+    QWidget *frame = child->parentWidget();
+    if (!filled) {
+        // The document window deletes itself and its data model on close;
+        // its frame goes with it.
+        if (frame)
+            frame->setAttribute(Qt::WA_DeleteOnClose);
+        child->close();
+        if (frame)
+            frame->close();
+        return;
+    }
+    child->show();
+    connect(child, &CAMdiChild::createChildView, this, &CAMainWindow::createChildView);
+}
+
+bool CAMainWindow::open(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return false;
+    CAMdiChild *child = addChild();
+    const bool loaded = child->loadFile(fileName);
+    finishChild(child, loaded);
+    if (loaded)
+        updateMenus();
+    return loaded;
+}
+
+void CAMainWindow::createChildView(CAData *data, CAMdiChild *)
+{
+    CAMdiChild *child = addChild();
+    finishChild(child, child->setData(data));
+}
+
+void CAMainWindow::updateMenus()
+{
+    CAMdiChild *w = activeMdiChild();
+    const bool usable = w && w->data && w->caView;
+    QWidget *widgets[] = {radiusSlider, thresholdSlider, cellSizeSlider, xAxisEdit, yAxisEdit};
+    for (QWidget *widget : widgets)
+        widget->setEnabled(usable);
+    QAction *actions[] = {zoomInAct, zoomOutAct, showImageAct, showInfoAct, showLensAct,
+                          showWordPointAct, showImagePointAct, refreshAct, neighbourAct};
+    for (QAction *action : actions)
+        action->setEnabled(usable);
+    modeGroup->setEnabled(usable);
+    projectionGroup->setEnabled(usable);
+    if (!usable)
+        return;
+
+    CAView *v = w->caView;
+    axisValidator->setRange(1, w->data->nbAxis);
+    xAxisEdit->setText(QString::number(v->axis1 + 1));
+    yAxisEdit->setText(QString::number(v->axis2 + 1));
+    xAxisEdit->setValidator(axisValidator);
+    yAxisEdit->setValidator(axisValidator);
+
+    radiusSlider->setValue(v->radius);
+    thresholdSlider->setValue(v->imageThreshold);
+    cellSizeSlider->setValue(v->cellSize);
+
+    showImageAct->setChecked(v->showImage);
+    showInfoAct->setChecked(v->showInfo);
+    showImagePointAct->setChecked(v->showImagePoint);
+    showWordPointAct->setChecked(v->showWordPoint);
+    neighbourAct->setChecked(v->circleNeighbour);
+    showLensAct->setChecked(v->showLens);
+    handModeAct->setChecked(v->mode & CAView::ModeHand);
+    selectionModeAct->setChecked(v->mode & CAView::ModeSelection);
+    normalModeAct->setChecked(v->mode & CAView::ModeNormal);
+    normalProjectionAct->setChecked(v->projectionMode == 0);
+    rowsBarycenterAct->setChecked(v->projectionMode == 2);
+    columnsBarycenterAct->setChecked(v->projectionMode == 1);
+
+    setWindowTitle(w->windowTitle());
+}
+
+void CAMainWindow::refresh()
+{
+    QString x = xAxisEdit->text();
+    QString y = yAxisEdit->text();
+    int pos = 0;
+    if (axisValidator->validate(x, pos) == QValidator::Acceptable
+        && axisValidator->validate(y, pos) == QValidator::Acceptable) {
+        const int a = x.toInt(nullptr, 10);
+        const int b = y.toInt(nullptr, 10);
+        CAMdiChild *w = activeMdiChild();
+        if (w && w->data && w->caView) {
+            w->caView->changeAxis(a - 1, b - 1, 0);
+            Console::out(QStringLiteral("Axis changed !"));
+        }
+        return;
+    }
+    QMessageBox::critical(this, QStringLiteral("Error"),
+                          QStringLiteral("Axis are not aceptable. Please modify them !"),
+                          QMessageBox::Ok);
+}
+
+void CAMainWindow::about()
+{
+    QMessageBox::about(this, tr("About Ortelis"),
+                       tr("<p><b>Ortelis</b> shows the Correspondence Analysis of an image "
+                          "collection described by visual words: images and words on two "
+                          "factorial axes, their neighbourhoods, keypoints and contributions, "
+                          "and the re-analysis of any selection.</p>"
+                          "<p>Written by the Ortelis developers.</p>"));
+}
+
+// Each command below acts on the map of the active document window only.
+
+void CAMainWindow::changeThreshold(int thres)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->changeThreshold(thres);
+}
+
+void CAMainWindow::changeCellSize(int size)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->changeCellSize(size);
+}
+
+void CAMainWindow::changeRadius(int v)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->changeRadius(v);
+}
+
+void CAMainWindow::showHideLens(bool show)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->showHideLens(show);
+}
+
+void CAMainWindow::showHideImage(bool show)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->showHideImage(show);
+}
+
+void CAMainWindow::showHideInformation(bool show)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->showHideInformation(show);
+}
+
+void CAMainWindow::showHideWordPoint(bool show)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->showHideWordPoint(show);
+}
+
+void CAMainWindow::showHideImagePoint(bool show)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->showHideImagePoint(show);
+}
+
+void CAMainWindow::changeNeigbbourStructure(bool circleNeighbour)
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->changeNeigbbourStructure(circleNeighbour);
+}
+
+void CAMainWindow::zoomIn()
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->zoomIn();
+}
+
+void CAMainWindow::zoomOut()
+{
+    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
+        w->caView->zoomOut();
+}
+
+void CAMainWindow::setMode(QAction *action)
+{
+    CAMdiChild *w = activeMdiChild();
+    if (!w || !w->caView)
+        return;
+    // The lock bits survive a trip through hand or selection mode.
+    int mode = w->caView->mode;
+    const int kinds = CAView::ModeNormal | CAView::ModeHand | CAView::ModeSelection;
+    if (action == normalModeAct)
+        mode = (mode & ~kinds) | CAView::ModeNormal;
+    else if (action == handModeAct)
+        mode = (mode & ~kinds) | CAView::ModeHand;
+    else if (action == selectionModeAct)
+        mode = (mode & ~kinds) | CAView::ModeSelection;
+    w->caView->setMode(mode);
+}
+
+void CAMainWindow::setProjectionMode(QAction *action)
+{
+    CAMdiChild *w = activeMdiChild();
+    if (!w || !w->caView)
+        return;
+    int projection = w->caView->projectionMode;
+    if (action == normalProjectionAct)
+        projection = 0;
+    else if (action == columnsBarycenterAct)
+        projection = 1;
+    else if (action == rowsBarycenterAct)
+        projection = 2;
+    w->caView->setProjectionMode(projection);
+}

@@ -1,0 +1,99 @@
+#ifndef CAMAINWINDOW_H
+#define CAMAINWINDOW_H
+
+#include <QMainWindow>
+
+class CAData;
+class CAMdiChild;
+class QAction;
+class QActionGroup;
+class QIntValidator;
+class QLineEdit;
+class QMdiArea;
+class QMenu;
+class QSlider;
+class QToolBar;
+
+// The program's single top-level window: a workspace of document windows and
+// the commands that act on the map of the active one. Controls are brought in
+// line with the active map whenever the workspace activates another window.
+class CAMainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit CAMainWindow(const char *fileName = nullptr);
+    ~CAMainWindow() override;
+
+    // Opens a project file into a new document window; false when it does
+    // not load (the document window has reported why and is closed).
+    bool open(const QString &fileName);
+    CAMdiChild *activeMdiChild() const;
+
+    QSlider *radiusSlider = nullptr;
+    QSlider *thresholdSlider = nullptr;
+    QSlider *cellSizeSlider = nullptr;
+    QLineEdit *xAxisEdit = nullptr;
+    QLineEdit *yAxisEdit = nullptr;
+    QIntValidator *axisValidator = nullptr;
+    QMdiArea *workspace = nullptr;
+    QMenu *fileMenu = nullptr;
+    QMenu *editMenu = nullptr;
+    QMenu *viewMenu = nullptr;
+    QMenu *helpMenu = nullptr;
+    QToolBar *fileToolBar = nullptr;
+    QToolBar *editToolBar = nullptr;
+    QAction *openAct = nullptr;
+    QAction *exitAct = nullptr;
+    QAction *showImageAct = nullptr;
+    QAction *showWordPointAct = nullptr;
+    QAction *showImagePointAct = nullptr;
+    QAction *showInfoAct = nullptr;
+    QAction *showLensAct = nullptr;
+    QAction *handModeAct = nullptr;
+    QAction *selectionModeAct = nullptr;
+    QAction *normalModeAct = nullptr;
+    QActionGroup *modeGroup = nullptr;
+    QAction *normalProjectionAct = nullptr;
+    QAction *columnsBarycenterAct = nullptr;
+    QAction *rowsBarycenterAct = nullptr;
+    QActionGroup *projectionGroup = nullptr;
+    QAction *neighbourAct = nullptr;
+    QAction *aboutAct = nullptr;
+    QAction *zoomInAct = nullptr;
+    QAction *zoomOutAct = nullptr;
+    QAction *refreshAct = nullptr;
+
+public slots:
+    void createChildView(CAData *data, CAMdiChild *parent_view);
+
+private slots:
+    void open();
+    void about();
+    void refresh();
+    void updateMenus();
+    void changeThreshold(int thres);
+    void changeCellSize(int size);
+    void changeRadius(int v);
+    void showHideLens(bool show);
+    void showHideImage(bool show);
+    void showHideInformation(bool show);
+    void showHideWordPoint(bool show);
+    void showHideImagePoint(bool show);
+    void changeNeigbbourStructure(bool circleNeighbour);
+    void zoomIn();
+    void zoomOut();
+    void setMode(QAction *action);
+    void setProjectionMode(QAction *action);
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBars();
+    // Adds a new document window to the workspace; `filled` tells whether
+    // loading succeeded: shown and wired on success, closed otherwise.
+    CAMdiChild *addChild();
+    void finishChild(CAMdiChild *child, bool filled);
+};
+
+#endif // CAMAINWINDOW_H

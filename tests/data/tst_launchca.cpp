@@ -1,0 +1,149 @@
+#include "data/cadata.h"
+#include "data/console.h"
+#include "data/xmlparser.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+// How loading calls the solver: its arguments, the dialog when the solver
+// cannot be used, and a full load through the real solver.
+class TestLaunchCA : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    // A stand-in solver that records its arguments one per line and writes a
+    // tiny valid result set beside the table.
+    QString fakeSolver()
+    {
+        const QString path = dir.filePath("fake solver.sh");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write fake solver");
+        f.write("#!/bin/sh\n"
+                "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$(dirname \"$3\")/args.txt\"\n"
+                "printf '2 2\\n1 0\\n0 1\\n' > \"$3_Z.txt\"\n"
+                "printf '3 2\\n1 0\\n0 1\\n1 1\\n' > \"$3_W.txt\"\n"
+                "printf '2 0.5 0.5' > \"$3_P.txt\"\n"
+                "printf '3 0.3 0.3 0.4' > \"$3_Q.txt\"\n"
+                "printf '2 0.2 0.1' > \"$3_Lambda.txt\"\n"
+                "echo lots of chatter; echo errors too >&2\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+
+    QStringList recordedArguments(const QString &folder)
+    {
+        QFile f(folder + "/args.txt");
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLocal8Bit(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    QString writeTable(const QString &folder)
+    {
+        QDir().mkpath(folder);
+        QFile f(folder + "/my table.txt");
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write table");
+        f.write("2 3\n1 2 0\n0 1 3\n");
+        return f.fileName();
+    }
+
+private slots:
+    void argumentsAndDerivedNames_data()
+    {
+        QTest::addColumn<int>("axes");
+        QTest::newRow("no AXIS") << 0;
+        QTest::newRow("AXIS 5") << 5;
+    }
+    void argumentsAndDerivedNames()
+    {
+        QFETCH(int, axes);
+        const QString folder = dir.filePath(QStringLiteral("run %1").arg(axes));
+        const QString table = writeTable(folder);
+        CAData::casolver = fakeSolver();
+        Console::Capture capture;
+        CAData d(true);
+        d.baseDir = folder;
+        d.fileF = "my table.txt";
+        d.fileZ = "stale_Z.txt"; // replaced, as LAMBDA is missing
+        d.nbAxis = axes;
+        QVERIFY(d.read());
+        QCOMPARE(recordedArguments(folder), (QStringList{"-k", QString::number(axes), table, table}));
+        QCOMPARE(d.fileZ, table + "_Z.txt");
+        QCOMPARE(d.fileLambda, table + "_Lambda.txt");
+        QCOMPARE(capture.out().at(1), CAData::casolver);
+        QCOMPARE(d.nbAxis, 2);
+        QCOMPARE(d.Q[2], 0.4);
+    }
+
+    void unusableSolverAsksAndCancelStillLoadsOldResults()
+    {
+        const QString folder = dir.filePath("cancel");
+        const QString table = writeTable(folder);
+        CAData::casolver = fakeSolver();
+        {
+            Console::Capture capture;
+            CAData first(true);
+            first.fileF = table;
+            QVERIFY(first.read());
+        }
+        QFile::remove(folder + "/args.txt");
+        CAData::casolver = dir.filePath("no-such-solver");
+        QString caption;
+        QTimer::singleShot(0, this, [&caption] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                caption = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        Console::Capture capture;
+        CAData d(true);
+        d.fileF = table;
+        QVERIFY(d.read()); // the earlier results beside the table
+        QCOMPARE(caption, QStringLiteral("Choose CA application file"));
+        QVERIFY(recordedArguments(folder).isEmpty());
+        QCOMPARE(CAData::casolver, dir.filePath("no-such-solver"));
+    }
+
+    void projectNamingOnlyTheTableOpensWithTheRealSolver()
+    {
+        const QString solver = qEnvironmentVariable("ORTELIS_BIN_DIR") + "/ca.exe";
+        if (!QFileInfo(solver).isExecutable())
+            QSKIP("the solver is not built");
+        CAData::casolver = solver;
+        const QString folder = dir.filePath("real");
+        QDir().mkpath(folder);
+        QFile table(folder + "/t.txt");
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        table.write("4 5\n5 1 0 0 1\n4 2 1 0 0\n0 1 6 5 1\n0 0 5 6 2\n");
+        table.close();
+        QFile project(folder + "/project.xml");
+        QVERIFY(project.open(QIODevice::WriteOnly));
+        project.write("<XML><BASE href='.'/><AXIS number='2'/><FILE name='F' path='t.txt'/></XML>");
+        project.close();
+
+        Console::Capture capture;
+        XMLParser parser(folder);
+        parser.parse(&project);
+        std::unique_ptr<CAData> d(parser.data);
+        QVERIFY(d->read());
+        QCOMPARE(d->nbAxis, 2);
+        QCOMPARE(d->nbImages, 4);
+        QCOMPARE(d->nbWords, 5);
+        double mass = 0;
+        for (int i = 0; i < 4; ++i)
+            mass += d->P[i];
+        QVERIFY(qAbs(mass - 1) < 1e-9);
+    }
+};
+
+QTEST_MAIN(TestLaunchCA)
+#include "tst_launchca.moc"

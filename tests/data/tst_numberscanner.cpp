@@ -1,0 +1,100 @@
+#include "data/numberscanner.h"
+
+#include <QTemporaryDir>
+#include <QFile>
+#include <QtTest>
+
+class TestNumberScanner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Tokens that straddle block boundaries must come out whole: a tiny block
+    // forces a refill in the middle of many of them.
+    void tokensAcrossBlocks()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath("n.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray text;
+        for (int i = 0; i < 5000; ++i)
+            text += QByteArray::number(i * 1.000123456789, 'g', 12) + (i % 7 ? " " : "\n\t");
+        f.write(text);
+        f.close();
+        NumberScanner in(16);
+        QVERIFY(in.open(f.fileName().toStdString()));
+        for (int i = 0; i < 5000; ++i) {
+            double v = -1;
+            QCOMPARE(in.nextDouble(v), NumberScanner::Ok);
+            QCOMPARE(v, QByteArray::number(i * 1.000123456789, 'g', 12).toDouble());
+        }
+        QVERIFY(in.atEnd());
+        double v;
+        QCOMPARE(in.nextDouble(v), NumberScanner::End);
+    }
+
+    void tokens_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plus sign") << QByteArray("+2.5") << int(NumberScanner::Ok) << 2.5;
+        QTest::newRow("exponent") << QByteArray(" 1e-3 ") << int(NumberScanner::Ok) << 1e-3;
+        QTest::newRow("negative") << QByteArray("\n-7") << int(NumberScanner::Ok) << -7.0;
+        QTest::newRow("glued text") << QByteArray("1.5x") << int(NumberScanner::Bad) << 0.0;
+        QTest::newRow("word") << QByteArray("abc") << int(NumberScanner::Bad) << 0.0;
+        QTest::newRow("only blanks") << QByteArray(" \n\t ") << int(NumberScanner::End) << 0.0;
+    }
+    void tokens()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, result);
+        QFETCH(double, value);
+        NumberScanner in;
+        in.openText(text.toStdString());
+        double v = 0;
+        QCOMPARE(int(in.nextDouble(v)), result);
+        if (result == NumberScanner::Ok)
+            QCOMPARE(v, value);
+    }
+
+    void integersAreWhole()
+    {
+        NumberScanner in;
+        in.openText("12 -3 4.0 9");
+        long long v = 0;
+        QCOMPARE(in.nextInt(v), NumberScanner::Ok);
+        QCOMPARE(v, 12LL);
+        QCOMPARE(in.nextInt(v), NumberScanner::Ok);
+        QCOMPARE(v, -3LL);
+        QCOMPARE(in.nextInt(v), NumberScanner::Bad);
+        QCOMPARE(in.badToken(), std::string("4.0"));
+    }
+
+    void overlongTokenIsRefused()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath("long.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1 " + QByteArray(5000, '7') + " 2");
+        f.close();
+        NumberScanner in(2048);
+        QVERIFY(in.open(f.fileName().toStdString()));
+        double v;
+        QCOMPARE(in.nextDouble(v), NumberScanner::Ok);
+        QCOMPARE(in.nextDouble(v), NumberScanner::Bad);
+    }
+
+    void capacityBound()
+    {
+        NumberScanner in;
+        in.openText("2 3 1 2 3 4 5 6");
+        long long n;
+        in.nextInt(n);
+        in.nextInt(n);
+        QCOMPARE(in.maxRemainingValues(), std::uint64_t(6));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNumberScanner)
+#include "tst_numberscanner.moc"
