@@ -1,12 +1,169 @@
 #include "document/camdichild.h"
 
-CAMdiChild::CAMdiChild() {}
-CAMdiChild::~CAMdiChild() {}
-bool CAMdiChild::loadFile(const QString &) { return false; }
-bool CAMdiChild::setData(CAData *) { return false; }
-void CAMdiChild::setCurrentFile(const QString &) {}
-QString CAMdiChild::strippedName(const QString &) { return QString(); }
-void CAMdiChild::createCAView() {}
-void CAMdiChild::createWordImageView() {}
-void CAMdiChild::processSelection() {}
-void CAMdiChild::finishSelection() {}
+#include "data/cadata.h"
+#include "data/console.h"
+#include "data/xmlparser.h"
+#include "detail/imageview.h"
+#include "detail/wordview.h"
+#include "document/qprocessthread.h"
+#include "map/caview.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMetaType>
+#include <QScrollArea>
+
+CAMdiChild::CAMdiChild()
+    : QSplitter(nullptr)
+{
+    // createChildView crosses from a worker thread to the main window, so
+    // both argument types travel through queued connections.
+    static const bool registered = [] {
+        qRegisterMetaType<CAData *>();
+        qRegisterMetaType<CAMdiChild *>();
+        return true;
+    }();
+    Q_UNUSED(registered);
+
+    setAttribute(Qt::WA_DeleteOnClose);
+    setOrientation(Qt::Horizontal);
+    resize(800, 600);
+
+    createCAView();
+    createWordImageView();
+
+    connect(caView, &CAView::imagesChanged, wordView, &WordView::changeImages);
+    connect(caView, &CAView::wordsChanged, wordView, &WordView::changeWords);
+    connect(caView, &CAView::wordsChanged, imageView, &ImageView::changeWords);
+    connect(wordView, &WordView::focusChanged, caView, &CAView::changeFocus);
+    connect(imageView, &ImageView::focusChanged, caView, &CAView::changeFocus);
+    connect(caView, &CAView::selectionFinished, this, &CAMdiChild::finishSelection);
+}
+
+CAMdiChild::~CAMdiChild()
+{
+    Console::out(QStringLiteral("MDI Child dies"));
+    // Workers are stopped cooperatively: a forced stop could leave one inside
+    // the allocator or in the middle of a file write. Each checks the request
+    // between rows and leaves without emitting anything.
+    for (int i = 0; i < threads.size(); ++i) {
+        Console::out(QStringLiteral("terminate thread %1").arg(i));
+        QProcessThread *thread = threads.at(i);
+        thread->requestInterruption();
+        thread->wait();
+        delete thread;
+    }
+    threads.clear();
+    delete data;
+    data = nullptr;
+}
+
+void CAMdiChild::createCAView()
+{
+    caView = new CAView(0, 1, 2);
+    addWidget(caView);
+    connect(this, &CAMdiChild::contentsChanged, caView, &CAView::setData);
+}
+
+void CAMdiChild::createWordImageView()
+{
+    auto *wordArea = new QScrollArea;
+    wordView = new WordView(wordArea, this);
+    wordArea->setWidget(wordView);
+
+    auto *column = new QSplitter(Qt::Vertical);
+    column->addWidget(wordArea);
+
+    auto *imageArea = new QScrollArea;
+    imageView = new ImageView(imageArea, this);
+    imageArea->setWidget(imageView);
+    column->addWidget(imageArea);
+
+    const int h = height();
+    column->setSizes({int(0.7 * h), int(0.3 * h)});
+
+    connect(wordView, &WordView::cellChanged, imageView, &ImageView::changeCell);
+
+    addWidget(column);
+    const int w = width();
+    setSizes({int(0.6 * w), int(0.4 * w)});
+}
+
+bool CAMdiChild::fill(CAData *model)
+{
+    if (!model->read()) {
+        QMessageBox::critical(this, QStringLiteral("Ortelis"),
+                              QStringLiteral("Error in reading data"), QMessageBox::Ok);
+        // A window that shows nothing yet keeps the failed model (it goes
+        // with the window); one that already shows a model keeps showing it.
+        if (data)
+            delete model;
+        else
+            data = model;
+        return false;
+    }
+    CAData *old = data;
+    data = model;
+    emit contentsChanged(data);
+    delete old;
+    return true;
+}
+
+bool CAMdiChild::loadFile(const QString &fileName)
+{
+    Console::out(QStringLiteral("PArsing ..."));
+    QFile file(fileName);
+    const QFileInfo info(fileName);
+    const QString projectDir = info.absoluteDir().absolutePath();
+    Console::out(QStringLiteral("path = ") + projectDir);
+
+    XMLParser handler(projectDir);
+    // The parse result is not consulted: whatever the handler collected
+    // before an error is loaded, and loading reports what is missing.
+    handler.parse(&file);
+    if (!fill(handler.data))
+        return false;
+
+    curFile = fileName;
+    setCurrentFile(fileName);
+    Console::out(QStringLiteral("Nb_axis = %1").arg(data->nbAxis));
+    return true;
+}
+
+bool CAMdiChild::setData(CAData *newData)
+{
+    // Numbers the extracted views of the whole process, in the order in which
+    // they load successfully.
+    static int view_no = 1;
+
+    if (!newData)
+        return false;
+    if (!fill(newData))
+        return false;
+
+    curFile = QStringLiteral("Extracted view [%1]").arg(view_no);
+    ++view_no;
+    setCurrentFile(curFile);
+    Console::out(QStringLiteral("Nb_axis = %1").arg(data->nbAxis));
+    return true;
+}
+
+void CAMdiChild::setCurrentFile(const QString &fileName)
+{
+    curFile = fileName;
+    const QString shown = curFile.isEmpty() ? QStringLiteral("untitled.xml")
+                                            : strippedName(curFile);
+    setWindowTitle(tr("%1[*] - %2").arg(shown, tr("Ortelis")));
+}
+
+QString CAMdiChild::strippedName(const QString &fullFileName)
+{
+    return QFileInfo(fullFileName).fileName();
+}
+
+void CAMdiChild::showExtractionFailure(const QString &message)
+{
+    QMessageBox::critical(this, QStringLiteral("Ortelis"), message, QMessageBox::Ok);
+}

@@ -27,7 +27,10 @@ public:
     QString strippedName(const QString &fullFileName);
     void createCAView();
     void createWordImageView();
-    void processSelection();
+    // Runs on `worker`'s thread: extracts the selection the worker was handed
+    // when it was accepted, and hands the new data model on through
+    // createChildView. Touches nothing of this window but the signal.
+    void processSelection(QProcessThread *worker);
 
     WordView *wordView = nullptr;
     CAView *caView = nullptr;
@@ -42,6 +45,17 @@ signals:
 
 public slots:
     void finishSelection();
+
+private slots:
+    // A worker could not extract its selection; shown here because message
+    // boxes belong to the GUI thread.
+    void showExtractionFailure(const QString &message);
+
+private:
+    // Reads `model` and, on success, makes it the window's model, shown by the
+    // map; the model it replaces is freed only then, so the views never hold
+    // a freed model.
+    bool fill(CAData *model);
 };
 
 #endif // CAMDICHILD_H

@@ -1,7 +1,12 @@
 #ifndef QPROCESSTHREAD_H
 #define QPROCESSTHREAD_H
 
+#include "data/imagelabel.h"
+
+#include <QString>
+#include <QStringList>
 #include <QThread>
+#include <QVector>
 
 class CAMdiChild;
 
@@ -11,10 +16,33 @@ class QProcessThread : public QThread
     Q_OBJECT
 
 public:
-    explicit QProcessThread(CAMdiChild *parentView);
+    // Everything the extraction needs, copied in the GUI thread when the
+    // selection is accepted: a selection drawn later, or a new model in the
+    // window, cannot change an extraction under way.
+    struct Selection
+    {
+        QVector<int> images;       // rows of the source table, in order
+        QVector<int> words;        // columns of the source table, in order
+        QString table;             // absolute path of the source table
+        QString baseDir;
+        int nbAxis = 0;
+        QVector<int> wordLabels;   // entry l: label of words[l]
+        bool hasLabels = false;
+        QVector<ImageLabel> labels;   // entry k: the entry of images[k]
+        bool hasDescriptors = false;
+        QStringList descriptors;      // entry k: the entry of images[k]
+    };
+
+    QProcessThread(CAMdiChild *parentView, const Selection &selection);
     ~QProcessThread() override;
 
     CAMdiChild *parentView;
+    const Selection selection;
+
+signals:
+    // Emitted from the worker thread when the extraction stops on an error;
+    // `message` names the file and the problem.
+    void extractionFailed(const QString &message);
 
 protected:
     void run() override;
