@@ -58,11 +58,7 @@ QString Indexer::solverPath(const IndexOptions &options)
 
 QString Indexer::listName(const QString &imagePath, const QString &outputFolder)
 {
-    const QString relative = QDir(outputFolder).relativeFilePath(imagePath);
-    if (!hasBlank(relative))
-        return relative;
-    const QString absolute = QDir::cleanPath(QFileInfo(imagePath).absoluteFilePath());
-    return hasBlank(absolute) ? QString() : absolute;
+    return QDir(outputFolder).relativeFilePath(imagePath);
 }
 
 void Indexer::parallelFor(int count, int jobs, ProgressReporter *progress,
@@ -168,17 +164,26 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         return false;
     }
 
-    // The image list cannot hold names with blanks: such images are refused
-    // before any work is spent on them.
+    // The image list cannot hold names with blanks: such images are listed
+    // under a link with a blank-free name, and the user is told.
     std::vector<int> status(size_t(n), 0); // 0 pending, 1 indexed, -1 skipped
     QStringList names;
     for (int i = 0; i < n; ++i) {
         names << listName(entries[i].path, output);
-        if (names.last().isEmpty()) {
+        if (!hasBlank(names.last()))
+            continue;
+        QString linked, e;
+        if (writer.linkImage(i, entries[i].path, &linked, &e)) {
+            names.last() = linked;
+            ++m_summary.renamed;
+            report(nullptr, QStringLiteral("renamed '%1': listed as '%2', since the image list "
+                                           "cannot hold names with blanks")
+                                .arg(entries[i].path, linked));
+        } else {
             status[size_t(i)] = -1;
-            report(nullptr, QStringLiteral("skipped '%1': the image list cannot hold a name with "
-                                           "blanks; rename the file or its folder")
-                                .arg(entries[i].path));
+            report(nullptr, QStringLiteral("skipped '%1': its name has blanks, which the image "
+                                           "list cannot hold, and %2")
+                                .arg(entries[i].path, e));
         }
     }
 
@@ -362,6 +367,8 @@ QString Indexer::summaryText() const
                        .arg(s.indexed).arg(s.found).arg(s.skipped).arg(s.withoutKeypoints)
                        .arg(s.keypoints).arg(s.wordsUsed).arg(s.words)
                        .arg(s.seconds, 0, 'f', 1);
+    if (s.renamed)
+        text += QStringLiteral(", %1 listed under blank-free links").arg(s.renamed);
     if (s.solved)
         text += QStringLiteral("; solved");
     return text;

@@ -35,9 +35,8 @@ public:
     // running program.
     static QString solverPath(const IndexOptions &options);
 
-    // The name an image gets in the image list: relative to the output
-    // folder, or absolute when the relative one has blanks. Empty when both
-    // have blanks, which the list cannot hold.
+    // The name an image gets in the image list: its path relative to the
+    // output folder.
     static QString listName(const QString &imagePath, const QString &outputFolder);
 
     // Runs `work(item, worker)` for every item on `jobs` threads.

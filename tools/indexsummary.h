@@ -8,6 +8,7 @@ struct IndexSummary
 {
     int found = 0;        // images in the input
     int indexed = 0;      // rows of the table
+    int renamed = 0;      // listed under a link, their names having blanks
     int skipped = 0;      // unreadable images and refused names, not in the table
     int withoutKeypoints = 0; // indexed with an empty keypoint file and a zero row
     qint64 keypoints = 0;

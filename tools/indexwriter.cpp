@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 const QString IndexWriter::projectName = QStringLiteral("project.xml");
@@ -13,6 +14,7 @@ const QString IndexWriter::imageListName = QStringLiteral("images.txt");
 const QString IndexWriter::keypointListName = QStringLiteral("keypoints.txt");
 const QString IndexWriter::vocabularyName = QStringLiteral("vocabulary.txt");
 const QString IndexWriter::keypointFolder = QStringLiteral("keypoints");
+const QString IndexWriter::linkFolder = QStringLiteral("linked");
 const QStringList IndexWriter::resultSuffixes = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt",
                                                  "_Lambda.txt"};
 const QStringList IndexWriter::resultKeys = {"Z", "W", "P", "Q", "LAMBDA"};
@@ -51,6 +53,25 @@ QString IndexWriter::stagingPath(const QString &name) const
 QString IndexWriter::keypointFileName(int image)
 {
     return QStringLiteral("%1/%2.sift").arg(keypointFolder).arg(image, 6, 10, QLatin1Char('0'));
+}
+
+bool IndexWriter::linkImage(int image, const QString &target, QString *listName,
+                            QString *error)
+{
+    const QDir staging(m_staging->path());
+    if (!staging.exists(linkFolder) && !staging.mkdir(linkFolder)) {
+        *error = QStringLiteral("cannot create '%1'").arg(staging.filePath(linkFolder));
+        return false;
+    }
+    QString base = QFileInfo(target).fileName();
+    base.replace(QRegularExpression(QStringLiteral("\\s")), QStringLiteral("_"));
+    const QString name = QStringLiteral("%1/%2-%3").arg(linkFolder).arg(image, 6, 10, QLatin1Char('0')).arg(base);
+    if (!QFile::link(QFileInfo(target).absoluteFilePath(), staging.filePath(name))) {
+        *error = QStringLiteral("cannot make the link '%1'").arg(QDir(m_output).filePath(name));
+        return false;
+    }
+    *listName = name;
+    return true;
 }
 
 bool IndexWriter::writeText(const QString &name, const QByteArray &text, QString *error)
@@ -162,15 +183,19 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
         }
     }
 
-    const QString keypoints = out.filePath(keypointFolder);
-    if (QFileInfo::exists(keypoints)
-        && !QDir().rename(keypoints, stagingPath(QStringLiteral("old-") + keypointFolder))) {
-        *error = QStringLiteral("cannot replace the folder '%1'").arg(keypoints);
-        return false;
-    }
-    if (!QDir().rename(stagingPath(keypointFolder), keypoints)) {
-        *error = QStringLiteral("cannot move the folder '%1' into place").arg(keypoints);
-        return false;
+    // Folders of this index: the old one goes into the staging folder and
+    // is removed with it.
+    for (const QString &folder : {keypointFolder, linkFolder}) {
+        const QString target = out.filePath(folder);
+        const QString old = stagingPath(QStringLiteral("old-") + folder);
+        if (QFileInfo::exists(target) && !QDir().rename(target, old)) {
+            *error = QStringLiteral("cannot replace the folder '%1'").arg(target);
+            return false;
+        }
+        if (QFileInfo::exists(stagingPath(folder)) && !QDir().rename(stagingPath(folder), target)) {
+            *error = QStringLiteral("cannot move the folder '%1' into place").arg(target);
+            return false;
+        }
     }
 
     QSaveFile project(out.filePath(projectName));

@@ -25,6 +25,7 @@ public:
     static const QString keypointListName; // keypoints.txt
     static const QString vocabularyName; // vocabulary.txt
     static const QString keypointFolder; // keypoints
+    static const QString linkFolder;     // linked: blank-free names for images
     // Suffixes the solver appends to the table's path.
     static const QStringList resultSuffixes;
     // FILE names in the project for those results, in the same order.
@@ -40,6 +41,10 @@ public:
     QString stagingPath(const QString &name) const;
     // Name of image i's keypoint file in the lists ("keypoints/000042.sift").
     static QString keypointFileName(int image);
+
+    // Makes a blank-free name for an image whose path has blanks, which the
+    // image list cannot hold: a symbolic link "linked/000042-name.png" to it.
+    bool linkImage(int image, const QString &target, QString *listName, QString *error);
 
     // Thread-safe for distinct images.
     bool writeKeypoints(int image, const std::vector<Sift> &keypoints, QString *error);

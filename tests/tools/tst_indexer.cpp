@@ -1,0 +1,432 @@
+// Indexing runs on a tiny generated collection: the table against the
+// keypoint files, reuse of a vocabulary, bad images, determinism, and the
+// failures that must leave no project behind.
+#include "data/sift.h"
+#include "tools/democollection.h"
+#include "tools/imagecollection.h"
+#include "tools/indexer.h"
+#include "tools/indexwriter.h"
+#include "tools/vocabulary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QList<QByteArray> tokens(const QString &path)
+{
+    return readAll(path).simplified().split(' ');
+}
+
+std::vector<Sift> readKeypoints(const QString &path)
+{
+    const QByteArray bytes = readAll(path);
+    std::vector<Sift> out;
+    for (int i = 0; i + 32 <= bytes.size(); i += 32)
+        out.push_back(Sift::fromLittleEndian(reinterpret_cast<const uchar *>(bytes.constData() + i)));
+    return out;
+}
+
+// Twelve 128-pixel images in six category folders.
+void drawCollection(const QString &folder)
+{
+    DemoCollection demo(2, 128, 7);
+    QString error;
+    QVERIFY2(demo.write(folder, 2, &error), qPrintable(error));
+}
+
+IndexOptions smallOptions(const QString &input, const QString &output)
+{
+    IndexOptions o;
+    o.input = input;
+    o.output = output;
+    o.words = 12;
+    o.maxKeypoints = 40;
+    o.jobs = 2;
+    o.quiet = true;
+    return o;
+}
+
+} // namespace
+
+class TestIndexer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void tableMatchesKeypointFiles();
+    void categoriesFollowFolderNames();
+    void reusedVocabularyGivesSameWords();
+    void badImagesAreReportedAndSkipped();
+    void sameSeedSameOutput();
+    void listFileInput();
+    void failures_data();
+    void failures();
+    void failedRunKeepsEarlierIndex();
+    void solverResultsJoinTheProject();
+    void vocabularyRoundTrip();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_images;
+};
+
+void TestIndexer::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_images = m_dir.filePath("images");
+    drawCollection(m_images);
+}
+
+void TestIndexer::tableMatchesKeypointFiles()
+{
+    const QString out = m_dir.filePath("out-table");
+    Indexer indexer(smallOptions(m_images, out));
+    QString error;
+    QVERIFY2(indexer.run(&error), qPrintable(error));
+    QCOMPARE(indexer.summary().indexed, 12);
+
+    const QList<QByteArray> table = tokens(out + "/table.txt");
+    QCOMPARE(table[0].toInt(), 12);
+    QCOMPARE(table[1].toInt(), 12);
+    QCOMPARE(table.size(), 2 + 12 * 12);
+    const QList<QByteArray> list = tokens(out + "/keypoints.txt");
+    QCOMPARE(list[0].toInt(), 12);
+    qint64 total = 0;
+    for (int r = 0; r < 12; ++r) {
+        const std::vector<Sift> kps = readKeypoints(out + "/" + QString::fromUtf8(list[1 + r]));
+        std::vector<int> counted(12, 0);
+        for (size_t k = 0; k < kps.size(); ++k) {
+            QCOMPARE(kps[k].id, int(k));
+            QVERIFY(kps[k].word >= 0 && kps[k].word < 12);
+            ++counted[size_t(kps[k].word)];
+        }
+        int rowSum = 0;
+        for (int c = 0; c < 12; ++c) {
+            const int cell = table[2 + r * 12 + c].toInt();
+            QCOMPARE(cell, counted[size_t(c)]);
+            rowSum += cell;
+        }
+        QCOMPARE(rowSum, int(kps.size()));
+        QVERIFY(kps.size() <= 40);
+        total += rowSum;
+    }
+    QCOMPARE(total, indexer.summary().keypoints);
+
+    const QByteArray project = readAll(out + "/project.xml");
+    QVERIFY(project.contains("name='F' path='table.txt'"));
+    QVERIFY(project.contains("name='LABEL' path='images.txt'"));
+    QVERIFY(project.contains("name='DESCRIPTOR' path='keypoints.txt'"));
+    QVERIFY(project.contains("<AXIS number='10'/>"));
+    QVERIFY(!project.contains("name='Z'"));
+    // Nothing of the staging folder is left.
+    QCOMPARE(QDir(out).entryList(QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Files).size(), 6);
+}
+
+void TestIndexer::categoriesFollowFolderNames()
+{
+    QTemporaryDir dir;
+    const QImage img = DemoCollection(1, 64, 1).draw(0);
+    QVERIFY(QDir().mkpath(dir.filePath("zebra/deeper")));
+    QVERIFY(QDir().mkpath(dir.filePath("Apple")));
+    QVERIFY(QDir().mkpath(dir.filePath("mango")));
+    QVERIFY(img.save(dir.filePath("zebra/deeper/z.png")));
+    QVERIFY(img.save(dir.filePath("Apple/a.png")));
+    QVERIFY(img.save(dir.filePath("mango/m.jpg")));
+    QVERIFY(img.save(dir.filePath("root.png")));
+    QFile note(dir.filePath("mango/notes.txt"));
+    QVERIFY(note.open(QIODevice::WriteOnly));
+    note.close();
+    QVERIFY(QDir().mkpath(dir.filePath("out")));
+    QVERIFY(img.save(dir.filePath("out/old.png"))); // the output folder is not a category
+
+    ImageCollection c;
+    QString error;
+    QVERIFY2(c.scanFolder(dir.path(), dir.filePath("out"), &error), qPrintable(error));
+    QCOMPARE(c.entries().size(), 4);
+    QCOMPARE(QFileInfo(c.entries()[0].path).fileName(), QString("root.png"));
+    QCOMPARE(c.entries()[0].category, 0);
+    QCOMPARE(QFileInfo(c.entries()[1].path).fileName(), QString("a.png"));
+    QCOMPARE(c.entries()[1].category, 1);
+    QCOMPARE(QFileInfo(c.entries()[2].path).fileName(), QString("m.jpg"));
+    QCOMPARE(c.entries()[2].category, 2);
+    QCOMPARE(QFileInfo(c.entries()[3].path).fileName(), QString("z.png"));
+    QCOMPARE(c.entries()[3].category, 3);
+}
+
+void TestIndexer::reusedVocabularyGivesSameWords()
+{
+    const QString first = m_dir.filePath("out-vocab-a");
+    const QString second = m_dir.filePath("out-vocab-b");
+    QString error;
+    Indexer a(smallOptions(m_images, first));
+    QVERIFY2(a.run(&error), qPrintable(error));
+
+    // Kept elsewhere, so that the second run cannot just find it in place.
+    QVERIFY(QFile::copy(first + "/vocabulary.txt", m_dir.filePath("words.txt")));
+    IndexOptions o = smallOptions(m_images, second);
+    o.vocabulary = m_dir.filePath("words.txt");
+    o.words = 3; // ignored: the vocabulary decides
+    o.seed = 99;
+    Indexer b(o);
+    QVERIFY2(b.run(&error), qPrintable(error));
+    QCOMPARE(b.summary().words, 12);
+    QCOMPARE(readAll(second + "/table.txt"), readAll(first + "/table.txt"));
+    for (int i = 0; i < 12; ++i) {
+        const QString name = IndexWriter::keypointFileName(i);
+        QCOMPARE(readAll(second + "/" + name), readAll(first + "/" + name));
+    }
+}
+
+void TestIndexer::badImagesAreReportedAndSkipped()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("in/cat")));
+    const QImage good = DemoCollection(1, 128, 3).draw(0);
+    QVERIFY(good.save(dir.filePath("in/cat/a-good.png")));
+    QVERIFY(good.save(dir.filePath("in/cat/d-good.png")));
+    QFile broken(dir.filePath("in/cat/b-broken.png"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("\x89PNG\r\n\x1a\n this is not the rest of a png file");
+    broken.close();
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::gray);
+    QVERIFY(flat.save(dir.filePath("in/cat/c-flat.png")));
+    QVERIFY(good.save(dir.filePath("in/cat/e good.png")));
+
+    const QString out = dir.filePath("out");
+    IndexOptions o = smallOptions(dir.filePath("in"), out);
+    o.words = 4;
+    Indexer indexer(o);
+    QString error;
+    QVERIFY2(indexer.run(&error), qPrintable(error));
+    const IndexSummary &s = indexer.summary();
+    QCOMPARE(s.found, 5);
+    QCOMPARE(s.skipped, 1);
+    QCOMPARE(s.indexed, 4);
+    QCOMPARE(s.renamed, 1);
+    QCOMPARE(s.withoutKeypoints, 1);
+    QCOMPARE(s.problems.size(), 3);
+    QVERIFY(s.problems.filter("b-broken.png").size() == 1);
+    QVERIFY(s.problems.filter("c-flat.png").size() == 1);
+    QVERIFY(s.problems.filter("e good.png").size() == 1);
+
+    const QList<QByteArray> list = readAll(out + "/images.txt").split('\n');
+    QCOMPARE(list.size(), 5); // four lines and the final newline
+    QCOMPARE(list[0], QByteArray("1 ../in/cat/a-good.png"));
+    QCOMPARE(list[1], QByteArray("1 ../in/cat/c-flat.png"));
+    QCOMPARE(list[2], QByteArray("1 ../in/cat/d-good.png"));
+    // The blank-free name leads to the image.
+    QCOMPARE(list[3], QByteArray("1 linked/000004-e_good.png"));
+    QCOMPARE(QImage(out + "/linked/000004-e_good.png"), QImage(dir.filePath("in/cat/e good.png")));
+
+    // The flat image keeps an empty keypoint file and an all-zero row.
+    const QList<QByteArray> kp = tokens(out + "/keypoints.txt");
+    QCOMPARE(kp[0].toInt(), 4);
+    QCOMPARE(QFileInfo(out + "/" + QString::fromUtf8(kp[2])).size(), 0);
+    QVERIFY(QFileInfo(out + "/" + QString::fromUtf8(kp[4])).size() > 0);
+    const QList<QByteArray> table = tokens(out + "/table.txt");
+    QCOMPARE(table[0].toInt(), 4);
+    int second = 0;
+    for (int c = 0; c < 4; ++c)
+        second += table[2 + 4 + c].toInt();
+    QCOMPARE(second, 0);
+}
+
+void TestIndexer::sameSeedSameOutput()
+{
+    // One worker against two: scheduling must not show in the result.
+    IndexOptions o1 = smallOptions(m_images, m_dir.filePath("out-seed-1"));
+    o1.jobs = 1;
+    o1.seed = 5;
+    IndexOptions o2 = smallOptions(m_images, m_dir.filePath("out-seed-2"));
+    o2.jobs = 2;
+    o2.seed = 5;
+    QString error;
+    Indexer a(o1), b(o2);
+    QVERIFY2(a.run(&error), qPrintable(error));
+    QVERIFY2(b.run(&error), qPrintable(error));
+    for (const QString &name : {QString("table.txt"), QString("vocabulary.txt"),
+                                QString("images.txt"), QString("keypoints.txt"),
+                                IndexWriter::keypointFileName(0), IndexWriter::keypointFileName(11)}) {
+        const QByteArray x = readAll(o1.output + "/" + name);
+        QVERIFY2(!x.isEmpty(), qPrintable(name));
+        QVERIFY2(x == readAll(o2.output + "/" + name), qPrintable(name));
+    }
+
+    // Another seed draws another vocabulary.
+    IndexOptions o3 = smallOptions(m_images, m_dir.filePath("out-seed-3"));
+    o3.seed = 6;
+    Indexer c(o3);
+    QVERIFY2(c.run(&error), qPrintable(error));
+    QVERIFY(readAll(o3.output + "/vocabulary.txt") != readAll(o1.output + "/vocabulary.txt"));
+}
+
+void TestIndexer::listFileInput()
+{
+    QTemporaryDir dir;
+    QFile list(dir.filePath("list.txt"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    const QString rel = QDir(dir.path()).relativeFilePath(m_images);
+    list.write(("# two images\n4 " + rel + "/3-dots/dots-000.png\n\n9 " + m_images
+                + "/5-stars/stars-001.png\n").toUtf8());
+    list.close();
+    IndexOptions o = smallOptions(list.fileName(), dir.filePath("out"));
+    o.words = 2;
+    Indexer indexer(o);
+    QString error;
+    QVERIFY2(indexer.run(&error), qPrintable(error));
+    const QList<QByteArray> labels = tokens(dir.filePath("out/images.txt"));
+    QCOMPARE(labels.size(), 4);
+    QCOMPARE(labels[0], QByteArray("4"));
+    QVERIFY(labels[1].endsWith("dots-000.png"));
+    QCOMPARE(labels[2], QByteArray("9"));
+
+    QVERIFY(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    list.write("4 a.png\nnot-a-number b.png\n");
+    list.close();
+    QVERIFY(!Indexer(o).run(&error));
+    QVERIFY2(error.contains("list.txt:2"), qPrintable(error));
+}
+
+void TestIndexer::failures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty folder") << "empty" << "no image file";
+    QTest::newRow("missing input") << "missing" << "does not exist";
+    QTest::newRow("output is a file") << "output-file" << "is a file";
+    QTest::newRow("wrong descriptor size") << "vocabulary-64" << "descriptors of size 64";
+    QTest::newRow("not a vocabulary") << "vocabulary-garbage" << "not a vocabulary file";
+    QTest::newRow("more words than keypoints") << "too-many-words" << "fewer than the";
+    QTest::newRow("missing solver") << "no-solver" << "missing or not executable";
+}
+
+void TestIndexer::failures()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    IndexOptions o = smallOptions(m_images, dir.filePath("out"));
+    if (setup == "empty") {
+        QVERIFY(QDir().mkpath(dir.filePath("empty/sub")));
+        o.input = dir.filePath("empty");
+    } else if (setup == "missing") {
+        o.input = dir.filePath("nowhere");
+    } else if (setup == "output-file") {
+        QFile f(o.output);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (setup.startsWith("vocabulary")) {
+        QFile f(dir.filePath("v.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        if (setup == "vocabulary-64") {
+            f.write("ortelis-vocabulary 1\n2 64\n");
+            for (int i = 0; i < 128; ++i)
+                f.write("0.5 ");
+        } else {
+            f.write("words\n");
+        }
+        f.close();
+        o.vocabulary = f.fileName();
+    } else if (setup == "too-many-words") {
+        o.words = 100000;
+    } else if (setup == "no-solver") {
+        o.solve = true;
+        o.solver = dir.filePath("ca.exe");
+    }
+    Indexer indexer(o);
+    QString error;
+    QVERIFY(!indexer.run(&error));
+    QVERIFY2(error.contains(message), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(dir.filePath("out/project.xml")));
+    QVERIFY(!QFileInfo::exists(dir.filePath("out/table.txt")));
+}
+
+void TestIndexer::failedRunKeepsEarlierIndex()
+{
+    QTemporaryDir dir;
+    IndexOptions o = smallOptions(m_images, dir.filePath("out"));
+    QString error;
+    QVERIFY2(Indexer(o).run(&error), qPrintable(error));
+    const QByteArray table = readAll(dir.filePath("out/table.txt"));
+    const QByteArray project = readAll(dir.filePath("out/project.xml"));
+
+    o.words = 100000; // fails after the detection, while files are being made
+    QVERIFY(!Indexer(o).run(&error));
+    QCOMPARE(readAll(dir.filePath("out/table.txt")), table);
+    QCOMPARE(readAll(dir.filePath("out/project.xml")), project);
+    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 6);
+}
+
+void TestIndexer::solverResultsJoinTheProject()
+{
+    QTemporaryDir dir;
+    // A stand-in solver: checks its arguments, leaves the five result files.
+    const QString solver = dir.filePath("fake-ca.sh");
+    QFile script(solver);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n[ \"$1\" = -k ] && [ \"$2\" = 4 ] && [ \"$3\" = \"$4\" ] || exit 3\n"
+                 "for s in Z W P Q Lambda; do echo 1 1 0.5 > \"$3_$s.txt\"; done\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    IndexOptions o = smallOptions(m_images, dir.filePath("out"));
+    o.solve = true;
+    o.solver = solver;
+    o.axes = 4;
+    Indexer indexer(o);
+    QString error;
+    QVERIFY2(indexer.run(&error), qPrintable(error));
+    QVERIFY(indexer.summary().solved);
+    const QByteArray project = readAll(dir.filePath("out/project.xml"));
+    for (const char *key : {"Z", "W", "P", "Q", "LAMBDA"})
+        QVERIFY2(project.contains(QByteArray("name='") + key + "'"), key);
+    QVERIFY(project.contains("path='table.txt_Lambda.txt'"));
+    QVERIFY(QFileInfo::exists(dir.filePath("out/table.txt_Z.txt")));
+
+    // A solver that fails: the index is still written, naming the table only,
+    // the old results are gone, and the run reports the failure.
+    QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    script.write("#!/bin/sh\nexit 1\n");
+    script.close();
+    QVERIFY(!Indexer(o).run(&error));
+    QVERIFY2(error.contains("failed"), qPrintable(error));
+    QVERIFY(!readAll(dir.filePath("out/project.xml")).contains("name='Z'"));
+    QVERIFY(!QFileInfo::exists(dir.filePath("out/table.txt_Z.txt")));
+}
+
+void TestIndexer::vocabularyRoundTrip()
+{
+    cv::Mat centres(3, 128, CV_32F);
+    cv::randu(centres, -1000.0f, 1000.0f);
+    centres.at<float>(1, 5) = 1.0f / 3.0f;
+    Vocabulary v;
+    v.setCentres(centres);
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY2(v.save(dir.filePath("v.txt"), &error), qPrintable(error));
+    Vocabulary w;
+    QVERIFY2(w.load(dir.filePath("v.txt"), &error), qPrintable(error));
+    QCOMPARE(w.size(), 3);
+    QCOMPARE(w.dimension(), 128);
+    QCOMPARE(cv::norm(w.centres(), centres, cv::NORM_INF), 0.0);
+
+    QFile f(dir.filePath("v.txt"));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
+    f.write("12\n"); // one value too many
+    f.close();
+    QVERIFY(!w.load(dir.filePath("v.txt"), &error));
+    QVERIFY2(error.contains("385 values found"), qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(TestIndexer)
+#include "tst_indexer.moc"
