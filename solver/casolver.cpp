@@ -21,10 +21,10 @@ using Index = Eigen::Index;
 constexpr double kNoiseInertia = 1e-13;
 
 // x -> (S S^T + shift I) x with S = B - u v^T, through two sparse products
-// and the rank-one correction. The shift (the total inertia) lifts the zero
-// eigenvalues of a low-rank table to the same scale as the others, so the
-// stopping test, relative to each eigenvalue, accepts them too; it does not
-// change the eigenvectors or the Lanczos convergence rate.
+// and the rank-one correction. The shift lifts the zero eigenvalues of a
+// low-rank table to the scale of the others, so the stopping test, relative
+// to each eigenvalue, can accept them too; it changes neither the
+// eigenvectors nor the Lanczos convergence rate.
 class ShiftedGramOp
 {
 public:
@@ -62,14 +62,17 @@ bool truncatedEigen(const SpMat &b, const Vec &u, const Vec &v, double inertia, 
                     Vec &values, Mat &vectors)
 {
     const Index m = b.rows();
-    ShiftedGramOp op(b, u, v, inertia);
+    // Principal inertias lie in [0, 1]: a shift of at most 1 keeps the
+    // stopping test on the scale of the leading ones.
+    const double shift = std::min(inertia, 1.0);
+    ShiftedGramOp op(b, u, v, shift);
     const Index ncv = std::min(m, std::max(2 * nev + 1, nev + 20));
     Spectra::SymEigsSolver<ShiftedGramOp> eigs(op, nev, ncv);
     eigs.init(); // fixed-seed start vector: the same table gives the same result
     eigs.compute(Spectra::SortRule::LargestAlge, 1000, 1e-12, Spectra::SortRule::LargestAlge);
     if (eigs.info() != Spectra::CompInfo::Successful)
         return false;
-    values = eigs.eigenvalues().array() - inertia;
+    values = eigs.eigenvalues().array() - shift;
     vectors = eigs.eigenvectors();
     return true;
 }
