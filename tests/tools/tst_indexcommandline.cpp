@@ -1,0 +1,128 @@
+// The command line of ortelis-index and the progress lines it writes when
+// its output is not a terminal.
+#include "tools/indexcommandline.h"
+#include "tools/progressreporter.h"
+
+#include <QTest>
+
+#include <cstdio>
+
+class TestIndexCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void valid_data();
+    void valid();
+    void invalid_data();
+    void invalid();
+    void help();
+    void plainProgressLines();
+};
+
+void TestIndexCommandLine::valid_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("words");
+    QTest::addColumn<int>("maxKeypoints");
+    QTest::addColumn<int>("axes");
+    QTest::addColumn<int>("jobs");
+    QTest::addColumn<bool>("solve");
+    QTest::addColumn<QString>("vocabulary");
+    QTest::newRow("defaults") << QStringList{"in", "out"} << 1000 << 500 << 10 << 0 << false << "";
+    QTest::newRow("all") << QStringList{"--words", "64", "--max-keypoints", "20", "--axes", "3",
+                                        "--jobs", "1", "--solve", "--vocabulary", "v.txt", "in", "out"}
+                         << 64 << 20 << 3 << 1 << true << "v.txt";
+    QTest::newRow("equals sign") << QStringList{"--words=8", "in", "out"} << 8 << 500 << 10 << 0
+                                 << false << "";
+    QTest::newRow("solver implies solve") << QStringList{"--solver", "/x/ca", "in", "out"} << 1000
+                                          << 500 << 10 << 0 << true << "";
+}
+
+void TestIndexCommandLine::valid()
+{
+    QFETCH(QStringList, args);
+    IndexOptions o;
+    QString message;
+    QCOMPARE(IndexCommandLine::parse(QStringList{"ortelis-index"} + args, o, message),
+             IndexCommandLine::Run);
+    QCOMPARE(o.input, QString("in"));
+    QCOMPARE(o.output, QString("out"));
+    QTEST(o.words, "words");
+    QTEST(o.maxKeypoints, "maxKeypoints");
+    QTEST(o.axes, "axes");
+    QTEST(o.jobs, "jobs");
+    QTEST(o.solve, "solve");
+    QTEST(o.vocabulary, "vocabulary");
+}
+
+void TestIndexCommandLine::invalid_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("one folder") << QStringList{"in"} << "got 1 argument";
+    QTest::newRow("three folders") << QStringList{"a", "b", "c"} << "got 3 argument";
+    QTest::newRow("zero words") << QStringList{"--words", "0", "in", "out"} << "--words";
+    QTest::newRow("words not a number") << QStringList{"--words", "many", "in", "out"} << "\"many\"";
+    QTest::newRow("negative jobs") << QStringList{"--jobs", "-2", "in", "out"} << "--jobs";
+    QTest::newRow("unknown option") << QStringList{"--colour", "in", "out"} << "colour";
+    QTest::newRow("missing value") << QStringList{"in", "out", "--axes"} << "axes";
+}
+
+void TestIndexCommandLine::invalid()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    IndexOptions o;
+    QString text;
+    QCOMPARE(IndexCommandLine::parse(QStringList{"ortelis-index"} + args, o, text),
+             IndexCommandLine::Invalid);
+    QVERIFY2(text.contains(message), qPrintable(text));
+}
+
+void TestIndexCommandLine::help()
+{
+    IndexOptions o;
+    QString text;
+    QCOMPARE(IndexCommandLine::parse({"ortelis-index", "--help"}, o, text), IndexCommandLine::Help);
+    for (const char *option : {"--words", "--max-keypoints", "--seed", "--axes", "--vocabulary",
+                               "--solve", "--jobs", "--help"})
+        QVERIFY2(text.contains(option), option);
+}
+
+void TestIndexCommandLine::plainProgressLines()
+{
+    std::FILE *out = std::tmpfile();
+    std::FILE *err = std::tmpfile();
+    QVERIFY(out && err);
+    {
+        ProgressReporter progress("Detecting keypoints", 20, false, out, err);
+        for (int i = 0; i < 20; ++i) {
+            progress.advance();
+            if (i == 4)
+                progress.problem("skipped 'x.png': broken");
+            progress.refresh();
+        }
+        progress.finish();
+    }
+    auto text = [](std::FILE *f) {
+        std::rewind(f);
+        QByteArray all;
+        char buffer[256];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            all.append(buffer, qsizetype(n));
+        std::fclose(f);
+        return all;
+    };
+    const QList<QByteArray> lines = text(out).trimmed().split('\n');
+    // The announcement, then one line per tenth of the way, no bar.
+    QCOMPARE(lines.size(), 11);
+    QCOMPARE(lines[0], QByteArray("Detecting keypoints: 20 images"));
+    QVERIFY(lines[1].startsWith("Detecting keypoints: 2/20 images"));
+    QVERIFY(lines[10].startsWith("Detecting keypoints: 20/20 images"));
+    QVERIFY(!lines.join().contains('\r'));
+    QCOMPARE(text(err), QByteArray("skipped 'x.png': broken\n"));
+}
+
+QTEST_GUILESS_MAIN(TestIndexCommandLine)
+#include "tst_indexcommandline.moc"
