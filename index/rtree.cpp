@@ -65,32 +65,50 @@ void RTree::construct()
     for (int i = 0; i < n; ++i)
         root->ids[i] = i;
 
-    scratch.resize(n);
-    construct(root, true);
-    std::vector<double>().swap(scratch);
+    work[0].reset(new Entry[n]);
+    work[1].reset(new Entry[n]);
+    for (int i = 0; i < n; ++i)
+        work[0][i] = Entry{points[i].x, points[i].y, i, points[i].id};
+    scratch.reset(new double[n]);
+    leafPoints.reserve(n);
+
+    construct(root, true, 0, 0);
+
+    work[0].reset();
+    work[1].reset();
+    scratch.reset();
 }
 
-void RTree::construct(Node* node, bool splitOnY)
+void RTree::construct(Node* node, bool splitOnY, int begin, int side)
 {
     const int n = static_cast<int>(node->ids.size());
-    if (n <= kLeafSize)
+    const Entry* entries = work[side].get() + begin;
+    if (n <= kLeafSize) {
+        makeLeaf(node, entries);
         return;
+    }
 
-    const int* ids = node->ids.data();
-    double* values = scratch.data();
-    for (int i = 0; i < n; ++i)
-        values[i] = splitCoordinate(points[ids[i]], splitOnY);
+    double* values = scratch.get();
+    if (splitOnY) {
+        for (int i = 0; i < n; ++i)
+            values[i] = entries[i].y;
+    } else {
+        for (int i = 0; i < n; ++i)
+            values[i] = entries[i].x;
+    }
     const double m = quick_select(values, n);
 
     // Count first: a split that would leave one side empty keeps the node a
     // leaf (only the other axis could help, and that is not tried), and
-    // knowing both sizes lets each child's list be allocated once.
+    // knowing both sizes lets each child's list be allocated once. The
+    // selection only permuted the values, so counting them still works.
     int leftCount = 0;
     for (int i = 0; i < n; ++i)
-        if (splitCoordinate(points[ids[i]], splitOnY) < m)
-            ++leftCount;
-    if (leftCount == 0 || leftCount == n)
+        leftCount += values[i] < m;
+    if (leftCount == 0 || leftCount == n) {
+        makeLeaf(node, entries);
         return;
+    }
 
     Node* left = new Node;
     Node* right = new Node;
@@ -103,20 +121,39 @@ void RTree::construct(Node* node, bool splitOnY)
         left->hi.x = m;
         right->lo.x = m;
     }
-    left->ids.reserve(leftCount);
-    right->ids.reserve(n - leftCount);
-    for (int i = 0; i < n; ++i) {
-        const int id = ids[i];
-        if (splitCoordinate(points[id], splitOnY) < m)
-            left->ids.push_back(id);
-        else
-            right->ids.push_back(id);
-    }
+    left->ids.resize(leftCount);
+    right->ids.resize(n - leftCount);
     node->left = left;
     node->right = right;
 
-    construct(left, !splitOnY);
-    construct(right, !splitOnY);
+    // Stable partition into the other side keeps each child's entries, and
+    // so its ids, in ascending order. The destination is chosen by
+    // arithmetic, not by a branch: the comparison's outcome is random and a
+    // branch on it would mispredict half the time.
+    Entry* const to = work[1 - side].get() + begin;
+    int* const leftIds = left->ids.data();
+    int* const rightIds = right->ids.data();
+    int l = 0;
+    int r = 0;
+    for (int i = 0; i < n; ++i) {
+        const Entry& e = entries[i];
+        const bool below = (splitOnY ? e.y : e.x) < m;
+        to[below ? l : leftCount + r] = e;
+        *(below ? leftIds + l : rightIds + r) = e.index;
+        l += below;
+        r += !below;
+    }
+
+    construct(left, !splitOnY, begin, 1 - side);
+    construct(right, !splitOnY, begin + leftCount, 1 - side);
+}
+
+void RTree::makeLeaf(Node* node, const Entry* entries)
+{
+    const int n = static_cast<int>(node->ids.size());
+    node->first = static_cast<int>(leafPoints.size());
+    for (int i = 0; i < n; ++i)
+        leafPoints.emplace_back(entries[i].x, entries[i].y, entries[i].id);
 }
 
 void RTree::destroy(Node* node)
@@ -132,6 +169,7 @@ void RTree::destroy()
 {
     destroy(root);
     root = nullptr;
+    leafPoints.clear();
 }
 
 double quick_select(double* values, int n)

@@ -3,6 +3,7 @@
 
 #include "index/point.h"
 
+#include <memory>
 #include <vector>
 
 // 2-d median-split point index: answers "which points lie within r of
@@ -24,6 +25,7 @@ public:
         Node* left = nullptr;  // coordinates below the split value; null in a leaf
         Node* right = nullptr; // coordinates at or above the split value
         std::vector<int> ids;  // indices into points, ascending
+        int first = 0;         // leaf only: where its points start in leafPoints
     };
 
     RTree();
@@ -41,16 +43,40 @@ public:
     std::vector<Point> points; // in insertion order; nodes refer to them by index
     Node* root = nullptr;      // null while empty or being refilled
 
+    // Copies of the points, leaf after leaf in depth-first order and in ids
+    // order inside each leaf, so that a query reads each leaf's points from
+    // one contiguous run instead of chasing ids through points. Written by
+    // endSetData; points must not be edited while the tree is built.
+    std::vector<Point> leafPoints;
+
 private:
+    // A point as the build moves it around: coordinates next to the index
+    // and the caller's id, so that splits read memory in order.
+    struct Entry
+    {
+        double x;
+        double y;
+        int index;
+        int id;
+    };
+
     void construct();
-    void construct(Node* node, bool splitOnY);
+    // Splits node and recurses. Its points lie in order of its ids in
+    // work[side][begin .. begin + ids.size()).
+    void construct(Node* node, bool splitOnY, int begin, int side);
+    void makeLeaf(Node* node, const Entry* entries);
     void find(const Node* node, std::vector<int>& out, double x, double y, double r) const;
     void destroy(Node* node);
     void destroy();
 
-    // Split coordinates of the node being split. Shared by all splits of one
-    // build (they run one after another) and released when the build ends.
-    std::vector<double> scratch;
+    // Build workspace, released when the build ends: each split reads its
+    // node's entries from one side and writes both children's to the other
+    // side at the same place, so a subtree never disturbs its siblings'.
+    // Left uninitialised (new[] of plain structs): every slot is written
+    // before it is read.
+    std::unique_ptr<Entry[]> work[2];
+    // Split coordinates of the node being split; quick_select permutes them.
+    std::unique_ptr<double[]> scratch;
 };
 
 // Lower median of values[0..n-1] (rank (n-1)/2); permutes the array. Returns

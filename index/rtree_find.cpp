@@ -17,13 +17,15 @@ void RTree::find(const Node* node, std::vector<int>& out, double x, double y, do
         return;
 
     if (!node->left) {
+        // The leaf's points in ids order, copied side by side at build time.
+        const Point* p = leafPoints.data() + node->first;
+        const Point* end = p + node->ids.size();
         const double r2 = r * r;
-        for (const int i : node->ids) {
-            const Point& p = points[i];
-            const double dx = p.x - x;
-            const double dy = p.y - y;
+        for (; p != end; ++p) {
+            const double dx = p->x - x;
+            const double dy = p->y - y;
             if (dx * dx + dy * dy <= r2)
-                out.push_back(p.id);
+                out.push_back(p->id);
         }
         return;
     }

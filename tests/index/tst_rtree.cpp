@@ -61,6 +61,7 @@ struct TreeWalk
     const RTree& tree;
     QString error;
     int height = 0;
+    int leafPointCount = 0;
     std::vector<const RTree::Node*> leaves;
 
     void fail(const QString& what)
@@ -106,6 +107,17 @@ struct TreeWalk
             (coordinate(tree.points[i], onY) < m ? below : atOrAbove).push_back(i);
 
         if (!node->left) {
+            // The query reads a leaf's points from its run of leafPoints.
+            if (node->first != leafPointCount
+                || tree.leafPoints.size() < static_cast<size_t>(node->first) + ids.size())
+                return fail(QString("leaf run misplaced at depth %1").arg(depth));
+            for (size_t j = 0; j < ids.size(); ++j) {
+                const Point& copy = tree.leafPoints[node->first + j];
+                const Point& p = tree.points[ids[j]];
+                if (copy.x != p.x || copy.y != p.y || copy.id != p.id)
+                    return fail(QString("leaf run differs from point %1").arg(ids[j]));
+            }
+            leafPointCount += static_cast<int>(ids.size());
             leaves.push_back(node);
             if (ids.size() > 9 && !below.empty())
                 fail(QString("leaf of %1 ids could have been split").arg(ids.size()));
