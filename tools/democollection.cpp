@@ -18,10 +18,11 @@ const QStringList DemoCollection::kinds = {"stripes", "checkerboards", "dots",
 
 namespace {
 
-// A light and a dark colour of random hues, either one the background. The
-// keypoints are found on grey levels, so the two must differ in brightness,
-// not only in hue.
-void pickColours(QColor &background, QColor &foreground, std::mt19937 &engine)
+// A light and a dark colour of random hues. The keypoints are found on grey
+// levels, so the two must differ in brightness, not only in hue. Each kind
+// keeps one polarity (dark on light or light on dark): SIFT tells the two
+// apart, and a kind drawn both ways would split into two clusters.
+void pickColours(QColor &background, QColor &foreground, bool lightOnDark, std::mt19937 &engine)
 {
     auto u = [&engine] { return engine() / 4294967296.0; };
     auto luma = [](const QColor &c) { return 0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF(); };
@@ -30,9 +31,8 @@ void pickColours(QColor &background, QColor &foreground, std::mt19937 &engine)
         light = QColor::fromHsvF(float(u()), float(0.2 + 0.6 * u()), float(0.8 + 0.2 * u()));
         dark = QColor::fromHsvF(float(u()), float(0.3 + 0.7 * u()), float(0.1 + 0.25 * u()));
     } while (luma(light) - luma(dark) < 0.35);
-    const bool swap = u() < 0.5;
-    background = swap ? dark : light;
-    foreground = swap ? light : dark;
+    background = lightOnDark ? dark : light;
+    foreground = lightOnDark ? light : dark;
 }
 
 } // namespace
@@ -68,7 +68,7 @@ QImage DemoCollection::draw(int i) const
 void DemoCollection::drawStripes(QImage &image, Random &random) const
 {
     QColor bg, fg;
-    pickColours(bg, fg, random.engine);
+    pickColours(bg, fg, false, random.engine);
     image.fill(bg);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -80,7 +80,7 @@ void DemoCollection::drawStripes(QImage &image, Random &random) const
     p.setClipPath(patch);
     p.translate(s / 2, s / 2);
     p.rotate(random.uniform(0, 180));
-    const double width = random.uniform(5, 12);
+    const double width = random.uniform(3, 7);
     const double period = width * random.uniform(2.0, 3.0);
     p.setPen(Qt::NoPen);
     p.setBrush(fg);
@@ -91,7 +91,7 @@ void DemoCollection::drawStripes(QImage &image, Random &random) const
 void DemoCollection::drawCheckerboard(QImage &image, Random &random) const
 {
     QColor bg, fg;
-    pickColours(bg, fg, random.engine);
+    pickColours(bg, fg, false, random.engine);
     image.fill(bg);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -111,14 +111,14 @@ void DemoCollection::drawCheckerboard(QImage &image, Random &random) const
 void DemoCollection::drawDots(QImage &image, Random &random) const
 {
     QColor bg, fg;
-    pickColours(bg, fg, random.engine);
+    pickColours(bg, fg, true, random.engine);
     image.fill(bg);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(fg);
-    const double radius = random.uniform(4, 10);
-    const int n = random.integer(15, 40);
+    const double radius = random.uniform(2.5, 5);
+    const int n = random.integer(60, 140);
     for (int k = 0; k < n; ++k) {
         const double r = radius * random.uniform(0.8, 1.25);
         p.drawEllipse(QPointF(random.uniform(r, size - r), random.uniform(r, size - r)), r, r);
@@ -128,7 +128,7 @@ void DemoCollection::drawDots(QImage &image, Random &random) const
 void DemoCollection::drawRings(QImage &image, Random &random) const
 {
     QColor bg, fg;
-    pickColours(bg, fg, random.engine);
+    pickColours(bg, fg, false, random.engine);
     image.fill(bg);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -140,25 +140,31 @@ void DemoCollection::drawRings(QImage &image, Random &random) const
         const QPointF centre(random.uniform(0.2, 0.8) * size, random.uniform(0.2, 0.8) * size);
         const double gap = width * random.uniform(2.2, 3.2);
         const double outer = random.uniform(0.3, 0.6) * size;
-        for (double r = gap; r < outer; r += gap)
-            p.drawEllipse(centre, r, r);
+        // Each ring open at a random place: perfect circles give SIFT no
+        // corner to hold on to.
+        for (double r = gap; r < outer; r += gap) {
+            const double open = random.uniform(20, 60);
+            const double start = random.uniform(0, 360);
+            p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), int(start * 16),
+                      int((360 - open) * 16));
+        }
     }
 }
 
 void DemoCollection::drawStars(QImage &image, Random &random) const
 {
     QColor bg, fg;
-    pickColours(bg, fg, random.engine);
+    pickColours(bg, fg, true, random.engine);
     image.fill(bg);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(fg);
-    const int n = random.integer(3, 7);
+    const int n = random.integer(3, 6);
     for (int k = 0; k < n; ++k) {
-        const int points = random.integer(5, 9);
-        const double outer = random.uniform(18, 45);
-        const double inner = outer * random.uniform(0.35, 0.5);
+        const int points = random.integer(5, 8);
+        const double outer = random.uniform(22, 50);
+        const double inner = outer * random.uniform(0.25, 0.35);
         const QPointF centre(random.uniform(outer, size - outer), random.uniform(outer, size - outer));
         const double turn = random.uniform(0, 2 * M_PI);
         QPolygonF star;
@@ -174,13 +180,13 @@ void DemoCollection::drawStars(QImage &image, Random &random) const
 void DemoCollection::drawBlotches(QImage &image, Random &random) const
 {
     QColor bg, fg;
-    pickColours(bg, fg, random.engine);
+    pickColours(bg, fg, false, random.engine);
     // A sum of soft Gaussian blobs, thresholded softly into two colours.
     struct Blob { double x, y, inv2s2, weight; };
     std::vector<Blob> blobs;
-    const int n = random.integer(25, 45);
+    const int n = random.integer(40, 70);
     for (int k = 0; k < n; ++k) {
-        const double sigma = random.uniform(6, 18);
+        const double sigma = random.uniform(5, 14);
         blobs.push_back({random.uniform(0, size), random.uniform(0, size),
                          1.0 / (2 * sigma * sigma), random.uniform(-1, 1)});
     }
