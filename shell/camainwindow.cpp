@@ -47,7 +47,9 @@ CAMainWindow::~CAMainWindow()
 
 CAMdiChild *CAMainWindow::activeMdiChild() const
 {
-    if (QMdiSubWindow *sub = workspace->activeSubWindow())
+    // The current window is the active one while the application is active,
+    // and stays known while another application has the focus.
+    if (QMdiSubWindow *sub = workspace->currentSubWindow())
         return qobject_cast<CAMdiChild *>(sub->widget());
     return nullptr;
 }
