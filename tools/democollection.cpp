@@ -206,6 +206,15 @@ void DemoCollection::drawBlotches(QImage &image, Random &random) const
     }
 }
 
+QVector<ImageEntry> DemoCollection::entries(const QString &folder) const
+{
+    QVector<ImageEntry> list;
+    const QDir dir(QDir(folder).absolutePath());
+    for (int i = 0; i < count(); ++i)
+        list.append(ImageEntry{i / perKind + 1, QDir::cleanPath(dir.filePath(relativePath(i)))});
+    return list;
+}
+
 bool DemoCollection::write(const QString &folder, int jobs, QString *error) const
 {
     const QDir dir(folder);

@@ -1,9 +1,12 @@
 #ifndef DEMOCOLLECTION_H
 #define DEMOCOLLECTION_H
 
+#include "tools/imageentry.h"
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <cstdint>
 #include <random>
@@ -27,6 +30,9 @@ public:
 
     // Draws every image into `folder` (on `jobs` threads).
     bool write(const QString &folder, int jobs, QString *error) const;
+    // The images write() draws, with their categories (kind + 1), whatever
+    // else the folder holds.
+    QVector<ImageEntry> entries(const QString &folder) const;
 
     int perKind;
     int size;

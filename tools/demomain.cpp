@@ -27,7 +27,10 @@ int main(int argc, char **argv)
     QString error;
     const QString images = QDir(output).filePath(QStringLiteral("images"));
     ImageCollection collection;
-    if (!demo.write(images, jobs, &error) || !collection.scanFolder(images, QString(), &error)) {
+    // The drawn images exactly: files left in the folder by anything else
+    // are not part of the demo.
+    collection.setEntries(demo.entries(images));
+    if (!demo.write(images, jobs, &error)) {
         std::fprintf(stderr, "ortelis-demo: error: %s\n", qPrintable(error));
         return 1;
     }

@@ -24,6 +24,7 @@ public:
     bool readList(const QString &listFile, QString *error);
 
     const QVector<ImageEntry> &entries() const { return m_entries; }
+    void setEntries(const QVector<ImageEntry> &entries) { m_entries = entries; }
     // Categories in number order (index 0 is the folder itself), for messages.
     const QStringList &categoryNames() const { return m_categoryNames; }
 

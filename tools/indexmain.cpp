@@ -1,4 +1,5 @@
 #include "tools/indexcommandline.h"
+#include "tools/imagecollection.h"
 #include "tools/indexer.h"
 
 #include <QCoreApplication>
@@ -21,9 +22,20 @@ int main(int argc, char **argv)
     case IndexCommandLine::Run:
         break;
     }
-    Indexer indexer(options);
     QString error;
-    const bool ok = indexer.run(&error);
+    ImageCollection collection;
+    if (!collection.load(options.input, options.output, &error)) {
+        std::fprintf(stderr, "ortelis-index: error: %s\n", qPrintable(error));
+        return 1;
+    }
+    // Folder numbering is by name: say which number each folder got.
+    const QStringList categories = collection.categoryNames();
+    if (!options.quiet && categories.size() > 1) {
+        for (int c = 1; c < categories.size(); ++c)
+            std::printf("Category %d: %s\n", c, qPrintable(categories[c]));
+    }
+    Indexer indexer(options);
+    const bool ok = indexer.run(collection, &error);
     if (indexer.summary().indexed > 0 && indexer.summary().seconds > 0)
         std::printf("%s\n", qPrintable(indexer.summaryText()));
     if (!ok) {
