@@ -66,8 +66,15 @@ bool ImageCollection::load(const QString &input, const QString &exclude, QString
     return readList(input, error);
 }
 
-void ImageCollection::collectImages(const QString &folder, int category, const QString &exclude)
+void ImageCollection::collectImages(const QString &folder, int category, const QString &exclude,
+                                    QSet<QString> &visited)
 {
+    // A folder reached twice (through a link to an ancestor) would recurse
+    // for ever.
+    const QString canonical = canonicalOrAbsolute(folder);
+    if (visited.contains(canonical))
+        return;
+    visited.insert(canonical);
     QDir dir(folder);
     QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Readable);
     sortByName(files);
@@ -85,7 +92,7 @@ void ImageCollection::collectImages(const QString &folder, int category, const Q
         sortByName(subs);
         for (const QFileInfo &s : subs) {
             if (!isUnder(canonicalOrAbsolute(s.absoluteFilePath()), exclude))
-                collectImages(s.absoluteFilePath(), category, exclude);
+                collectImages(s.absoluteFilePath(), category, exclude, visited);
         }
     }
 }
@@ -101,8 +108,9 @@ bool ImageCollection::scanFolder(const QString &folder, const QString &exclude, 
     }
     const QString excluded = exclude.isEmpty() ? QString() : canonicalOrAbsolute(exclude);
 
+    QSet<QString> visited;
     m_categoryNames.append(QStringLiteral("."));
-    collectImages(dir.absolutePath(), 0, excluded);
+    collectImages(dir.absolutePath(), 0, excluded, visited);
 
     QFileInfoList subs = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
     sortByName(subs);
@@ -110,7 +118,7 @@ bool ImageCollection::scanFolder(const QString &folder, const QString &exclude, 
         if (isUnder(canonicalOrAbsolute(s.absoluteFilePath()), excluded))
             continue;
         m_categoryNames.append(s.fileName());
-        collectImages(s.absoluteFilePath(), m_categoryNames.size() - 1, excluded);
+        collectImages(s.absoluteFilePath(), m_categoryNames.size() - 1, excluded, visited);
     }
     if (m_entries.isEmpty()) {
         *error = QStringLiteral("no image file in the folder '%1'").arg(folder);

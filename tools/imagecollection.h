@@ -3,6 +3,7 @@
 
 #include "tools/imageentry.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -32,7 +33,8 @@ public:
     static bool isImageFileName(const QString &fileName);
 
 private:
-    void collectImages(const QString &folder, int category, const QString &exclude);
+    void collectImages(const QString &folder, int category, const QString &exclude,
+                       QSet<QString> &visited);
 
     QVector<ImageEntry> m_entries;
     QStringList m_categoryNames;

@@ -149,6 +149,8 @@ void TestIndexer::categoriesFollowFolderNames()
     note.close();
     QVERIFY(QDir().mkpath(dir.filePath("out")));
     QVERIFY(img.save(dir.filePath("out/old.png"))); // the output folder is not a category
+    // A link back up the tree must not send the scan round in circles.
+    QVERIFY(QFile::link(dir.filePath("zebra"), dir.filePath("zebra/deeper/loop")));
 
     ImageCollection c;
     QString error;
