@@ -1,0 +1,245 @@
+// Cost of one hover step of the map (point-index queries, the nearest-images
+// scan when it applies, the synchronous repaint at 1280 x 800) against the
+// repaint alone, on generated analyses of growing size.
+//
+//   QT_QPA_PLATFORM=offscreen bench_map_hover [sizes...] [--reps N]
+//
+// All sizes are loaded at once and measured interleaved, repetition by
+// repetition, so that the ratios between sizes come from the same run and
+// share the machine's ups and downs. Each figure is the median over the
+// repetitions of the mean time per movement along a fixed path.
+
+#include "data/cadata.h"
+#include "map/caview.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kAxes = 8;
+constexpr int kWidth = 1280;
+constexpr int kHeight = 800;
+
+// Coordinates drawn from centred normals whose spread shrinks axis by axis,
+// unit-free masses summing to one and eigenvalues equal to the weighted
+// variance of each axis: the shape of a real CA result, where about a third
+// of the points pass the default contribution threshold.
+std::unique_ptr<CAData> generate(int images, int words, unsigned seed)
+{
+    std::mt19937_64 random(seed);
+    auto d = std::make_unique<CAData>(false);
+    d->nbImages = images;
+    d->nbWords = words;
+    d->nbAxis = kAxes;
+    d->nbLambda = kAxes;
+    d->zCols = kAxes;
+    d->wCols = kAxes;
+    d->Z.reset(new double[std::size_t(images) * kAxes]);
+    d->W.reset(new double[std::size_t(words) * kAxes]);
+    d->P.reset(new double[std::size_t(images)]);
+    d->Q.reset(new double[std::size_t(words)]);
+    d->lambda.reset(new double[kAxes]);
+    for (int a = 0; a < kAxes; ++a) {
+        const double sigma = 1.5 / (1.0 + 0.35 * a);
+        d->lambda[a] = sigma * sigma;
+    }
+    auto fill = [&](double *m, double *mass, int n) {
+        std::normal_distribution<double> normal(0.0, 1.0);
+        for (int i = 0; i < n; ++i) {
+            mass[i] = 1.0 / n;
+            for (int a = 0; a < kAxes; ++a)
+                m[std::size_t(i) * kAxes + a] = normal(random) * std::sqrt(d->lambda[a]);
+        }
+    };
+    fill(d->Z.get(), d->P.get(), images);
+    fill(d->W.get(), d->Q.get(), words);
+    std::vector<int> labels(static_cast<std::size_t>(words));
+    for (int j = 0; j < words; ++j)
+        labels[std::size_t(j)] = j;
+    d->setWordLabel(words, labels.data());
+    return d;
+}
+
+struct Subject
+{
+    int images = 0;
+    std::unique_ptr<CAData> data;
+    std::unique_ptr<CAView> view;
+};
+
+void moveTo(CAView &view, const QPoint &p)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &event);
+}
+
+// A fixed path over the whole widget: a jittered grid, the same for every
+// size, so that each analysis is hovered at the same screen positions.
+std::vector<QPoint> gridPath()
+{
+    std::vector<QPoint> path;
+    QRandomGenerator random(7);
+    for (int gy = 0; gy < 10; ++gy)
+        for (int gx = 0; gx < 16; ++gx)
+            path.emplace_back(gx * kWidth / 16 + random.bounded(kWidth / 16),
+                              gy * kHeight / 10 + random.bounded(kHeight / 10));
+    return path;
+}
+
+// Positions right on indexed images inside the widget, so that every
+// movement hits one and runs the nearest-images scan. Taken from the
+// smallest analysis' points would favour it; each size gets its own.
+std::vector<QPoint> imagePath(const CAView &view, int count)
+{
+    std::vector<QPoint> path;
+    const auto &points = view.imageTree.points;
+    QRandomGenerator random(11);
+    for (int tries = 0; tries < 100000 && int(path.size()) < count; ++tries) {
+        const Point &p = points[random.bounded(int(points.size()))];
+        const QPoint w(int(p.x) + view.originX + view.panX, int(p.y) + view.originY + view.panY);
+        if (w.x() >= 0 && w.y() >= 0 && w.x() < kWidth && w.y() < kHeight)
+            path.push_back(w);
+    }
+    return path;
+}
+
+struct Timing
+{
+    double step = 0;    // mean microseconds per movement
+    double repaint = 0; // mean microseconds per repaint in the state it left
+    double neighbours = 0;
+};
+
+Timing measure(CAView &view, const std::vector<QPoint> &path)
+{
+    QElapsedTimer timer;
+    qint64 stepNs = 0, repaintNs = 0;
+    qint64 neighbours = 0;
+    for (const QPoint &p : path) {
+        timer.start();
+        moveTo(view, p);
+        stepNs += timer.nsecsElapsed();
+        neighbours += view.imageList.size();
+        timer.start();
+        view.repaint();
+        repaintNs += timer.nsecsElapsed();
+    }
+    const double n = double(path.size());
+    return {stepNs / n / 1000.0, repaintNs / n / 1000.0, neighbours / n};
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The step without its repaint: with updates disabled repaint() returns at
+// once, so what is left is the hover itself (index queries, neighbourhood
+// sets, the scan, the signal).
+double measureHover(CAView &view, const std::vector<QPoint> &path)
+{
+    view.setUpdatesEnabled(false);
+    QElapsedTimer timer;
+    timer.start();
+    for (const QPoint &p : path)
+        moveTo(view, p);
+    const double us = timer.nsecsElapsed() / double(path.size()) / 1000.0;
+    view.setUpdatesEnabled(true);
+    QCoreApplication::processEvents();
+    return us;
+}
+
+struct Series
+{
+    std::vector<double> step, repaint, hover;
+    double neighbours = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    std::vector<int> sizes;
+    int reps = 7;
+    for (int k = 1; k < argc; ++k) {
+        const std::string arg = argv[k];
+        if (arg == "--reps" && k + 1 < argc)
+            reps = std::max(1, std::atoi(argv[++k]));
+        else
+            sizes.push_back(std::atoi(arg.c_str()));
+    }
+    if (sizes.empty())
+        sizes = {10000, 100000, 1000000};
+
+    std::vector<Subject> subjects;
+    for (int n : sizes) {
+        Subject s;
+        s.images = n;
+        s.data = generate(n, n / 10, unsigned(n));
+        s.view = std::make_unique<CAView>(0, 1, 2);
+        s.view->resize(kWidth, kHeight);
+        s.view->show();
+        s.view->setData(s.data.get());
+        std::printf("%8d images: %zu images and %zu words indexed\n", n,
+                    s.view->imageTree.points.size(), s.view->wordTree.points.size());
+        subjects.push_back(std::move(s));
+    }
+    QCoreApplication::processEvents();
+
+    const std::vector<QPoint> grid = gridPath();
+    struct Config
+    {
+        const char *name;
+        bool circle;
+        bool lens;
+    };
+    const Config configs[] = {{"circle, lens off", true, false},
+                              {"circle, lens on", true, true},
+                              {"nearest, lens off", false, false}};
+
+    for (const Config &c : configs) {
+        std::vector<Series> series(subjects.size());
+        std::vector<std::vector<QPoint>> paths;
+        for (Subject &s : subjects) {
+            s.view->circleNeighbour = c.circle;
+            s.view->showLens = c.lens;
+            paths.push_back(c.circle ? grid : imagePath(*s.view, 40));
+            measure(*s.view, paths.back()); // warm-up
+        }
+        for (int r = 0; r < reps; ++r)
+            for (std::size_t k = 0; k < subjects.size(); ++k) {
+                const Timing t = measure(*subjects[k].view, paths[k]);
+                series[k].step.push_back(t.step);
+                series[k].repaint.push_back(t.repaint);
+                series[k].neighbours = t.neighbours;
+                series[k].hover.push_back(measureHover(*subjects[k].view, paths[k]));
+            }
+        std::printf("\n%s (median of %d runs, per movement)\n", c.name, reps);
+        std::printf("%9s %12s %12s %10s %12s %12s %12s\n", "images", "step us", "repaint us",
+                    "step/rep", "step/step0", "hover us", "neighbours");
+        const double base = median(series[0].step);
+        for (std::size_t k = 0; k < subjects.size(); ++k) {
+            const double step = median(series[k].step);
+            const double repaint = median(series[k].repaint);
+            std::printf("%9d %12.1f %12.1f %10.2f %12.2f %12.1f %12.1f\n", subjects[k].images,
+                        step, repaint, step / repaint, step / base, median(series[k].hover),
+                        series[k].neighbours);
+        }
+    }
+    return 0;
+}
