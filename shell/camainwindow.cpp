@@ -66,7 +66,11 @@ void CAMainWindow::open()
 CAMdiChild *CAMainWindow::addChild()
 {
     auto *child = new CAMdiChild;
-    workspace->addSubWindow(child);
+    // The frame would shrink the window to its panes' size hints; keep the
+    // size the document window chose for itself.
+    const QSize size = child->size();
+    QMdiSubWindow *frame = workspace->addSubWindow(child);
+    frame->resize(frame->sizeHint() - child->sizeHint() + size);
     return child;
 }
 
