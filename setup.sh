@@ -55,8 +55,8 @@ case "$cmd" in
   demo)
     project=${2:-}
     if [ -z "$project" ]; then
-      if [ -x "$BUILD/bin/ortelis-demo" ]; then make_demo; project=$ROOT/demo/project.xml
-      else project=$ROOT/examples/small/project.xml; fi
+      make_demo
+      project=$ROOT/demo/project.xml
     fi
     exec "$BUILD/bin/ortelis" "$project"
     ;;
