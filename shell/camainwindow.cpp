@@ -54,6 +54,12 @@ CAMdiChild *CAMainWindow::activeMdiChild() const
     return nullptr;
 }
 
+CAView *CAMainWindow::activeView() const
+{
+    CAMdiChild *w = activeMdiChild();
+    return w ? w->caView : nullptr;
+}
+
 void CAMainWindow::open()
 {
     const QString fileName = QFileDialog::getOpenFileName(
@@ -187,77 +193,77 @@ void CAMainWindow::about()
 
 void CAMainWindow::changeThreshold(int thres)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->changeThreshold(thres);
+    if (CAView *v = activeView())
+        v->changeThreshold(thres);
 }
 
 void CAMainWindow::changeCellSize(int size)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->changeCellSize(size);
+    if (CAView *v = activeView())
+        v->changeCellSize(size);
 }
 
-void CAMainWindow::changeRadius(int v)
+void CAMainWindow::changeRadius(int value)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->changeRadius(v);
+    if (CAView *v = activeView())
+        v->changeRadius(value);
 }
 
 void CAMainWindow::showHideLens(bool show)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->showHideLens(show);
+    if (CAView *v = activeView())
+        v->showHideLens(show);
 }
 
 void CAMainWindow::showHideImage(bool show)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->showHideImage(show);
+    if (CAView *v = activeView())
+        v->showHideImage(show);
 }
 
 void CAMainWindow::showHideInformation(bool show)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->showHideInformation(show);
+    if (CAView *v = activeView())
+        v->showHideInformation(show);
 }
 
 void CAMainWindow::showHideWordPoint(bool show)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->showHideWordPoint(show);
+    if (CAView *v = activeView())
+        v->showHideWordPoint(show);
 }
 
 void CAMainWindow::showHideImagePoint(bool show)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->showHideImagePoint(show);
+    if (CAView *v = activeView())
+        v->showHideImagePoint(show);
 }
 
 void CAMainWindow::changeNeigbbourStructure(bool circleNeighbour)
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->changeNeigbbourStructure(circleNeighbour);
+    if (CAView *v = activeView())
+        v->changeNeigbbourStructure(circleNeighbour);
 }
 
 void CAMainWindow::zoomIn()
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->zoomIn();
+    if (CAView *v = activeView())
+        v->zoomIn();
 }
 
 void CAMainWindow::zoomOut()
 {
-    if (CAMdiChild *w = activeMdiChild(); w && w->caView)
-        w->caView->zoomOut();
+    if (CAView *v = activeView())
+        v->zoomOut();
 }
 
 void CAMainWindow::setMode(QAction *action)
 {
-    CAMdiChild *w = activeMdiChild();
-    if (!w || !w->caView)
+    CAView *v = activeView();
+    if (!v)
         return;
     // The lock bits survive a trip through hand or selection mode.
-    int mode = w->caView->mode;
+    int mode = v->mode;
     const int kinds = CAView::ModeNormal | CAView::ModeHand | CAView::ModeSelection;
     if (action == normalModeAct)
         mode = (mode & ~kinds) | CAView::ModeNormal;
@@ -265,20 +271,20 @@ void CAMainWindow::setMode(QAction *action)
         mode = (mode & ~kinds) | CAView::ModeHand;
     else if (action == selectionModeAct)
         mode = (mode & ~kinds) | CAView::ModeSelection;
-    w->caView->setMode(mode);
+    v->setMode(mode);
 }
 
 void CAMainWindow::setProjectionMode(QAction *action)
 {
-    CAMdiChild *w = activeMdiChild();
-    if (!w || !w->caView)
+    CAView *v = activeView();
+    if (!v)
         return;
-    int projection = w->caView->projectionMode;
+    int projection = v->projectionMode;
     if (action == normalProjectionAct)
         projection = 0;
     else if (action == columnsBarycenterAct)
         projection = 1;
     else if (action == rowsBarycenterAct)
         projection = 2;
-    w->caView->setProjectionMode(projection);
+    v->setProjectionMode(projection);
 }

@@ -5,6 +5,7 @@
 
 class CAData;
 class CAMdiChild;
+class CAView;
 class QAction;
 class QActionGroup;
 class QIntValidator;
@@ -29,6 +30,8 @@ public:
     // not load (the document window has reported why and is closed).
     bool open(const QString &fileName);
     CAMdiChild *activeMdiChild() const;
+    // The map of the active document window, or null.
+    CAView *activeView() const;
 
     QSlider *radiusSlider = nullptr;
     QSlider *thresholdSlider = nullptr;
@@ -74,7 +77,7 @@ private slots:
     void updateMenus();
     void changeThreshold(int thres);
     void changeCellSize(int size);
-    void changeRadius(int v);
+    void changeRadius(int value);
     void showHideLens(bool show);
     void showHideImage(bool show);
     void showHideInformation(bool show);
