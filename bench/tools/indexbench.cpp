@@ -83,7 +83,8 @@ void compare(const char *name, const ImageCollection &c, const IndexOptions &o, 
     const int n = int(c.entries().size());
     double best[3] = {1e30, 1e30, 1e30};
     for (int r = 0; r < repeat; ++r) {
-        for (int jobs : (r % 2 ? std::initializer_list<int>{2, 1} : std::initializer_list<int>{1, 2})) {
+        const int order[2] = {r % 2 ? 2 : 1, r % 2 ? 1 : 2};
+        for (int jobs : order) {
             const double s = timedRun(c, o, jobs, work + "/out");
             if (s < 0)
                 return;
