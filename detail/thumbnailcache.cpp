@@ -59,7 +59,11 @@ QPixmap ThumbnailCache::square(const CAData &data, int image, int box, QSize *im
         }
     }
 
-    const QPixmap picture = data.getPixmap(image);
+    // Decoded through QImage: QPixmap's own file loading keeps pictures in
+    // QPixmapCache under a key with the modification time in whole seconds,
+    // which can hand back the old picture of a file rewritten within that
+    // second.
+    const QPixmap picture = QPixmap::fromImage(data.getImage(image));
     ++m_decodes;
     auto *entry = new Entry;
     entry->square = render(picture, box);
