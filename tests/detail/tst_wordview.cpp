@@ -34,6 +34,7 @@ private slots:
     void clickPicksTheSquareUnderIt_data();
     void clickPicksTheSquareUnderIt();
     void secondClickOnOutlinedSquareIsIgnored();
+    void clickThatBringsANewNeighbourhood();
     void keypointsOfHoveredWordsOnly();
     void keypointsStayInsideTheirSquare();
     void emptyNeighbourhoodLeavesNothing();
@@ -276,6 +277,28 @@ void TestWordView::secondClickOnOutlinedSquareIsIgnored()
     DetailFixture::click(&view, QPoint(10, 10));
     QCOMPARE(focusSpy.count(), 2);
     QCOMPARE(focusSpy.at(1).at(0).toInt(), 0);
+}
+
+void TestWordView::clickThatBringsANewNeighbourhood()
+{
+    DetailFixture f(6);
+    writePictures(f);
+    f.neighbourhood = {0, 1, 2, 3, 4, 5};
+    QVector<int> nearer{5, 1};
+    WordView view(nullptr, nullptr);
+    view.changeImages(&f.neighbourhood, &f.words, &f.data, -1, &f.map);
+    // A map that answers a focus with the neighbourhood of the new focus.
+    connect(&view, &WordView::focusChanged, &view, [&](int image) {
+        view.changeImages(&nearer, &f.words, &f.data, image, &f.map);
+    });
+    QSignalSpy cellSpy(&view, &WordView::cellChanged);
+
+    DetailFixture::click(&view, QPoint(130, 130)); // square 5, image 5
+    // Only the rebuild's own cell goes out, pointing into the new cells.
+    QCOMPARE(cellSpy.count(), 1);
+    QCOMPARE(cellSpy.at(0).at(0).value<WordView::CellType *>(), &view.cells[0]);
+    QCOMPARE(view.cells.size(), 2);
+    QCOMPARE(view.selected, 0);
 }
 
 void TestWordView::keypointsOfHoveredWordsOnly()
