@@ -77,7 +77,10 @@ QPixmap CAData::getPixmap(int image) const
         blank.fill(Qt::lightGray);
         return blank;
     }
-    return QPixmap(resolve(labels[image].imageFile));
+    // Decoded from the file on every call: the pixmap cache keys files by size
+    // and whole-second modification time, and would show a stale picture for
+    // a file rewritten within the same second.
+    return QPixmap::fromImage(QImage(resolve(labels[image].imageFile)));
 }
 
 double CAData::distance(int a, int b) const
