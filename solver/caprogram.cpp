@@ -98,13 +98,12 @@ int CAProgram::analyse(const char *table, int k)
     const double readTime = secondsSince(start);
 
     start = std::chrono::steady_clock::now();
+    const double nonZero = 100.0 * double(t.counts().nonZeros()) / (double(t.rows()) * double(t.cols()));
     CASolver solver;
     CASolution solution;
-    if (!solver.solve(t.counts(), k, solution))
+    if (!solver.solve(t.takeCounts(), k, solution))
         return fail(solver.error());
     const double solveTime = secondsSince(start);
-    const double nonZero = 100.0 * double(t.counts().nonZeros()) / (double(t.rows()) * double(t.cols()));
-    t = ContingencyTable();
 
     start = std::chrono::steady_clock::now();
     CAResultWriter writer;

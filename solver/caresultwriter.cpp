@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,45 +14,86 @@ const char *const CAResultWriter::kSuffixes[kFileCount] = {"_Z.txt", "_W.txt", "
 
 namespace {
 
-// Shortest text that reads back as the same double; never "-0".
-void appendNumber(std::string &text, double v)
+// Output through a fixed buffer straight to a file descriptor, so that the
+// text of a large result is never held in memory whole.
+class FdSink
 {
-    char buf[32];
-    if (v == 0)
-        v = 0;
-    auto r = std::to_chars(buf, buf + sizeof buf, v);
-    text.append(buf, r.ptr);
-}
+public:
+    explicit FdSink(int fd) : m_fd(fd) { m_buf.reserve(kSize + 64); }
 
-std::string matrixText(int rows, int cols, const std::vector<double> &values)
+    void number(double v)
+    {
+        // Shortest text that reads back as the same double; never "-0".
+        if (v == 0)
+            v = 0;
+        char tmp[32];
+        auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+        m_buf.append(tmp, r.ptr);
+        if (m_buf.size() >= kSize)
+            flush();
+    }
+    void count(std::size_t v) { m_buf += std::to_string(v); }
+    void put(char c) { m_buf += c; }
+
+    // False with errno set when a write failed (now or earlier).
+    bool flush()
+    {
+        const char *p = m_buf.data();
+        std::size_t left = m_buf.size();
+        while (left > 0 && m_errno == 0) {
+            ssize_t n = ::write(m_fd, p, left);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                m_errno = n < 0 ? errno : ENOSPC;
+            else {
+                p += n;
+                left -= std::size_t(n);
+            }
+        }
+        m_buf.clear();
+        errno = m_errno;
+        return m_errno == 0;
+    }
+
+private:
+    static constexpr std::size_t kSize = std::size_t(1) << 20;
+    int m_fd;
+    int m_errno = 0;
+    std::string m_buf;
+};
+
+// Header "rows cols", then one line per row.
+void matrixText(FdSink &out, int rows, int cols, const std::vector<double> &values)
 {
-    std::string text = std::to_string(rows) + " " + std::to_string(cols) + "\n";
-    text.reserve(text.size() + values.size() * 24);
+    out.count(std::size_t(rows));
+    out.put(' ');
+    out.count(std::size_t(cols));
+    out.put('\n');
     for (int i = 0; i < rows; ++i) {
         for (int a = 0; a < cols; ++a) {
             if (a)
-                text += ' ';
-            appendNumber(text, values[std::size_t(i) * cols + a]);
+                out.put(' ');
+            out.number(values[std::size_t(i) * cols + a]);
         }
-        text += '\n';
+        out.put('\n');
     }
-    return text;
 }
 
-std::string vectorText(const std::vector<double> &values)
+// Header n, then one value per line.
+void vectorText(FdSink &out, const std::vector<double> &values)
 {
-    std::string text = std::to_string(values.size()) + "\n";
-    text.reserve(text.size() + values.size() * 24);
+    out.count(values.size());
+    out.put('\n');
     for (double v : values) {
-        appendNumber(text, v);
-        text += '\n';
+        out.number(v);
+        out.put('\n');
     }
-    return text;
 }
 
 } // namespace
 
-bool CAResultWriter::writeFile(const std::string &path, const std::string &text, std::string &tempPath)
+bool CAResultWriter::writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath)
 {
     std::string name = path + ".XXXXXX";
     int fd = ::mkstemp(name.data());
@@ -64,38 +107,31 @@ bool CAResultWriter::writeFile(const std::string &path, const std::string &text,
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
 
-    const char *p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            m_error = "cannot write " + path + ": " + std::strerror(n < 0 ? errno : ENOSPC);
-            ::close(fd);
-            return false;
-        }
-        p += n;
-        left -= std::size_t(n);
+    FdSink out(fd);
+    switch (which) {
+    case 0: matrixText(out, s.rows, s.axes, s.Z); break;
+    case 1: matrixText(out, s.cols, s.axes, s.W); break;
+    case 2: vectorText(out, s.P); break;
+    case 3: vectorText(out, s.Q); break;
+    default: vectorText(out, s.lambda); break;
     }
-    if (::close(fd) != 0) {
+    bool ok = out.flush();
+    if (!ok)
         m_error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
+    if (::close(fd) != 0 && ok) {
+        m_error = "cannot write " + path + ": " + std::strerror(errno);
+        ok = false;
     }
-    return true;
+    return ok;
 }
 
 bool CAResultWriter::write(const std::string &table, const CASolution &s)
 {
     m_error.clear();
-    const std::string texts[kFileCount] = {
-        matrixText(s.rows, s.axes, s.Z), matrixText(s.cols, s.axes, s.W), vectorText(s.P), vectorText(s.Q),
-        vectorText(s.lambda)};
-
     std::string temps[kFileCount];
     bool ok = true;
     for (int f = 0; f < kFileCount && ok; ++f)
-        ok = writeFile(table + kSuffixes[f], texts[f], temps[f]);
+        ok = writeFile(table + kSuffixes[f], s, f, temps[f]);
     for (int f = 0; f < kFileCount && ok; ++f) {
         const std::string path = table + kSuffixes[f];
         if (std::rename(temps[f].c_str(), path.c_str()) != 0) {

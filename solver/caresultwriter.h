@@ -25,7 +25,8 @@ public:
     static void removeResults(const std::string &table);
 
 private:
-    bool writeFile(const std::string &path, const std::string &text, std::string &tempPath);
+    // File `which` (index into kSuffixes) of the solution, under a temporary name.
+    bool writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath);
 
     std::string m_error;
 };

@@ -12,6 +12,7 @@
 namespace {
 
 using SpMat = ContingencyTable::Matrix;
+using SpView = Eigen::Map<const SpMat>;
 using Vec = Eigen::VectorXd;
 using Mat = Eigen::MatrixXd;
 using Index = Eigen::Index;
@@ -30,7 +31,7 @@ class ShiftedGramOp
 public:
     using Scalar = double;
 
-    ShiftedGramOp(const SpMat &b, const Vec &u, const Vec &v, double shift)
+    ShiftedGramOp(const SpView &b, const Vec &u, const Vec &v, double shift)
         : m_b(b), m_u(u), m_v(v), m_shift(shift), m_t(b.cols())
     {
     }
@@ -50,7 +51,7 @@ public:
     }
 
 private:
-    const SpMat &m_b;
+    const SpView &m_b;
     const Vec &m_u;
     const Vec &m_v;
     double m_shift;
@@ -58,7 +59,7 @@ private:
 };
 
 // Leading nev eigenpairs of S S^T, largest first, by restarted Lanczos.
-bool truncatedEigen(const SpMat &b, const Vec &u, const Vec &v, double inertia, Index nev,
+bool truncatedEigen(const SpView &b, const Vec &u, const Vec &v, double inertia, Index nev,
                     Vec &values, Mat &vectors)
 {
     const Index m = b.rows();
@@ -80,7 +81,7 @@ bool truncatedEigen(const SpMat &b, const Vec &u, const Vec &v, double inertia, 
 // Every eigenpair of S S^T, largest first, from the dense Gram matrix
 // B B^T - u u^T accumulated column by column of B (cost: the sum of the
 // squared column counts, not m x m x M).
-void denseEigen(const SpMat &b, const Vec &u, Vec &values, Mat &vectors)
+void denseEigen(const SpView &b, const Vec &u, Vec &values, Mat &vectors)
 {
     const Index m = b.rows();
     Mat g = Mat::Zero(m, m);
@@ -142,7 +143,7 @@ std::uint64_t CASolver::memoryLimit() const
     return available / 5 * 4;
 }
 
-bool CASolver::solve(const ContingencyTable::Matrix &counts, int k, CASolution &out)
+bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
 {
     m_error.clear();
     out = CASolution();
@@ -193,20 +194,25 @@ bool CASolver::solve(const ContingencyTable::Matrix &counts, int k, CASolution &
     if (liveCols < 2)
         return fail("the table has a single non-empty column, so it has no axis");
 
-    // B = Dr^-1/2 F Dc^-1/2 on the live rows and columns; b_ij = n_ij / sqrt(R_i C_j).
-    SpMat b(liveRows, liveCols);
-    b.reserve(counts.nonZeros());
+    // B = Dr^-1/2 F Dc^-1/2 on the live rows and columns, b_ij = n_ij /
+    // sqrt(R_i C_j), made in place in the table's own arrays: the table is
+    // never held twice. Empty rows hold no entries, so dropping them only
+    // shortens the row starts.
+    counts.makeCompressed();
+    int *inner = counts.innerIndexPtr();
+    double *value = counts.valuePtr();
+    const int *outer = counts.outerIndexPtr();
     long double sumSquares = 0;
-    for (Index r = 0; r < liveRows; ++r) {
-        b.startVec(r);
-        const Index i = rowOf[r];
-        for (SpMat::InnerIterator it(counts, i); it; ++it) {
-            const double x = it.value() / std::sqrt(rowSum[i] * colSum[it.index()]);
-            b.insertBack(r, colAt[it.index()]) = x;
-            sumSquares += (long double)x * x;
+    for (Index i = 0; i < rows; ++i)
+        for (int p = outer[i]; p < outer[i + 1]; ++p) {
+            value[p] /= std::sqrt(rowSum[i] * colSum[inner[p]]);
+            inner[p] = colAt[inner[p]];
+            sumSquares += (long double)value[p] * value[p];
         }
-    }
-    b.finalize();
+    std::vector<int> liveOuter(liveRows + 1);
+    for (Index r = 0; r < liveRows; ++r)
+        liveOuter[r] = outer[rowOf[r]];
+    liveOuter[liveRows] = outer[rows];
     // ||S||^2 = ||B||^2 - 1, since B v = u and |u| = |v| = 1.
     const double inertia = double(sumSquares - 1.0L);
     out.totalInertia = inertia > 0 ? inertia : 0;
@@ -221,11 +227,16 @@ bool CASolver::solve(const ContingencyTable::Matrix &counts, int k, CASolution &
 
     // Decompose the smaller Gram matrix: B then has m rows.
     const bool transposed = liveCols < liveRows;
+    SpMat bt;
     if (transposed) {
-        SpMat bt = b.transpose();
-        b = std::move(bt);
+        bt = SpView(liveRows, liveCols, counts.nonZeros(), liveOuter.data(), inner, value).transpose();
+        counts = SpMat();
         u.swap(v);
     }
+    const SpView b = transposed
+                         ? SpView(bt.rows(), bt.cols(), bt.nonZeros(), bt.outerIndexPtr(), bt.innerIndexPtr(),
+                                  bt.valuePtr())
+                         : SpView(liveRows, liveCols, counts.nonZeros(), liveOuter.data(), inner, value);
     const Index m = b.rows();
     const Index rankBound = m - 1; // S u-side has the null vector u
     const Index nev = (k >= 1 && k < rankBound) ? Index(k) : rankBound;
@@ -245,8 +256,10 @@ bool CASolver::solve(const ContingencyTable::Matrix &counts, int k, CASolution &
             method = Dense; // rare; the complete decomposition is exact
     }
     if (!solved) {
-        // The Gram matrix, its eigenvectors and Eigen's work space.
-        const double need = 2.0 * double(m) * double(m) * sizeof(double) + 16.0 * double(m) * sizeof(double);
+        // The Gram matrix, its eigenvectors and Eigen's work space, then the
+        // coordinates (computed, and in the result's layout).
+        const double need = (2.0 * double(m) * double(m) + 16.0 * double(m)
+                             + 2.0 * double(rows + cols) * double(nev)) * sizeof(double);
         const std::uint64_t limit = memoryLimit();
         if (need > double(limit)) {
             char buf[256];

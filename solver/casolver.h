@@ -38,8 +38,9 @@ public:
     // k >= 1: min(k, non-trivial axes) axes; k == 0: every non-trivial axis.
     // False on a table without any axis (no cells, all zeros, a single
     // non-empty row or column) or when the work does not fit in memory;
-    // error() then says why.
-    bool solve(const ContingencyTable::Matrix &counts, int k, CASolution &out);
+    // error() then says why. The counts are taken by value and scaled in
+    // place: move a large table in rather than copying it.
+    bool solve(ContingencyTable::Matrix counts, int k, CASolution &out);
 
     const std::string &error() const { return m_error; }
     // The method the last successful solve used.

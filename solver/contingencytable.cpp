@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -75,12 +76,26 @@ bool ContingencyTable::load(NumberScanner &scanner)
     if (cells > scanner.maxRemainingValues())
         return fail("the file is too short for the " + shape + " values its header announces");
 
+    // Count tables hold whole numbers; the scanner's integer path is about
+    // twice as fast as its real path on them. The first token that is not
+    // a whole number switches the rest of the file to the real path.
     Matrix counts(rows, cols);
+    bool integers = true;
     for (long long i = 0; i < rows; ++i) {
         counts.startVec(Eigen::Index(i));
         for (long long j = 0; j < cols; ++j) {
             double v;
-            NumberScanner::Result r = scanner.nextDouble(v);
+            NumberScanner::Result r = NumberScanner::Bad;
+            if (integers) {
+                long long n;
+                r = scanner.nextInt(n);
+                if (r == NumberScanner::Ok)
+                    v = double(n);
+                else if (r == NumberScanner::Bad)
+                    integers = false;
+            }
+            if (!integers)
+                r = scanner.nextDouble(v);
             if (r == NumberScanner::End)
                 return fail("the file ends after " + std::to_string(std::uint64_t(i) * cols + j) + " of the "
                             + std::to_string(cells) + " values its header announces (" + shape + ")");

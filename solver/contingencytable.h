@@ -24,6 +24,8 @@ public:
     bool parse(std::string text);
 
     const Matrix &counts() const { return m_counts; }
+    // Hands the matrix over, leaving the table empty.
+    Matrix takeCounts() { return std::move(m_counts); }
     int rows() const { return int(m_counts.rows()); }
     int cols() const { return int(m_counts.cols()); }
     const std::string &error() const { return m_error; }

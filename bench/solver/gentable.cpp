@@ -50,9 +50,9 @@ int main(int argc, char **argv)
 
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    // Words per row: enough draws that about `density` of the cells are hit.
-    const double meanDraws = -std::log(1.0 - density) * cols;
-    std::poisson_distribution<int> draws(meanDraws);
+    // Distinct words per row: `density` of the columns on average. Drawing
+    // goes on until that many cells are hit, so repeated words add counts.
+    std::poisson_distribution<int> distinct(density * cols);
 
     std::FILE *f = std::fopen(out, "w");
     if (!f) {
@@ -66,8 +66,8 @@ int main(int argc, char **argv)
         std::fill(counts.begin(), counts.end(), 0);
         const int t = pickTopic(rng);
         const int b0 = blockStart[t], width = blockStart[t + 1] - blockStart[t];
-        const int n = draws(rng);
-        for (int d = 0; d < n; ++d) {
+        const int target = std::min(cols, std::max(1, distinct(rng)));
+        for (int hit = 0, d = 0; hit < target && d < 50 * cols; ++d) {
             int j;
             if (unit(rng) < focus[t]) {
                 // Zipf-like within the block: index ~ width^u - 1.
@@ -75,7 +75,7 @@ int main(int argc, char **argv)
             } else {
                 j = int(unit(rng) * cols) % cols;
             }
-            ++counts[j];
+            hit += counts[j]++ == 0;
         }
         line.clear();
         char buf[16];

@@ -31,6 +31,8 @@ void TestContingencyTable::readsLayouts_data()
     QTest::newRow("crlf and blank lines") << "2 2\r\n\r\n1e1 +2\r\n0.25 0\r\n" << 2 << 2 << "10 2 0.25 0";
     QTest::newRow("negative zero is zero") << "1 2\n-0 4\n" << 1 << 2 << "0 4";
     QTest::newRow("values after the table are ignored") << "1 2\n1 2\n3 4 junk\n" << 1 << 2 << "1 2";
+    QTest::newRow("whole numbers, then reals, then whole numbers again")
+        << "3 3\n1 2 3\n4 0.5 6e0\n7 -0 99999999999999999999\n" << 3 << 3 << "1 2 3 4 0.5 6 7 0 1e20";
     QTest::newRow("zero by zero") << "0 0\n" << 0 << 0 << "";
     QTest::newRow("all zeros is a valid table") << "2 2 0 0 0 0" << 2 << 2 << "0 0 0 0";
 }
