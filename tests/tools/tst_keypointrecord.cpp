@@ -22,6 +22,8 @@ private slots:
     void affineShape_data();
     void affineShape();
     void detectedKeypointsAreRankedAndInsideImage();
+    void orientationFollowsBrightening_data();
+    void orientationFollowsBrightening();
 };
 
 void TestKeypointRecord::fileLayoutIsLittleEndian()
@@ -138,6 +140,58 @@ void TestKeypointRecord::detectedKeypointsAreRankedAndInsideImage()
         QVERIFY(std::abs(scaled[i].a11 - 2 * keypoints[i].a11) < 1e-3f);
         QVERIFY(std::abs(scaled[i].a21 - 2 * keypoints[i].a21) < 1e-3f);
     }
+}
+
+void TestKeypointRecord::orientationFollowsBrightening_data()
+{
+    QTest::addColumn<double>("degrees");
+    // On screen: 0 right, 90 down, 180 left, 270 up.
+    QTest::newRow("right") << 0.0;
+    QTest::newRow("down") << 90.0;
+    QTest::newRow("left") << 180.0;
+    QTest::newRow("up") << 270.0;
+    QTest::newRow("down right") << 45.0;
+}
+
+void TestKeypointRecord::orientationFollowsBrightening()
+{
+    // A round blob on a ramp that brightens towards `degrees`: the blob's
+    // own gradients cancel out, the ramp's give the keypoint its direction,
+    // which the record's (1, 0) axis must point along.
+    QFETCH(double, degrees);
+    const double t = degrees * M_PI / 180.0;
+    cv::Mat grey(128, 128, CV_8U);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) {
+            const double ramp = 0.6 * ((x - 64) * std::cos(t) + (y - 64) * std::sin(t));
+            const double blob = 120 * std::exp(-((x - 64) * (x - 64) + (y - 64) * (y - 64)) / 72.0);
+            grey.at<uchar>(y, x) = cv::saturate_cast<uchar>(80 + ramp + blob);
+        }
+    KeypointDetector detector(50);
+    std::vector<Sift> keypoints;
+    cv::Mat descriptors;
+    QString error;
+    QVERIFY(detector.detect(grey, keypoints, descriptors, &error));
+    // SIFT may give the centre several orientations (one keypoint each);
+    // one must follow the ramp, and none its mirror image, which is where a
+    // turn the wrong way round (counter-clockwise on screen) would put it.
+    auto offBy = [](double a, double b) {
+        return std::abs(std::remainder(a - b, 2 * M_PI)) * 180.0 / M_PI;
+    };
+    int atCentre = 0;
+    bool along = false, mirrored = false;
+    for (const Sift &s : keypoints) {
+        if (std::hypot(s.x - 64, s.y - 64) > 2)
+            continue;
+        ++atCentre;
+        const double direction = std::atan2(s.a12, s.a11);
+        along = along || offBy(direction, t) < 10;
+        mirrored = mirrored || offBy(direction, -t) < 10;
+    }
+    QVERIFY(atCentre > 0);
+    QVERIFY(along);
+    if (offBy(t, -t) > 20)
+        QVERIFY(!mirrored);
 }
 
 QTEST_GUILESS_MAIN(TestKeypointRecord)
