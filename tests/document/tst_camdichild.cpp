@@ -204,11 +204,25 @@ void TestCAMdiChild::failedRefillKeepsShownModel()
 void TestCAMdiChild::wiring()
 {
     CAMdiChild child;
-    QVector<int> images{1, 2};
-    QSet<int> words{3};
-    // The panes may act on these; they must at least be delivered without harm.
-    emit child.caView->imagesChanged(&images, &words, nullptr, -1, child.caView);
-    emit child.caView->wordsChanged(&words);
+    QVERIFY(child.loadFile(m_project));
+    QVector<int> images{1, 2, 3};
+    QSet<int> words{3, 4};
+
+    // The map's neighbourhood reaches the word view, its words both panes.
+    emit child.caView->imagesChanged(&images, &words, child.data, 2, child.caView);
+    QCOMPARE(child.wordView->imageList, &images);
+    QCOMPARE(child.wordView->data, child.data);
+    QCOMPARE(child.wordView->caview, child.caView);
+    QSet<int> other{5};
+    emit child.caView->wordsChanged(&other);
+    QCOMPARE(child.wordView->wordList, &other);
+    QCOMPARE(child.imageView->wordList, &other);
+
+    // A click in either pane focuses the image on the map.
+    emit child.wordView->focusChanged(7);
+    QCOMPARE(child.caView->focusImage, 7);
+    emit child.imageView->focusChanged(9);
+    QCOMPARE(child.caView->focusImage, 9);
 
     // Each connection of the window exists exactly once: disconnecting it
     // succeeds the first time only.
