@@ -1,5 +1,6 @@
 #include "index/rtree.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -7,6 +8,9 @@ namespace {
 
 // A node with this many ids or fewer is not split.
 constexpr int kLeafSize = 9;
+
+// Largest block of nodes allocated at once (about 400 KB).
+constexpr int kMaxBlock = 4096;
 
 inline double splitCoordinate(const Point& p, bool splitOnY)
 {
@@ -47,7 +51,7 @@ void RTree::construct()
         return;
 
     const int n = static_cast<int>(points.size());
-    root = new Node;
+    root = newNode();
     root->lo = Point(points[0].x, points[0].y, 0);
     root->hi = root->lo;
     for (int i = 1; i < n; ++i) {
@@ -110,8 +114,8 @@ void RTree::construct(Node* node, bool splitOnY, int begin, int side)
         return;
     }
 
-    Node* left = new Node;
-    Node* right = new Node;
+    Node* left = newNode();
+    Node* right = newNode();
     left->lo = right->lo = node->lo;
     left->hi = right->hi = node->hi;
     if (splitOnY) {
@@ -156,19 +160,24 @@ void RTree::makeLeaf(Node* node, const Entry* entries)
         leafPoints.emplace_back(entries[i].x, entries[i].y, entries[i].id);
 }
 
-void RTree::destroy(Node* node)
+RTree::Node* RTree::newNode()
 {
-    if (!node)
-        return;
-    destroy(node->left);
-    destroy(node->right);
-    delete node;
+    if (blockUsed == blockSize) {
+        blockSize = blockSize == 0 ? 16 : std::min(2 * blockSize, kMaxBlock);
+        nodeBlocks.emplace_back(new Node[blockSize]);
+        blockUsed = 0;
+    }
+    return &nodeBlocks.back()[blockUsed++];
 }
 
 void RTree::destroy()
 {
-    destroy(root);
     root = nullptr;
+    // Every node, with its ids, lives in the blocks: freeing them frees the
+    // whole tree without walking it.
+    nodeBlocks.clear();
+    blockSize = 0;
+    blockUsed = 0;
     leafPoints.clear();
 }
 

@@ -18,6 +18,8 @@
 class RTree
 {
 public:
+    // A cell of the tree. Nodes belong to the tree, which allocates them in
+    // blocks; never delete one.
     struct Node
     {
         Point lo;              // minimum corner of the cell (id unused)
@@ -60,14 +62,22 @@ private:
         int id;
     };
 
+    Node* newNode();
     void construct();
     // Splits node and recurses. Its points lie in order of its ids in
     // work[side][begin .. begin + ids.size()).
     void construct(Node* node, bool splitOnY, int begin, int side);
     void makeLeaf(Node* node, const Entry* entries);
     void find(const Node* node, std::vector<int>& out, double x, double y, double r) const;
-    void destroy(Node* node);
     void destroy();
+
+    // Nodes are carved out of blocks in build order, which is depth-first,
+    // left before right: a query walking down reads neighbouring memory,
+    // and a refill frees a few blocks rather than one allocation per node.
+    // Blocks grow geometrically, so a small tree stays small.
+    std::vector<std::unique_ptr<Node[]>> nodeBlocks;
+    int blockSize = 0; // nodes in the last block
+    int blockUsed = 0; // of which handed out
 
     // Build workspace, released when the build ends: each split reads its
     // node's entries from one side and writes both children's to the other
