@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -124,15 +125,15 @@ std::uint64_t CASolver::memoryLimit() const
     if (m_memoryLimit)
         return m_memoryLimit;
     std::uint64_t available = 0;
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    std::uint64_t kb;
-    std::string unit;
-    while (meminfo >> key >> kb >> unit) {
-        if (key == "MemAvailable:") {
-            available = kb * 1024;
-            break;
-        }
+    {
+        std::ifstream meminfo("/proc/meminfo");
+        std::string key, unit;
+        std::uint64_t kb;
+        while (meminfo >> key >> kb >> unit)
+            if (key == "MemAvailable:") {
+                available = kb * 1024;
+                break;
+            }
     }
     if (!available) {
         long pages = sysconf(_SC_AVPHYS_PAGES);
@@ -140,6 +141,17 @@ std::uint64_t CASolver::memoryLimit() const
         if (pages > 0 && pageSize > 0)
             available = std::uint64_t(pages) * std::uint64_t(pageSize);
     }
+    // A container's memory limit, and the process's address-space limit,
+    // bind before the machine's free memory.
+    {
+        std::ifstream maxFile("/sys/fs/cgroup/memory.max"), currentFile("/sys/fs/cgroup/memory.current");
+        std::uint64_t max = 0, current = 0;
+        if ((maxFile >> max) && (currentFile >> current) && max > current)
+            available = std::min(available, max - current);
+    }
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        available = std::min<std::uint64_t>(available, limit.rlim_cur);
     return available / 5 * 4;
 }
 
@@ -177,12 +189,10 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
         out.Q[j] = colSum[j] / total;
 
     // Empty rows and columns take no part in the decomposition.
-    std::vector<int> rowAt(rows, -1), colAt(cols, -1), rowOf, colOf;
+    std::vector<int> colAt(cols, -1), rowOf, colOf;
     for (Index i = 0; i < rows; ++i)
-        if (rowSum[i] > 0) {
-            rowAt[i] = int(rowOf.size());
+        if (rowSum[i] > 0)
             rowOf.push_back(int(i));
-        }
     for (Index j = 0; j < cols; ++j)
         if (colSum[j] > 0) {
             colAt[j] = int(colOf.size());
@@ -238,7 +248,7 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
                                   bt.valuePtr())
                          : SpView(liveRows, liveCols, counts.nonZeros(), liveOuter.data(), inner, value);
     const Index m = b.rows();
-    const Index rankBound = m - 1; // S u-side has the null vector u
+    const Index rankBound = m - 1; // S S^T u = 0: at most m - 1 axes
     const Index nev = (k >= 1 && k < rankBound) ? Index(k) : rankBound;
 
     Method method = m_method;
@@ -264,9 +274,9 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
         if (need > double(limit)) {
             char buf[256];
             std::snprintf(buf, sizeof buf,
-                          "computing %s axes needs a dense %lld x %lld matrix (%.0f MB) but only %.0f MB "
+                          "computing %s needs a dense %lld x %lld matrix (%.0f MB) but only %.0f MB "
                           "of memory may be used; ask for fewer axes",
-                          k == 0 ? "every" : "this many", (long long)m, (long long)m, need / 1048576.0,
+                          k == 0 ? "every axis" : "this many axes", (long long)m, (long long)m, need / 1048576.0,
                           double(limit) / 1048576.0);
             return fail(buf);
         }

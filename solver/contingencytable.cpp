@@ -107,6 +107,8 @@ bool ContingencyTable::load(NumberScanner &scanner)
                 return fail("not a finite count " + position(i, j) + ": " + shortNumber(v));
             if (v < 0)
                 return fail("negative count " + position(i, j) + ": " + shortNumber(v));
+            if (counts.data().size() == INT_MAX)
+                return fail("the table has too many non-zero cells (more than " + std::to_string(INT_MAX) + ")");
             counts.insertBack(Eigen::Index(i), Eigen::Index(j)) = v;
         }
     }
