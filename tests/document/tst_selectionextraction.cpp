@@ -68,6 +68,7 @@ private slots:
     void extractedViewsExtractAgainAndAreNumbered();
     void badSourceTable_data();
     void badSourceTable();
+    void unwritableTemporaryFolder();
     void newSelectionDuringExtractionIsIgnored();
     void closingDuringExtractionStopsCleanly();
     void realSolverEndToEnd();
@@ -332,6 +333,37 @@ void TestSelectionExtraction::badSourceTable()
     QCoreApplication::processEvents();
     QVERIFY(sink.models.isEmpty());
     QVERIFY(tempFiles().isEmpty());
+}
+
+void TestSelectionExtraction::unwritableTemporaryFolder()
+{
+    // A temporary "folder" that is a plain file: nothing can be created in
+    // it, whoever runs the test.
+    const QString absent = m_dir.filePath(QStringLiteral("not_a_folder"));
+    QVERIFY(DocumentFixture::writeFile(absent, "plain file\n"));
+    qputenv("TMPDIR", QFile::encodeName(absent));
+    QCOMPARE(QDir::tempPath(), absent);
+    CAMdiChild child;
+    QVERIFY(child.loadFile(m_project));
+    child.caView->selectedImages = kImages;
+    child.caView->selectedWords = kWords;
+    ModelSink sink;
+    sink.watch(&child);
+
+    Console::Capture capture;
+    ModalCloser closer;
+    child.finishSelection();
+    QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 30000);
+    QVERIFY(child.threads.at(0)->wait());
+    qputenv("TMPDIR", QFile::encodeName(m_tmp));
+
+    const QString message = closer.seen[0].text;
+    QVERIFY2(message.startsWith(QStringLiteral("Cannot create the extracted table in '%1'").arg(absent)),
+             qPrintable(message));
+    QCOMPARE(capture.err(), QStringList{message});
+    QVERIFY(!capture.out().join(QLatin1Char('\n')).contains(QStringLiteral("temp file: ")));
+    QCoreApplication::processEvents();
+    QVERIFY(sink.models.isEmpty());
 }
 
 void TestSelectionExtraction::newSelectionDuringExtractionIsIgnored()
