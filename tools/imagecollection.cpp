@@ -21,11 +21,13 @@ void sortByName(QFileInfoList &list)
     });
 }
 
-bool isUnder(const QString &path, const QString &folder)
+bool isUnder(const QString &path, const QStringList &folders)
 {
-    if (folder.isEmpty())
-        return false;
-    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+    for (const QString &folder : folders) {
+        if (!folder.isEmpty() && (path == folder || path.startsWith(folder + QLatin1Char('/'))))
+            return true;
+    }
+    return false;
 }
 
 QString canonicalOrAbsolute(const QString &path)
@@ -54,19 +56,28 @@ bool ImageCollection::isImageFileName(const QString &fileName)
     return extensions.contains(QFileInfo(fileName).suffix().toLower());
 }
 
-bool ImageCollection::load(const QString &input, const QString &exclude, QString *error)
+bool ImageCollection::load(const QString &input, const QString &output, QString *error)
 {
     const QFileInfo info(input);
     if (!info.exists()) {
         *error = QStringLiteral("'%1' does not exist").arg(input);
         return false;
     }
-    if (info.isDir())
+    if (info.isDir()) {
+        QStringList exclude;
+        if (!output.isEmpty()) {
+            const QString out = canonicalOrAbsolute(output);
+            if (out == canonicalOrAbsolute(input))
+                exclude << out + QStringLiteral("/keypoints") << out + QStringLiteral("/linked");
+            else
+                exclude << out;
+        }
         return scanFolder(input, exclude, error);
+    }
     return readList(input, error);
 }
 
-void ImageCollection::collectImages(const QString &folder, int category, const QString &exclude,
+void ImageCollection::collectImages(const QString &folder, int category, const QStringList &exclude,
                                     QSet<QString> &visited)
 {
     // A folder reached twice (through a link to an ancestor) would recurse
@@ -97,7 +108,7 @@ void ImageCollection::collectImages(const QString &folder, int category, const Q
     }
 }
 
-bool ImageCollection::scanFolder(const QString &folder, const QString &exclude, QString *error)
+bool ImageCollection::scanFolder(const QString &folder, const QStringList &exclude, QString *error)
 {
     m_entries.clear();
     m_categoryNames.clear();
@@ -106,7 +117,9 @@ bool ImageCollection::scanFolder(const QString &folder, const QString &exclude, 
         *error = QStringLiteral("cannot read the folder '%1'").arg(folder);
         return false;
     }
-    const QString excluded = exclude.isEmpty() ? QString() : canonicalOrAbsolute(exclude);
+    QStringList excluded;
+    for (const QString &e : exclude)
+        excluded << canonicalOrAbsolute(e);
 
     QSet<QString> visited;
     m_categoryNames.append(QStringLiteral("."));

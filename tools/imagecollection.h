@@ -15,13 +15,15 @@
 class ImageCollection
 {
 public:
-    // Reads `input` as a folder or a list file, whichever it is. Files and
-    // folders under `exclude` (the output folder, when it lies inside the
-    // image folder) are left out. Returns false with `error` set on failure;
-    // an input that yields no image is a failure.
-    bool load(const QString &input, const QString &exclude, QString *error);
+    // Reads `input` as a folder or a list file, whichever it is. The index
+    // in `output` is left out of a scan: the whole output folder when it
+    // lies inside the image folder, or only the index's own sub-folders
+    // when the index is written into the image folder itself. Returns false
+    // with `error` set on failure; an input that yields no image is a failure.
+    bool load(const QString &input, const QString &output, QString *error);
 
-    bool scanFolder(const QString &folder, const QString &exclude, QString *error);
+    // Files and folders under any of `exclude` are left out.
+    bool scanFolder(const QString &folder, const QStringList &exclude, QString *error);
     bool readList(const QString &listFile, QString *error);
 
     const QVector<ImageEntry> &entries() const { return m_entries; }
@@ -33,7 +35,7 @@ public:
     static bool isImageFileName(const QString &fileName);
 
 private:
-    void collectImages(const QString &folder, int category, const QString &exclude,
+    void collectImages(const QString &folder, int category, const QStringList &exclude,
                        QSet<QString> &visited);
 
     QVector<ImageEntry> m_entries;

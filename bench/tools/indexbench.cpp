@@ -115,7 +115,7 @@ int main(int argc, char **argv)
     DemoCollection demo;
     ImageCollection demoImages;
     if (!demo.write(work.filePath("demo"), 2, &error)
-        || !demoImages.scanFolder(work.filePath("demo"), QString(), &error)) {
+        || !demoImages.scanFolder(work.filePath("demo"), {}, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
@@ -130,7 +130,7 @@ int main(int argc, char **argv)
     if (!photos.isEmpty()) {
         ImageCollection photoImages;
         if (!makeCrops(photos, work.filePath("photos"), count)
-            || !photoImages.scanFolder(work.filePath("photos"), QString(), &error)) {
+            || !photoImages.scanFolder(work.filePath("photos"), {}, &error)) {
             std::fprintf(stderr, "no usable photographs in %s\n", qPrintable(photos));
             return 1;
         }

@@ -69,6 +69,7 @@ private slots:
     void badImagesAreReportedAndSkipped();
     void sameSeedSameOutput();
     void listFileInput();
+    void indexIntoTheImageFolder();
     void failures_data();
     void failures();
     void failedRunKeepsEarlierIndex();
@@ -154,7 +155,7 @@ void TestIndexer::categoriesFollowFolderNames()
 
     ImageCollection c;
     QString error;
-    QVERIFY2(c.scanFolder(dir.path(), dir.filePath("out"), &error), qPrintable(error));
+    QVERIFY2(c.load(dir.path(), dir.filePath("out"), &error), qPrintable(error));
     QCOMPARE(c.entries().size(), 4);
     QCOMPARE(QFileInfo(c.entries()[0].path).fileName(), QString("root.png"));
     QCOMPARE(c.entries()[0].category, 0);
@@ -301,6 +302,29 @@ void TestIndexer::listFileInput()
     QVERIFY2(error.contains("list.txt:2"), qPrintable(error));
 }
 
+void TestIndexer::indexIntoTheImageFolder()
+{
+    // Run twice in place: the second run must not take the first one's
+    // keypoints or links for a category of images.
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(DemoCollection(1, 128, 4).write(dir.path(), 2, &error));
+    QVERIFY(DemoCollection(1, 128, 4).draw(0).save(dir.filePath("1-stripes/with blank.png")));
+    IndexOptions o = smallOptions(dir.path(), dir.path());
+    o.words = 4;
+    QVERIFY2(Indexer(o).run(&error), qPrintable(error));
+    const QByteArray labels = readAll(dir.filePath("images.txt"));
+    const QByteArray table = readAll(dir.filePath("table.txt"));
+    QVERIFY(labels.startsWith("1 1-stripes/"));
+    QVERIFY(QFileInfo::exists(dir.filePath("linked")));
+
+    Indexer again(o);
+    QVERIFY2(again.run(&error), qPrintable(error));
+    QCOMPARE(again.summary().found, 7);
+    QCOMPARE(readAll(dir.filePath("images.txt")), labels);
+    QCOMPARE(readAll(dir.filePath("table.txt")), table);
+}
+
 void TestIndexer::failures_data()
 {
     QTest::addColumn<QString>("setup");
@@ -445,7 +469,7 @@ void TestIndexer::demoIsReproducible()
     QString error;
     QVERIFY2(a.write(dir.path(), 2, &error), qPrintable(error));
     ImageCollection scanned;
-    QVERIFY2(scanned.scanFolder(dir.path(), QString(), &error), qPrintable(error));
+    QVERIFY2(scanned.scanFolder(dir.path(), {}, &error), qPrintable(error));
     const QVector<ImageEntry> drawn = a.entries(dir.path());
     QCOMPARE(scanned.entries().size(), drawn.size());
     for (int i = 0; i < drawn.size(); ++i) {
