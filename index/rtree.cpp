@@ -12,11 +12,6 @@ constexpr int kLeafSize = 9;
 // Largest block of nodes allocated at once (about 400 KB).
 constexpr int kMaxBlock = 4096;
 
-inline double splitCoordinate(const Point& p, bool splitOnY)
-{
-    return splitOnY ? p.y : p.x;
-}
-
 } // namespace
 
 RTree::RTree() = default;
@@ -44,8 +39,8 @@ void RTree::endSetData()
 
 void RTree::construct()
 {
-    // A second endSetData without beginSetData rebuilds rather than leaking
-    // the previous tree.
+    // endSetData again without beginSetData (points added on top) rebuilds
+    // from scratch.
     destroy();
     if (points.empty())
         return;
