@@ -71,8 +71,10 @@ bool ContingencyTable::load(NumberScanner &scanner)
     const std::uint64_t cells = std::uint64_t(rows) * std::uint64_t(cols);
     const std::string shape = std::to_string(rows) + " x " + std::to_string(cols);
 
-    // Refuse a header that announces more values than the file can hold
-    // before allocating anything for it.
+    // Refuse a header that announces no values, or more than the file can
+    // hold, before allocating anything for it.
+    if (cells == 0)
+        return fail("the table has no cells (" + shape + ")");
     if (cells > scanner.maxRemainingValues())
         return fail("the file is too short for the " + shape + " values its header announces");
 
