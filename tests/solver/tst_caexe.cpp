@@ -78,6 +78,7 @@ private slots:
     void writesResults_data();
     void writesResults();
     void sameTableGivesIdenticalFiles();
+    void refusesDenseWorkBeyondMemoryLimit();
 };
 
 void TestCAExe::initTestCase()
@@ -232,6 +233,47 @@ void TestCAExe::sameTableGivesIdenticalFiles()
                 QCOMPARE(digests, first);
         }
     }
+}
+
+void TestCAExe::refusesDenseWorkBeyondMemoryLimit()
+{
+    // 1500 x 1500, three cells a row: every axis needs a dense 1500 x 1500
+    // eigenproblem (about 100 MB), a few axes only the sparse table.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.txt");
+    {
+        const int n = 1500;
+        QByteArray t = "1500 1500\n";
+        for (int i = 0; i < n; ++i) {
+            QByteArray row;
+            for (int j = 0; j < n; ++j)
+                row += j == i ? "3 " : j == (i + 1) % n ? "1 " : j == (i * 7) % n ? "2 " : "0 ";
+            t += row + '\n';
+        }
+        writeFile(path, t);
+    }
+    // The address-space limit stands for a machine without that much memory.
+    const QString limited = QStringLiteral("ulimit -v 60000 && exec \"$0\" \"$@\"");
+    const Run refused = [&] {
+        QProcess p;
+        p.start("/bin/sh", {"-c", limited, solverPath(), "-k", "0", path, path});
+        Run r;
+        if (p.waitForFinished(60000)) {
+            r.exitCode = p.exitCode();
+            r.err = QString::fromUtf8(p.readAllStandardError());
+        }
+        return r;
+    }();
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("needs a dense 1500 x 1500 matrix"), qPrintable(refused.err));
+    QVERIFY2(refused.err.contains("ask for fewer axes"), qPrintable(refused.err));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+
+    QProcess p;
+    p.start("/bin/sh", {"-c", limited, solverPath(), "-k", "3", path, path});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(tokens(path + "_Lambda.txt").size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestCAExe)
