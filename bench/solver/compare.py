@@ -28,6 +28,9 @@ def load(path):
 def main():
     a, b = sys.argv[1], sys.argv[2]
     la, lb = load(a + "_Lambda.txt"), load(b + "_Lambda.txt")
+    if la is None or lb is None:
+        print("no result to compare")
+        return
     n = min(la.size, lb.size)
     if len(sys.argv) > 3:
         n = min(n, int(sys.argv[3]))
