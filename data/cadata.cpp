@@ -234,10 +234,16 @@ bool CAData::read()
         nbAxis = std::min({nbAxis, zCols, wCols});
     else
         nbAxis = std::min(zCols, wCols);
-    // Every view divides by lambda[a] for the axes it shows.
-    if (nbLambda < nbAxis) {
+    // A map shows two axes, the first two until the user picks others, and
+    // every view divides by lambda[a] for the axes it shows.
+    if (zCols < 2 || wCols < 2) {
+        Console::err(QStringLiteral("Error: %1: the analysis has %2 axis; a map needs two.")
+                         .arg(zCols < 2 ? fileZ : fileW).arg(std::min(zCols, wCols)));
+        return false;
+    }
+    if (nbLambda < std::max(nbAxis, 2)) {
         Console::err(QStringLiteral("Error: %1: %2 eigenvalues for %3 axes in use.")
-                         .arg(fileLambda).arg(nbLambda).arg(nbAxis));
+                         .arg(fileLambda).arg(nbLambda).arg(std::max(nbAxis, 2)));
         return false;
     }
 

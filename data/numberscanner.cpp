@@ -20,6 +20,14 @@ inline bool isSpace(char c)
     return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
+// A leading '+' is allowed before a number but not before another sign.
+inline const char *skipPlus(const char *p, const char *e)
+{
+    if (*p == '+' && p + 1 < e && p[1] != '-' && p[1] != '+')
+        return p + 1;
+    return p;
+}
+
 } // namespace
 
 NumberScanner::NumberScanner(std::size_t blockSize)
@@ -39,10 +47,15 @@ bool NumberScanner::open(const std::string &path)
     if (fd < 0)
         return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        int saved = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0) {
+        const int saved = errno;
         ::close(fd);
         errno = saved;
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
         return false;
     }
 #ifdef POSIX_FADV_SEQUENTIAL
@@ -145,7 +158,7 @@ NumberScanner::Result NumberScanner::nextInt(long long &value)
         return End;
     const char *p = m_buf.data() + m_pos;
     const char *e = m_buf.data() + m_end;
-    const char *s = (*p == '+') ? p + 1 : p;
+    const char *s = skipPlus(p, e);
     auto r = std::from_chars(s, e, value);
     if (r.ec != std::errc() || (r.ptr < e && !isSpace(*r.ptr)) || (r.ptr == e && !m_eof))
         return badAt(p, e);
@@ -159,7 +172,7 @@ NumberScanner::Result NumberScanner::nextDouble(double &value)
         return End;
     const char *p = m_buf.data() + m_pos;
     const char *e = m_buf.data() + m_end;
-    const char *s = (*p == '+') ? p + 1 : p;
+    const char *s = skipPlus(p, e);
     auto r = fast_float::from_chars(s, e, value);
     if (r.ec != std::errc() || (r.ptr < e && !isSpace(*r.ptr)) || (r.ptr == e && !m_eof))
         return badAt(p, e);

@@ -247,6 +247,7 @@ private slots:
         QTest::newRow("number glued to text") << "lambda.txt" << QByteArray("4 0.5 0.25abc 0.1 0.1") << "is not a number";
         QTest::newRow("short masses") << "p.txt" << QByteArray("3 0.5          ") << "ends after 1 of the 3";
         QTest::newRow("too few eigenvalues") << "lambda.txt" << QByteArray("2 0.5 0.25") << "2 eigenvalues for 4 axes";
+        QTest::newRow("one axis only") << "w.txt" << QByteArray("5 1 1 2 3 4 5") << "has 1 axis; a map needs two";
         QTest::newRow("W unopenable") << "w.txt" << QByteArray() << "cannot open";
         QTest::newRow("Q unopenable") << "q.txt" << QByteArray() << "cannot open";
         QTest::newRow("Lambda unopenable") << "lambda.txt" << QByteArray() << "cannot open";

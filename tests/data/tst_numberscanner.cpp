@@ -41,6 +41,7 @@ private slots:
         QTest::newRow("plus sign") << QByteArray("+2.5") << int(NumberScanner::Ok) << 2.5;
         QTest::newRow("exponent") << QByteArray(" 1e-3 ") << int(NumberScanner::Ok) << 1e-3;
         QTest::newRow("negative") << QByteArray("\n-7") << int(NumberScanner::Ok) << -7.0;
+        QTest::newRow("two signs") << QByteArray("+-5") << int(NumberScanner::Bad) << 0.0;
         QTest::newRow("glued text") << QByteArray("1.5x") << int(NumberScanner::Bad) << 0.0;
         QTest::newRow("word") << QByteArray("abc") << int(NumberScanner::Bad) << 0.0;
         QTest::newRow("only blanks") << QByteArray(" \n\t ") << int(NumberScanner::End) << 0.0;
