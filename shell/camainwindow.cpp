@@ -77,6 +77,11 @@ CAMdiChild *CAMainWindow::addChild()
     const QSize size = child->size();
     QMdiSubWindow *frame = workspace->addSubWindow(child);
     frame->resize(frame->sizeHint() - child->sizeHint() + size);
+    // Cascade new windows from the top-left corner, so that each one opens
+    // where it can be seen, with the title bars of earlier ones still showing.
+    const int n = int(workspace->subWindowList().size()) - 1;
+    const int room = std::max(1, workspace->height() - 100);
+    frame->move((24 * n) % room, (24 * n) % room);
     return child;
 }
 
