@@ -58,9 +58,10 @@ void CAView::paintEvent(QPaintEvent *)
 
     if (focusImage < 0 || focusImage >= data->nbImages)
         return;
-    // Read from disk on every repaint, also while the thumbnails are off.
-    const QPixmap pixmap = data->getPixmap(focusImage);
     if (showImage) {
+        // Read from disk on every repaint, so a changed file shows at once;
+        // never decoded while the thumbnails are off (hover repaints often).
+        const QPixmap pixmap = data->getPixmap(focusImage);
         const int W = width();
         const int H = height();
         double ox, oy, s;
