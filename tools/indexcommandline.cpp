@@ -41,7 +41,7 @@ QString IndexCommandLine::usage()
         "  --seed N           seed of the vocabulary's k-means (default 1)\n"
         "  --axes N           number of axes written into the project (default 10)\n"
         "  --vocabulary FILE  reuse this vocabulary instead of building one\n"
-        "  --sample N         descriptors sampled for k-means (default 50 per word)\n"
+        "  --sample N         descriptors sampled for k-means (default 25 per word)\n"
         "  --max-side N       scale larger images down to N pixels first (default: no)\n"
         "  --solve            run the solver (ca.exe beside this program) at the end\n"
         "  --solver FILE      solver to run with --solve\n"

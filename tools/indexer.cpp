@@ -255,7 +255,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         qint64 total = 0;
         for (const cv::Mat &d : descriptors)
             total += d.rows;
-        const int sample = o.sampleSize > 0 ? o.sampleSize : o.words * 50;
+        const int sample = o.sampleSize > 0 ? o.sampleSize : o.words * Vocabulary::samplesPerWord;
         if (!o.quiet) {
             std::printf("Building a vocabulary of %d words from %lld of %lld descriptors...\n",
                         o.words, (long long)std::min<qint64>(total, std::max(sample, o.words)),

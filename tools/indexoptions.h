@@ -14,7 +14,7 @@ struct IndexOptions
     quint32 seed = 1;       // k-means seed
     int axes = 10;          // AXIS written into the project
     int jobs = 0;           // worker threads; 0 means one per core
-    int sampleSize = 0;     // descriptors sampled for k-means; 0 means words * 50
+    int sampleSize = 0;     // descriptors sampled for k-means; 0 means 25 per word
     int maxSide = 0;        // longer image side is scaled down to this; 0 keeps full size
     QString vocabulary;     // existing vocabulary to reuse instead of building one
     bool solve = false;     // run the solver on the table at the end

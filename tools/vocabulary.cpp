@@ -41,7 +41,7 @@ bool Vocabulary::build(const std::vector<cv::Mat> &descriptors, int words, quint
     // same everywhere, and the draw below avoids the library's distributions,
     // whose results differ between implementations.
     if (sampleSize <= 0)
-        sampleSize = words * 50;
+        sampleSize = words * samplesPerWord;
     sampleSize = std::max(sampleSize, words);
     std::mt19937 rng(seed);
     const size_t n = std::min(all.size(), size_t(sampleSize));
@@ -61,7 +61,7 @@ bool Vocabulary::build(const std::vector<cv::Mat> &descriptors, int words, quint
     cv::theRNG().state = (quint64(seed) << 32) | 0x9E3779B9u;
     try {
         cv::kmeans(sample, words, labels,
-                   cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 30, 0.1),
+                   cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.1),
                    1, cv::KMEANS_PP_CENTERS, centres);
     } catch (const cv::Exception &e) {
         *error = QStringLiteral("k-means failed: %1").arg(QString::fromStdString(e.msg));

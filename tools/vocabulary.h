@@ -26,6 +26,10 @@ public:
     // same descriptors always get the same words. Thread-safe.
     void assign(const cv::Mat &descriptors, std::vector<int> &words) const;
 
+    // Default sample: k-means costs samples x words x iterations, and 25
+    // descriptors per word already place the centres well.
+    static constexpr int samplesPerWord = 25;
+
     int size() const { return m_centres.rows; }
     int dimension() const { return m_centres.cols; }
     const cv::Mat &centres() const { return m_centres; }
