@@ -200,8 +200,9 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
 
     QSaveFile project(out.filePath(projectName));
     const QByteArray xml = projectXml(axes, withResults);
+    // The flush is checked on its own: commit() misses a failed final flush.
     if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
-        || !project.commit()) {
+        || !project.flush() || !project.commit()) {
         *error = QStringLiteral("cannot write '%1': %2").arg(out.filePath(projectName),
                                                              project.errorString());
         return false;

@@ -106,8 +106,9 @@ bool Vocabulary::save(const QString &path, QString *error) const
         }
         text += '\n';
     }
-    file.write(text);
-    if (!file.commit()) {
+    // QSaveFile::commit() does not see a failure of the final flush (a full
+    // disk), so the flush is checked here before the file takes its name.
+    if (file.write(text) != text.size() || !file.flush() || !file.commit()) {
         *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
         return false;
     }

@@ -14,7 +14,36 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
+
+// While alive, no file may grow beyond `bytes`: writes past it fail with
+// EFBIG, the way they fail with ENOSPC on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_old{};
+    void (*m_handler)(int) = nullptr;
+    bool m_set = false;
+};
 
 QByteArray readAll(const QString &path)
 {
@@ -75,6 +104,7 @@ private slots:
     void failedRunKeepsEarlierIndex();
     void solverResultsJoinTheProject();
     void vocabularyRoundTrip();
+    void failedWritesAreReported();
     void demoIsReproducible();
 
 private:
@@ -453,6 +483,31 @@ void TestIndexer::vocabularyRoundTrip()
     f.close();
     QVERIFY(!w.load(dir.filePath("v.txt"), &error));
     QVERIFY2(error.contains("385 values found"), qPrintable(error));
+}
+
+void TestIndexer::failedWritesAreReported()
+{
+    cv::Mat centres(20, 128, CV_32F);
+    cv::randu(centres, -1000.0f, 1000.0f);
+    Vocabulary v;
+    v.setCentres(centres);
+    QTemporaryDir dir;
+    QString error;
+
+    IndexWriter writer;
+    QVERIFY2(writer.begin(dir.filePath("out"), &error), qPrintable(error));
+    QVERIFY2(writer.writeTable({1, 2, 3, 4}, 2, 2, &error), qPrintable(error));
+    {
+        // Smaller than the vocabulary's text and than the project file.
+        const FileSizeLimit limit(64);
+        QVERIFY(limit.isSet());
+        QVERIFY(!v.save(dir.filePath("v.txt"), &error));
+        QVERIFY2(error.contains("v.txt"), qPrintable(error));
+        QVERIFY(!writer.commit(10, false, &error));
+        QVERIFY2(error.contains("project.xml"), qPrintable(error));
+    }
+    QVERIFY(!QFileInfo::exists(dir.filePath("v.txt")));
+    QVERIFY(!QFileInfo::exists(dir.filePath("out/project.xml")));
 }
 
 void TestIndexer::demoIsReproducible()
