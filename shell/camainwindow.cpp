@@ -43,6 +43,10 @@ CAMainWindow::~CAMainWindow()
     // Written before the base class destroys the workspace and the document
     // windows still in it.
     Console::out(QStringLiteral("detruct .."));
+    // The base class's destructor hides the workspace, which then reports
+    // that no window is active; this object's part is gone by then, so its
+    // slots must no longer be called.
+    disconnect(workspace, nullptr, this, nullptr);
 }
 
 CAMdiChild *CAMainWindow::activeMdiChild() const

@@ -254,6 +254,31 @@ private slots:
         QCOMPARE(out.first(), QStringLiteral("detruct .."));
         QCOMPARE(out.count("MDI Child dies"), 2);
     }
+
+    // Closing a shown main window hides the workspace from the base class's
+    // destructor, and the workspace then reports that no window is active.
+    // By then the main window's own part is gone: none of its slots may
+    // still be connected to the workspace.
+    void noCommandSlotAfterDestruction()
+    {
+        Console::Capture capture;
+        auto *w = new CAMainWindow(QFile::encodeName(project).constData());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QMdiArea *workspace = w->workspace;
+        const QMetaMethod activated = QMetaMethod::fromSignal(&QMdiArea::subWindowActivated);
+        bool sawDestroyedWindow = false;
+        bool slotStillConnected = false;
+        connect(workspace, &QMdiArea::subWindowActivated, this, [&, w] {
+            if (qobject_cast<CAMainWindow *>(static_cast<QObject *>(w)) || sawDestroyedWindow)
+                return;
+            sawDestroyedWindow = true;
+            slotStillConnected = QObject::disconnect(workspace, activated, w, QMetaMethod());
+        });
+        delete w;
+        QVERIFY(sawDestroyedWindow);
+        QVERIFY(!slotStillConnected);
+    }
 };
 
 QTEST_MAIN(TestMainWindow)
