@@ -596,7 +596,7 @@ void TestRTree::degenerateInputStaysShallow()
     if (kind == "one position" || kind.endsWith("line") || kind == "one low") {
         pts.reserve(n);
         for (int i = 0; i < n; ++i) {
-            const double t = static_cast<double>((i * 7919) % n);
+            const double t = static_cast<double>((static_cast<long long>(i) * 7919) % n);
             if (kind == "one position")
                 pts.emplace_back(5, 5, i);
             else if (kind == "horizontal line")
