@@ -126,11 +126,8 @@ void ImageView::drawWords()
     painter.drawPixmap(0, 0, *thumbnails);
 
     if (data->descriptors) {
-        const int pitch = cellWidth + spacing;
         for (int k = 0; k < images.size(); ++k) {
             const int id = images.at(k);
-            const int x = (k % columns) * pitch;
-            const int y = (k / columns) * pitch;
             QList<Sift> sifts;
             data->getSifts(id, sifts, wordList);
             if (sifts.isEmpty())
@@ -139,13 +136,7 @@ void ImageView::drawWords()
             // unscaled from the square's corner, still clipped to it.
             QSize size;
             thumbnailCache.square(*data, id, cellWidth, &size);
-            double ox, oy, s;
-            map2view(cellWidth, cellWidth, size.width(), size.height(), ox, oy, s);
-            painter.save();
-            painter.setClipRect(QRect(x, y, cellWidth, cellWidth), Qt::ReplaceClip);
-            for (const Sift &sift : std::as_const(sifts))
-                sift.draw(painter, x + ox, y + oy, s, s, keypointColour(sift.word));
-            painter.restore();
+            grid().drawKeypoints(painter, k, size, sifts);
         }
     }
     painter.end();
@@ -157,26 +148,13 @@ void ImageView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     if (display)
         painter.drawPixmap(0, 0, *display);
-    if (selected >= 0) {
-        const int pitch = cellWidth + spacing;
-        painter.setPen(QPen(Qt::red, 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect((selected % columns) * pitch, (selected / columns) * pitch, cellWidth,
-                         cellWidth);
-    }
+    if (selected >= 0)
+        grid().drawOutline(painter, selected);
 }
 
-int ImageView::squareAt(const QPoint &pos) const
+ThumbnailGrid ImageView::grid() const
 {
-    // The gap after a square belongs to it; nothing left of, above or right
-    // of the grid does.
-    const int pitch = cellWidth + spacing;
-    if (pos.x() < 0 || pos.y() < 0)
-        return -1;
-    const int column = pos.x() / pitch;
-    if (column >= columns)
-        return -1;
-    return column + (pos.y() / pitch) * columns;
+    return ThumbnailGrid{cellWidth, spacing, columns};
 }
 
 void ImageView::mousePressEvent(QMouseEvent *event)
@@ -184,7 +162,7 @@ void ImageView::mousePressEvent(QMouseEvent *event)
     if (!display)
         return;
     const QPointF p = event->position();
-    const int k = squareAt(QPoint(qFloor(p.x()), qFloor(p.y())));
+    const int k = grid().squareAt(QPoint(qFloor(p.x()), qFloor(p.y())));
     if (k < 0 || k >= images.size() || k == selected)
         return;
     selected = k;

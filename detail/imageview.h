@@ -5,6 +5,8 @@
 #include "detail/wordview.h"
 
 #include <QColor>
+#include "detail/thumbnailgrid.h"
+
 #include <QSet>
 #include <QVector>
 #include <QWidget>
@@ -58,7 +60,7 @@ protected:
 private:
     void drawImages(int center);
     void drawWords();
-    int squareAt(const QPoint &pos) const;
+    ThumbnailGrid grid() const;
 
     // The images of the cell shown, copied when the cell arrives: the word
     // view rebuilds the cell the pointer refers to on its next neighbourhood.

@@ -150,11 +150,8 @@ void WordView::drawWords()
     painter.drawPixmap(0, 0, *thumbnails);
 
     if (data->descriptors) {
-        const int pitch = cellWidth + spacing;
         for (int k = 0; k < cells.size(); ++k) {
             const int image = cells.at(k).center;
-            const int x = (k % columns) * pitch;
-            const int y = (k / columns) * pitch;
             // The keypoints are placed by the size of the picture the square
             // was drawn from; an unreadable picture gets none.
             QSize size;
@@ -165,13 +162,7 @@ void WordView::drawWords()
             data->getSifts(image, sifts, wordList);
             if (sifts.isEmpty())
                 continue;
-            double ox, oy, s;
-            ImageView::map2view(cellWidth, cellWidth, size.width(), size.height(), ox, oy, s);
-            painter.save();
-            painter.setClipRect(QRect(x, y, cellWidth, cellWidth), Qt::ReplaceClip);
-            for (const Sift &sift : std::as_const(sifts))
-                sift.draw(painter, x + ox, y + oy, s, s, ImageView::keypointColour(sift.word));
-            painter.restore();
+            grid().drawKeypoints(painter, k, size, sifts);
         }
     }
     painter.end();
@@ -183,27 +174,13 @@ void WordView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     if (display)
         painter.drawPixmap(0, 0, *display);
-    if (selected >= 0) {
-        const int pitch = cellWidth + spacing;
-        painter.setPen(QPen(Qt::red, 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect((selected % columns) * pitch, (selected / columns) * pitch, cellWidth,
-                         cellWidth);
-    }
+    if (selected >= 0)
+        grid().drawOutline(painter, selected);
 }
 
-int WordView::squareAt(const QPoint &pos) const
+ThumbnailGrid WordView::grid() const
 {
-    // The gap after a square belongs to it. Positions left of or above the
-    // grid, or right of its last column (the widget can be wider than the
-    // grid), are no square at all.
-    const int pitch = cellWidth + spacing;
-    if (pos.x() < 0 || pos.y() < 0)
-        return -1;
-    const int column = pos.x() / pitch;
-    if (column >= columns)
-        return -1;
-    return column + (pos.y() / pitch) * columns;
+    return ThumbnailGrid{cellWidth, spacing, columns};
 }
 
 void WordView::mousePressEvent(QMouseEvent *event)
@@ -211,7 +188,7 @@ void WordView::mousePressEvent(QMouseEvent *event)
     if (!display)
         return;
     const QPointF p = event->position();
-    const int k = squareAt(QPoint(qFloor(p.x()), qFloor(p.y())));
+    const int k = grid().squareAt(QPoint(qFloor(p.x()), qFloor(p.y())));
     if (k < 0 || k >= cells.size() || k == selected)
         return;
     selected = k;

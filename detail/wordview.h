@@ -4,6 +4,8 @@
 #include "detail/thumbnailcache.h"
 
 #include <QPointer>
+#include "detail/thumbnailgrid.h"
+
 #include <QSet>
 #include <QVector>
 #include <QWidget>
@@ -67,7 +69,7 @@ private:
     void drawWords();
     void scrollToSelected();
     // Index of the square under a widget position, or -1 outside the grid.
-    int squareAt(const QPoint &pos) const;
+    ThumbnailGrid grid() const;
 
     // Counts the rebuilds of `cells`, so a click can tell whether a receiver
     // of its first signal rebuilt them before the second one.
