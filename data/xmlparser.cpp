@@ -75,6 +75,7 @@ bool XMLParser::endElement(const QString &, const QString &, const QString &)
 
 bool XMLParser::parse(QIODevice *device)
 {
+    error.clear();
     startDocument();
     if (!device || (!device->isOpen() && !device->open(QIODevice::ReadOnly)))
         return false;
@@ -96,5 +97,12 @@ bool XMLParser::parse(QIODevice *device)
             break;
         }
     }
-    return !reader.hasError();
+    if (reader.hasError()) {
+        error = QStringLiteral("line %1, column %2: %3")
+                    .arg(reader.lineNumber())
+                    .arg(reader.columnNumber())
+                    .arg(reader.errorString());
+        return false;
+    }
+    return true;
 }

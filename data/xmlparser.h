@@ -29,6 +29,9 @@ public:
     bool parse(QIODevice *device);
 
     const QString projectDir;
+    // Why the last parse stopped early ("line 3, column 7: ..."); empty when
+    // the document was read to its end or the device could not be opened.
+    QString error;
     CAData *data = nullptr; // not owned: the caller takes it after parsing
 };
 

@@ -122,7 +122,16 @@ bool CAMdiChild::loadFile(const QString &fileName)
     XMLParser handler(projectDir);
     // The parse result is not consulted: whatever the handler collected
     // before an error is loaded, and loading reports what is missing.
-    handler.parse(&file);
+    // Loading goes on whatever the outcome, but a project that cannot be
+    // opened or read to its end is named here: the load itself can only
+    // report the files the project failed to name.
+    if (!handler.parse(&file)) {
+        if (!file.isOpen())
+            Console::err(QStringLiteral("Error: cannot open the project file '%1': %2.")
+                             .arg(fileName, file.errorString()));
+        else
+            Console::err(QStringLiteral("Error: %1: %2").arg(fileName, handler.error));
+    }
     if (!fill(handler.data))
         return false;
 

@@ -143,21 +143,34 @@ void TestCAMdiChild::failingLoad_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content"); // null: the file is not written
+    // What the error line about the project itself says; empty: no such line.
+    QTest::addColumn<QString>("problem");
 
-    QTest::newRow("no such file") << QStringLiteral("absent.xml") << QByteArray();
-    QTest::newRow("empty file") << QStringLiteral("empty.xml") << QByteArray("");
+    QTest::newRow("no such file") << QStringLiteral("absent.xml") << QByteArray()
+                                  << QStringLiteral("cannot open the project file '");
+    QTest::newRow("a folder") << QStringLiteral("folder.xml/") << QByteArray()
+                              << QStringLiteral("cannot open the project file '");
+    QTest::newRow("empty file") << QStringLiteral("empty.xml") << QByteArray("")
+                                << QStringLiteral("empty.xml: line 1");
     QTest::newRow("result file missing")
         << QStringLiteral("broken.xml")
         << QByteArray("<XML><FILE name='Z' path='nowhere_Z.txt'/><FILE name='W' path='w'/>"
-                      "<FILE name='LAMBDA' path='l'/></XML>");
-    QTest::newRow("malformed xml") << QStringLiteral("bad.xml") << QByteArray("<XML><AXIS number=");
+                      "<FILE name='LAMBDA' path='l'/></XML>")
+        << QString();
+    QTest::newRow("malformed xml") << QStringLiteral("bad.xml") << QByteArray("<XML><AXIS number=")
+                                   << QStringLiteral("bad.xml: line 1");
 }
 
 void TestCAMdiChild::failingLoad()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
-    const QString path = m_dir.filePath(name);
+    QFETCH(QString, problem);
+    QString path = m_dir.filePath(name);
+    if (path.endsWith(QLatin1Char('/'))) {
+        path.chop(1);
+        QVERIFY(QDir().mkpath(path));
+    }
     if (!content.isNull())
         QVERIFY(DocumentFixture::writeFile(path, content));
 
@@ -177,6 +190,15 @@ void TestCAMdiChild::failingLoad()
     QVERIFY(!child.caView->data);
     // The model the handler made stays with the window, which frees it.
     QVERIFY(child.data);
+
+    const QStringList projectErrors = capture.err().filter(QStringLiteral("Error: ") + path)
+        + capture.err().filter(QStringLiteral("project file '") + path + QLatin1Char('\''));
+    if (problem.isEmpty()) {
+        QVERIFY2(projectErrors.isEmpty(), qPrintable(projectErrors.join('\n')));
+    } else {
+        QCOMPARE(projectErrors.size(), 1);
+        QVERIFY2(projectErrors[0].contains(problem), qPrintable(projectErrors[0]));
+    }
 }
 
 void TestCAMdiChild::failedRefillKeepsShownModel()
