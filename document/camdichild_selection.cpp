@@ -168,15 +168,19 @@ QString writeExtract(const QProcessThread &worker, const Extract &extract, QStri
         return QString();
     }
     const QString path = QDir().absoluteFilePath(file.fileName());
-    auto failed = [&]() {
+    // After a failed flush QFile only says "Unknown error"; the system's
+    // reason (a full disk) is still in errno, cleared before each call.
+    auto failed = [&](int code) {
         error = QStringLiteral("Cannot write the extracted table '%1': %2.")
-                    .arg(path, file.errorString());
+                    .arg(path, code ? QString::fromLocal8Bit(std::strerror(code))
+                                    : file.errorString());
         return QString();
     };
 
     QByteArray line = QByteArray::number(extract.rows) + ' ' + QByteArray::number(extract.cols) + '\n';
+    errno = 0;
     if (file.write(line) != line.size() || !file.flush())
-        return failed();
+        return failed(errno);
     for (int k = 0; k < extract.rows; ++k) {
         if (worker.isInterruptionRequested())
             return QString();
@@ -187,16 +191,19 @@ QString writeExtract(const QProcessThread &worker, const Extract &extract, QStri
             line.append(' ');
         }
         line.append('\n');
+        errno = 0;
         if (file.write(line) != line.size() || !file.flush())
-            return failed();
+            return failed(errno);
     }
     if (worker.isInterruptionRequested())
         return QString();
     file.setAutoRemove(false);
+    errno = 0;
     file.close();
     if (file.error() != QFileDevice::NoError) {
+        const int code = errno;
         QFile::remove(path);
-        return failed();
+        return failed(code);
     }
     return path;
 }

@@ -18,6 +18,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -69,6 +71,7 @@ private slots:
     void badSourceTable_data();
     void badSourceTable();
     void unwritableTemporaryFolder();
+    void fullTemporaryFolder();
     void newSelectionDuringExtractionIsIgnored();
     void closingDuringExtractionStopsCleanly();
     void realSolverEndToEnd();
@@ -362,6 +365,46 @@ void TestSelectionExtraction::unwritableTemporaryFolder()
              qPrintable(message));
     QCOMPARE(capture.err(), QStringList{message});
     QVERIFY(!capture.out().join(QLatin1Char('\n')).contains(QStringLiteral("temp file: ")));
+    QCoreApplication::processEvents();
+    QVERIFY(sink.models.isEmpty());
+}
+
+void TestSelectionExtraction::fullTemporaryFolder()
+{
+    CAMdiChild child;
+    QVERIFY(child.loadFile(m_project));
+    child.caView->selectedImages = kImages;
+    child.caView->selectedWords = kWords;
+    ModelSink sink;
+    sink.watch(&child);
+
+    Console::Capture capture;
+    ModalCloser closer;
+    {
+        // No file may grow past the header line, as on a full disk: the
+        // first row cannot be written.
+        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit limit = old;
+        limit.rlim_cur = 16;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        child.finishSelection();
+        const bool stopped = child.threads.at(0)->wait(60000);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+        QVERIFY(stopped);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 30000);
+
+    const QString message = closer.seen[0].text;
+    QVERIFY2(message.startsWith(QStringLiteral("Cannot write the extracted table '%1/").arg(m_tmp)),
+             qPrintable(message));
+    QVERIFY2(message.endsWith(QString::fromLocal8Bit(std::strerror(EFBIG)) + QLatin1Char('.')),
+             qPrintable(message));
+    QCOMPARE(capture.err(), QStringList{message});
+    QVERIFY(!capture.out().join(QLatin1Char('\n')).contains(QStringLiteral("temp file: ")));
+    QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(QLatin1Char(' '))));
     QCoreApplication::processEvents();
     QVERIFY(sink.models.isEmpty());
 }
