@@ -182,7 +182,9 @@ bool CAData::read()
             return false;
         }
         fileF = resolve(fileF);
-        launchCA(fileF, nbAxis);
+        // The map always shows two axes: a one-axis request still asks the
+        // solver for the second one (nbAxis itself stays as chosen).
+        launchCA(fileF, nbAxis == 1 ? 2 : nbAxis);
         fileZ = fileF + QStringLiteral("_Z.txt");
         fileW = fileF + QStringLiteral("_W.txt");
         fileP = fileF + QStringLiteral("_P.txt");

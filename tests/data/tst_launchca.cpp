@@ -60,12 +60,15 @@ private slots:
     void argumentsAndDerivedNames_data()
     {
         QTest::addColumn<int>("axes");
-        QTest::newRow("no AXIS") << 0;
-        QTest::newRow("AXIS 5") << 5;
+        QTest::addColumn<int>("asked");
+        QTest::newRow("no AXIS") << 0 << 0;
+        QTest::newRow("AXIS 5") << 5 << 5;
+        QTest::newRow("AXIS 1 still asks for the map's two axes") << 1 << 2;
     }
     void argumentsAndDerivedNames()
     {
         QFETCH(int, axes);
+        QFETCH(int, asked);
         const QString folder = dir.filePath(QStringLiteral("run %1").arg(axes));
         const QString table = writeTable(folder);
         CAData::casolver = fakeSolver();
@@ -76,11 +79,11 @@ private slots:
         d.fileZ = "stale_Z.txt"; // replaced, as LAMBDA is missing
         d.nbAxis = axes;
         QVERIFY(d.read());
-        QCOMPARE(recordedArguments(folder), (QStringList{"-k", QString::number(axes), table, table}));
+        QCOMPARE(recordedArguments(folder), (QStringList{"-k", QString::number(asked), table, table}));
         QCOMPARE(d.fileZ, table + "_Z.txt");
         QCOMPARE(d.fileLambda, table + "_Lambda.txt");
         QCOMPARE(capture.out().at(1), CAData::casolver);
-        QCOMPARE(d.nbAxis, 2);
+        QCOMPARE(d.nbAxis, axes == 1 ? 1 : 2);
         QCOMPARE(d.Q[2], 0.4);
     }
 
