@@ -146,10 +146,7 @@ void ImageView::drawWords()
 void ImageView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (display)
-        painter.drawPixmap(0, 0, *display);
-    if (selected >= 0)
-        grid().drawOutline(painter, selected);
+    grid().paint(painter, display, selected);
 }
 
 ThumbnailGrid ImageView::grid() const
@@ -161,8 +158,7 @@ void ImageView::mousePressEvent(QMouseEvent *event)
 {
     if (!display)
         return;
-    const QPointF p = event->position();
-    const int k = grid().squareAt(QPoint(qFloor(p.x()), qFloor(p.y())));
+    const int k = grid().squareAt(event->position());
     if (k < 0 || k >= images.size() || k == selected)
         return;
     selected = k;

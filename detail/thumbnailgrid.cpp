@@ -3,6 +3,8 @@
 #include "detail/imageview.h"
 
 #include <QPainter>
+#include <QPixmap>
+#include <QtMath>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -22,6 +24,19 @@ int ThumbnailGrid::squareAt(const QPoint &pos) const
     if (column >= columns)
         return -1;
     return column + (pos.y() / pitch) * columns;
+}
+
+int ThumbnailGrid::squareAt(const QPointF &pos) const
+{
+    return squareAt(QPoint(qFloor(pos.x()), qFloor(pos.y())));
+}
+
+void ThumbnailGrid::paint(QPainter &painter, const QPixmap *display, int selected) const
+{
+    if (display)
+        painter.drawPixmap(0, 0, *display);
+    if (selected >= 0)
+        drawOutline(painter, selected);
 }
 
 void ThumbnailGrid::drawOutline(QPainter &painter, int k) const

@@ -6,7 +6,9 @@
 #include <QList>
 
 class QPainter;
+class QPixmap;
 class QPoint;
+class QPointF;
 class QRect;
 class QSize;
 
@@ -22,8 +24,13 @@ struct ThumbnailGrid
     // The square under a position; the gap after a square belongs to it.
     // Positions left of, above or right of the grid are no square (-1).
     int squareAt(const QPoint &pos) const;
+    // The square under a mouse position, rounded down to whole pixels.
+    int squareAt(const QPointF &pos) const;
     // The red 3-pixel outline of the highlighted square.
     void drawOutline(QPainter &painter, int k) const;
+    // A pane's repaint: its drawn grid, then the outline of square
+    // `selected` when there is one.
+    void paint(QPainter &painter, const QPixmap *display, int selected) const;
     // Keypoints of an image of `image` pixels fitted into square k, clipped
     // to the square, in their words' palette colours.
     void drawKeypoints(QPainter &painter, int k, const QSize &image,

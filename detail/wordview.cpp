@@ -172,10 +172,7 @@ void WordView::drawWords()
 void WordView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    if (display)
-        painter.drawPixmap(0, 0, *display);
-    if (selected >= 0)
-        grid().drawOutline(painter, selected);
+    grid().paint(painter, display, selected);
 }
 
 ThumbnailGrid WordView::grid() const
@@ -187,8 +184,7 @@ void WordView::mousePressEvent(QMouseEvent *event)
 {
     if (!display)
         return;
-    const QPointF p = event->position();
-    const int k = grid().squareAt(QPoint(qFloor(p.x()), qFloor(p.y())));
+    const int k = grid().squareAt(event->position());
     if (k < 0 || k >= cells.size() || k == selected)
         return;
     selected = k;
