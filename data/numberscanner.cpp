@@ -67,6 +67,25 @@ bool NumberScanner::open(const std::string &path)
     return true;
 }
 
+bool NumberScanner::openRange(const std::string &path, std::uint64_t begin, std::uint64_t end)
+{
+    if (!open(path))
+        return false;
+    if (end > m_size)
+        end = m_size;
+    if (begin > end)
+        begin = end;
+    if (::lseek(m_fd, off_t(begin), SEEK_SET) < 0) {
+        const int saved = errno;
+        close();
+        errno = saved;
+        return false;
+    }
+    m_size = end - begin;
+    m_unread = m_size;
+    return true;
+}
+
 void NumberScanner::openText(std::string text)
 {
     close();
@@ -87,6 +106,7 @@ void NumberScanner::close()
     m_pos = m_end = 0;
     m_consumed = 0;
     m_size = 0;
+    m_unread = UINT64_MAX;
     m_badToken.clear();
     std::vector<char>().swap(m_buf);
 }
@@ -105,7 +125,14 @@ bool NumberScanner::fill()
     }
     bool added = false;
     while (m_end < m_buf.size()) {
-        ssize_t n = ::read(m_fd, m_buf.data() + m_end, m_buf.size() - m_end);
+        std::size_t want = m_buf.size() - m_end;
+        if (want > m_unread)
+            want = std::size_t(m_unread);
+        if (want == 0) {
+            m_eof = true;
+            break;
+        }
+        ssize_t n = ::read(m_fd, m_buf.data() + m_end, want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -113,6 +140,8 @@ bool NumberScanner::fill()
             break;
         }
         m_end += std::size_t(n);
+        if (m_unread != UINT64_MAX)
+            m_unread -= std::uint64_t(n);
         added = true;
     }
     return added;

@@ -22,6 +22,9 @@ public:
 
     // Opens a file; false when it cannot be opened for reading (errno set).
     bool open(const std::string &path);
+    // Opens the bytes [begin, end) of a file, as if they were the whole of
+    // it (a process reading its share of a large text). false as open().
+    bool openRange(const std::string &path, std::uint64_t begin, std::uint64_t end);
     // Scans an in-memory text instead of a file (tests, small inputs).
     void openText(std::string text);
     void close();
@@ -65,6 +68,7 @@ private:
     std::size_t m_end = 0;
     std::uint64_t m_consumed = 0;
     std::uint64_t m_size = 0;
+    std::uint64_t m_unread = UINT64_MAX; // bytes of the range not yet read
     std::string m_badToken;
 };
 

@@ -15,8 +15,6 @@
 
 namespace {
 
-const char *const kUsage = "usage: ca.exe -k K TABLE TABLE";
-
 // A decimal count without sign or other characters.
 bool parseCount(const char *text, int &value)
 {
@@ -43,7 +41,7 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 
 int CAProgram::usage(const char *problem)
 {
-    std::fprintf(m_err, "ca.exe: %s\n%s\n", problem, kUsage);
+    std::fprintf(m_err, "%s: %s\nusage: %s -k K TABLE TABLE\n", m_name, problem, m_name);
     std::fflush(m_err);
     return 2;
 }
@@ -52,18 +50,18 @@ int CAProgram::run(int argc, const char *const *argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fprintf(m_out,
-                     "%s\n"
+                     "usage: %s -k K TABLE TABLE\n"
                      "Correspondence Analysis of the contingency table TABLE (rows, columns, then\n"
                      "rows x columns non-negative counts, row by row). Writes TABLE_Z.txt (row\n"
                      "principal coordinates), TABLE_W.txt (column principal coordinates),\n"
                      "TABLE_P.txt and TABLE_Q.txt (row and column masses) and TABLE_Lambda.txt\n"
                      "(principal inertias). K >= 1 keeps at most K axes, K = 0 every axis.\n"
                      "The table path is given twice.\n",
-                     kUsage);
+                     m_name);
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::fprintf(m_out, "ca.exe (Ortelis) %s\n", ORTELIS_VERSION);
+        std::fprintf(m_out, "%s (Ortelis) %s\n", m_name, ORTELIS_VERSION);
         return 0;
     }
     if (argc != 5)
@@ -78,6 +76,29 @@ int CAProgram::run(int argc, const char *const *argv)
     return analyse(argv[3], k);
 }
 
+int CAProgram::failure(const char *table, const std::string &problem)
+{
+    std::fprintf(m_err, "%s: %s: %s\n", m_name, table, problem.c_str());
+    std::fflush(m_err);
+    return 1;
+}
+
+void CAProgram::summary(const char *table, const CASolution &solution, std::int64_t nonZeros, bool iterative,
+                        double readTime, double solveTime, double writeTime)
+{
+    const double nonZero = 100.0 * double(nonZeros) / (double(solution.rows) * double(solution.cols));
+    double kept = 0;
+    for (double l : solution.lambda)
+        kept += l;
+    std::fprintf(m_out,
+                 "%s: %s: %d x %d table, %.2f %% non-zero; %d axes (%s) holding %.1f %% of the total "
+                 "inertia %.6g; read %.2f s, solve %.2f s, write %.2f s\n",
+                 m_name, table, solution.rows, solution.cols, nonZero, solution.axes,
+                 iterative ? "iterative" : "dense", 100.0 * kept / solution.totalInertia, solution.totalInertia,
+                 readTime, solveTime, writeTime);
+    std::fflush(m_out);
+}
+
 int CAProgram::analyse(const char *table, int k)
 {
     // Results left by an earlier run are stale from now on: if this run
@@ -86,9 +107,7 @@ int CAProgram::analyse(const char *table, int k)
 
     auto fail = [&](const std::string &problem) {
         CAResultWriter::removeResults(table);
-        std::fprintf(m_err, "ca.exe: %s: %s\n", table, problem.c_str());
-        std::fflush(m_err);
-        return 1;
+        return failure(table, problem);
     };
 
     auto start = std::chrono::steady_clock::now();
@@ -98,7 +117,7 @@ int CAProgram::analyse(const char *table, int k)
     const double readTime = secondsSince(start);
 
     start = std::chrono::steady_clock::now();
-    const double nonZero = 100.0 * double(t.counts().nonZeros()) / (double(t.rows()) * double(t.cols()));
+    const std::int64_t nonZeros = t.counts().nonZeros();
     CASolver solver;
     CASolution solution;
     if (!solver.solve(t.takeCounts(), k, solution))
@@ -111,15 +130,6 @@ int CAProgram::analyse(const char *table, int k)
         return fail(writer.error());
     const double writeTime = secondsSince(start);
 
-    double kept = 0;
-    for (double l : solution.lambda)
-        kept += l;
-    std::fprintf(m_out,
-                 "ca.exe: %s: %d x %d table, %.2f %% non-zero; %d axes (%s) holding %.1f %% of the total "
-                 "inertia %.6g; read %.2f s, solve %.2f s, write %.2f s\n",
-                 table, solution.rows, solution.cols, nonZero, solution.axes,
-                 solver.usedMethod() == CASolver::Truncated ? "iterative" : "dense",
-                 100.0 * kept / solution.totalInertia, solution.totalInertia, readTime, solveTime, writeTime);
-    std::fflush(m_out);
+    summary(table, solution, nonZeros, solver.usedMethod() == CASolver::Truncated, readTime, solveTime, writeTime);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
@@ -14,6 +15,16 @@ const char *const CAResultWriter::kSuffixes[kFileCount] = {"_Z.txt", "_W.txt", "
 
 namespace {
 
+void appendNumber(std::string &text, double v)
+{
+    // Never "-0".
+    if (v == 0)
+        v = 0;
+    char tmp[32];
+    auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+    text.append(tmp, r.ptr);
+}
+
 // Output through a fixed buffer straight to a file descriptor, so that the
 // text of a large result is never held in memory whole.
 class FdSink
@@ -21,19 +32,12 @@ class FdSink
 public:
     explicit FdSink(int fd) : m_fd(fd) { m_buf.reserve(kSize + 64); }
 
-    void number(double v)
+    std::string &text() { return m_buf; }
+    void maybeFlush()
     {
-        // Shortest text that reads back as the same double; never "-0".
-        if (v == 0)
-            v = 0;
-        char tmp[32];
-        auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-        m_buf.append(tmp, r.ptr);
         if (m_buf.size() >= kSize)
             flush();
     }
-    void count(std::size_t v) { m_buf += std::to_string(v); }
-    void put(char c) { m_buf += c; }
 
     // False with errno set when a write failed (now or earlier).
     bool flush()
@@ -63,49 +67,84 @@ private:
     std::string m_buf;
 };
 
-// Header "rows cols", then one line per row.
+// Rows a few at a time, so the buffer stays near its size.
 void matrixText(FdSink &out, int rows, int cols, const std::vector<double> &values)
 {
-    out.count(std::size_t(rows));
-    out.put(' ');
-    out.count(std::size_t(cols));
-    out.put('\n');
-    for (int i = 0; i < rows; ++i) {
-        for (int a = 0; a < cols; ++a) {
-            if (a)
-                out.put(' ');
-            out.number(values[std::size_t(i) * cols + a]);
-        }
-        out.put('\n');
+    CAResultWriter::appendMatrixHeader(out.text(), std::size_t(rows), cols);
+    const int step = 4096 / (cols > 0 ? cols : 1) + 1;
+    for (int i = 0; i < rows; i += step) {
+        const int n = std::min(step, rows - i);
+        CAResultWriter::appendMatrixRows(out.text(), values.data() + std::size_t(i) * cols, std::size_t(n), cols);
+        out.maybeFlush();
     }
 }
 
-// Header n, then one value per line.
 void vectorText(FdSink &out, const std::vector<double> &values)
 {
-    out.count(values.size());
-    out.put('\n');
-    for (double v : values) {
-        out.number(v);
-        out.put('\n');
+    CAResultWriter::appendVectorHeader(out.text(), values.size());
+    for (std::size_t i = 0; i < values.size(); i += 4096) {
+        CAResultWriter::appendVectorValues(out.text(), values.data() + i, std::min<std::size_t>(4096, values.size() - i));
+        out.maybeFlush();
     }
 }
 
 } // namespace
 
-bool CAResultWriter::writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath)
+void CAResultWriter::appendMatrixHeader(std::string &text, std::size_t rows, int cols)
+{
+    text += std::to_string(rows);
+    text += ' ';
+    text += std::to_string(cols);
+    text += '\n';
+}
+
+void CAResultWriter::appendMatrixRows(std::string &text, const double *values, std::size_t rows, int cols)
+{
+    for (std::size_t i = 0; i < rows; ++i) {
+        for (int a = 0; a < cols; ++a) {
+            if (a)
+                text += ' ';
+            appendNumber(text, values[i * std::size_t(cols) + std::size_t(a)]);
+        }
+        text += '\n';
+    }
+}
+
+void CAResultWriter::appendVectorHeader(std::string &text, std::size_t n)
+{
+    text += std::to_string(n);
+    text += '\n';
+}
+
+void CAResultWriter::appendVectorValues(std::string &text, const double *values, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        appendNumber(text, values[i]);
+        text += '\n';
+    }
+}
+
+int CAResultWriter::createTemporary(const std::string &path, std::string &tempPath)
 {
     std::string name = path + ".XXXXXX";
     int fd = ::mkstemp(name.data());
     if (fd < 0) {
         m_error = "cannot create a file beside " + path + ": " + std::strerror(errno);
-        return false;
+        return -1;
     }
     tempPath = name;
     // mkstemp creates the file private; give it the permissions of a plain new file.
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
+    return fd;
+}
+
+bool CAResultWriter::writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath)
+{
+    const int fd = createTemporary(path, tempPath);
+    if (fd < 0)
+        return false;
 
     FdSink out(fd);
     switch (which) {
@@ -132,6 +171,11 @@ bool CAResultWriter::write(const std::string &table, const CASolution &s)
     bool ok = true;
     for (int f = 0; f < kFileCount && ok; ++f)
         ok = writeFile(table + kSuffixes[f], s, f, temps[f]);
+    return commit(table, temps, ok);
+}
+
+bool CAResultWriter::commit(const std::string &table, std::string (&temps)[kFileCount], bool ok)
+{
     for (int f = 0; f < kFileCount && ok; ++f) {
         const std::string path = table + kSuffixes[f];
         if (std::rename(temps[f].c_str(), path.c_str()) != 0) {

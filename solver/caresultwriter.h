@@ -24,9 +24,26 @@ public:
     // older analysis is not taken for the result of this one).
     static void removeResults(const std::string &table);
 
-private:
-    // File `which` (index into kSuffixes) of the solution, under a temporary name.
+    // File `which` (index into kSuffixes) of the solution, complete, under a
+    // temporary name beside its final path.
     bool writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath);
+    // An empty file under a temporary name beside `path`, with the
+    // permissions of a plain new file; -1 with error() set when it cannot
+    // be made.
+    int createTemporary(const std::string &path, std::string &tempPath);
+    // With `ok`, renames the five complete temporaries into place; otherwise,
+    // or when a rename fails, removes them and every result file of the table.
+    bool commit(const std::string &table, std::string (&temps)[kFileCount], bool ok);
+
+    // The text of the files, in pieces: "rows cols" and "n" headers, one
+    // line per matrix row, one line per vector value. Numbers are the
+    // shortest text that reads back as the same double.
+    static void appendMatrixHeader(std::string &text, std::size_t rows, int cols);
+    static void appendMatrixRows(std::string &text, const double *values, std::size_t rows, int cols);
+    static void appendVectorHeader(std::string &text, std::size_t n);
+    static void appendVectorValues(std::string &text, const double *values, std::size_t n);
+
+private:
 
     std::string m_error;
 };

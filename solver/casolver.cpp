@@ -1,10 +1,14 @@
 #include "solver/casolver.h"
 
+#include "solver/cacommunicator.h"
+#include "solver/calocalcommunicator.h"
+
 #include <Eigen/Dense>
 #include <Spectra/SymEigsSolver.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sys/resource.h>
@@ -12,8 +16,8 @@
 
 namespace {
 
-using SpMat = ContingencyTable::Matrix;
-using SpView = Eigen::Map<const SpMat>;
+using SpMat = SparseRows::Matrix;
+using SpView = SparseRows::View;
 using Vec = Eigen::VectorXd;
 using Mat = Eigen::MatrixXd;
 using Index = Eigen::Index;
@@ -22,32 +26,38 @@ using Index = Eigen::Index;
 // whatever the table's total inertia.
 constexpr double kNoiseInertia = 1e-13;
 
-// x -> (S S^T + shift I) x with S = B - u v^T, through two sparse products
-// and the rank-one correction. The shift lifts the zero eigenvalues of a
-// low-rank table to the scale of the others, so the stopping test, relative
-// to each eigenvalue, can accept them too; it changes neither the
-// eigenvectors nor the Lanczos convergence rate.
-class ShiftedGramOp
+// Both Gram operators below add shift x: the shift lifts the zero
+// eigenvalues of a low-rank table to the scale of the others, so the
+// stopping test, relative to each eigenvalue, can accept them too; it
+// changes neither the eigenvectors nor the Lanczos convergence rate.
+
+// x -> (S^T S + shift I) x on the live columns, S = B - u v^T with B held
+// as blocks of rows: t = S x stays with its rows, S^T t is summed over the
+// blocks together with u^T t in one reduction of the word-side vector.
+class ColumnGramOp
 {
 public:
     using Scalar = double;
 
-    ShiftedGramOp(const SpView &b, const Vec &u, const Vec &v, double shift)
-        : m_b(b), m_u(u), m_v(v), m_shift(shift), m_t(b.cols())
+    ColumnGramOp(const SpView &b, const Vec &u, const Vec &v, double shift, const CACommunicator &comm)
+        : m_b(b), m_u(u), m_v(v), m_shift(shift), m_comm(comm), m_t(b.rows()), m_sum(b.cols() + 1)
     {
     }
 
-    Index rows() const { return m_b.rows(); }
-    Index cols() const { return m_b.rows(); }
+    Index rows() const { return m_b.cols(); }
+    Index cols() const { return m_b.cols(); }
 
     void perform_op(const double *xIn, double *yOut) const
     {
-        Eigen::Map<const Vec> x(xIn, m_b.rows());
-        Eigen::Map<Vec> y(yOut, m_b.rows());
-        m_t.noalias() = m_b.transpose() * x;
-        m_t -= m_v * m_u.dot(x);
-        y.noalias() = m_b * m_t;
-        y -= m_u * m_v.dot(m_t);
+        const Index m = m_b.cols();
+        Eigen::Map<const Vec> x(xIn, m);
+        Eigen::Map<Vec> y(yOut, m);
+        m_t.noalias() = m_b * x;
+        m_t -= m_u * m_v.dot(x);
+        m_sum.head(m).noalias() = m_b.transpose() * m_t;
+        m_sum[m] = m_u.dot(m_t);
+        m_comm.sum(m_sum.data(), std::size_t(m + 1));
+        y = m_sum.head(m) - m_v * m_sum[m];
         y += m_shift * x;
     }
 
@@ -56,20 +66,68 @@ private:
     const Vec &m_u;
     const Vec &m_v;
     double m_shift;
+    const CACommunicator &m_comm;
     mutable Vec m_t;
+    mutable Vec m_sum;
 };
 
-// Leading nev eigenpairs of S S^T, largest first, by restarted Lanczos.
-bool truncatedEigen(const SpView &b, const Vec &u, const Vec &v, double inertia, Index nev,
-                    Vec &values, Mat &vectors)
+// x -> (S S^T + shift I) x on all live rows (the vector is whole on every
+// process): t = S^T x is summed over the blocks, then each block computes
+// its rows of S t and the pieces are put together in row order.
+class RowGramOp
 {
-    const Index m = b.rows();
-    // Principal inertias lie in [0, 1]: a shift of at most 1 keeps the
-    // stopping test on the scale of the leading ones.
-    const double shift = std::min(inertia, 1.0);
-    ShiftedGramOp op(b, u, v, shift);
+public:
+    using Scalar = double;
+
+    RowGramOp(const SpView &b, const Vec &u, const Vec &v, Index liveBegin, Index liveRows, double shift,
+              const CACommunicator &comm)
+        : m_b(b), m_u(u), m_v(v), m_begin(liveBegin), m_m(liveRows), m_shift(shift), m_comm(comm),
+          m_sum(b.cols() + 1), m_t(b.cols()), m_local(b.rows())
+    {
+    }
+
+    Index rows() const { return m_m; }
+    Index cols() const { return m_m; }
+
+    void perform_op(const double *xIn, double *yOut) const
+    {
+        const Index nc = m_b.cols();
+        Eigen::Map<const Vec> x(xIn, m_m);
+        Eigen::Map<Vec> y(yOut, m_m);
+        const auto xl = x.segment(m_begin, m_b.rows());
+        m_sum.head(nc).noalias() = m_b.transpose() * xl;
+        m_sum[nc] = m_u.dot(xl);
+        m_comm.sum(m_sum.data(), std::size_t(nc + 1));
+        m_t = m_sum.head(nc) - m_v * m_sum[nc];
+        m_local.noalias() = m_b * m_t;
+        m_local -= m_u * m_v.dot(m_t);
+        m_comm.gather(m_local.data(), std::size_t(m_local.size()), m_all);
+        y = Eigen::Map<const Vec>(m_all.data(), m_m) + m_shift * x;
+    }
+
+private:
+    const SpView &m_b;
+    const Vec &m_u;
+    const Vec &m_v;
+    Index m_begin;
+    Index m_m;
+    double m_shift;
+    const CACommunicator &m_comm;
+    mutable Vec m_sum;
+    mutable Vec m_t;
+    mutable Vec m_local;
+    mutable std::vector<double> m_all;
+};
+
+// Leading nev eigenpairs of the operator's Gram matrix, largest first, by
+// restarted Lanczos. Every process runs the same iteration on the same
+// vectors, so they all stop together.
+template<typename Op>
+bool truncatedEigen(Op &op, double shift, Index nev, Vec &values, Mat &vectors)
+{
+    const Index m = op.rows();
     const Index ncv = std::min(m, std::max(2 * nev + 1, nev + 20));
-    Spectra::SymEigsSolver<ShiftedGramOp> eigs(op, nev, ncv);
+    Spectra::SymEigsSolver<Op> eigs(op, nev, ncv);
     eigs.init(); // fixed-seed start vector: the same table gives the same result
     eigs.compute(Spectra::SortRule::LargestAlge, 1000, 1e-12, Spectra::SortRule::LargestAlge);
     if (eigs.info() != Spectra::CompInfo::Successful)
@@ -79,32 +137,73 @@ bool truncatedEigen(const SpView &b, const Vec &u, const Vec &v, double inertia,
     return true;
 }
 
-// Every eigenpair of S S^T, largest first, from the dense Gram matrix
-// B B^T - u u^T accumulated column by column of B (cost: the sum of the
-// squared column counts, not m x m x M).
-void denseEigen(const SpView &b, const Vec &u, Vec &values, Mat &vectors)
+// Adds to the lower triangle of g the products of each row's entries of a
+// row-major a: g += a^T a (cost: the sum of the squared row counts).
+void addRowProducts(const SpView &a, Mat &g)
 {
-    const Index m = b.rows();
-    Mat g = Mat::Zero(m, m);
-    {
-        SpMat byColumn = b.transpose(); // row j: the non-zeros of column j of B
-        for (Index j = 0; j < byColumn.outerSize(); ++j) {
-            const int begin = byColumn.outerIndexPtr()[j];
-            const int end = byColumn.outerIndexPtr()[j + 1];
-            const int *idx = byColumn.innerIndexPtr();
-            const double *val = byColumn.valuePtr();
-            // Lower triangle, one column of g at a time.
-            for (int q = begin; q < end; ++q) {
-                double *col = g.col(idx[q]).data();
-                const double bq = val[q];
-                for (int p = q; p < end; ++p)
-                    col[idx[p]] += val[p] * bq;
-            }
+    const int *outer = a.outerIndexPtr();
+    const int *idx = a.innerIndexPtr();
+    const double *val = a.valuePtr();
+    for (Index r = 0; r < a.rows(); ++r) {
+        const int begin = outer[r], end = outer[r + 1];
+        for (int q = begin; q < end; ++q) {
+            double *col = g.col(idx[q]).data();
+            const double aq = val[q];
+            for (int p = q; p < end; ++p)
+                col[idx[p]] += val[p] * aq;
         }
     }
-    for (Index c = 0; c < m; ++c)
-        g.col(c).tail(m - c) -= u.tail(m - c) * u[c];
+}
 
+// Lower triangle of the word-side Gram matrix S^T S = B^T B - v v^T,
+// summed over the blocks of rows.
+Mat columnGram(const SpView &b, const Vec &v, const CACommunicator &comm)
+{
+    const Index m = b.cols();
+    Mat g = Mat::Zero(m, m);
+    addRowProducts(b, g);
+    comm.sum(g.data(), std::size_t(m) * std::size_t(m));
+    for (Index c = 0; c < m; ++c)
+        g.col(c).tail(m - c) -= v.tail(m - c) * v[c];
+    return g;
+}
+
+// Lower triangle of the image-side Gram matrix S S^T = B B^T - u u^T. It
+// pairs rows of different blocks, so the live rows are first put together
+// on every process (this side is decomposed only when rows are the fewer).
+Mat rowGram(const SpView &b, const Vec &uAll, const CACommunicator &comm)
+{
+    const Index m = uAll.size();
+    Mat g = Mat::Zero(m, m);
+    SpMat byColumn; // row j: the non-zeros of column j of B
+    if (comm.size() == 1) {
+        byColumn = b.transpose();
+    } else {
+        std::vector<int> lengths(std::size_t(b.rows())), allLengths, allInner;
+        for (Index r = 0; r < b.rows(); ++r)
+            lengths[std::size_t(r)] = b.outerIndexPtr()[r + 1] - b.outerIndexPtr()[r];
+        std::vector<double> allValues;
+        comm.gather(lengths.data(), lengths.size(), allLengths);
+        comm.gather(b.innerIndexPtr(), std::size_t(b.nonZeros()), allInner);
+        comm.gather(b.valuePtr(), std::size_t(b.nonZeros()), allValues);
+        std::vector<int> outer(allLengths.size() + 1, 0);
+        for (std::size_t r = 0; r < allLengths.size(); ++r)
+            outer[r + 1] = outer[r] + allLengths[r];
+        const SpView all(Index(allLengths.size()), b.cols(), Index(allValues.size()), outer.data(),
+                         allInner.data(), allValues.data());
+        byColumn = all.transpose();
+    }
+    addRowProducts(SpView(byColumn.rows(), byColumn.cols(), byColumn.nonZeros(), byColumn.outerIndexPtr(),
+                          byColumn.innerIndexPtr(), byColumn.valuePtr()),
+                   g);
+    for (Index c = 0; c < m; ++c)
+        g.col(c).tail(m - c) -= uAll.tail(m - c) * uAll[c];
+    return g;
+}
+
+// Every eigenpair of a Gram matrix (lower triangle), largest first.
+void denseEigen(Mat g, Vec &values, Mat &vectors)
+{
     Eigen::SelfAdjointEigenSolver<Mat> es;
     es.compute(g, Eigen::ComputeEigenvectors);
     g = Mat();
@@ -155,42 +254,61 @@ std::uint64_t CASolver::memoryLimit() const
     return available / 5 * 4;
 }
 
-bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
+
+bool CASolver::solve(SparseRows counts, int k, CASolution &out)
+{
+    const int rows = counts.rows();
+    return solve(std::move(counts), 0, rows, k, out, CALocalCommunicator());
+}
+
+bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASolution &out,
+                     const CACommunicator &comm)
 {
     m_error.clear();
     out = CASolution();
-    const Index rows = counts.rows(), cols = counts.cols();
-    if (rows == 0 || cols == 0)
-        return fail("the table has no cells (" + std::to_string(rows) + " x " + std::to_string(cols) + ")");
+    const Index localRows = block.rows(), cols = block.cols();
+    if (totalRows == 0 || cols == 0)
+        return fail("the table has no cells (" + std::to_string(totalRows) + " x " + std::to_string(cols) + ")");
 
-    // Margins. Cells are non-negative (the reader refuses others).
-    std::vector<double> rowSum(rows, 0.0), colSum(cols, 0.0);
+    // Margins. Cells are non-negative (the reader refuses others). The
+    // column sums and the grand total are summed over the blocks; the row
+    // sums stay with their rows.
+    int *inner = block.inner();
+    double *value = block.values();
+    const int *outer = block.outer();
+    std::vector<double> rowSum(std::size_t(localRows), 0.0), colSum(std::size_t(cols), 0.0);
     double total = 0;
-    for (Index i = 0; i < rows; ++i) {
-        for (SpMat::InnerIterator it(counts, i); it; ++it) {
-            rowSum[i] += it.value();
-            colSum[it.index()] += it.value();
+    for (Index i = 0; i < localRows; ++i) {
+        for (int p = outer[i]; p < outer[i + 1]; ++p) {
+            rowSum[i] += value[p];
+            colSum[inner[p]] += value[p];
         }
         total += rowSum[i];
     }
+    comm.sum(colSum.data(), colSum.size());
+    comm.sum(&total, 1);
     if (total == 0)
         return fail("the table is all zeros");
     if (!std::isfinite(total))
         return fail("the counts are too large: their sum overflows");
 
-    out.rows = int(rows);
+    out.rows = totalRows;
+    out.firstRow = firstRow;
+    out.localRows = int(localRows);
     out.cols = int(cols);
     out.grandTotal = total;
-    out.P.resize(rows);
-    out.Q.resize(cols);
-    for (Index i = 0; i < rows; ++i)
+    out.P.resize(std::size_t(localRows));
+    out.Q.resize(std::size_t(cols));
+    for (Index i = 0; i < localRows; ++i)
         out.P[i] = rowSum[i] / total;
     for (Index j = 0; j < cols; ++j)
         out.Q[j] = colSum[j] / total;
 
-    // Empty rows and columns take no part in the decomposition.
-    std::vector<int> colAt(cols, -1), rowOf, colOf;
-    for (Index i = 0; i < rows; ++i)
+    // Empty rows and columns take no part in the decomposition. The live
+    // rows of all blocks are numbered in row order: this block's come from
+    // liveBegin on.
+    std::vector<int> colAt(std::size_t(cols), -1), rowOf, colOf;
+    for (Index i = 0; i < localRows; ++i)
         if (rowSum[i] > 0)
             rowOf.push_back(int(i));
     for (Index j = 0; j < cols; ++j)
@@ -198,7 +316,16 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
             colAt[j] = int(colOf.size());
             colOf.push_back(int(j));
         }
-    const Index liveRows = Index(rowOf.size()), liveCols = Index(colOf.size());
+    const Index liveLocal = Index(rowOf.size()), liveCols = Index(colOf.size());
+    std::vector<std::int64_t> liveCounts;
+    const std::int64_t liveLocal64 = liveLocal;
+    comm.gather(&liveLocal64, 1, liveCounts);
+    Index liveBegin = 0, liveRows = 0;
+    for (int r = 0; r < int(liveCounts.size()); ++r) {
+        if (r < comm.rank())
+            liveBegin += Index(liveCounts[r]);
+        liveRows += Index(liveCounts[r]);
+    }
     if (liveRows < 2)
         return fail("the table has a single non-empty row, so it has no axis");
     if (liveCols < 2)
@@ -208,48 +335,44 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
     // sqrt(R_i C_j), made in place in the table's own arrays: the table is
     // never held twice. Empty rows hold no entries, so dropping them only
     // shortens the row starts.
-    counts.makeCompressed();
-    int *inner = counts.innerIndexPtr();
-    double *value = counts.valuePtr();
-    const int *outer = counts.outerIndexPtr();
     long double sumSquares = 0;
-    for (Index i = 0; i < rows; ++i)
+    for (Index i = 0; i < localRows; ++i)
         for (int p = outer[i]; p < outer[i + 1]; ++p) {
             value[p] /= std::sqrt(rowSum[i] * colSum[inner[p]]);
             inner[p] = colAt[inner[p]];
             sumSquares += (long double)value[p] * value[p];
         }
-    std::vector<int> liveOuter(liveRows + 1);
-    for (Index r = 0; r < liveRows; ++r)
+    comm.sum(sumSquares);
+    std::vector<int> liveOuter(std::size_t(liveLocal) + 1);
+    for (Index r = 0; r < liveLocal; ++r)
         liveOuter[r] = outer[rowOf[r]];
-    liveOuter[liveRows] = outer[rows];
+    liveOuter[liveLocal] = outer[localRows];
     // ||S||^2 = ||B||^2 - 1, since B v = u and |u| = |v| = 1.
     const double inertia = double(sumSquares - 1.0L);
     out.totalInertia = inertia > 0 ? inertia : 0;
     if (inertia <= kNoiseInertia)
         return fail("the table has no axis: all its non-empty rows have the same profile");
 
-    Vec u(liveRows), v(liveCols);
-    for (Index r = 0; r < liveRows; ++r)
+    Vec u(liveLocal), v(liveCols);
+    for (Index r = 0; r < liveLocal; ++r)
         u[r] = std::sqrt(out.P[rowOf[r]]);
     for (Index c = 0; c < liveCols; ++c)
         v[c] = std::sqrt(out.Q[colOf[c]]);
+    const SpView b(liveLocal, liveCols, block.nonZeros(), liveOuter.data(), inner, value);
 
-    // Decompose the smaller Gram matrix: B then has m rows.
-    const bool transposed = liveCols < liveRows;
-    SpMat bt;
-    if (transposed) {
-        bt = SpView(liveRows, liveCols, counts.nonZeros(), liveOuter.data(), inner, value).transpose();
-        counts = SpMat();
-        u.swap(v);
-    }
-    const SpView b = transposed
-                         ? SpView(bt.rows(), bt.cols(), bt.nonZeros(), bt.outerIndexPtr(), bt.innerIndexPtr(),
-                                  bt.valuePtr())
-                         : SpView(liveRows, liveCols, counts.nonZeros(), liveOuter.data(), inner, value);
-    const Index m = b.rows();
+    // Decompose the smaller Gram matrix, of side m: the words' when the
+    // words are the fewer (the usual case, and the one whose vectors are
+    // small enough to live whole on every process), else the images'.
+    const bool wordSide = liveCols < liveRows;
+    const Index m = wordSide ? liveCols : liveRows;
     const Index rankBound = m - 1; // S S^T u = 0: at most m - 1 axes
     const Index nev = (k >= 1 && k < rankBound) ? Index(k) : rankBound;
+    Vec uAll; // the image side's u, whole, when that side is decomposed
+    if (!wordSide) {
+        std::vector<double> all;
+        comm.gather(u.data(), std::size_t(u.size()), all);
+        uAll = Eigen::Map<const Vec>(all.data(), Index(all.size()));
+    }
 
     Method method = m_method;
     if (method == Auto)
@@ -261,7 +384,16 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
     Mat vectors;
     bool solved = false;
     if (method == Truncated) {
-        solved = truncatedEigen(b, u, v, inertia, nev, values, vectors);
+        // Principal inertias lie in [0, 1]: a shift of at most 1 keeps the
+        // stopping test on the scale of the leading ones.
+        const double shift = std::min(inertia, 1.0);
+        if (wordSide) {
+            ColumnGramOp op(b, u, v, shift, comm);
+            solved = truncatedEigen(op, shift, nev, values, vectors);
+        } else {
+            RowGramOp op(b, u, v, liveBegin, liveRows, shift, comm);
+            solved = truncatedEigen(op, shift, nev, values, vectors);
+        }
         if (!solved)
             method = Dense; // rare; the complete decomposition is exact
     }
@@ -269,18 +401,19 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
         // The Gram matrix, its eigenvectors and Eigen's work space, then the
         // coordinates (computed, and in the result's layout).
         const double need = (2.0 * double(m) * double(m) + 16.0 * double(m)
-                             + 2.0 * double(rows + cols) * double(nev)) * sizeof(double);
-        const std::uint64_t limit = memoryLimit();
-        if (need > double(limit)) {
+                             + 2.0 * double(localRows + cols) * double(nev)) * sizeof(double);
+        double limit = double(memoryLimit());
+        comm.min(&limit, 1); // every process must take the same road
+        if (need > limit) {
             char buf[256];
             std::snprintf(buf, sizeof buf,
                           "computing %s needs a dense %lld x %lld matrix (%.0f MB) but only %.0f MB "
                           "of memory may be used; ask for fewer axes",
                           k == 0 ? "every axis" : "this many axes", (long long)m, (long long)m, need / 1048576.0,
-                          double(limit) / 1048576.0);
+                          limit / 1048576.0);
             return fail(buf);
         }
-        denseEigen(b, u, values, vectors);
+        denseEigen(wordSide ? columnGram(b, v, comm) : rowGram(b, uAll, comm), values, vectors);
     }
     m_used = method;
 
@@ -291,41 +424,54 @@ bool CASolver::solve(ContingencyTable::Matrix counts, int k, CASolution &out)
     if (axes == 0)
         return fail("the table has no axis: all its non-empty rows have the same profile");
 
-    // Principal coordinates: of the decomposed side Du^-1/2 U sigma, of the
-    // other side Dv^-1/2 S^T U (the transition formula).
-    Mat uvec = vectors.leftCols(axes);
-    Vec sigma = values.head(axes).cwiseSqrt();
-    Mat side = uvec * sigma.asDiagonal();
-    side.array().colwise() /= u.array();
-    Mat other = b.transpose() * uvec;
-    other -= v * (u.transpose() * uvec);
-    other.array().colwise() /= v.array();
-
-    const Mat &rowCoord = transposed ? other : side;
-    Mat &rowCoordMut = transposed ? other : side;
-    Mat &colCoordMut = transposed ? side : other;
+    // Principal coordinates: of the decomposed side D^-1/2 U sigma, of the
+    // other side by the transition formula, D^-1/2 S^T U or D^-1/2 S U.
+    const Mat basis = vectors.leftCols(axes);
+    const Vec sigma = values.head(axes).cwiseSqrt();
+    Mat rowCoord, colCoord; // this block's live rows; all live columns
+    if (wordSide) {
+        colCoord = basis * sigma.asDiagonal();
+        colCoord.array().colwise() /= v.array();
+        rowCoord = b * basis;
+        rowCoord -= u * (v.transpose() * basis);
+        rowCoord.array().colwise() /= u.array();
+    } else {
+        rowCoord = basis.middleRows(liveBegin, liveLocal) * sigma.asDiagonal();
+        rowCoord.array().colwise() /= u.array();
+        colCoord = b.transpose() * basis.middleRows(liveBegin, liveLocal);
+        colCoord -= v * (u.transpose() * basis.middleRows(liveBegin, liveLocal));
+        comm.sum(colCoord.data(), std::size_t(colCoord.size()));
+        colCoord.array().colwise() /= v.array();
+    }
 
     // Sign of each axis: the image with the largest absolute coordinate lies
     // on the positive side. Coordinates within a relative 1e-9 of the largest
     // count as tied and the lowest row index among them decides, so rounding
-    // differences cannot flip an axis.
-    for (Index a = 0; a < axes; ++a) {
-        const double largest = rowCoord.col(a).cwiseAbs().maxCoeff();
-        Index pick = 0;
-        while (std::abs(rowCoord(pick, a)) < largest * (1 - 1e-9))
-            ++pick;
-        if (rowCoord(pick, a) < 0) {
-            rowCoordMut.col(a) = -rowCoordMut.col(a);
-            colCoordMut.col(a) = -colCoordMut.col(a);
+    // differences cannot flip an axis. The pick is encoded as 2 x row + (1
+    // when negative), so that one minimum over the blocks finds it.
+    std::vector<double> largest(std::size_t(axes), 0.0);
+    for (Index a = 0; a < axes; ++a)
+        largest[a] = liveLocal ? rowCoord.col(a).cwiseAbs().maxCoeff() : 0.0;
+    comm.max(largest.data(), largest.size());
+    std::vector<std::int64_t> pick(std::size_t(axes), INT64_MAX);
+    for (Index a = 0; a < axes; ++a)
+        for (Index r = 0; r < liveLocal; ++r)
+            if (std::abs(rowCoord(r, a)) >= largest[a] * (1 - 1e-9)) {
+                pick[a] = 2 * (std::int64_t(firstRow) + rowOf[r]) + (rowCoord(r, a) < 0 ? 1 : 0);
+                break;
+            }
+    comm.min(pick.data(), pick.size());
+    for (Index a = 0; a < axes; ++a)
+        if (pick[a] != INT64_MAX && pick[a] % 2 == 1) {
+            rowCoord.col(a) = -rowCoord.col(a);
+            colCoord.col(a) = -colCoord.col(a);
         }
-    }
 
     out.axes = int(axes);
     out.lambda.assign(values.data(), values.data() + axes);
-    out.Z.assign(std::size_t(rows) * axes, 0.0);
+    out.Z.assign(std::size_t(localRows) * axes, 0.0);
     out.W.assign(std::size_t(cols) * axes, 0.0);
-    const Mat &colCoord = colCoordMut;
-    for (Index r = 0; r < liveRows; ++r)
+    for (Index r = 0; r < liveLocal; ++r)
         for (Index a = 0; a < axes; ++a)
             out.Z[std::size_t(rowOf[r]) * axes + a] = rowCoord(r, a);
     for (Index c = 0; c < liveCols; ++c)

@@ -2,7 +2,7 @@
 #define CASOLVER_H
 
 #include "solver/casolution.h"
-#include "solver/contingencytable.h"
+#include "solver/sparserows.h"
 
 #include <cstdint>
 #include <string>
@@ -20,6 +20,13 @@
 // Lanczos iteration on the Gram operator applied through B and the rank-one
 // correction, never forming S; otherwise the Gram matrix is formed densely
 // and decomposed completely.
+//
+// The table may be spread over several processes, each holding a block of
+// consecutive rows (solve with a communicator): margins and the word-side
+// vectors are summed over the processes, the row-side quantities stay where
+// their rows live. A single process is the case of one block.
+class CACommunicator;
+
 class CASolver
 {
 public:
@@ -40,7 +47,12 @@ public:
     // non-empty row or column) or when the work does not fit in memory;
     // error() then says why. The counts are taken by value and scaled in
     // place: move a large table in rather than copying it.
-    bool solve(ContingencyTable::Matrix counts, int k, CASolution &out);
+    bool solve(SparseRows counts, int k, CASolution &out);
+    // The same on the block of rows [firstRow, firstRow + block.rows()) of a
+    // table of totalRows rows. Every process calls it together, with the
+    // same k, and they all succeed or all fail with the same error(); `out`
+    // then holds Z and P for the block's rows alone.
+    bool solve(SparseRows block, int firstRow, int totalRows, int k, CASolution &out, const CACommunicator &comm);
 
     const std::string &error() const { return m_error; }
     // The method the last successful solve used.

@@ -46,75 +46,129 @@ bool ContingencyTable::fail(std::string message)
     return false;
 }
 
-bool ContingencyTable::load(NumberScanner &scanner)
+bool ContingencyTable::readHeader(NumberScanner &scanner, int &rows, int &cols, std::string &error)
 {
-    m_error.clear();
-    m_counts = Matrix();
-
     long long dims[2] = {0, 0};
     const char *names[2] = {"row", "column"};
     for (int d = 0; d < 2; ++d) {
         NumberScanner::Result r = scanner.nextInt(dims[d]);
         if (r == NumberScanner::End)
-            return fail(std::string("the file ends before the ") + names[d] + " count of its header");
-        if (r == NumberScanner::Bad)
-            return fail(std::string("the ") + names[d] + " count of the header is not a whole number: '"
-                        + scanner.badToken() + "'");
-        if (dims[d] < 0)
-            return fail(std::string("the ") + names[d] + " count of the header is negative ("
-                        + std::to_string(dims[d]) + ")");
-        if (dims[d] > INT_MAX)
-            return fail(std::string("the ") + names[d] + " count of the header is too large ("
-                        + std::to_string(dims[d]) + ")");
+            error = std::string("the file ends before the ") + names[d] + " count of its header";
+        else if (r == NumberScanner::Bad)
+            error = std::string("the ") + names[d] + " count of the header is not a whole number: '"
+                    + scanner.badToken() + "'";
+        else if (dims[d] < 0)
+            error = std::string("the ") + names[d] + " count of the header is negative (" + std::to_string(dims[d])
+                    + ")";
+        else if (dims[d] > INT_MAX)
+            error = std::string("the ") + names[d] + " count of the header is too large ("
+                    + std::to_string(dims[d]) + ")";
+        else
+            continue;
+        return false;
     }
-    const long long rows = dims[0], cols = dims[1];
+    rows = int(dims[0]);
+    cols = int(dims[1]);
     const std::uint64_t cells = std::uint64_t(rows) * std::uint64_t(cols);
     const std::string shape = std::to_string(rows) + " x " + std::to_string(cols);
 
     // Refuse a header that announces no values, or more than the file can
     // hold, before allocating anything for it.
-    if (cells == 0)
-        return fail("the table has no cells (" + shape + ")");
-    if (cells > scanner.maxRemainingValues())
-        return fail("the file is too short for the " + shape + " values its header announces");
+    if (cells == 0) {
+        error = "the table has no cells (" + shape + ")";
+        return false;
+    }
+    if (cells > scanner.maxRemainingValues()) {
+        error = "the file is too short for the " + shape + " values its header announces";
+        return false;
+    }
+    return true;
+}
 
+int ContingencyTable::nextCell(NumberScanner &scanner, bool &integers, long long row, long long col, double &v,
+                               std::string &error)
+{
     // Count tables hold whole numbers; the scanner's integer path is about
     // twice as fast as its real path on them. The first token that is not
-    // a whole number switches the rest of the file to the real path.
-    Matrix counts(rows, cols);
+    // a whole number switches the rest of the text to the real path.
+    NumberScanner::Result r = NumberScanner::Bad;
+    if (integers) {
+        long long n;
+        r = scanner.nextInt(n);
+        if (r == NumberScanner::Ok)
+            v = double(n);
+        else if (r == NumberScanner::Bad)
+            integers = false;
+    }
+    if (!integers)
+        r = scanner.nextDouble(v);
+    if (r == NumberScanner::End)
+        return r;
+    if (r == NumberScanner::Bad) {
+        error = "not a number " + position(row, col) + ": '" + scanner.badToken() + "'";
+        return r;
+    }
+    if (v == 0)
+        return r;
+    if (!std::isfinite(v)) {
+        error = "not a finite count " + position(row, col) + ": " + shortNumber(v);
+        return NumberScanner::Bad;
+    }
+    if (v < 0) {
+        error = "negative count " + position(row, col) + ": " + shortNumber(v);
+        return NumberScanner::Bad;
+    }
+    return r;
+}
+
+std::string ContingencyTable::shortTextError(std::uint64_t read, int rows, int cols)
+{
+    return "the file ends after " + std::to_string(read) + " of the "
+           + std::to_string(std::uint64_t(rows) * std::uint64_t(cols)) + " values its header announces ("
+           + std::to_string(rows) + " x " + std::to_string(cols) + ")";
+}
+
+std::string ContingencyTable::tooManyCellsError()
+{
+    return "the table has too many non-zero cells (more than " + std::to_string(INT_MAX) + ")";
+}
+
+std::string ContingencyTable::outOfMemoryError()
+{
+    return "there is not enough memory for the non-zero cells of the table";
+}
+
+bool ContingencyTable::load(NumberScanner &scanner)
+{
+    m_error.clear();
+    m_counts = Matrix();
+
+    int rows = 0, cols = 0;
+    std::string error;
+    if (!readHeader(scanner, rows, cols, error))
+        return fail(error);
+
+    Matrix counts(cols);
+    counts.reserveRows(std::size_t(rows));
     bool integers = true;
     for (long long i = 0; i < rows; ++i) {
-        counts.startVec(Eigen::Index(i));
+        counts.startRow();
         for (long long j = 0; j < cols; ++j) {
-            double v;
-            NumberScanner::Result r = NumberScanner::Bad;
-            if (integers) {
-                long long n;
-                r = scanner.nextInt(n);
-                if (r == NumberScanner::Ok)
-                    v = double(n);
-                else if (r == NumberScanner::Bad)
-                    integers = false;
-            }
-            if (!integers)
-                r = scanner.nextDouble(v);
+            double v = 0;
+            const int r = nextCell(scanner, integers, i, j, v, error);
             if (r == NumberScanner::End)
-                return fail("the file ends after " + std::to_string(std::uint64_t(i) * cols + j) + " of the "
-                            + std::to_string(cells) + " values its header announces (" + shape + ")");
+                return fail(shortTextError(std::uint64_t(i) * cols + j, rows, cols));
             if (r == NumberScanner::Bad)
-                return fail("not a number " + position(i, j) + ": '" + scanner.badToken() + "'");
+                return fail(error);
             if (v == 0)
                 continue;
-            if (!std::isfinite(v))
-                return fail("not a finite count " + position(i, j) + ": " + shortNumber(v));
-            if (v < 0)
-                return fail("negative count " + position(i, j) + ": " + shortNumber(v));
-            if (counts.data().size() == INT_MAX)
-                return fail("the table has too many non-zero cells (more than " + std::to_string(INT_MAX) + ")");
-            counts.insertBack(Eigen::Index(i), Eigen::Index(j)) = v;
+            if (counts.nonZeros() == INT_MAX)
+                return fail(tooManyCellsError());
+            if (!counts.append(int(j), v))
+                return fail(outOfMemoryError());
         }
     }
-    counts.finalize();
+    counts.squeeze();
     m_counts = std::move(counts);
     return true;
 }

@@ -1,8 +1,9 @@
 #ifndef CONTINGENCYTABLE_H
 #define CONTINGENCYTABLE_H
 
-#include <Eigen/SparseCore>
+#include "solver/sparserows.h"
 
+#include <cstdint>
 #include <string>
 
 class NumberScanner;
@@ -15,7 +16,7 @@ class NumberScanner;
 class ContingencyTable
 {
 public:
-    using Matrix = Eigen::SparseMatrix<double, Eigen::RowMajor, int>;
+    using Matrix = SparseRows;
 
     // False when the file cannot be opened or is not a valid table; error()
     // then says why (without the path, which the caller adds).
@@ -26,9 +27,24 @@ public:
     const Matrix &counts() const { return m_counts; }
     // Hands the matrix over, leaving the table empty.
     Matrix takeCounts() { return std::move(m_counts); }
-    int rows() const { return int(m_counts.rows()); }
-    int cols() const { return int(m_counts.cols()); }
+    int rows() const { return m_counts.rows(); }
+    int cols() const { return m_counts.cols(); }
     const std::string &error() const { return m_error; }
+
+    // The pieces of the reading that a reader of part of the text shares.
+    // The header: false with `error` set when it is not two valid counts
+    // announcing at least one cell and no more values than the rest of the
+    // text can hold.
+    static bool readHeader(NumberScanner &scanner, int &rows, int &cols, std::string &error);
+    // The next cell, which lies at (row, col). `integers` starts true and
+    // turns false at the first token that is not a whole number. Ok with
+    // the value; End at the end of the text; Bad with `error` set.
+    static int nextCell(NumberScanner &scanner, bool &integers, long long row, long long col, double &value,
+                        std::string &error);
+    // The text ended after `read` of the rows x cols values.
+    static std::string shortTextError(std::uint64_t read, int rows, int cols);
+    static std::string tooManyCellsError();
+    static std::string outOfMemoryError();
 
 private:
     bool load(NumberScanner &scanner);

@@ -91,9 +91,9 @@ Reference reference(const Mat &n)
     return ref;
 }
 
-ContingencyTable::Matrix sparse(const Mat &n)
+SparseRows sparse(const Mat &n)
 {
-    return n.sparseView();
+    return SparseRows::copyOf(n.sparseView());
 }
 
 Mat asMatrix(const std::vector<double> &v, int rows, int cols)
@@ -267,7 +267,7 @@ void TestCASolver::refusesTablesWithoutAxes()
     }
     CASolver solver;
     CASolution s;
-    QVERIFY(!solver.solve(ContingencyTable::Matrix(0, 3), 0, s));
+    QVERIFY(!solver.solve(SparseRows(3), 0, s));
     QVERIFY(QString::fromStdString(solver.error()).contains("no cells"));
 }
 

@@ -1,0 +1,63 @@
+#include "solver/mpi/campiprogram.h"
+
+#include "solver/caresultwriter.h"
+#include "solver/casolver.h"
+#include "solver/mpi/campicommunicator.h"
+#include "solver/mpi/campiresultwriter.h"
+#include "solver/mpi/campitablereader.h"
+
+#include <mpi.h>
+
+#include <cstdlib>
+
+int CAMpiProgram::analyse(const char *table, int k)
+{
+    const bool first = m_comm.rank() == 0;
+    // Results left by an earlier run are stale from now on.
+    if (first)
+        CAResultWriter::removeResults(table);
+
+    auto fail = [&](const std::string &problem) {
+        if (first) {
+            CAResultWriter::removeResults(table);
+            failure(table, problem);
+        }
+        return 1;
+    };
+
+    MPI_Barrier(m_comm.comm());
+    double start = MPI_Wtime();
+    CAMpiTableReader reader;
+    if (!reader.read(table, m_comm))
+        return fail(reader.error());
+    const double readTime = MPI_Wtime() - start;
+
+    start = MPI_Wtime();
+    std::int64_t nonZeros = reader.block().nonZeros();
+    m_comm.sum(&nonZeros, 1);
+    CASolver solver;
+    CASolution solution;
+    const std::uint64_t sentBefore = m_comm.bytesSent();
+    if (!solver.solve(reader.takeBlock(), reader.firstRow(), reader.rows(), k, solution, m_comm))
+        return fail(solver.error());
+    const double solveTime = MPI_Wtime() - start;
+    const std::uint64_t sentSolving = m_comm.bytesSent() - sentBefore;
+
+    start = MPI_Wtime();
+    CAMpiResultWriter writer;
+    if (!writer.write(table, solution, m_comm))
+        return fail(writer.error());
+    const double writeTime = MPI_Wtime() - start;
+
+    if (first) {
+        summary(table, solution, nonZeros, solver.usedMethod() == CASolver::Truncated, readTime, solveTime,
+                writeTime);
+        // For the benchmarks: what one process handed to the reductions.
+        if (std::getenv("ORTELIS_MPI_STATS")) {
+            std::fprintf(m_out, "ca-mpi: %d processes; %llu bytes sent by the first while solving\n",
+                         m_comm.size(), (unsigned long long)sentSolving);
+            std::fflush(m_out);
+        }
+    }
+    return 0;
+}

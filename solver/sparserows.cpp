@@ -1,0 +1,110 @@
+#include "solver/sparserows.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+// Shrinks or grows a malloc'd array; on failure the old block stays valid.
+template<typename T>
+bool resize(T *&p, std::size_t count)
+{
+    void *q = std::realloc(p, count ? count * sizeof(T) : 1);
+    if (!q)
+        return false;
+    p = static_cast<T *>(q);
+    return true;
+}
+
+} // namespace
+
+SparseRows::~SparseRows()
+{
+    release();
+}
+
+void SparseRows::release()
+{
+    std::free(m_inner);
+    std::free(m_values);
+    m_inner = nullptr;
+    m_values = nullptr;
+    m_size = m_capacity = 0;
+}
+
+SparseRows::SparseRows(SparseRows &&other) noexcept
+    : m_cols(other.m_cols), m_outer(std::move(other.m_outer)), m_inner(other.m_inner), m_values(other.m_values),
+      m_size(other.m_size), m_capacity(other.m_capacity)
+{
+    other.m_inner = nullptr;
+    other.m_values = nullptr;
+    other.m_size = other.m_capacity = 0;
+    other.m_cols = 0;
+    other.m_outer.clear();
+}
+
+SparseRows &SparseRows::operator=(SparseRows &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_cols = other.m_cols;
+        m_outer = std::move(other.m_outer);
+        m_inner = other.m_inner;
+        m_values = other.m_values;
+        m_size = other.m_size;
+        m_capacity = other.m_capacity;
+        other.m_inner = nullptr;
+        other.m_values = nullptr;
+        other.m_size = other.m_capacity = 0;
+        other.m_cols = 0;
+        other.m_outer.clear();
+    }
+    return *this;
+}
+
+bool SparseRows::grow(std::size_t needed)
+{
+    // Half again each time: large blocks are remapped, not copied, so the
+    // factor only sets how often that happens.
+    std::size_t capacity = m_capacity < 4096 ? 4096 : m_capacity + m_capacity / 2;
+    if (capacity < needed)
+        capacity = needed;
+    if (!resize(m_inner, capacity))
+        return false;
+    if (!resize(m_values, capacity))
+        return false;
+    m_capacity = capacity;
+    return true;
+}
+
+void SparseRows::squeeze()
+{
+    if (m_capacity > m_size && m_inner) {
+        // A shrinking realloc that fails leaves the larger block: either
+        // way both arrays still hold at least m_size cells.
+        resize(m_inner, m_size);
+        resize(m_values, m_size);
+        m_capacity = m_size;
+    }
+    m_outer.shrink_to_fit();
+}
+
+SparseRows::View SparseRows::view() const
+{
+    static const int empty = 0;
+    return View(rows(), m_cols, Eigen::Index(m_size), m_outer.empty() ? &empty : m_outer.data(), m_inner, m_values);
+}
+
+SparseRows SparseRows::copyOf(const Matrix &m)
+{
+    Matrix c = m;
+    c.makeCompressed();
+    SparseRows s(int(c.cols()));
+    s.reserveRows(std::size_t(c.rows()));
+    for (Eigen::Index i = 0; i < c.rows(); ++i) {
+        s.startRow();
+        for (Matrix::InnerIterator it(c, i); it; ++it)
+            s.append(int(it.index()), it.value());
+    }
+    return s;
+}
