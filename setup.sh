@@ -15,6 +15,7 @@ PACKAGES=(
   libeigen3-dev libspectra-dev libfast-float-dev
   libopencv-features2d-dev libopencv-imgcodecs-dev libopencv-flann-dev
   libbenchmark-dev
+  libopenmpi-dev openmpi-bin
 )
 
 install_packages() {
