@@ -21,6 +21,7 @@ void CAMpiCommunicator::allreduce(void *data, std::size_t n, MPI_Datatype type, 
 {
     char *p = static_cast<char *>(data);
     m_bytesSent += n * size;
+    ++m_operations;
     while (n > 0) {
         const std::size_t piece = n < kPiece ? n : kPiece;
         MPI_Allreduce(MPI_IN_PLACE, p, int(piece), type, op, m_comm);
@@ -83,6 +84,7 @@ void CAMpiCommunicator::allgather(const T *local, std::size_t n, std::vector<T> 
     }
     all.resize(std::size_t(total));
     m_bytesSent += n * sizeof(T);
+    ++m_operations;
     MPI_Allgatherv(local, int(n), type, all.data(), sizes.data(), offsets.data(), type, m_comm);
 }
 

@@ -42,6 +42,8 @@ public:
 
     // Payload bytes this process has handed to collective operations.
     std::uint64_t bytesSent() const { return m_bytesSent; }
+    // Collective operations that carried them.
+    std::uint64_t operations() const { return m_operations; }
 
 private:
     void allreduce(void *data, std::size_t n, MPI_Datatype type, std::size_t size, MPI_Op op) const;
@@ -52,6 +54,7 @@ private:
     int m_rank = 0;
     int m_size = 1;
     mutable std::uint64_t m_bytesSent = 0;
+    mutable std::uint64_t m_operations = 0;
 };
 
 #endif // CAMPICOMMUNICATOR_H

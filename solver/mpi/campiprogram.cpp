@@ -9,6 +9,7 @@
 #include <mpi.h>
 
 #include <cstdlib>
+#include <sys/resource.h>
 
 int CAMpiProgram::analyse(const char *table, int k)
 {
@@ -37,11 +38,12 @@ int CAMpiProgram::analyse(const char *table, int k)
     m_comm.sum(&nonZeros, 1);
     CASolver solver;
     CASolution solution;
-    const std::uint64_t sentBefore = m_comm.bytesSent();
+    const std::uint64_t sentBefore = m_comm.bytesSent(), operationsBefore = m_comm.operations();
     if (!solver.solve(reader.takeBlock(), reader.firstRow(), reader.rows(), k, solution, m_comm))
         return fail(solver.error());
     const double solveTime = MPI_Wtime() - start;
     const std::uint64_t sentSolving = m_comm.bytesSent() - sentBefore;
+    const std::uint64_t operationsSolving = m_comm.operations() - operationsBefore;
 
     start = MPI_Wtime();
     CAMpiResultWriter writer;
@@ -49,13 +51,25 @@ int CAMpiProgram::analyse(const char *table, int k)
         return fail(writer.error());
     const double writeTime = MPI_Wtime() - start;
 
+    // For the benchmarks: the largest peak memory of a process, and what
+    // one process handed to the collective operations while solving.
+    const bool stats = std::getenv("ORTELIS_MPI_STATS") != nullptr;
+    double peakMB = 0;
+    if (stats) {
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        peakMB = double(usage.ru_maxrss) / 1024.0;
+        m_comm.max(&peakMB, 1);
+    }
     if (first) {
         summary(table, solution, nonZeros, solver.usedMethod() == CASolver::Truncated, readTime, solveTime,
                 writeTime);
-        // For the benchmarks: what one process handed to the reductions.
-        if (std::getenv("ORTELIS_MPI_STATS")) {
-            std::fprintf(m_out, "ca-mpi: %d processes; %llu bytes sent by the first while solving\n",
-                         m_comm.size(), (unsigned long long)sentSolving);
+        if (stats) {
+            std::fprintf(m_out,
+                         "ca-mpi: %d processes; peak memory of the largest %.1f MB; while solving the first "
+                         "sent %llu bytes in %llu collective operations\n",
+                         m_comm.size(), peakMB, (unsigned long long)sentSolving,
+                         (unsigned long long)operationsSolving);
             std::fflush(m_out);
         }
     }
