@@ -227,6 +227,9 @@ bool CAData::read()
     Console::out(QStringLiteral("Lambda size = %1").arg(nbLambda));
 
     readLabels();
+    // An extracted analysis carries its parent's names already.
+    if (identityLabels)
+        readCategoryNames();
 
     Console::out(QStringLiteral("Reading descriptors..."));
     if (!readDescriptors())

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QPixmap>
 #include <QSet>
@@ -40,6 +41,8 @@ public:
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words) const;
 
     QString getImageName(int image) const;
+    // The name of `category` from the categories file, else "#N".
+    QString categoryName(int category) const;
     QImage getImage(int image) const;
     QPixmap getPixmap(int image) const;
     double distance(int a, int b) const;
@@ -59,6 +62,9 @@ public:
     QString fileQ;
     QString fileLabel;
     QString fileDescriptor;
+    // Optional "number name" list naming the categories of the image list.
+    QString categoriesPath;
+    QMap<int, QString> categoryNames;
     qint32 nbImages = 0;
     qint32 zCols = 0;
     qint32 nbWords = 0;
@@ -86,6 +92,7 @@ private:
                     const char *mismatch, std::unique_ptr<double[]> &values,
                     qint32 *count);
     void readLabels();
+    void readCategoryNames();
     bool readDescriptors();
 };
 

@@ -58,6 +58,8 @@ bool XMLParser::startElement(const QString &, const QString &, const QString &qN
             data->fileLabel = path;
         else if (name == QLatin1String("DESCRIPTOR"))
             data->fileDescriptor = path;
+        else if (name == QLatin1String("CATEGORIES"))
+            data->categoriesPath = path;
     } else if (element == QLatin1String("AXIS")) {
         bool ok = false;
         const int number = atts.value(QLatin1String("number")).toString().toInt(&ok, 10);

@@ -247,6 +247,8 @@ void CAMdiChild::finishSelection()
     s.table = QDir(data->baseDir).absoluteFilePath(data->fileF);
     s.baseDir = data->baseDir;
     s.nbAxis = data->nbAxis;
+    s.categoriesPath = data->categoriesPath;
+    s.categoryNames = data->categoryNames;
     s.wordLabels.reserve(words.size());
     for (int word : words)
         s.wordLabels.append(data->wordLabel(word));
@@ -298,6 +300,8 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     extracted->fileF = path;
     extracted->nbAxis = s.nbAxis;
     extracted->baseDir = s.baseDir;
+    extracted->categoriesPath = s.categoriesPath;
+    extracted->categoryNames = s.categoryNames;
     extracted->setWordLabel(s.wordLabels.size(), s.wordLabels.constData());
     const int n = s.images.size();
     if (s.hasLabels) {

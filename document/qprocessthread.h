@@ -3,6 +3,7 @@
 
 #include "data/imagelabel.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -29,6 +30,8 @@ public:
         QVector<int> wordLabels;   // entry l: label of words[l]
         bool hasLabels = false;
         QVector<ImageLabel> labels;   // entry k: the entry of images[k]
+        QString categoriesPath;
+        QMap<int, QString> categoryNames;
         bool hasDescriptors = false;
         QStringList descriptors;      // entry k: the entry of images[k]
     };

@@ -202,8 +202,9 @@ void CAView::showInformation(QPainter *painter)
     // the card then reads like a word's card.
     if (data->labels) {
         s.title += QStringLiteral(" - ") + data->getImageName(focusImage);
-        s.topicsPrefix = QStringLiteral("Category: #%1 - nb. topics: ")
-                             .arg(data->labels[focusImage].category);
+        // "#N" when the project names no categories.
+        s.topicsPrefix = QStringLiteral("Category: %1 - nb. topics: ")
+                             .arg(data->categoryName(data->labels[focusImage].category));
     } else {
         s.topicsPrefix = QStringLiteral("Number of topics: ");
     }

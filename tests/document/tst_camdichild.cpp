@@ -53,6 +53,8 @@ private slots:
     void solverChoice_data();
     void solverChoice();
     void destructorStopsWorkers();
+    void categoriesFile_data();
+    void categoriesFile();
 
 private:
     QTemporaryDir m_dir;
@@ -426,3 +428,52 @@ void TestCAMdiChild::destructorStopsWorkers()
 
 QTEST_MAIN(TestCAMdiChild)
 #include "tst_camdichild.moc"
+
+void TestCAMdiChild::categoriesFile_data()
+{
+    QTest::addColumn<QByteArray>("text"); // empty: no file on disk
+    QTest::addColumn<QString>("name100");
+    QTest::addColumn<QString>("name101");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("named") << QByteArray("100 red panda\n101 bicycles\n") << "red panda"
+                           << "bicycles" << QString();
+    QTest::newRow("missing file") << QByteArray() << "#100" << "#101"
+                                  << "Warning: cannot open the categories file";
+    QTest::newRow("malformed line") << QByteArray("100 cats\nhundred-one dogs\n") << "cats"
+                                    << "#101" << ", line 2: ";
+}
+
+// A project naming a categories file opens through the loader with the
+// names; a missing or bad list is a warning, never a failed load.
+void TestCAMdiChild::categoriesFile()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, name100);
+    QFETCH(QString, name101);
+    QFETCH(QString, warning);
+    const QString folder = m_dir.filePath(QStringLiteral("categories"));
+    QDir(folder).removeRecursively();
+    const QString project = DocumentFixture::writeProject(folder, {});
+    QFile xml(project);
+    QVERIFY(xml.open(QIODevice::ReadOnly));
+    QByteArray content = xml.readAll();
+    xml.close();
+    content.replace("</XML>", "<FILE name='CATEGORIES' path='names.txt'/>\n</XML>");
+    QVERIFY(DocumentFixture::writeFile(project, content));
+    if (!text.isEmpty())
+        QVERIFY(DocumentFixture::writeFile(folder + QStringLiteral("/names.txt"), text));
+
+    Console::Capture capture;
+    CAMdiChild child;
+    QVERIFY(child.loadFile(project));
+    QCOMPARE(child.data->categoriesPath, folder + QStringLiteral("/names.txt"));
+    QCOMPARE(child.data->categoryName(100), name100);
+    QCOMPARE(child.data->categoryName(101), name101);
+    if (warning.isEmpty()) {
+        QVERIFY(capture.err().isEmpty());
+    } else {
+        QCOMPARE(capture.err().size(), 1);
+        QVERIFY2(capture.err().at(0).contains(warning), qPrintable(capture.err().at(0)));
+        QVERIFY(capture.err().at(0).contains(folder + QStringLiteral("/names.txt")));
+    }
+}

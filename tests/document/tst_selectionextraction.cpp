@@ -206,6 +206,9 @@ void TestSelectionExtraction::extractedViewsExtractAgainAndAreNumbered()
 {
     CAMdiChild child;
     QVERIFY(child.loadFile(m_project));
+    // Names the parent read from its categories file.
+    child.data->categoriesPath = m_dir.filePath(QStringLiteral("p/names.txt"));
+    child.data->categoryNames = {{100, QStringLiteral("cats")}, {103, QStringLiteral("red pandas")}};
     child.caView->selectedImages = kImages;
     child.caView->selectedWords = kWords;
     ModelSink sink;
@@ -228,6 +231,10 @@ void TestSelectionExtraction::extractedViewsExtractAgainAndAreNumbered()
     }
     for (int l = 0; l < 15; ++l)
         QCOMPARE(d1->wordLabel(l), kWords[l]);
+    // The parent's category names, kept through the extracted view's load.
+    QCOMPARE(d1->categoriesPath, child.data->categoriesPath);
+    QCOMPARE(d1->categoryNames, child.data->categoryNames);
+    QCOMPARE(d1->categoryName(103), QStringLiteral("red pandas"));
 
     // A view that fails to load uses no number.
     auto *broken = new CAData(false);

@@ -1,0 +1,104 @@
+#include "data/cadata.h"
+
+#include "data/console.h"
+
+#include <QFile>
+
+namespace {
+
+// A categories file names a few dozen classes; these bounds keep a wrong file
+// (an image, a table named by mistake) from filling the memory or the console.
+constexpr qint64 maxBytes = 1 << 20;
+constexpr int maxNames = 65536;
+constexpr int maxNameLength = 256;
+constexpr int maxWarnings = 10;
+
+} // namespace
+
+QString CAData::categoryName(int category) const
+{
+    const auto it = categoryNames.constFind(category);
+    if (it != categoryNames.constEnd())
+        return *it;
+    return QStringLiteral("#%1").arg(category);
+}
+
+void CAData::readCategoryNames()
+{
+    if (categoriesPath.isEmpty())
+        return;
+    categoriesPath = resolve(categoriesPath);
+    categoryNames.clear();
+
+    // Names are a convenience: whatever goes wrong here is reported and the
+    // categories keep their numbers; the analysis still opens.
+    QFile file(categoriesPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Console::err(QStringLiteral("Warning: cannot open the categories file '%1': %2; "
+                                    "categories are shown by number.")
+                         .arg(categoriesPath, file.errorString()));
+        return;
+    }
+    QByteArray text = file.read(maxBytes + 1);
+    if (text.size() > maxBytes) {
+        Console::err(QStringLiteral("Warning: %1: only the first %2 bytes of the categories "
+                                    "file are read.")
+                         .arg(categoriesPath).arg(maxBytes));
+        // Keep whole lines only.
+        text.truncate(text.lastIndexOf('\n', maxBytes - 1) + 1);
+    }
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+
+    int warnings = 0;
+    auto warn = [&](int line, const QString &problem) {
+        if (warnings < maxWarnings)
+            Console::err(QStringLiteral("Warning: %1, line %2: %3; the line is ignored.")
+                             .arg(categoriesPath).arg(line).arg(problem));
+        else if (warnings == maxWarnings)
+            Console::err(QStringLiteral("Warning: %1: further malformed lines are not reported.")
+                             .arg(categoriesPath));
+        ++warnings;
+    };
+
+    int lineNo = 0;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        ++lineNo;
+        const QString line = QString::fromUtf8(text.constData() + start, end - start).trimmed();
+        start = end + 1;
+        if (line.isEmpty())
+            continue;
+
+        qsizetype gap = 0;
+        while (gap < line.size() && !line.at(gap).isSpace())
+            ++gap;
+        bool ok = false;
+        const int number = QStringView(line).left(gap).toInt(&ok);
+        if (!ok) {
+            warn(lineNo, QStringLiteral("'%1' is not a category number")
+                             .arg(line.left(gap).left(40)));
+            continue;
+        }
+        QString name = line.mid(gap).trimmed();
+        if (name.isEmpty()) {
+            warn(lineNo, QStringLiteral("category %1 has no name").arg(number));
+            continue;
+        }
+        if (name.size() > maxNameLength) {
+            warn(lineNo, QStringLiteral("the name of category %1 is longer than %2 characters")
+                             .arg(number).arg(maxNameLength));
+            continue;
+        }
+        if (!categoryNames.contains(number) && categoryNames.size() >= maxNames) {
+            Console::err(QStringLiteral("Warning: %1, line %2: more than %3 categories; the rest "
+                                        "of the file is ignored.")
+                             .arg(categoriesPath).arg(lineNo).arg(maxNames));
+            break;
+        }
+        categoryNames.insert(number, name);
+    }
+}
