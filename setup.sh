@@ -16,6 +16,7 @@ PACKAGES=(
   libopencv-features2d-dev libopencv-imgcodecs-dev libopencv-flann-dev
   libbenchmark-dev
   libopenmpi-dev openmpi-bin
+  qt6-svg-dev
 )
 
 install_packages() {

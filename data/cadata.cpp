@@ -108,7 +108,11 @@ QList<QByteArray> readWords(const QString &path, bool *opened)
 
 CAData::CAData(bool identity) : identityLabels(identity) {}
 
-CAData::~CAData() = default;
+CAData::~CAData()
+{
+    if (!scratchDir.isEmpty())
+        QDir(scratchDir).removeRecursively();
+}
 
 QString CAData::resolve(const QString &file) const
 {
@@ -255,7 +259,10 @@ bool CAData::read()
     Console::out(QStringLiteral("reading finish!"));
     Console::out(QStringLiteral("Reading's time: %1").arg(QDateTime::currentSecsSinceEpoch() - start));
 
-    if (identityLabels) {
+    if (identityLabels && !fileWordLabel.isEmpty()) {
+        if (!readWordLabels())
+            return false;
+    } else if (identityLabels) {
         wordLabels = allocate<qint32>(nbWords, fileW);
         if (!wordLabels)
             return false;

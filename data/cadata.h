@@ -65,6 +65,10 @@ public:
     // Optional "number name" list naming the categories of the image list.
     QString categoriesPath;
     QMap<int, QString> categoryNames;
+    // Word identities (project FILE WORDS): a count, then the vocabulary
+    // number of each word. Saved extracted analyses name one, so that their
+    // words keep the identities of the project they come from.
+    QString fileWordLabel;
     qint32 nbImages = 0;
     qint32 zCols = 0;
     qint32 nbWords = 0;
@@ -83,6 +87,10 @@ public:
     // Number of values in `lambda` (as given by the eigenvalue file).
     qint32 nbLambda = 0;
 
+    // Temporary folder holding an extracted analysis's table and the solver's
+    // results; removed with the model. Empty for every other analysis.
+    QString scratchDir;
+
     static QString casolver;
 
 private:
@@ -94,6 +102,7 @@ private:
     void readLabels();
     void readCategoryNames();
     bool readDescriptors();
+    bool readWordLabels();
 };
 
 #endif // CADATA_H

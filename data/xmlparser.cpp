@@ -60,6 +60,8 @@ bool XMLParser::startElement(const QString &, const QString &, const QString &qN
             data->fileDescriptor = path;
         else if (name == QLatin1String("CATEGORIES"))
             data->categoriesPath = path;
+        else if (name == QLatin1String("WORDS"))
+            data->fileWordLabel = path;
     } else if (element == QLatin1String("AXIS")) {
         bool ok = false;
         const int number = atts.value(QLatin1String("number")).toString().toInt(&ok, 10);

@@ -155,6 +155,8 @@ bool CAMdiChild::setData(CAData *newData)
     curFile = QStringLiteral("Extracted view [%1]").arg(view_no);
     ++view_no;
     setCurrentFile(curFile);
+    // It lives only in the temporary folder until it is saved.
+    setWindowModified(true);
     Console::out(QStringLiteral("Nb_axis = %1").arg(data->nbAxis));
     return true;
 }

@@ -32,6 +32,17 @@ public:
     // createChildView. Touches nothing of this window but the signal.
     void processSelection(QProcessThread *worker);
 
+    // Save analysis as…: asks for a new folder and saves the analysis there
+    // (an extracted view then counts as saved). False when cancelled or
+    // failed; failures are shown in a message box.
+    bool saveAnalysisAs();
+    // The same without asking: `replace` allows replacing an analysis saved
+    // there before. The window then shows the saved project.
+    bool saveAnalysisTo(const QString &folder, bool replace, QString *error);
+    // An extracted view that was never saved asks before it goes: true when
+    // it may close (saved, or the user discards it).
+    bool maybeSave();
+
     WordView *wordView = nullptr;
     CAView *caView = nullptr;
     ImageView *imageView = nullptr;
@@ -45,6 +56,9 @@ signals:
 
 public slots:
     void finishSelection();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     // A worker could not extract its selection; shown here because message

@@ -13,7 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -154,20 +154,29 @@ void appendNumber(QByteArray &line, double v)
     line.append(buffer, int(r.ptr - buffer));
 }
 
-// Writes the extract into a fresh file of the temporary folder. The file is
-// created exclusively under a unique name and kept only once it is complete;
-// on failure or when the worker is asked to stop it is removed. Returns the
-// absolute path, or an empty string with `error` set on failure (empty when
-// the worker was asked to stop).
-QString writeExtract(const QProcessThread &worker, const Extract &extract, QString &error)
+// Writes the extract as "table.txt" in a fresh folder of the temporary folder,
+// where the solver then leaves its results: everything an extracted view
+// needs lies in one folder, removed with its model. The table is kept only
+// once it is complete; on failure or when the worker is asked to stop the
+// folder goes. Returns the table's absolute path and sets `folder`, or
+// returns an empty string with `error` set on failure (empty when the worker
+// was asked to stop).
+QString writeExtract(const QProcessThread &worker, const Extract &extract, QString &folder,
+                     QString &error)
 {
-    QTemporaryFile file;
-    if (!file.open()) {
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/ortelis-XXXXXX"));
+    if (!dir.isValid()) {
+        error = QStringLiteral("Cannot create the extracted table in '%1': %2.")
+                    .arg(QDir::tempPath(), dir.errorString());
+        return QString();
+    }
+    const QString path = QDir().absoluteFilePath(dir.filePath(QStringLiteral("table.txt")));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         error = QStringLiteral("Cannot create the extracted table in '%1': %2.")
                     .arg(QDir::tempPath(), file.errorString());
         return QString();
     }
-    const QString path = QDir().absoluteFilePath(file.fileName());
     // After a failed flush QFile only says "Unknown error"; the system's
     // reason (a full disk) is still in errno, cleared before each call.
     auto failed = [&](int code) {
@@ -197,14 +206,12 @@ QString writeExtract(const QProcessThread &worker, const Extract &extract, QStri
     }
     if (worker.isInterruptionRequested())
         return QString();
-    file.setAutoRemove(false);
     errno = 0;
     file.close();
-    if (file.error() != QFileDevice::NoError) {
-        const int code = errno;
-        QFile::remove(path);
-        return failed(code);
-    }
+    if (file.error() != QFileDevice::NoError)
+        return failed(errno);
+    dir.setAutoRemove(false);
+    folder = QDir().absoluteFilePath(dir.path());
     return path;
 }
 
@@ -283,6 +290,7 @@ void CAMdiChild::processSelection(QProcessThread *worker)
 
     QString error;
     QString path;
+    QString folder;
     {
         Extract extract;
         long long rows = 0, cols = 0;
@@ -290,13 +298,15 @@ void CAMdiChild::processSelection(QProcessThread *worker)
             return fail(error);
         Console::out(QStringLiteral("rows = %1 cols = %2").arg(rows).arg(cols));
 
-        path = writeExtract(*worker, extract, error);
+        path = writeExtract(*worker, extract, folder, error);
         if (path.isEmpty())
             return fail(error);
     }
     Console::out(QStringLiteral("temp file: ") + path);
 
     auto *extracted = new CAData(false);
+    // From here the folder goes with the model, whatever becomes of it.
+    extracted->scratchDir = folder;
     extracted->fileF = path;
     extracted->nbAxis = s.nbAxis;
     extracted->baseDir = s.baseDir;
@@ -317,7 +327,6 @@ void CAMdiChild::processSelection(QProcessThread *worker)
 
     if (worker->isInterruptionRequested()) {
         delete extracted;
-        QFile::remove(path);
         return;
     }
     // The model is read and owned in the GUI thread; this thread ends soon.

@@ -25,6 +25,7 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     createActions();
     createMenus();
     createToolBars();
+    createFileActions();
     statusBar()->showMessage(tr("Ready"));
 
     connect(radiusSlider, &QSlider::valueChanged, this, &CAMainWindow::changeRadius);

@@ -67,8 +67,25 @@ public:
     QAction *zoomOutAct = nullptr;
     QAction *refreshAct = nullptr;
 
+    // Keeping and sharing the work (camainwindow_files.cpp).
+    QAction *saveAnalysisAct = nullptr;
+    QAction *exportMapAct = nullptr;
+    QAction *exportPointsAct = nullptr;
+    QAction *exportSelectionAct = nullptr;
+    QAction *copyNamesAct = nullptr;
+    QAction *saveSessionAct = nullptr;
+    QAction *openSessionAct = nullptr;
+    // The same commands without their dialogs. Opening a session adds its
+    // windows; `missing` receives one line per window it could not restore.
+    bool saveSessionTo(const QString &path, bool replace, QString *error);
+    bool openSessionFrom(const QString &path, QStringList *missing, QString *error);
+
 public slots:
     void createChildView(CAData *data, CAMdiChild *parent_view);
+
+protected:
+    // Extracted views never saved ask before the program ends.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void open();
@@ -88,11 +105,22 @@ private slots:
     void zoomOut();
     void setMode(QAction *action);
     void setProjectionMode(QAction *action);
+    void saveAnalysisAs();
+    void exportMap();
+    void exportPoints();
+    void exportSelection();
+    void copyNames();
+    void saveSession();
+    void openSession();
+    void updateFileActions();
 
 private:
     void createActions();
     void createMenus();
     void createToolBars();
+    void createFileActions();
+    bool confirmReplace(const QString &path);
+    void exportPointsOf(bool selectionOnly);
     // Adds a new document window to the workspace; `filled` tells whether
     // loading succeeded: shown and wired on success, closed otherwise.
     CAMdiChild *addChild();

@@ -1,0 +1,308 @@
+#include "document/analysissaver.h"
+
+#include "data/atomicfile.h"
+#include "data/cadata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+
+namespace {
+
+const char *const kTable = "table.txt";
+const char *const kImages = "images.txt";
+const char *const kKeypoints = "keypoints.txt";
+const char *const kWords = "words.txt";
+// Written into project.xml, so that a folder can be recognised as one this
+// class wrote (and may replace) rather than anything the user keeps there.
+const char *const kMark = "<!-- Ortelis saved analysis -->";
+
+QString str(const char *s)
+{
+    return QString::fromLatin1(s);
+}
+
+// Shortest text that reads back as the same double.
+void appendNumber(QByteArray &out, double v)
+{
+    char buffer[64];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
+    out.append(buffer, int(r.ptr - buffer));
+}
+
+QByteArray matrix(const double *values, qint32 rows, qint32 cols)
+{
+    QByteArray out = QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
+    out.reserve(out.size() + qsizetype(rows) * cols * 12);
+    for (qint32 r = 0; r < rows; ++r) {
+        for (qint32 c = 0; c < cols; ++c) {
+            if (c)
+                out.append(' ');
+            appendNumber(out, values[qint64(r) * cols + c]);
+        }
+        out.append('\n');
+    }
+    return out;
+}
+
+QByteArray vector(const double *values, qint32 n)
+{
+    QByteArray out = QByteArray::number(n) + '\n';
+    for (qint32 i = 0; i < n; ++i) {
+        appendNumber(out, values[i]);
+        out.append('\n');
+    }
+    return out;
+}
+
+bool hasBlank(const QString &s)
+{
+    for (QChar c : s)
+        if (c.isSpace())
+            return true;
+    return false;
+}
+
+QString xmlAttr(QString s)
+{
+    s.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    s.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    s.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    s.replace(QLatin1Char('\''), QLatin1String("&apos;"));
+    s.replace(QLatin1Char('"'), QLatin1String("&quot;"));
+    return s;
+}
+
+// Where the files of the new folder are found, and how image and keypoint
+// names are written.
+struct Layout
+{
+    QString base;                      // BASE href
+    QString prefix;                    // before each of the folder's own file names
+    std::vector<QString> imageNames;   // by image
+    std::vector<QString> keypointNames;
+};
+
+// Names relative to the new folder when they can be written in the image
+// and keypoint lists (which end a name at the first blank); otherwise the
+// project keeps the original base folder and names, and reaches its own
+// files from there.
+Layout layoutFor(const CAData &d, const QString &folder)
+{
+    Layout l;
+    const QDir dir(folder);
+    auto relocate = [&](const QString &name) {
+        if (name.isEmpty() || QDir::isAbsolutePath(name))
+            return name;
+        return dir.relativeFilePath(d.resolve(name));
+    };
+    bool blank = false;
+    if (d.labels)
+        for (qint32 i = 0; i < d.nbImages; ++i) {
+            l.imageNames.push_back(relocate(d.labels[i].imageFile));
+            blank = blank || hasBlank(l.imageNames.back());
+        }
+    if (d.descriptors)
+        for (qint32 i = 0; i < d.nbImages; ++i) {
+            l.keypointNames.push_back(relocate(d.descriptors[i]));
+            blank = blank || hasBlank(l.keypointNames.back());
+        }
+    if (!blank) {
+        l.base = QStringLiteral(".");
+        return l;
+    }
+    const QString base = QDir(d.baseDir).absolutePath();
+    l.base = dir.relativeFilePath(base);
+    l.prefix = QDir(base).relativeFilePath(folder) + QLatin1Char('/');
+    l.imageNames.clear();
+    l.keypointNames.clear();
+    if (d.labels)
+        for (qint32 i = 0; i < d.nbImages; ++i)
+            l.imageNames.push_back(d.labels[i].imageFile);
+    if (d.descriptors)
+        for (qint32 i = 0; i < d.nbImages; ++i)
+            l.keypointNames.push_back(d.descriptors[i]);
+    return l;
+}
+
+bool removeFolder(const QString &path)
+{
+    return QDir(path).removeRecursively();
+}
+
+} // namespace
+
+QString AnalysisSaver::projectFile(const QString &folder)
+{
+    return QDir(folder).filePath(QStringLiteral("project.xml"));
+}
+
+AnalysisSaver::Target AnalysisSaver::check(const QString &folder, QString *why)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return NewFolder;
+    if (!info.isDir()) {
+        if (why)
+            *why = QStringLiteral("'%1' is a file, not a folder").arg(folder);
+        return Refused;
+    }
+    const QDir dir(folder);
+    if (dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+        return NewFolder;
+    QFile project(projectFile(folder));
+    if (project.open(QIODevice::ReadOnly) && project.read(4096).contains(kMark))
+        return SavedAnalysis;
+    if (why)
+        *why = QStringLiteral("the folder '%1' already holds other files; choose a new folder name")
+                   .arg(folder);
+    return Refused;
+}
+
+bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, QString *error)
+{
+    const QString folder = QDir::cleanPath(QDir().absoluteFilePath(target));
+    auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    QString why;
+    const Target kind = check(folder, &why);
+    if (kind == Refused)
+        return fail(QStringLiteral("Cannot save the analysis: %1.").arg(why));
+    if (kind == SavedAnalysis && !replace)
+        return fail(QStringLiteral("Cannot save the analysis: '%1' already exists.").arg(folder));
+    if (!d.Z || !d.W || !d.lambda || !d.P || !d.Q)
+        return fail(QStringLiteral("Cannot save the analysis: it has not been loaded."));
+
+    const QFileInfo info(folder);
+    const QString parent = info.absolutePath();
+    if (!QDir().mkpath(parent))
+        return fail(QStringLiteral("Cannot create the folder '%1'.").arg(parent));
+    errno = 0;
+    QTemporaryDir staging(parent + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part-XXXXXX"));
+    if (!staging.isValid())
+        return fail(QStringLiteral("Cannot save the analysis in '%1': %2.")
+                        .arg(parent, AtomicFile::reason(errno, staging.errorString())));
+    const QDir out(staging.path());
+    const Layout layout = layoutFor(d, folder);
+
+    auto put = [&](const char *name, const QByteArray &bytes) {
+        QString message;
+        if (AtomicFile::write(out.filePath(str(name)), bytes, AtomicFile::ReplaceExisting, &message))
+            return true;
+        // Name the file where the user will look for it.
+        message.replace(out.path(), folder);
+        fail(message);
+        return false;
+    };
+
+    const QString table = str(kTable);
+    const QString sourceTable = d.fileF.isEmpty() ? QString() : d.resolve(d.fileF);
+    bool withTable = false;
+    if (!sourceTable.isEmpty() && QFileInfo(sourceTable).isFile()) {
+        QFile source(sourceTable);
+        errno = 0;
+        if (!source.copy(out.filePath(table)))
+            return fail(QStringLiteral("Cannot copy the table '%1' to '%2': %3.")
+                            .arg(sourceTable, QDir(folder).filePath(table),
+                                 AtomicFile::reason(errno, source.errorString())));
+        withTable = true;
+    }
+    const QByteArray zName = (table + QStringLiteral("_Z.txt")).toUtf8();
+    const QByteArray wName = (table + QStringLiteral("_W.txt")).toUtf8();
+    const QByteArray pName = (table + QStringLiteral("_P.txt")).toUtf8();
+    const QByteArray qName = (table + QStringLiteral("_Q.txt")).toUtf8();
+    const QByteArray lName = (table + QStringLiteral("_Lambda.txt")).toUtf8();
+    if (!put(zName.constData(), matrix(d.Z.get(), d.nbImages, d.zCols))
+        || !put(wName.constData(), matrix(d.W.get(), d.nbWords, d.wCols))
+        || !put(pName.constData(), vector(d.P.get(), d.nbImages))
+        || !put(qName.constData(), vector(d.Q.get(), d.nbWords))
+        || !put(lName.constData(), vector(d.lambda.get(), d.nbLambda)))
+        return false;
+
+    if (d.labels) {
+        QByteArray list;
+        for (qint32 i = 0; i < d.nbImages; ++i)
+            list += QByteArray::number(d.labels[i].category) + ' '
+                + layout.imageNames[std::size_t(i)].toLocal8Bit() + '\n';
+        if (!put(kImages, list))
+            return false;
+    }
+    if (d.descriptors) {
+        QByteArray list = QByteArray::number(d.nbImages) + '\n';
+        for (qint32 i = 0; i < d.nbImages; ++i)
+            list += layout.keypointNames[std::size_t(i)].toLocal8Bit() + '\n';
+        if (!put(kKeypoints, list))
+            return false;
+    }
+    {
+        QByteArray list = QByteArray::number(d.nbWords) + '\n';
+        for (qint32 j = 0; j < d.nbWords; ++j)
+            list += QByteArray::number(d.wordLabel(j)) + '\n';
+        if (!put(kWords, list))
+            return false;
+    }
+
+    auto file = [&](const char *name, const QString &path) {
+        return QStringLiteral("<FILE name='%1' path='%2'/>\n")
+            .arg(str(name), xmlAttr(layout.prefix + path));
+    };
+    QString xml = QStringLiteral("<XML>\n") + str(kMark) + QLatin1Char('\n');
+    xml += QStringLiteral("<BASE href='%1'/>\n").arg(xmlAttr(layout.base));
+    xml += QStringLiteral("<AXIS number='%1'/>\n").arg(std::max(1, d.nbAxis));
+    if (withTable)
+        xml += file("F", table);
+    xml += file("Z", QString::fromUtf8(zName));
+    xml += file("W", QString::fromUtf8(wName));
+    xml += file("P", QString::fromUtf8(pName));
+    xml += file("Q", QString::fromUtf8(qName));
+    xml += file("LAMBDA", QString::fromUtf8(lName));
+    if (d.labels)
+        xml += file("LABEL", str(kImages));
+    if (d.descriptors)
+        xml += file("DESCRIPTOR", str(kKeypoints));
+    xml += file("WORDS", str(kWords));
+    xml += QStringLiteral("</XML>\n");
+    if (!put("project.xml", xml.toUtf8()))
+        return false;
+
+    // Complete: move it into place. A replaced analysis is kept aside until
+    // the new one is there, and put back if that fails.
+    QString aside;
+    if (info.exists()) {
+        if (kind == NewFolder) {
+            if (!QDir(parent).rmdir(info.fileName()))
+                return fail(QStringLiteral("Cannot save the analysis: cannot replace the empty folder '%1'.")
+                                .arg(folder));
+        } else {
+            QTemporaryDir reserve(parent + QStringLiteral("/.") + info.fileName() + QStringLiteral(".old-XXXXXX"));
+            if (!reserve.isValid())
+                return fail(QStringLiteral("Cannot save the analysis in '%1': %2.")
+                                .arg(parent, reserve.errorString()));
+            reserve.setAutoRemove(false);
+            aside = reserve.path();
+            QDir(parent).rmdir(QFileInfo(aside).fileName());
+            errno = 0;
+            if (std::rename(QFile::encodeName(folder).constData(), QFile::encodeName(aside).constData()) != 0)
+                return fail(QStringLiteral("Cannot replace '%1': %2.").arg(folder, AtomicFile::reason(errno, QString())));
+        }
+    }
+    errno = 0;
+    if (std::rename(QFile::encodeName(staging.path()).constData(), QFile::encodeName(folder).constData()) != 0) {
+        const QString reason = AtomicFile::reason(errno, QString());
+        if (!aside.isEmpty())
+            std::rename(QFile::encodeName(aside).constData(), QFile::encodeName(folder).constData());
+        return fail(QStringLiteral("Cannot save the analysis as '%1': %2.").arg(folder, reason));
+    }
+    staging.setAutoRemove(false);
+    if (!aside.isEmpty())
+        removeFolder(aside);
+    return true;
+}

@@ -1,0 +1,35 @@
+#ifndef ANALYSISSAVER_H
+#define ANALYSISSAVER_H
+
+#include <QString>
+
+class CAData;
+
+// Writes an analysis as a project folder of its own: the table, the five
+// result files, the image list, the keypoint-file list, the word identities
+// and project.xml, which the viewer opens to the same map. Image and keypoint
+// files are not copied; their names are rewritten so that they still resolve
+// from the new folder.
+//
+// The folder is written under a temporary name beside its final place and
+// renamed when complete, so a failure leaves nothing that looks like a
+// saved analysis.
+class AnalysisSaver
+{
+public:
+    enum Target {
+        NewFolder,    // nothing there, or an empty folder
+        SavedAnalysis, // a folder this class wrote before: may be replaced
+        Refused       // a file, or a folder holding something else
+    };
+
+    static Target check(const QString &folder, QString *why = nullptr);
+
+    // Saves `data` into `folder`. An existing saved analysis there is
+    // replaced only when `replace` is true; anything else is never touched.
+    static bool save(const CAData &data, const QString &folder, bool replace, QString *error);
+
+    static QString projectFile(const QString &folder);
+};
+
+#endif // ANALYSISSAVER_H

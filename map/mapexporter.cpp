@@ -1,0 +1,168 @@
+#include "map/mapexporter.h"
+
+#include "data/atomicfile.h"
+#include "data/cadata.h"
+#include "map/caview.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgGenerator>
+
+#include <cmath>
+
+namespace {
+
+// A mark is drawn where the view draws it: on the canvas (or just beside it)
+// and inside the window.
+bool shown(const Point &p, const CAView &v, int ox, int oy)
+{
+    if (p.x <= -8 || p.y <= -8 || p.x >= v.mapWidth + 8 || p.y >= v.mapHeight + 8)
+        return false;
+    const double x = ox + p.x;
+    const double y = oy + p.y;
+    return x > -3 && y > -3 && x < v.width() + 3 && y < v.height() + 3;
+}
+
+} // namespace
+
+MapExporter::MapExporter(const CAView &view) : m_view(view) {}
+
+QString MapExporter::axisTitle(const CAView &view, int axis)
+{
+    const CAData *d = view.data;
+    QString title = QObject::tr("Axis %1").arg(axis + 1);
+    if (!d || axis < 0 || axis >= d->nbLambda)
+        return title;
+    double total = 0;
+    for (int a = 0; a < d->nbLambda; ++a)
+        total += d->lambda[a];
+    const double l = d->lambda[axis];
+    title += QStringLiteral(" (\u03bb = %1").arg(l, 0, 'g', 4);
+    if (total > 0 && std::isfinite(total))
+        title += QStringLiteral(", %1 %").arg(100.0 * l / total, 0, 'f', 1);
+    return title + QLatin1Char(')');
+}
+
+MapExporter::Marks MapExporter::paint(QPainter &painter) const
+{
+    const CAView &v = m_view;
+    Marks marks;
+    const int W = v.width();
+    const int H = v.height();
+    painter.fillRect(QRect(0, 0, W, H), Qt::white);
+    if (!v.data)
+        return marks;
+    const int ox = v.originX + v.panX;
+    const int oy = v.originY + v.panY;
+
+    painter.save();
+    painter.setClipRect(QRect(0, 0, W, H));
+    painter.setPen(QPen(Qt::gray, 1));
+    painter.drawLine(QPointF(ox, oy + v.mapHeight / 2), QPointF(ox + v.mapWidth, oy + v.mapHeight / 2));
+    painter.drawLine(QPointF(ox + v.mapWidth / 2, oy), QPointF(ox + v.mapWidth / 2, oy + v.mapHeight));
+
+    // Each mark is one path, so a drawing program (or a test) finds one
+    // element per point.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(Qt::red, 1));
+    for (const Point &p : v.imageTree.points) {
+        if (!shown(p, v, ox, oy))
+            continue;
+        const double x = ox + p.x;
+        const double y = oy + p.y;
+        QPainterPath cross;
+        cross.moveTo(x - 2, y);
+        cross.lineTo(x + 2, y);
+        cross.moveTo(x, y - 2);
+        cross.lineTo(x, y + 2);
+        painter.drawPath(cross);
+        ++marks.images;
+    }
+    painter.setPen(QPen(Qt::blue, 1));
+    for (const Point &p : v.wordTree.points) {
+        if (!shown(p, v, ox, oy))
+            continue;
+        QPainterPath circle;
+        circle.addEllipse(QRectF(ox + p.x - 2, oy + p.y - 2, 4, 4));
+        painter.drawPath(circle);
+        ++marks.words;
+    }
+
+    if ((v.mode & CAView::ModeSelection) && v.polygon.size() > 1) {
+        painter.setPen(QPen(QBrush(Qt::black), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+        painter.drawPolyline(v.polygon.constData(), int(v.polygon.size()));
+    }
+
+    // Axis titles at the visible ends of the axes, kept inside the window.
+    painter.setPen(Qt::black);
+    QFont font = painter.font();
+    font.setPointSizeF(9);
+    painter.setFont(font);
+    const QFontMetrics fm(font);
+    const QString xTitle = axisTitle(v, v.axis1);
+    const QString yTitle = axisTitle(v, v.axis2);
+    const int xAxisY = oy + v.mapHeight / 2;
+    const int yAxisX = ox + v.mapWidth / 2;
+    const int xRight = std::min(W, ox + v.mapWidth) - 6;
+    const int xw = fm.horizontalAdvance(xTitle);
+    const int xTitleY = std::clamp(xAxisY - 6, fm.ascent() + 2, H - 4);
+    painter.drawText(QPointF(std::max(4, xRight - xw), xTitleY), xTitle);
+    const int yTop = std::max(0, oy) + fm.ascent() + 4;
+    const int yTitleX = std::clamp(yAxisX + 6, 4, std::max(4, W - fm.horizontalAdvance(yTitle) - 4));
+    painter.drawText(QPointF(yTitleX, std::min(yTop, H - 4)), yTitle);
+    painter.restore();
+    return marks;
+}
+
+QImage MapExporter::image(int factor) const
+{
+    factor = std::max(1, factor);
+    QImage out(m_view.width() * factor, m_view.height() * factor, QImage::Format_RGB32);
+    out.setDevicePixelRatio(1);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.setRenderHint(QPainter::Antialiasing, factor > 1);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.scale(factor, factor);
+    paint(painter);
+    painter.end();
+    return out;
+}
+
+QByteArray MapExporter::svg() const
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(m_view.size());
+    generator.setViewBox(QRect(QPoint(0, 0), m_view.size()));
+    generator.setTitle(QStringLiteral("Ortelis map"));
+    generator.setDescription(QStringLiteral("%1 \u00d7 %2").arg(axisTitle(m_view, m_view.axis1),
+                                                                axisTitle(m_view, m_view.axis2)));
+    QPainter painter(&generator);
+    paint(painter);
+    painter.end();
+    return buffer.data();
+}
+
+bool MapExporter::writePng(const QString &path, int factor, bool replace, QString *error) const
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image(factor).save(&buffer, "PNG")) {
+        if (error)
+            *error = QStringLiteral("Cannot write '%1': the image could not be encoded.").arg(path);
+        return false;
+    }
+    return AtomicFile::write(path, bytes, replace ? AtomicFile::ReplaceExisting : AtomicFile::KeepExisting,
+                             error);
+}
+
+bool MapExporter::writeSvg(const QString &path, bool replace, QString *error) const
+{
+    return AtomicFile::write(path, svg(), replace ? AtomicFile::ReplaceExisting : AtomicFile::KeepExisting,
+                             error);
+}

@@ -1,0 +1,46 @@
+#ifndef MAPEXPORTER_H
+#define MAPEXPORTER_H
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+class CAView;
+class QPainter;
+
+// The map as a figure: what the view shows in its window (axes and their
+// titles, the image and word points that pass the thresholds on the layers
+// shown, the selection outline while it is drawn), painted as vectors so
+// that an enlarged PNG stays sharp and an SVG holds one mark per point. The
+// hover overlays (neighbourhood, lens, thumbnails, card) follow the mouse and
+// are left out.
+class MapExporter
+{
+public:
+    explicit MapExporter(const CAView &view);
+
+    struct Marks
+    {
+        int images = 0;
+        int words = 0;
+    };
+
+    // Paints into a device that covers the view's rectangle (scale the
+    // painter for a larger device). Returns how many marks were drawn.
+    Marks paint(QPainter &painter) const;
+
+    QImage image(int factor) const;
+    QByteArray svg() const;
+
+    // PNG at `factor` times the view's size, or SVG; written atomically.
+    bool writePng(const QString &path, int factor, bool replace, QString *error) const;
+    bool writeSvg(const QString &path, bool replace, QString *error) const;
+
+    // Title of a map axis: its number from 1 and its share of the inertia.
+    static QString axisTitle(const CAView &view, int axis);
+
+private:
+    const CAView &m_view;
+};
+
+#endif // MAPEXPORTER_H

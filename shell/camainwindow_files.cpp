@@ -1,0 +1,355 @@
+// The File commands that keep and share the work: saving an analysis,
+// exporting the map and the points, copying names, and sessions.
+#include "shell/camainwindow.h"
+
+#include "data/atomicfile.h"
+#include "data/cadata.h"
+#include "document/camdichild.h"
+#include "map/caview.h"
+#include "map/mapexporter.h"
+#include "map/mapstate.h"
+#include "map/pointexporter.h"
+#include "shell/session.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+
+namespace {
+
+CAMdiChild *childOf(QMdiSubWindow *frame)
+{
+    return frame ? qobject_cast<CAMdiChild *>(frame->widget()) : nullptr;
+}
+
+QString withSuffix(QString path, const QString &suffix)
+{
+    if (!path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+        path += QLatin1Char('.') + suffix;
+    return path;
+}
+
+} // namespace
+
+void CAMainWindow::createFileActions()
+{
+    auto make = [this](const QString &text, const QString &tip, void (CAMainWindow::*slot)()) {
+        auto *action = new QAction(text, this);
+        action->setStatusTip(tip);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    saveAnalysisAct = make(tr("Save &analysis as..."),
+                           tr("Save the analysis of this window as a project folder"),
+                           &CAMainWindow::saveAnalysisAs);
+    saveAnalysisAct->setShortcut(tr("Ctrl+Shift+S"));
+    exportMapAct = make(tr("Export &map..."), tr("Save the map as a PNG image or an SVG drawing"),
+                        &CAMainWindow::exportMap);
+    exportPointsAct = make(tr("Export &points..."),
+                           tr("Save the images and words of the map as a CSV table"),
+                           &CAMainWindow::exportPoints);
+    exportSelectionAct = make(tr("Export s&election..."),
+                              tr("Save the images and words inside the last outline as a CSV table"),
+                              &CAMainWindow::exportSelection);
+    copyNamesAct = make(tr("&Copy names"),
+                        tr("Copy the file names of the images around the cursor"),
+                        &CAMainWindow::copyNames);
+    copyNamesAct->setShortcut(QKeySequence::Copy);
+    saveSessionAct = make(tr("Save sessio&n..."),
+                          tr("Save the open windows and their maps as a session"),
+                          &CAMainWindow::saveSession);
+    openSessionAct = make(tr("Open sess&ion..."), tr("Open the windows of a saved session"),
+                          &CAMainWindow::openSession);
+
+    // Between Open and Exit.
+    QAction *beforeExit = nullptr;
+    const QList<QAction *> entries = fileMenu->actions();
+    const int exitAt = int(entries.indexOf(exitAct));
+    if (exitAt > 0 && entries.at(exitAt - 1)->isSeparator())
+        beforeExit = entries.at(exitAt - 1);
+    else
+        beforeExit = exitAct;
+    fileMenu->insertActions(beforeExit, {openSessionAct, saveSessionAct});
+    fileMenu->insertSeparator(beforeExit);
+    fileMenu->insertActions(beforeExit, {saveAnalysisAct, exportMapAct, exportPointsAct,
+                                         exportSelectionAct, copyNamesAct});
+    fileMenu->insertSeparator(beforeExit);
+
+    connect(workspace, &QMdiArea::subWindowActivated, this, &CAMainWindow::updateFileActions);
+    updateFileActions();
+}
+
+void CAMainWindow::updateFileActions()
+{
+    CAMdiChild *w = activeMdiChild();
+    const bool usable = w && w->data && w->caView;
+    for (QAction *a : {saveAnalysisAct, exportMapAct, exportPointsAct, exportSelectionAct, copyNamesAct})
+        a->setEnabled(usable);
+    saveSessionAct->setEnabled(!workspace->subWindowList().isEmpty());
+}
+
+bool CAMainWindow::confirmReplace(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return true;
+    return QMessageBox::question(this, QStringLiteral("Ortelis"),
+                                 QStringLiteral("'%1' already exists. Replace it?").arg(path),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void CAMainWindow::saveAnalysisAs()
+{
+    if (CAMdiChild *w = activeMdiChild()) {
+        if (w->saveAnalysisAs()) {
+            statusBar()->showMessage(tr("Analysis saved as %1").arg(w->curFile), 5000);
+            updateMenus();
+        }
+    }
+}
+
+void CAMainWindow::exportMap()
+{
+    CAView *v = activeView();
+    if (!v || !v->data)
+        return;
+    const QString png1 = tr("PNG image, window size (*.png)");
+    const QString png2 = tr("PNG image, 2\u00d7 for print (*.png)");
+    const QString png4 = tr("PNG image, 4\u00d7 for print (*.png)");
+    const QString svg = tr("SVG drawing (*.svg)");
+    QString filter = svg;
+    QString path = QFileDialog::getSaveFileName(this, tr("Export map"), QDir::homePath() + QStringLiteral("/map.svg"),
+                                                QStringList{svg, png1, png2, png4}.join(QStringLiteral(";;")),
+                                                &filter, QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return;
+    const bool asSvg = filter == svg || (filter.isEmpty() && path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive));
+    path = withSuffix(path, asSvg ? QStringLiteral("svg") : QStringLiteral("png"));
+    if (!confirmReplace(path))
+        return;
+    const MapExporter exporter(*v);
+    QString error;
+    const int factor = filter == png4 ? 4 : filter == png2 ? 2 : 1;
+    const bool ok = asSvg ? exporter.writeSvg(path, true, &error) : exporter.writePng(path, factor, true, &error);
+    if (!ok) {
+        QMessageBox::critical(this, QStringLiteral("Ortelis"), error, QMessageBox::Ok);
+        return;
+    }
+    statusBar()->showMessage(tr("Map exported to %1").arg(path), 5000);
+}
+
+void CAMainWindow::exportPointsOf(bool selectionOnly)
+{
+    CAView *v = activeView();
+    if (!v || !v->data)
+        return;
+    if (selectionOnly && v->selectedImages.isEmpty() && v->selectedWords.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Ortelis"),
+                                 QStringLiteral("Nothing is selected: draw an outline in selection mode first."),
+                                 QMessageBox::Ok);
+        return;
+    }
+    const QString name = selectionOnly ? QStringLiteral("/selection.csv") : QStringLiteral("/points.csv");
+    QString path = QFileDialog::getSaveFileName(
+        this, selectionOnly ? tr("Export selection") : tr("Export points"), QDir::homePath() + name,
+        tr("CSV table (*.csv);;All files (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path = withSuffix(path, QStringLiteral("csv"));
+    if (!confirmReplace(path))
+        return;
+    const QByteArray csv = selectionOnly ? PointExporter::csv(*v, &v->selectedImages, &v->selectedWords)
+                                         : PointExporter::csv(*v);
+    QString error;
+    if (!AtomicFile::write(path, csv, AtomicFile::ReplaceExisting, &error)) {
+        QMessageBox::critical(this, QStringLiteral("Ortelis"), error, QMessageBox::Ok);
+        return;
+    }
+    statusBar()->showMessage(tr("Points exported to %1").arg(path), 5000);
+}
+
+void CAMainWindow::exportPoints()
+{
+    exportPointsOf(false);
+}
+
+void CAMainWindow::exportSelection()
+{
+    exportPointsOf(true);
+}
+
+void CAMainWindow::copyNames()
+{
+    CAView *v = activeView();
+    if (!v || !v->data || !v->data->labels)
+        return;
+    QStringList names;
+    for (int i : std::as_const(v->imageList))
+        if (i >= 0 && i < v->data->nbImages && !v->data->labels[i].imageFile.isEmpty())
+            names << v->data->resolve(v->data->labels[i].imageFile);
+    QGuiApplication::clipboard()->setText(names.join(QLatin1Char('\n')) + (names.isEmpty() ? QString() : QStringLiteral("\n")));
+    statusBar()->showMessage(tr("%n file name(s) copied", nullptr, int(names.size())), 5000);
+}
+
+bool CAMainWindow::saveSessionTo(const QString &path, bool replace, QString *error)
+{
+    Session session;
+    session.mainGeometry = saveGeometry();
+    QMdiSubWindow *active = workspace->currentSubWindow();
+    for (QMdiSubWindow *frame : workspace->subWindowList(QMdiArea::CreationOrder)) {
+        CAMdiChild *child = childOf(frame);
+        if (!child || !child->data || !child->caView)
+            continue;
+        Session::Window w;
+        if (!child->isWindowModified())
+            w.project = QFileInfo(child->curFile).absoluteFilePath();
+        w.name = child->isWindowModified() ? child->curFile : QFileInfo(child->curFile).fileName();
+        w.maximized = frame->isMaximized();
+        w.minimized = frame->isMinimized();
+        w.geometry = (w.maximized || w.minimized) ? frame->normalGeometry() : frame->geometry();
+        w.active = frame == active;
+        w.panes = child->saveState();
+        if (auto *column = qobject_cast<QSplitter *>(child->widget(1)))
+            w.column = column->saveState();
+        w.map = MapState::of(*child->caView);
+        session.windows.append(w);
+    }
+    return AtomicFile::write(path, session.toJson(path),
+                             replace ? AtomicFile::ReplaceExisting : AtomicFile::KeepExisting, error);
+}
+
+bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot open the session '%1': %2.").arg(path, file.errorString());
+        return false;
+    }
+    // Sessions are a few kilobytes; anything far larger is not one.
+    if (file.size() > 16 * 1024 * 1024) {
+        if (error)
+            *error = QStringLiteral("'%1' is not a session file: it is far too large.").arg(path);
+        return false;
+    }
+    Session session;
+    if (!Session::fromJson(file.readAll(), path, session, error))
+        return false;
+
+    if (!session.mainGeometry.isEmpty())
+        restoreGeometry(session.mainGeometry);
+    QMdiSubWindow *toActivate = nullptr;
+    for (const Session::Window &w : std::as_const(session.windows)) {
+        if (w.project.isEmpty()) {
+            if (missing)
+                *missing << QStringLiteral("%1: it was never saved").arg(w.name);
+            continue;
+        }
+        if (!QFileInfo(w.project).isFile()) {
+            if (missing)
+                *missing << QStringLiteral("%1: the project file is not there any more").arg(w.project);
+            continue;
+        }
+        CAMdiChild *child = addChild();
+        const bool loaded = child->loadFile(w.project);
+        finishChild(child, loaded);
+        if (!loaded) {
+            if (missing)
+                *missing << QStringLiteral("%1: it could not be read").arg(w.project);
+            continue;
+        }
+        QMdiSubWindow *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());
+        if (frame && w.geometry.isValid())
+            frame->setGeometry(w.geometry);
+        if (!w.panes.isEmpty())
+            child->restoreState(w.panes);
+        if (auto *column = qobject_cast<QSplitter *>(child->widget(1)); column && !w.column.isEmpty())
+            column->restoreState(w.column);
+        w.map.applyTo(*child->caView);
+        if (frame && w.maximized)
+            frame->showMaximized();
+        else if (frame && w.minimized)
+            frame->showMinimized();
+        if (w.active)
+            toActivate = frame;
+    }
+    if (toActivate)
+        workspace->setActiveSubWindow(toActivate);
+    updateMenus();
+    updateFileActions();
+    return true;
+}
+
+void CAMainWindow::saveSession()
+{
+    QString path = QFileDialog::getSaveFileName(this, tr("Save session"),
+                                                QDir::homePath() + QStringLiteral("/session.ortelis.json"),
+                                                tr("Ortelis sessions (*.json);;All files (*)"), nullptr,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path = withSuffix(path, QStringLiteral("json"));
+    if (!confirmReplace(path))
+        return;
+    QString error;
+    if (!saveSessionTo(path, true, &error)) {
+        QMessageBox::critical(this, QStringLiteral("Ortelis"), error, QMessageBox::Ok);
+        return;
+    }
+    int unsaved = 0;
+    for (QMdiSubWindow *frame : workspace->subWindowList())
+        if (CAMdiChild *child = childOf(frame); child && child->isWindowModified())
+            ++unsaved;
+    if (unsaved)
+        QMessageBox::warning(this, QStringLiteral("Ortelis"),
+                             QStringLiteral("The session is saved, but %1 extracted view(s) were never "
+                                            "saved: the session names them as missing. Save them "
+                                            "with Save analysis as... and save the session again to "
+                                            "keep them.").arg(unsaved),
+                             QMessageBox::Ok);
+    statusBar()->showMessage(tr("Session saved as %1").arg(path), 5000);
+}
+
+void CAMainWindow::openSession()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open session"), QDir::homePath(),
+                                                      tr("Ortelis sessions (*.json);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QStringList missing;
+    QString error;
+    if (!openSessionFrom(path, &missing, &error)) {
+        QMessageBox::critical(this, QStringLiteral("Ortelis"), error, QMessageBox::Ok);
+        return;
+    }
+    if (!missing.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Ortelis"),
+                             QStringLiteral("Some windows of the session could not be restored:\n")
+                                 + missing.join(QLatin1Char('\n')),
+                             QMessageBox::Ok);
+}
+
+void CAMainWindow::closeEvent(QCloseEvent *event)
+{
+    for (QMdiSubWindow *frame : workspace->subWindowList()) {
+        CAMdiChild *child = childOf(frame);
+        if (child && !child->maybeSave()) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+}
