@@ -12,6 +12,7 @@
 #include "modelsink.h"
 #include "tablefeeder.h"
 
+#include <QDirIterator>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -124,13 +125,20 @@ void TestSelectionExtraction::cleanup()
     for (const QPointer<CAMdiChild> &w : std::as_const(m_windows))
         delete w.data();
     m_windows.clear();
-    for (const QString &f : tempFiles())
-        QFile::remove(m_tmp + QLatin1Char('/') + f);
+    for (const QString &f : QDir(m_tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        QDir(m_tmp + QLatin1Char('/') + f).removeRecursively() || QFile::remove(m_tmp + QLatin1Char('/') + f);
 }
 
 QStringList TestSelectionExtraction::tempFiles() const
 {
-    return QDir(m_tmp).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    // Each extraction has a folder of its own; list what is in them too.
+    QStringList found;
+    QDirIterator it(m_tmp, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(m_tmp).relativeFilePath(it.next());
+    found.sort();
+    return found;
 }
 
 CAMdiChild *TestSelectionExtraction::openExtract(CAData *model)
@@ -166,8 +174,11 @@ void TestSelectionExtraction::extractedTableAndModel()
     // The table: header, then one line per image, each value followed by a
     // blank, in the general 6-digit format.
     QVERIFY(QFileInfo(model->fileF).isAbsolute());
-    QCOMPARE(QFileInfo(model->fileF).absolutePath(), m_tmp);
-    QCOMPARE(tempFiles().size(), 1);
+    const QString folder = QFileInfo(model->fileF).absolutePath();
+    QCOMPARE(QFileInfo(folder).absolutePath(), m_tmp);
+    QCOMPARE(model->scratchDir, folder);
+    QCOMPARE(tempFiles(), (QStringList{QFileInfo(folder).fileName(),
+                                       QFileInfo(folder).fileName() + QStringLiteral("/table.txt")}));
     const QByteArray table = readAll(model->fileF);
     QCOMPARE(table, expectedTable(kImages, kWords));
     const QList<QByteArray> lines = table.split('\n');
@@ -200,6 +211,10 @@ void TestSelectionExtraction::extractedTableAndModel()
         QCOMPARE(model->wordLabel(l), kWords[l]);
     QCOMPARE(model->wordSet, QSet<int>(kWords.cbegin(), kWords.cend()));
     QCOMPARE(model->thread(), QThread::currentThread());
+
+    // The folder goes with the model.
+    model.reset();
+    QVERIFY2(tempFiles().isEmpty(), qPrintable(tempFiles().join(QLatin1Char(' '))));
 }
 
 void TestSelectionExtraction::extractedViewsExtractAgainAndAreNumbered()

@@ -1,0 +1,346 @@
+// Saving an analysis as a project folder: an extracted view saved and
+// reopened gives the same analysis value by value and the same map; the
+// folder is written whole or not at all; unsaved extracted views ask before
+// they close, and their temporary folders go with them.
+#include "data/cadata.h"
+#include "document/analysissaver.h"
+#include "document/camdichild.h"
+#include "map/caview.h"
+
+#include "documentfixture.h"
+#include "modelsink.h"
+
+#include <QAbstractButton>
+#include <QDirIterator>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QVector<int> kImages{5, 0, 17, 2, 4, 6, 8, 59, 33, 21, 40, 11};
+const QVector<int> kWords{3, 5, 7, 9, 0, 1, 59, 20, 30, 31, 44, 12, 13, 14, 2};
+
+// Answers the next message box with `button`, noting its text.
+class Answer : public QObject
+{
+public:
+    explicit Answer(QMessageBox::StandardButton button) : m_button(button)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            texts << box->text();
+            if (QAbstractButton *b = box->button(m_button))
+                b->click();
+            else
+                box->reject();
+        });
+        m_timer.start(5);
+    }
+    QStringList texts;
+
+private:
+    QMessageBox::StandardButton m_button;
+    QTimer m_timer;
+};
+
+QStringList entries(const QString &dir)
+{
+    QStringList found;
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(dir).relativeFilePath(it.next());
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+class TestAnalysisSaver : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void extractedViewRoundTrip_data();
+    void extractedViewRoundTrip();
+    void projectViewRoundTrip();
+    void refusesAndReplaces();
+    void writeFailureLeavesNothing();
+    void unsavedViewAsksBeforeClosing();
+
+private:
+    // An extracted view of `project`, as the main window would open it.
+    CAMdiChild *extract(const QString &project);
+    void compareModels(const CAData &a, const CAData &b);
+
+    QTemporaryDir m_dir;
+    QString m_tmp;
+    QList<QPointer<CAMdiChild>> m_windows;
+};
+
+void TestAnalysisSaver::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_tmp = m_dir.filePath(QStringLiteral("tmp"));
+    QVERIFY(QDir().mkpath(m_tmp));
+    qputenv("TMPDIR", QFile::encodeName(m_tmp));
+    CAData::casolver = DocumentFixture::writeFakeSolver(m_dir.path());
+}
+
+void TestAnalysisSaver::cleanup()
+{
+    for (const QPointer<CAMdiChild> &w : std::as_const(m_windows))
+        delete w.data();
+    m_windows.clear();
+    // Deleting the windows removed every extraction folder.
+    QCOMPARE(entries(m_tmp), QStringList());
+}
+
+CAMdiChild *TestAnalysisSaver::extract(const QString &project)
+{
+    auto *parent = new CAMdiChild;
+    parent->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_windows.append(parent);
+    if (!parent->loadFile(project))
+        return nullptr;
+    parent->caView->selectedImages = kImages;
+    parent->caView->selectedWords = kWords;
+    ModelSink sink;
+    sink.watch(parent);
+    parent->finishSelection();
+    if (!QTest::qWaitFor([&sink] { return !sink.models.isEmpty(); }, 30000))
+        return nullptr;
+    auto *child = new CAMdiChild;
+    child->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_windows.append(child);
+    child->resize(900, 700);
+    if (!child->setData(sink.take()))
+        return nullptr;
+    return child;
+}
+
+void TestAnalysisSaver::compareModels(const CAData &a, const CAData &b)
+{
+    QCOMPARE(b.nbImages, a.nbImages);
+    QCOMPARE(b.nbWords, a.nbWords);
+    QCOMPARE(b.zCols, a.zCols);
+    QCOMPARE(b.wCols, a.wCols);
+    QCOMPARE(b.nbAxis, a.nbAxis);
+    QCOMPARE(b.nbLambda, a.nbLambda);
+    for (qint64 k = 0; k < qint64(a.nbImages) * a.zCols; ++k)
+        QVERIFY2(a.Z[k] == b.Z[k], qPrintable(QStringLiteral("Z[%1]").arg(k)));
+    for (qint64 k = 0; k < qint64(a.nbWords) * a.wCols; ++k)
+        QVERIFY2(a.W[k] == b.W[k], qPrintable(QStringLiteral("W[%1]").arg(k)));
+    for (int i = 0; i < a.nbImages; ++i)
+        QVERIFY(a.P[i] == b.P[i]);
+    for (int j = 0; j < a.nbWords; ++j)
+        QVERIFY(a.Q[j] == b.Q[j]);
+    for (int l = 0; l < a.nbLambda; ++l)
+        QVERIFY(a.lambda[l] == b.lambda[l]);
+    QVERIFY(b.labels && b.descriptors);
+    for (int i = 0; i < a.nbImages; ++i) {
+        QCOMPARE(b.labels[i].category, a.labels[i].category);
+        QCOMPARE(QDir::cleanPath(b.resolve(b.labels[i].imageFile)),
+                 QDir::cleanPath(a.resolve(a.labels[i].imageFile)));
+        QCOMPARE(QDir::cleanPath(b.resolve(b.descriptors[i])), QDir::cleanPath(a.resolve(a.descriptors[i])));
+    }
+    // Keypoints are filtered and coloured by the first project's vocabulary.
+    for (int j = 0; j < a.nbWords; ++j)
+        QCOMPARE(b.wordLabel(j), a.wordLabel(j));
+    QCOMPARE(b.wordSet, a.wordSet);
+}
+
+void TestAnalysisSaver::extractedViewRoundTrip_data()
+{
+    QTest::addColumn<QString>("projectFolder");
+    QTest::addColumn<QString>("savedFolder");
+    QTest::newRow("plain names") << QStringLiteral("plain") << QStringLiteral("saved/one");
+    // Image names with a blank cannot go in an image list: the saved project
+    // then keeps the original base folder.
+    QTest::newRow("blank in the image folder") << QStringLiteral("my images \u00e9t\u00e9")
+                                               << QStringLiteral("r\u00e9sultats/s\u00e9lection 1");
+}
+
+void TestAnalysisSaver::extractedViewRoundTrip()
+{
+    QFETCH(QString, projectFolder);
+    QFETCH(QString, savedFolder);
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(projectFolder), {});
+    CAMdiChild *view = extract(project);
+    QVERIFY(view);
+    QVERIFY(view->isWindowModified());
+    const QString scratch = view->data->scratchDir;
+    QVERIFY(QFileInfo(scratch).isDir());
+
+    const QString folder = m_dir.filePath(savedFolder);
+    QString error;
+    QVERIFY2(view->saveAnalysisTo(folder, false, &error), qPrintable(error));
+    QVERIFY(!view->isWindowModified());
+    QCOMPARE(view->curFile, AnalysisSaver::projectFile(folder));
+    // Saving does not pull the temporary folder from under the window.
+    QVERIFY(QFileInfo(scratch).isDir());
+    const QStringList files = entries(folder);
+    for (const char *name : {"project.xml", "table.txt", "table.txt_Z.txt", "table.txt_W.txt",
+                             "table.txt_P.txt", "table.txt_Q.txt", "table.txt_Lambda.txt",
+                             "images.txt", "keypoints.txt", "words.txt"})
+        QVERIFY2(files.contains(QString::fromLatin1(name)), name);
+    // Nothing left beside it from the way it was written.
+    QCOMPARE(entries(QFileInfo(folder).absolutePath()), QStringList{QFileInfo(folder).fileName()} + [&] {
+        QStringList inside;
+        for (const QString &f : files)
+            inside << QFileInfo(folder).fileName() + QLatin1Char('/') + f;
+        return inside;
+    }());
+
+    auto *reopened = new CAMdiChild;
+    reopened->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_windows.append(reopened);
+    reopened->resize(900, 700);
+    QVERIFY(reopened->loadFile(AnalysisSaver::projectFile(folder)));
+    QVERIFY(!reopened->isWindowModified());
+    QVERIFY(reopened->data->scratchDir.isEmpty());
+    compareModels(*view->data, *reopened->data);
+
+    // The same map, point by point.
+    for (int i = 0; i < view->data->nbImages; ++i)
+        QCOMPARE(reopened->caView->imagePosition(i), view->caView->imagePosition(i));
+    for (int j = 0; j < view->data->nbWords; ++j)
+        QCOMPARE(reopened->caView->wordPosition(j), view->caView->wordPosition(j));
+
+    // The saved table can be extracted from again.
+    QCOMPARE(QDir::cleanPath(reopened->data->resolve(reopened->data->fileF)),
+             QDir(folder).filePath(QStringLiteral("table.txt")));
+    QFile a(view->data->fileF), b(reopened->data->resolve(reopened->data->fileF));
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+}
+
+void TestAnalysisSaver::projectViewRoundTrip()
+{
+    // A project without a table, masses or an extraction: saved as it is.
+    DocumentFixture::Options o;
+    o.withTable = false;
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("notable")), o);
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    QVERIFY(!view.isWindowModified());
+    const QString folder = m_dir.filePath(QStringLiteral("notable-copy"));
+    QString error;
+    QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("table.txt"))));
+    CAMdiChild reopened;
+    QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
+    compareModels(*view.data, *reopened.data);
+}
+
+void TestAnalysisSaver::refusesAndReplaces()
+{
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("r")), {});
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    QString error;
+
+    // A folder with the user's own files in it is never replaced.
+    const QString theirs = m_dir.filePath(QStringLiteral("theirs"));
+    QVERIFY(QDir().mkpath(theirs));
+    QVERIFY(DocumentFixture::writeFile(theirs + QStringLiteral("/notes.txt"), "mine\n"));
+    QCOMPARE(AnalysisSaver::check(theirs), AnalysisSaver::Refused);
+    QVERIFY(!view.saveAnalysisTo(theirs, true, &error));
+    QVERIFY2(error.contains(theirs), qPrintable(error));
+    QCOMPARE(entries(theirs), QStringList{QStringLiteral("notes.txt")});
+    QVERIFY(!view.saveAnalysisTo(project, true, &error)); // a file
+    QVERIFY2(error.contains(QStringLiteral("is a file")), qPrintable(error));
+
+    // An empty folder is used; a saved analysis is replaced only when asked.
+    const QString folder = m_dir.filePath(QStringLiteral("again"));
+    QVERIFY(QDir().mkpath(folder));
+    QCOMPARE(AnalysisSaver::check(folder), AnalysisSaver::NewFolder);
+    QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
+    QCOMPARE(AnalysisSaver::check(folder), AnalysisSaver::SavedAnalysis);
+    QVERIFY(DocumentFixture::writeFile(folder + QStringLiteral("/stale.txt"), "old\n"));
+    QVERIFY(!view.saveAnalysisTo(folder, false, &error));
+    QVERIFY2(error.contains(QStringLiteral("already exists")), qPrintable(error));
+    QVERIFY(QFileInfo::exists(folder + QStringLiteral("/stale.txt")));
+    QVERIFY2(view.saveAnalysisTo(folder, true, &error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/stale.txt")));
+    QCOMPARE(entries(m_dir.filePath(QStringLiteral("again"))).filter(QStringLiteral("project.xml")).size(), 1);
+    QVERIFY(entries(m_dir.path()).filter(QRegularExpression(QStringLiteral("\\.(part|old)-"))).isEmpty());
+}
+
+void TestAnalysisSaver::writeFailureLeavesNothing()
+{
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("w")), {});
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    QString error;
+
+    // Under a plain file nothing can be created, whoever runs the test.
+    const QString plain = m_dir.filePath(QStringLiteral("plain-file"));
+    QVERIFY(DocumentFixture::writeFile(plain, "x\n"));
+    QVERIFY(!view.saveAnalysisTo(plain + QStringLiteral("/saved"), false, &error));
+    QVERIFY2(error.contains(plain), qPrintable(error));
+    QVERIFY(!view.curFile.contains(QStringLiteral("saved")));
+
+    // A read-only folder stops everyone but the superuser.
+    if (::geteuid() != 0) {
+        const QString locked = m_dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(locked));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        error.clear();
+        const bool saved = view.saveAnalysisTo(locked + QStringLiteral("/saved"), false, &error);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(!saved);
+        QVERIFY2(error.contains(locked) && error.contains(QString::fromLocal8Bit(std::strerror(EACCES))),
+                 qPrintable(error));
+        QCOMPARE(entries(locked), QStringList());
+    }
+}
+
+void TestAnalysisSaver::unsavedViewAsksBeforeClosing()
+{
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("c")), {});
+    CAMdiChild *view = extract(project);
+    QVERIFY(view);
+    const QString scratch = view->data->scratchDir;
+    QVERIFY(QFileInfo(scratch).isDir());
+    view->setAttribute(Qt::WA_DeleteOnClose, true);
+    QPointer<CAMdiChild> guard(view);
+
+    {
+        Answer cancel(QMessageBox::Cancel);
+        QVERIFY(!view->close());
+        QCOMPARE(cancel.texts.size(), 1);
+        QVERIFY2(cancel.texts[0].contains(view->curFile), qPrintable(cancel.texts[0]));
+    }
+    QVERIFY(guard);
+    QVERIFY(QFileInfo(scratch).isDir());
+
+    {
+        Answer discard(QMessageBox::Discard);
+        QVERIFY(view->close());
+        QCOMPARE(discard.texts.size(), 1);
+    }
+    QTRY_VERIFY(!guard);
+    QVERIFY(!QFileInfo::exists(scratch));
+
+    // A project window closes without a question.
+    CAMdiChild *parent = m_windows.first();
+    parent->setAttribute(Qt::WA_DeleteOnClose, true);
+    QPointer<CAMdiChild> parentGuard(parent);
+    Answer none(QMessageBox::Cancel);
+    QVERIFY(parent->close());
+    QTRY_VERIFY(!parentGuard);
+    QVERIFY(none.texts.isEmpty());
+}
+
+QTEST_MAIN(TestAnalysisSaver)
+#include "tst_analysissaver.moc"
