@@ -18,6 +18,7 @@ const char *const kTable = "table.txt";
 const char *const kImages = "images.txt";
 const char *const kKeypoints = "keypoints.txt";
 const char *const kWords = "words.txt";
+const char *const kCategories = "categories.txt";
 // Written into project.xml, so that a folder can be recognised as one this
 // class wrote (and may replace) rather than anything the user keeps there.
 const char *const kMark = "<!-- Ortelis saved analysis -->";
@@ -250,6 +251,27 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
             return false;
     }
 
+    // The category names: the project's file as it is, or, when it has gone
+    // since the analysis was opened, the names as they are shown.
+    bool withCategories = false;
+    const QString sourceCategories = d.categoriesPath.isEmpty() ? QString() : d.resolve(d.categoriesPath);
+    if (!sourceCategories.isEmpty() && QFileInfo(sourceCategories).isFile()) {
+        QFile source(sourceCategories);
+        errno = 0;
+        if (!source.copy(out.filePath(str(kCategories))))
+            return fail(QStringLiteral("Cannot copy the categories file '%1' to '%2': %3.")
+                            .arg(sourceCategories, QDir(folder).filePath(str(kCategories)),
+                                 AtomicFile::reason(errno, source.errorString())));
+        withCategories = true;
+    } else if (!d.categoryNames.isEmpty()) {
+        QByteArray list;
+        for (auto it = d.categoryNames.cbegin(); it != d.categoryNames.cend(); ++it)
+            list += QByteArray::number(it.key()) + ' ' + it.value().toUtf8() + '\n';
+        if (!put(kCategories, list))
+            return false;
+        withCategories = true;
+    }
+
     auto file = [&](const char *name, const QString &path) {
         return QStringLiteral("<FILE name='%1' path='%2'/>\n")
             .arg(str(name), xmlAttr(layout.prefix + path));
@@ -268,6 +290,8 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         xml += file("LABEL", str(kImages));
     if (d.descriptors)
         xml += file("DESCRIPTOR", str(kKeypoints));
+    if (withCategories)
+        xml += file("CATEGORIES", str(kCategories));
     xml += file("WORDS", str(kWords));
     xml += QStringLiteral("</XML>\n");
     if (!put("project.xml", xml.toUtf8()))

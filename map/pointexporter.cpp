@@ -102,7 +102,7 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
         if (d->labels) {
             const ImageLabel &l = d->labels[i];
             row << l.imageFile << (l.imageFile.isEmpty() ? QString() : d->resolve(l.imageFile))
-                << QString::number(l.category) << QString();
+                << QString::number(l.category) << d->categoryNames.value(l.category);
         } else {
             row << QString() << QString() << QString() << QString();
         }

@@ -157,6 +157,7 @@ void TestAnalysisSaver::compareModels(const CAData &a, const CAData &b)
     for (int j = 0; j < a.nbWords; ++j)
         QCOMPARE(b.wordLabel(j), a.wordLabel(j));
     QCOMPARE(b.wordSet, a.wordSet);
+    QCOMPARE(b.categoryNames, a.categoryNames);
 }
 
 void TestAnalysisSaver::extractedViewRoundTrip_data()
@@ -175,6 +176,17 @@ void TestAnalysisSaver::extractedViewRoundTrip()
     QFETCH(QString, projectFolder);
     QFETCH(QString, savedFolder);
     const QString project = DocumentFixture::writeProject(m_dir.filePath(projectFolder), {});
+    // With category names, which go with the saved analysis.
+    QVERIFY(DocumentFixture::writeFile(m_dir.filePath(projectFolder + QStringLiteral("/classes.txt")),
+                                       QStringLiteral("100 Ciel bleu\n101 \u00c9t\u00e9, plage\n104 Nuit\n").toUtf8()));
+    {
+        QFile xml(project);
+        QVERIFY(xml.open(QIODevice::ReadOnly));
+        QByteArray text = xml.readAll();
+        xml.close();
+        text.replace("</XML>", "<FILE name='CATEGORIES' path='classes.txt'/>\n</XML>");
+        QVERIFY(DocumentFixture::writeFile(project, text));
+    }
     CAMdiChild *view = extract(project);
     QVERIFY(view);
     QVERIFY(view->isWindowModified());
@@ -189,7 +201,7 @@ void TestAnalysisSaver::extractedViewRoundTrip()
     // Saving does not pull the temporary folder from under the window.
     QVERIFY(QFileInfo(scratch).isDir());
     const QStringList files = entries(folder);
-    for (const char *name : {"project.xml", "table.txt", "table.txt_Z.txt", "table.txt_W.txt",
+    for (const char *name : {"project.xml", "table.txt", "categories.txt", "table.txt_Z.txt", "table.txt_W.txt",
                              "table.txt_P.txt", "table.txt_Q.txt", "table.txt_Lambda.txt",
                              "images.txt", "keypoints.txt", "words.txt"})
         QVERIFY2(files.contains(QString::fromLatin1(name)), name);
@@ -208,6 +220,7 @@ void TestAnalysisSaver::extractedViewRoundTrip()
     QVERIFY(reopened->loadFile(AnalysisSaver::projectFile(folder)));
     QVERIFY(!reopened->isWindowModified());
     QVERIFY(reopened->data->scratchDir.isEmpty());
+    QCOMPARE(reopened->data->categoryNames.value(101), QStringLiteral("\u00c9t\u00e9, plage"));
     compareModels(*view->data, *reopened->data);
 
     // The same map, point by point.

@@ -146,6 +146,15 @@ void TestExports::initTestCase()
         labels += QByteArray::number(DocumentFixture::category(i)) + ' ' + name.toUtf8() + '\n';
     }
     QVERIFY(DocumentFixture::writeFile(m_dir.filePath(QStringLiteral("p/images.txt")), labels));
+    // Category names with a comma, a quote and accents.
+    QVERIFY(DocumentFixture::writeFile(m_dir.filePath(QStringLiteral("p/classes.txt")),
+                                       QStringLiteral("100 Ciel, bleu\n101 \"Nuit\" \u00e9toil\u00e9e\n").toUtf8()));
+    QFile xml(m_project);
+    QVERIFY(xml.open(QIODevice::ReadOnly));
+    QByteArray text = xml.readAll();
+    xml.close();
+    text.replace("</XML>", "<FILE name='CATEGORIES' path='classes.txt'/>\n</XML>");
+    QVERIFY(DocumentFixture::writeFile(m_project, text));
 }
 
 void TestExports::pointsReadBack()
@@ -181,6 +190,10 @@ void TestExports::pointsReadBack()
         QCOMPARE(r[1].toInt(), i);
         QCOMPARE(r[2], m_names.at(i));
         QCOMPARE(r[4].toInt(), DocumentFixture::category(i));
+        const int category = DocumentFixture::category(i);
+        QCOMPARE(r[5], category == 100   ? QStringLiteral("Ciel, bleu")
+                       : category == 101 ? QStringLiteral("\"Nuit\" \u00e9toil\u00e9e")
+                                         : QString());
         for (int a = 0; a < d.nbAxis; ++a)
             QCOMPARE(r[axis1Col + a].toDouble(), d.Z[qint64(i) * d.zCols + a]); // exact
         QCOMPARE(r[massCol].toDouble(), d.P[i]);
