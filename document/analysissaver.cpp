@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace {
 
@@ -326,6 +327,11 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         return fail(QStringLiteral("Cannot save the analysis as '%1': %2.").arg(folder, reason));
     }
     staging.setAutoRemove(false);
+    // The staging folder was private to this process; the saved analysis is
+    // shared like any folder the user makes.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(folder).constData(), 0777 & ~mask);
     if (!aside.isEmpty())
         removeFolder(aside);
     return true;

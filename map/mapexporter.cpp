@@ -137,6 +137,7 @@ QByteArray MapExporter::svg() const
     QSvgGenerator generator;
     generator.setOutputDevice(&buffer);
     generator.setSize(m_view.size());
+    generator.setResolution(96); // one map pixel is one CSS pixel
     generator.setViewBox(QRect(QPoint(0, 0), m_view.size()));
     generator.setTitle(QStringLiteral("Ortelis map"));
     generator.setDescription(QStringLiteral("%1 \u00d7 %2").arg(axisTitle(m_view, m_view.axis1),

@@ -134,7 +134,10 @@ void CAMainWindow::exportMap()
                                                 &filter, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return;
-    const bool asSvg = filter == svg || (filter.isEmpty() && path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive));
+    // A typed extension wins over the chosen filter; the filter gives the
+    // PNG's size.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const bool asSvg = suffix == QLatin1String("svg") || (suffix != QLatin1String("png") && filter == svg);
     path = withSuffix(path, asSvg ? QStringLiteral("svg") : QStringLiteral("png"));
     if (!confirmReplace(path))
         return;

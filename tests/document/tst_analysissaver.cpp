@@ -279,6 +279,10 @@ void TestAnalysisSaver::refusesAndReplaces()
     QCOMPARE(AnalysisSaver::check(folder), AnalysisSaver::NewFolder);
     QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
     QCOMPARE(AnalysisSaver::check(folder), AnalysisSaver::SavedAnalysis);
+    // Shared like any folder the user makes, not private like a temporary one.
+    const QString plainFolder = m_dir.filePath(QStringLiteral("made-by-mkdir"));
+    QVERIFY(QDir().mkdir(plainFolder));
+    QCOMPARE(QFileInfo(folder).permissions(), QFileInfo(plainFolder).permissions());
     QVERIFY(DocumentFixture::writeFile(folder + QStringLiteral("/stale.txt"), "old\n"));
     QVERIFY(!view.saveAnalysisTo(folder, false, &error));
     QVERIFY2(error.contains(QStringLiteral("already exists")), qPrintable(error));
