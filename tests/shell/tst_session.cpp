@@ -11,6 +11,8 @@
 #include "tests/document/documentfixture.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QClipboard>
 #include <QDirIterator>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -79,6 +81,7 @@ private slots:
     void badSessionFiles_data();
     void badSessionFiles();
     void exitAsksForUnsavedViewsAndCleansUp();
+    void copyNamesOfTheNeighbourhood();
 
 private:
     // Extracts kImages x kWords from `parent` and waits for the new window.
@@ -270,6 +273,23 @@ void TestSession::exitAsksForUnsavedViewsAndCleansUp()
     }
     delete main;
     QVERIFY2(entries(m_tmp).isEmpty(), qPrintable(entries(m_tmp).join(QLatin1Char(' '))));
+}
+
+void TestSession::copyNamesOfTheNeighbourhood()
+{
+    CAMainWindow main;
+    main.show();
+    QVERIFY(main.open(m_projectA));
+    CAMdiChild *child = documents(main).at(0);
+    QTRY_COMPARE(main.activeMdiChild(), child);
+    QVERIFY(main.copyNamesAct->isEnabled());
+    child->caView->imageList = {4, 0, 17};
+    QGuiApplication::clipboard()->clear();
+    main.copyNamesAct->trigger();
+    const QString base = QFileInfo(m_projectA).absolutePath() + QLatin1Char('/');
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             base + DocumentFixture::imageFile(4) + QLatin1Char('\n') + base + DocumentFixture::imageFile(0)
+                 + QLatin1Char('\n') + base + DocumentFixture::imageFile(17) + QLatin1Char('\n'));
 }
 
 QTEST_MAIN(TestSession)
