@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -306,6 +308,28 @@ void TestAnalysisSaver::writeFailureLeavesNothing()
     QVERIFY(!view.saveAnalysisTo(plain + QStringLiteral("/saved"), false, &error));
     QVERIFY2(error.contains(plain), qPrintable(error));
     QVERIFY(!view.curFile.contains(QStringLiteral("saved")));
+
+    // A full disk: no file may grow past 64 bytes. The folder is not left
+    // half-written, under its name or under a temporary one.
+    {
+        const QString parent = m_dir.filePath(QStringLiteral("full"));
+        QVERIFY(QDir().mkpath(parent));
+        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit limit = old;
+        limit.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        error.clear();
+        const bool saved = view.saveAnalysisTo(parent + QStringLiteral("/saved"), false, &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+        QVERIFY(!saved);
+        QVERIFY2(error.contains(parent + QStringLiteral("/saved/"))
+                     && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(error));
+        QCOMPARE(entries(parent), QStringList());
+    }
 
     // A read-only folder stops everyone but the superuser.
     if (::geteuid() != 0) {

@@ -17,7 +17,9 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -330,6 +332,27 @@ void TestExports::writeFailures()
     QVERIFY2(error.startsWith(QStringLiteral("Cannot write '%1/map.png': ").arg(plain)), qPrintable(error));
     QVERIFY(!AtomicFile::write(plain + QStringLiteral("/p.csv"), "a\r\n", AtomicFile::ReplaceExisting, &error));
     QVERIFY2(error.contains(plain + QStringLiteral("/p.csv")), qPrintable(error));
+
+    // A full disk: no file may grow past 64 bytes. The reason is named and
+    // neither the export nor its temporary file is left behind.
+    {
+        const QString full = m_dir.filePath(QStringLiteral("full"));
+        QVERIFY(QDir().mkpath(full));
+        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit limit = old;
+        limit.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const bool written = exporter.writeSvg(full + QStringLiteral("/map.svg"), false, &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+        QVERIFY(!written);
+        QVERIFY2(error.contains(full + QStringLiteral("/map.svg"))
+                     && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(error));
+        QVERIFY(QDir(full).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    }
 
     // A read-only folder stops everyone but the superuser.
     if (::geteuid() != 0) {
