@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -40,7 +41,7 @@ void appendNumber(QByteArray &out, double v)
 QByteArray matrix(const double *values, qint32 rows, qint32 cols)
 {
     QByteArray out = QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
-    out.reserve(out.size() + qsizetype(rows) * cols * 12);
+    out.reserve(out.size() + qsizetype(rows) * cols * 24);
     for (qint32 r = 0; r < rows; ++r) {
         for (qint32 c = 0; c < cols; ++c) {
             if (c)
@@ -98,10 +99,20 @@ Layout layoutFor(const CAData &d, const QString &folder)
 {
     Layout l;
     const QDir dir(folder);
+    // Images share a few folders: each folder's relative path is worked out
+    // once.
+    QHash<QString, QString> relativeFolders;
     auto relocate = [&](const QString &name) {
         if (name.isEmpty() || QDir::isAbsolutePath(name))
             return name;
-        return dir.relativeFilePath(d.resolve(name));
+        const QString resolved = QDir::cleanPath(d.resolve(name));
+        const qsizetype slash = resolved.lastIndexOf(QLatin1Char('/'));
+        const QString parent = resolved.left(slash);
+        auto it = relativeFolders.find(parent);
+        if (it == relativeFolders.end())
+            it = relativeFolders.insert(parent, dir.relativeFilePath(parent.isEmpty() ? QStringLiteral("/") : parent));
+        const QString file = resolved.mid(slash + 1);
+        return *it == QLatin1String(".") ? file : *it + QLatin1Char('/') + file;
     };
     bool blank = false;
     if (d.labels)
