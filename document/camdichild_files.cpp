@@ -28,7 +28,8 @@ bool CAMdiChild::saveAnalysisTo(const QString &folder, bool replace, QString *er
 bool CAMdiChild::saveAnalysisAs()
 {
     // Suggest a folder beside the analysis the window shows, named after it.
-    QString name = isWindowModified() ? curFile : QFileInfo(curFile).absoluteDir().dirName();
+    QString name = isWindowModified() ? curFile
+                                      : QFileInfo(curFile).absoluteDir().dirName() + QStringLiteral("-copy");
     name.replace(QLatin1Char(' '), QLatin1Char('-'));
     name.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
     const QString start = data && !data->baseDir.isEmpty() ? data->baseDir : QDir::homePath();

@@ -40,6 +40,18 @@ QString withSuffix(QString path, const QString &suffix)
     return path;
 }
 
+// Where the last export or session went: the next dialog opens there.
+QString &lastFolder()
+{
+    static QString folder = QDir::homePath();
+    return folder;
+}
+
+void remember(const QString &path)
+{
+    lastFolder() = QFileInfo(path).absolutePath();
+}
+
 } // namespace
 
 void CAMainWindow::createFileActions()
@@ -129,7 +141,7 @@ void CAMainWindow::exportMap()
     const QString png4 = tr("PNG image, 4\u00d7 for print (*.png)");
     const QString svg = tr("SVG drawing (*.svg)");
     QString filter = svg;
-    QString path = QFileDialog::getSaveFileName(this, tr("Export map"), QDir::homePath() + QStringLiteral("/map.svg"),
+    QString path = QFileDialog::getSaveFileName(this, tr("Export map"), lastFolder() + QStringLiteral("/map.svg"),
                                                 QStringList{svg, png1, png2, png4}.join(QStringLiteral(";;")),
                                                 &filter, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
@@ -149,6 +161,7 @@ void CAMainWindow::exportMap()
         QMessageBox::critical(this, QStringLiteral("Ortelis"), error, QMessageBox::Ok);
         return;
     }
+    remember(path);
     statusBar()->showMessage(tr("Map exported to %1").arg(path), 5000);
 }
 
@@ -165,7 +178,7 @@ void CAMainWindow::exportPointsOf(bool selectionOnly)
     }
     const QString name = selectionOnly ? QStringLiteral("/selection.csv") : QStringLiteral("/points.csv");
     QString path = QFileDialog::getSaveFileName(
-        this, selectionOnly ? tr("Export selection") : tr("Export points"), QDir::homePath() + name,
+        this, selectionOnly ? tr("Export selection") : tr("Export points"), lastFolder() + name,
         tr("CSV table (*.csv);;All files (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return;
@@ -180,6 +193,7 @@ void CAMainWindow::exportPointsOf(bool selectionOnly)
         QMessageBox::critical(this, QStringLiteral("Ortelis"), error, QMessageBox::Ok);
         return;
     }
+    remember(path);
     statusBar()->showMessage(tr("Points exported to %1").arg(path), 5000);
 }
 
@@ -298,7 +312,7 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
 void CAMainWindow::saveSession()
 {
     QString path = QFileDialog::getSaveFileName(this, tr("Save session"),
-                                                QDir::homePath() + QStringLiteral("/session.ortelis.json"),
+                                                lastFolder() + QStringLiteral("/session.ortelis.json"),
                                                 tr("Ortelis sessions (*.json);;All files (*)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
@@ -323,15 +337,17 @@ void CAMainWindow::saveSession()
                                             "with Save analysis as... and save the session again to "
                                             "keep them.").arg(unsaved),
                              QMessageBox::Ok);
+    remember(path);
     statusBar()->showMessage(tr("Session saved as %1").arg(path), 5000);
 }
 
 void CAMainWindow::openSession()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Open session"), QDir::homePath(),
+    const QString path = QFileDialog::getOpenFileName(this, tr("Open session"), lastFolder(),
                                                       tr("Ortelis sessions (*.json);;All files (*)"));
     if (path.isEmpty())
         return;
+    remember(path);
     QStringList missing;
     QString error;
     if (!openSessionFrom(path, &missing, &error)) {
