@@ -111,8 +111,37 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     const int yTop = std::max(0, oy) + fm.ascent() + 4;
     const int yTitleX = std::clamp(yAxisX + 6, 4, std::max(4, W - fm.horizontalAdvance(yTitle) - 4));
     painter.drawText(QPointF(yTitleX, std::min(yTop, H - 4)), yTitle);
+    paintLegend(painter);
     painter.restore();
     return marks;
+}
+
+void MapExporter::paintLegend(QPainter &painter) const
+{
+    if (m_legend.isEmpty())
+        return;
+    const QFontMetrics fm(painter.font());
+    const int line = fm.height() + 2;
+    int textWidth = 0;
+    for (const LegendEntry &e : m_legend)
+        textWidth = std::max(textWidth, fm.horizontalAdvance(e.text));
+    const int swatch = fm.ascent() - 2;
+    const int width = 8 + swatch + 6 + textWidth + 8;
+    const int height = 6 + line * int(m_legend.size()) + 4;
+    const QRect box(m_view.width() - width - 8, 8 + line, width, height);
+    painter.setPen(QPen(Qt::gray, 1));
+    painter.setBrush(Qt::white);
+    painter.drawRect(box);
+    int y = box.top() + 6;
+    for (const LegendEntry &e : m_legend) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(e.colour);
+        painter.drawRect(QRect(box.left() + 8, y + (line - swatch) / 2, swatch, swatch));
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawText(QPointF(box.left() + 8 + swatch + 6, y + fm.ascent() + 1), e.text);
+        y += line;
+    }
 }
 
 QImage MapExporter::image(int factor) const

@@ -2,6 +2,8 @@
 #define MAPEXPORTER_H
 
 #include <QByteArray>
+#include <QColor>
+#include <QList>
 #include <QImage>
 #include <QString>
 
@@ -18,6 +20,15 @@ class MapExporter
 {
 public:
     explicit MapExporter(const CAView &view);
+
+    // A legend drawn in the figure's top-right corner, one line per entry
+    // (the categories shown, with their colours); none when empty.
+    struct LegendEntry
+    {
+        QColor colour;
+        QString text;
+    };
+    void setLegend(const QList<LegendEntry> &entries) { m_legend = entries; }
 
     struct Marks
     {
@@ -40,7 +51,10 @@ public:
     static QString axisTitle(const CAView &view, int axis);
 
 private:
+    void paintLegend(QPainter &painter) const;
+
     const CAView &m_view;
+    QList<LegendEntry> m_legend;
 };
 
 #endif // MAPEXPORTER_H

@@ -282,6 +282,20 @@ void TestExports::svgHasOneMarkPerDrawnPoint()
     QVERIFY(exportNow());
     QVERIFY(marks.value(red) < all.value(red));
 
+    // A legend, when there is one, names what the colours mean; its
+    // swatches are not marks.
+    {
+        MapExporter withLegend(v);
+        withLegend.setLegend({{QColor(0, 114, 178), QStringLiteral("Ciel, bleu")},
+                              {QColor(230, 159, 0), QStringLiteral("\u00c9t\u00e9 <plage>")}});
+        const QByteArray svg = withLegend.svg();
+        QVERIFY(QSvgRenderer(svg).isValid());
+        QVERIFY(svg.contains("Ciel, bleu"));
+        QVERIFY(QString::fromUtf8(svg).contains(QStringLiteral("\u00c9t\u00e9 &lt;plage&gt;")));
+        QVERIFY(svg.contains("#0072b2") && svg.contains("#e69f00"));
+        QCOMPARE(pathsByStroke(svg), marks);
+    }
+
     // The outline goes with the figure while it is drawn.
     v.setMode(CAView::ModeSelection);
     v.polygon = {QPointF(10, 10), QPointF(200, 15), QPointF(150, 180)};
