@@ -33,6 +33,37 @@ private slots:
         QCOMPARE(in.nextDouble(v), NumberScanner::End);
     }
 
+    // A range of a file reads as if it were the whole file: nothing before
+    // its start, nothing past its end, even with blocks smaller than it.
+    void rangeIsAWholeText()
+    {
+        QTemporaryDir dir;
+        QFile f(dir.filePath("r.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray text;
+        for (int i = 0; i < 3000; ++i)
+            text += QByteArray::number(i) + (i % 10 == 9 ? "\n" : " ");
+        f.write(text);
+        f.close();
+        const int begin = text.indexOf("1000 "), end = text.indexOf("2000 ");
+        NumberScanner in(16);
+        QVERIFY(in.openRange(f.fileName().toStdString(), std::uint64_t(begin), std::uint64_t(end)));
+        QCOMPARE(in.size(), std::uint64_t(end - begin));
+        for (int i = 1000; i < 2000; ++i) {
+            long long v = -1;
+            QCOMPARE(in.nextInt(v), NumberScanner::Ok);
+            QCOMPARE(v, (long long)i);
+        }
+        long long v;
+        QCOMPARE(in.nextInt(v), NumberScanner::End);
+        // An end beyond the file stops at the file's end.
+        QVERIFY(in.openRange(f.fileName().toStdString(), std::uint64_t(text.indexOf("2998 ")), 1u << 30));
+        QCOMPARE(in.nextInt(v), NumberScanner::Ok);
+        QCOMPARE(v, 2998LL);
+        QCOMPARE(in.nextInt(v), NumberScanner::Ok);
+        QCOMPARE(in.nextInt(v), NumberScanner::End);
+    }
+
     void tokens_data()
     {
         QTest::addColumn<QByteArray>("text");
