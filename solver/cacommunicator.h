@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // What the solver needs from the processes that share a table, each holding
@@ -31,6 +32,9 @@ public:
     virtual void gather(const double *local, std::size_t n, std::vector<double> &all) const = 0;
     virtual void gather(const int *local, std::size_t n, std::vector<int> &all) const = 0;
     virtual void gather(const std::int64_t *local, std::size_t n, std::vector<std::int64_t> &all) const = 0;
+    virtual void gather(const char *local, std::size_t n, std::vector<char> &all) const = 0;
+    // The text of process `root`, on every process.
+    virtual std::string broadcast(const std::string &text, int root) const = 0;
 };
 
 #endif // CACOMMUNICATOR_H

@@ -103,6 +103,11 @@ void CAMpiCommunicator::gather(const std::int64_t *local, std::size_t n, std::ve
     allgather(local, n, all, MPI_INT64_T);
 }
 
+void CAMpiCommunicator::gather(const char *local, std::size_t n, std::vector<char> &all) const
+{
+    allgather(local, n, all, MPI_CHAR);
+}
+
 bool CAMpiCommunicator::all(bool ok) const
 {
     int v = ok ? 1 : 0;

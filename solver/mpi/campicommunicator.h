@@ -30,11 +30,11 @@ public:
     void gather(const double *local, std::size_t n, std::vector<double> &all) const override;
     void gather(const int *local, std::size_t n, std::vector<int> &all) const override;
     void gather(const std::int64_t *local, std::size_t n, std::vector<std::int64_t> &all) const override;
+    void gather(const char *local, std::size_t n, std::vector<char> &all) const override;
 
     // True on every process when `ok` is true on every process.
     bool all(bool ok) const;
-    // The text of process `root`, on every process.
-    std::string broadcast(const std::string &text, int root) const;
+    std::string broadcast(const std::string &text, int root) const override;
     // Agrees on the first problem: among the processes that report one
     // (ok false), the one with the lowest `position` (then the lowest rank)
     // wins, and every process returns its message. Empty when all are ok.
