@@ -13,9 +13,13 @@
 #
 #   mpi_scaling.sh BIN_DIR WORK_DIR [ROWS COLS DENSITY]
 #
+# Ends with a projection to 64 processes on a 10M x 50k table
+# (project_cluster.py), from the one-process figures.
+#
 # Defaults: 40,000 x 3,000 at 3 % non-zeros (about 3.6 M non-zeros, a text
 # of about 250 MB in WORK_DIR).
 set -e
+HERE=$(cd "$(dirname "$0")" && pwd)
 BIN=$(cd "$1" && pwd)
 mkdir -p "$2"
 WORK=$(cd "$2" && pwd)
@@ -56,3 +60,5 @@ done
 for l in ca_exe mpi_np1 mpi_np2; do
   for s in Z W P Q Lambda; do rm -f "$l.txt_$s.txt"; done
 done
+echo "-- $(uptime | sed 's/.*load/load/')"
+/usr/bin/python3 "$HERE/project_cluster.py" mpi_np1.log "$(stat -c %s "$T")"
