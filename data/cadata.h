@@ -39,6 +39,8 @@ public:
     // Appends the keypoints of `image` whose word is in `words` (or in
     // wordSet when `words` is null). Reads the keypoint file on every call.
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words) const;
+    // Every keypoint of `image`, whatever its word.
+    void getAllSifts(int image, QList<Sift> &out) const;
 
     QString getImageName(int image) const;
     // The name of `category` from the categories file, else "#N".
@@ -101,6 +103,7 @@ private:
                     qint32 *count);
     void readLabels();
     void readCategoryNames();
+    void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;
     bool readDescriptors();
     bool readWordLabels();
 };

@@ -1,6 +1,7 @@
 #include "data/cadata.h"
 
 #include "data/console.h"
+#include "data/imagefile.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -22,7 +23,17 @@ void CAData::setWordLabel(int count, const int *values)
     }
 }
 
+void CAData::getAllSifts(int image, QList<Sift> &out) const
+{
+    getSifts(image, out, nullptr, true);
+}
+
 void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words) const
+{
+    getSifts(image, out, words, false);
+}
+
+void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const
 {
     if (!descriptors)
         return;
@@ -46,7 +57,7 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words) const
     const qint64 count = size / qint64(sizeof(Sift));
     for (qint64 i = 0; i < count; ++i, p += sizeof(Sift)) {
         const Sift s = Sift::fromLittleEndian(p);
-        if (filter.contains(s.word))
+        if (all || filter.contains(s.word))
             out.append(s);
     }
 }
@@ -66,7 +77,8 @@ QImage CAData::getImage(int image) const
 {
     if (!labels)
         return QImage();
-    return QImage(resolve(labels[image].imageFile));
+    // Very large pictures are read reduced rather than refused.
+    return ImageFile::read(resolve(labels[image].imageFile));
 }
 
 QPixmap CAData::getPixmap(int image) const
@@ -80,7 +92,7 @@ QPixmap CAData::getPixmap(int image) const
     // Decoded from the file on every call: the pixmap cache keys files by size
     // and whole-second modification time, and would show a stale picture for
     // a file rewritten within the same second.
-    return QPixmap::fromImage(QImage(resolve(labels[image].imageFile)));
+    return QPixmap::fromImage(ImageFile::read(resolve(labels[image].imageFile)));
 }
 
 double CAData::distance(int a, int b) const

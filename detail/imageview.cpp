@@ -1,21 +1,16 @@
 #include "detail/imageview.h"
 
 #include "data/cadata.h"
-#include "data/console.h"
 #include "map/caview.h"
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QScrollArea>
-#include <QtMath>
 
-ImageView::ImageView(QScrollArea *area, QWidget *parent) : QWidget(parent), scrollArea(area) {}
-
-ImageView::~ImageView()
+ImageView::ImageView(QScrollArea *area, QWidget *parent)
+    : ThumbnailPane(160, 3, parent), scrollArea(area)
 {
-    delete display;
-    delete thumbnails;
+    keypointsWithoutPicture = true;
 }
 
 void ImageView::map2view(double boxW, double boxH, double imgW, double imgH, double &ox,
@@ -47,9 +42,12 @@ void ImageView::changeCell(WordView::CellType *c, QSet<int> *word_list, CAData *
     data = d;
     cell = c;
     images = c ? c->images : QVector<int>();
-    selected = -1;
-    drawImages(center);
-    drawWords();
+    if (!data)
+        cell = nullptr;
+    selected = int(images.indexOf(center));
+    if (!cell)
+        selected = -1;
+    resizeToGrid();
     if (scrollArea) {
         // With no image selected this asks for a point left of the grid,
         // which scrolls back to its top-left corner.
@@ -64,99 +62,19 @@ void ImageView::changeCell(WordView::CellType *c, QSet<int> *word_list, CAData *
 void ImageView::changeWords(QSet<int> *word_list)
 {
     wordList = word_list;
-    drawWords();
-    repaint();
+    update();
 }
 
-void ImageView::drawImages(int center)
+void ImageView::drawBadges(QPainter &painter, int k, const QRect &square) const
 {
-    delete thumbnails;
-    thumbnails = nullptr;
-    if (!cell || images.isEmpty() || !data)
-        return;
-
-    const int pitch = cellWidth + spacing;
-    const int n = images.size();
-    const int rows = n / columns + (n % columns != 0 ? 1 : 0);
-    thumbnails = new QPixmap(columns * pitch, rows * pitch);
-    if (thumbnails->isNull()) {
-        Console::err(QStringLiteral("Cannot create QPixmap for background"));
-        delete thumbnails;
-        thumbnails = nullptr;
-        return;
-    }
-    thumbnails->fill(Qt::cyan);
-
-    QPainter painter(thumbnails);
-    for (int k = 0; k < n; ++k) {
-        const int id = images.at(k);
-        const int x = (k % columns) * pitch;
-        const int y = (k / columns) * pitch;
-        painter.drawPixmap(x, y, thumbnailCache.square(*data, id, cellWidth));
-        const QRect index(x + cellWidth - 40, y + cellWidth - 16, 40, 16);
-        painter.fillRect(index, Qt::yellow);
-        painter.drawText(index, Qt::AlignCenter, QString::number(id));
-        if (id == center)
-            selected = k;
-    }
-    painter.end();
-    resize(thumbnails->size());
-}
-
-void ImageView::drawWords()
-{
-    delete display;
-    display = nullptr;
-    if (!thumbnails || !cell || images.isEmpty()) {
-        // An empty cell shows nothing and leaves no stale scroll range.
-        resize(0, 0);
-        return;
-    }
-
-    display = new QPixmap(thumbnails->size());
-    if (display->isNull()) {
-        Console::err(QStringLiteral("Cannot create QPixmap for background"));
-        delete display;
-        display = nullptr;
-        resize(0, 0);
-        return;
-    }
-    display->fill(Qt::cyan);
-    QPainter painter(display);
-    painter.drawPixmap(0, 0, *thumbnails);
-
-    if (data->descriptors) {
-        for (int k = 0; k < images.size(); ++k) {
-            const int id = images.at(k);
-            QList<Sift> sifts;
-            data->getSifts(id, sifts, wordList);
-            if (sifts.isEmpty())
-                continue;
-            // An unreadable picture has no size: its keypoints are drawn
-            // unscaled from the square's corner, still clipped to it.
-            QSize size;
-            thumbnailCache.square(*data, id, cellWidth, &size);
-            grid().drawKeypoints(painter, k, size, sifts);
-        }
-    }
-    painter.end();
-    resize(display->size());
-}
-
-void ImageView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    grid().paint(painter, display, selected);
-}
-
-ThumbnailGrid ImageView::grid() const
-{
-    return ThumbnailGrid{cellWidth, spacing, columns};
+    const QRect index(square.x() + cellWidth - 40, square.y() + cellWidth - 16, 40, 16);
+    painter.fillRect(index, Qt::yellow);
+    painter.drawText(index, Qt::AlignCenter, QString::number(images.at(k)));
 }
 
 void ImageView::mousePressEvent(QMouseEvent *event)
 {
-    if (!display)
+    if (!cell || !data)
         return;
     const int k = grid().squareAt(event->position());
     if (k < 0 || k >= images.size() || k == selected)

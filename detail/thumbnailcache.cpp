@@ -1,12 +1,64 @@
 #include "detail/thumbnailcache.h"
 
 #include "data/cadata.h"
+#include "data/imagefile.h"
 #include "detail/imageview.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPainter>
+#include <QThread>
+#include <QThreadPool>
 
-ThumbnailCache::ThumbnailCache(qsizetype maxBytes) : m_cache(maxBytes) {}
+#include <deque>
+
+namespace {
+
+// Requests beyond this many are dropped, oldest first: they belong to
+// neighbourhoods the cursor has long left.
+constexpr int kQueueLimit = 96;
+
+QThreadPool &decoderPool()
+{
+    static QThreadPool pool;
+    static const bool configured = [] {
+        // One core stays with the interface.
+        pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount() - 1));
+        pool.setExpiryTimeout(5000);
+        return true;
+    }();
+    Q_UNUSED(configured);
+    return pool;
+}
+
+} // namespace
+
+// What the GUI thread and the decoding workers share. The cache may go while
+// workers still run: it then clears `receiver` and the workers drop their
+// results.
+struct ThumbnailCache::Shared
+{
+    QMutex mutex;
+    std::deque<Job> queue;
+    ThumbnailCache *receiver = nullptr;
+    int running = 0;
+};
+
+ThumbnailCache::ThumbnailCache(qsizetype maxBytes)
+    : m_cache(maxBytes), m_shared(std::make_shared<Shared>())
+{
+    m_shared->receiver = this;
+}
+
+ThumbnailCache::~ThumbnailCache()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->receiver = nullptr;
+    m_shared->queue.clear();
+}
 
 void ThumbnailCache::setMaxBytes(qsizetype maxBytes)
 {
@@ -32,6 +84,39 @@ QPixmap ThumbnailCache::render(const QPixmap &picture, int box)
     return square;
 }
 
+QImage ThumbnailCache::makeSquare(const QString &path, int box, QSize *imageSize)
+{
+    QSize original;
+    const QImage picture = ImageFile::read(path, QSize(box, box), &original);
+    QImage square(box, box, QImage::Format_RGB32);
+    square.fill(Qt::gray);
+    if (picture.isNull()) {
+        *imageSize = QSize(0, 0);
+        return square;
+    }
+    *imageSize = original;
+    // Placed by the size in the file, as the keypoints are; the picture may
+    // have been read reduced.
+    double ox, oy, s;
+    ImageView::map2view(box, box, original.width(), original.height(), ox, oy, s);
+    QPainter painter(&square);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(ox, oy, original.width() * s, original.height() * s), picture,
+                      QRectF(picture.rect()));
+    painter.end();
+    return square;
+}
+
+ThumbnailCache::Stamp ThumbnailCache::stampOf(const QString &path)
+{
+    const QFileInfo info(path);
+    Stamp stamp;
+    stamp.fileSize = info.exists() ? info.size() : -1;
+    stamp.modified = info.lastModified();
+    stamp.changed = info.metadataChangeTime();
+    return stamp;
+}
+
 QPixmap ThumbnailCache::square(const CAData &data, int image, int box, QSize *imageSize)
 {
     // Without an image list there is no file to watch; the stand-in picture
@@ -45,37 +130,129 @@ QPixmap ThumbnailCache::square(const CAData &data, int image, int box, QSize *im
     }
 
     const QString path = data.resolve(data.labels[image].imageFile);
-    const QString key = QString::number(box) + QLatin1Char(':') + path;
-    const QFileInfo info(path);
-    const qint64 fileSize = info.exists() ? info.size() : -1;
-    const QDateTime modified = info.lastModified();
-    const QDateTime changed = info.metadataChangeTime();
+    Job job;
+    job.key = QString::number(box) + QLatin1Char(':') + path;
+    job.path = path;
+    job.box = box;
+    job.stamp = stampOf(path);
+    if (const Entry *e = m_cache.object(job.key)) {
+        if (e->stamp == job.stamp) {
+            if (imageSize)
+                *imageSize = e->imageSize;
+            return e->square;
+        }
+    }
+    QSize size;
+    const QImage made = makeSquare(path, box, &size);
+    const QPixmap result = QPixmap::fromImage(made);
+    ++m_decodes;
+    if (imageSize)
+        *imageSize = size;
+    auto *entry = new Entry{result, size, job.stamp};
+    // insert() takes the entry and deletes it at once when it does not fit.
+    m_cache.insert(job.key, entry, qsizetype(box) * box * 4);
+    return result;
+}
 
-    if (const Entry *e = m_cache.object(key)) {
-        if (e->fileSize == fileSize && e->modified == modified && e->changed == changed) {
+QPixmap ThumbnailCache::lookup(const CAData &data, int image, int box, QSize *imageSize)
+{
+    if (imageSize)
+        *imageSize = QSize(0, 0);
+    // Nothing may be kept: a square decoded on a worker could never be
+    // shown, so it is decoded here.
+    if (!data.labels || m_cache.maxCost() <= 0)
+        return square(data, image, box, imageSize);
+
+    const QString path = data.resolve(data.labels[image].imageFile);
+    Job job;
+    job.key = QString::number(box) + QLatin1Char(':') + path;
+    job.path = path;
+    job.box = box;
+    job.stamp = stampOf(path);
+    if (const Entry *e = m_cache.object(job.key)) {
+        if (e->stamp == job.stamp) {
             if (imageSize)
                 *imageSize = e->imageSize;
             return e->square;
         }
     }
 
-    // Decoded through QImage: QPixmap's own file loading keeps pictures in
-    // QPixmapCache under a key with the modification time in whole seconds,
-    // which can hand back the old picture of a file rewritten within that
-    // second.
-    const QPixmap picture = QPixmap::fromImage(data.getImage(image));
+    QMutexLocker lock(&m_shared->mutex);
+    auto &queue = m_shared->queue;
+    if (m_pending.contains(job.key)) {
+        // Still queued: move it to the front, the squares on screen first.
+        for (auto it = queue.begin(); it != queue.end(); ++it) {
+            if (it->key == job.key) {
+                Job queued = *it;
+                queue.erase(it);
+                queued.stamp = job.stamp;
+                queue.push_front(queued);
+                break;
+            }
+        }
+        return QPixmap();
+    }
+    m_pending.insert(job.key);
+    queue.push_front(job);
+    while (int(queue.size()) > kQueueLimit) {
+        m_pending.remove(queue.back().key);
+        queue.pop_back();
+    }
+    if (m_shared->running < decoderPool().maxThreadCount()) {
+        ++m_shared->running;
+        lock.unlock();
+        startWorker();
+    }
+    return QPixmap();
+}
+
+void ThumbnailCache::startWorker()
+{
+    std::shared_ptr<Shared> shared = m_shared;
+    decoderPool().start([shared] {
+        for (;;) {
+            Job job;
+            {
+                QMutexLocker lock(&shared->mutex);
+                if (!shared->receiver || shared->queue.empty()) {
+                    --shared->running;
+                    return;
+                }
+                job = shared->queue.front();
+                shared->queue.pop_front();
+            }
+            QSize size;
+            const QImage made = makeSquare(job.path, job.box, &size);
+            QMutexLocker lock(&shared->mutex);
+            if (ThumbnailCache *cache = shared->receiver) {
+                // Queued to the cache's thread; dropped with the cache if it
+                // goes before the call is delivered.
+                QMetaObject::invokeMethod(
+                    cache, [cache, job, made, size] { cache->store(job, made, size); },
+                    Qt::QueuedConnection);
+            }
+        }
+    });
+}
+
+void ThumbnailCache::store(const Job &job, const QImage &made, const QSize &imageSize)
+{
+    // A request dropped from the queue while its decode ran still counts.
+    m_pending.remove(job.key);
     ++m_decodes;
-    auto *entry = new Entry;
-    entry->square = render(picture, box);
-    entry->imageSize = picture.size();
-    entry->fileSize = fileSize;
-    entry->modified = modified;
-    entry->changed = changed;
-    if (imageSize)
-        *imageSize = entry->imageSize;
-    const QPixmap result = entry->square;
-    const qsizetype cost = qsizetype(box) * box * 4;
-    // insert() takes the entry and deletes it at once when it does not fit.
-    m_cache.insert(key, entry, cost);
-    return result;
+    auto *entry = new Entry{QPixmap::fromImage(made), imageSize, job.stamp};
+    m_cache.insert(job.key, entry, qsizetype(job.box) * job.box * 4);
+    emit squareReady();
+}
+
+bool ThumbnailCache::waitForIdle(int msecs)
+{
+    QDeadlineTimer deadline(msecs);
+    while (!m_pending.isEmpty()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
 }

@@ -3,29 +3,51 @@
 
 #include <QCache>
 #include <QDateTime>
+#include <QImage>
+#include <QObject>
 #include <QPixmap>
+#include <QSet>
 #include <QSize>
 #include <QString>
+
+#include <memory>
 
 class CAData;
 
 // The squares a detail pane draws for its images: a gray box x box square
-// with the image fitted and centred in it. The panes redraw on every hover
-// movement of the map, and decoding the image files is most of that cost, so
-// finished squares are kept, keyed by file and box size. Each lookup checks
-// the file's size, modification and status-change times first: a file that
-// changed on disk is decoded again, so the panes show what is on disk now.
-class ThumbnailCache
+// with the image fitted and centred in it. Decoding the picture files is most
+// of the cost of a pane, so finished squares are kept, keyed by file and box
+// size. Each lookup checks the file's size, modification and status-change
+// times first: a file that changed on disk is decoded again, so the panes
+// show what is on disk now.
+//
+// Panes ask with lookup(), which never decodes on the calling thread: a square
+// that is not kept yet is decoded on a worker thread (the latest requests
+// first, so the squares on screen come before those scrolled or hovered past)
+// and squareReady() tells the pane to paint it. square() decodes at once.
+class ThumbnailCache : public QObject
 {
+    Q_OBJECT
+
 public:
     // maxBytes bounds the pixel memory kept; 0 keeps nothing (every lookup
     // decodes the file).
     explicit ThumbnailCache(qsizetype maxBytes = qsizetype(48) << 20);
+    ~ThumbnailCache() override;
 
     // The square of `image` of `data`, and in imageSize the size of the
     // picture it was made from (empty when the file cannot be read, which
-    // leaves the square plain gray).
+    // leaves the square plain gray). Decodes on this thread when needed.
     QPixmap square(const CAData &data, int image, int box, QSize *imageSize = nullptr);
+
+    // The kept square, or a null pixmap while it is being decoded on a
+    // worker thread (started here when it is not already).
+    QPixmap lookup(const CAData &data, int image, int box, QSize *imageSize = nullptr);
+
+    // Squares asked for with lookup() and not finished yet.
+    int pending() const { return int(m_pending.size()); }
+    // Runs the event loop until no square is pending; false on time-out.
+    bool waitForIdle(int msecs = 10000);
 
     void setMaxBytes(qsizetype maxBytes);
     void clear();
@@ -35,17 +57,45 @@ public:
     // The square for an already loaded picture.
     static QPixmap render(const QPixmap &picture, int box);
 
+signals:
+    // A square asked for with lookup() is ready: the pane repaints.
+    void squareReady();
+
 private:
+    struct Stamp
+    {
+        qint64 fileSize = -1;
+        QDateTime modified;
+        QDateTime changed;
+        bool operator==(const Stamp &o) const
+        {
+            return fileSize == o.fileSize && modified == o.modified && changed == o.changed;
+        }
+    };
     struct Entry
     {
         QPixmap square;
         QSize imageSize;
-        qint64 fileSize = -1;
-        QDateTime modified;
-        QDateTime changed;
+        Stamp stamp;
     };
+    struct Job
+    {
+        QString key;
+        QString path;
+        int box = 0;
+        Stamp stamp;
+    };
+    struct Shared;
+
+    static Stamp stampOf(const QString &path);
+    // Decodes `path` reduced to the box and draws the square; any thread.
+    static QImage makeSquare(const QString &path, int box, QSize *imageSize);
+    void store(const Job &job, const QImage &square, const QSize &imageSize);
+    void startWorker();
 
     QCache<QString, Entry> m_cache;
+    QSet<QString> m_pending;
+    std::shared_ptr<Shared> m_shared;
     int m_decodes = 0;
 };
 

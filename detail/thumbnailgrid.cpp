@@ -31,14 +31,6 @@ int ThumbnailGrid::squareAt(const QPointF &pos) const
     return squareAt(QPoint(qFloor(pos.x()), qFloor(pos.y())));
 }
 
-void ThumbnailGrid::paint(QPainter &painter, const QPixmap *display, int selected) const
-{
-    if (display)
-        painter.drawPixmap(0, 0, *display);
-    if (selected >= 0)
-        drawOutline(painter, selected);
-}
-
 void ThumbnailGrid::drawOutline(QPainter &painter, int k) const
 {
     painter.setPen(QPen(Qt::red, 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));

@@ -28,9 +28,6 @@ struct ThumbnailGrid
     int squareAt(const QPointF &pos) const;
     // The red 3-pixel outline of the highlighted square.
     void drawOutline(QPainter &painter, int k) const;
-    // A pane's repaint: its drawn grid, then the outline of square
-    // `selected` when there is one.
-    void paint(QPainter &painter, const QPixmap *display, int selected) const;
     // Keypoints of an image of `image` pixels fitted into square k, clipped
     // to the square, in their words' palette colours.
     void drawKeypoints(QPainter &painter, int k, const QSize &image,

@@ -1,25 +1,18 @@
 #include "detail/wordview.h"
 
 #include "data/cadata.h"
-#include "data/console.h"
-#include "detail/imageview.h"
 #include "map/caview.h"
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QScrollArea>
-#include <QtMath>
 
 #include <map>
 #include <utility>
 
-WordView::WordView(QScrollArea *area, QWidget *parent) : QWidget(parent), scrollArea(area) {}
-
-WordView::~WordView()
+WordView::WordView(QScrollArea *area, QWidget *parent)
+    : ThumbnailPane(120, 4, parent), scrollArea(area)
 {
-    delete display;
-    delete thumbnails;
 }
 
 void WordView::changeImages(QVector<int> *image_list, QSet<int> *word_list, CAData *d,
@@ -32,8 +25,9 @@ void WordView::changeImages(QVector<int> *image_list, QSet<int> *word_list, CADa
     caview = view;
     selected = -1;
     drawImages();
-    drawWords();
     scrollToSelected();
+    // Paints what is on screen now; pictures not decoded yet follow as
+    // their workers finish.
     repaint();
     // The image view follows every rebuild: the cell it showed is gone.
     if (selected >= 0 && selected < cells.size())
@@ -45,8 +39,7 @@ void WordView::changeImages(QVector<int> *image_list, QSet<int> *word_list, CADa
 void WordView::changeWords(QSet<int> *word_list)
 {
     wordList = word_list;
-    drawWords();
-    repaint();
+    update();
 }
 
 void WordView::scrollToSelected()
@@ -63,14 +56,14 @@ void WordView::scrollToSelected()
 
 void WordView::drawImages()
 {
-    delete thumbnails;
-    thumbnails = nullptr;
     // The old cells go in every case, so nothing can reach them through a
     // click or a cell pointer once the neighbourhood they came from is gone.
     cells.clear();
     ++rebuilds;
-    if (!imageList || imageList->isEmpty() || !data || !caview)
+    if (!imageList || imageList->isEmpty() || !data || !caview) {
+        resizeToGrid();
         return;
+    }
 
     std::map<std::pair<int, int>, int> cellOf;
     for (const int id : std::as_const(*imageList)) {
@@ -94,95 +87,34 @@ void WordView::drawImages()
             cells[index].center = id;
         }
     }
-
-    const int pitch = cellWidth + spacing;
-    const int n = cells.size();
-    const int rows = n / columns + (n % columns != 0 ? 1 : 0);
-    thumbnails = new QPixmap(columns * pitch, rows * pitch);
-    if (thumbnails->isNull()) {
-        Console::err(QStringLiteral("Cannot create QPixmap for background"));
-        delete thumbnails;
-        thumbnails = nullptr;
-        return;
-    }
-    thumbnails->fill(Qt::cyan);
-
-    QPainter painter(thumbnails);
-    for (int k = 0; k < n; ++k) {
-        const CellType &cell = cells.at(k);
-        const int x = (k % columns) * pitch;
-        const int y = (k / columns) * pitch;
-        painter.drawPixmap(x, y, thumbnailCache.square(*data, cell.center, cellWidth));
-
-        const QRect index(x + cellWidth - 40, y + cellWidth - 16, 40, 16);
-        painter.fillRect(index, Qt::yellow);
-        painter.drawText(index, Qt::AlignCenter, QString::number(cell.center));
-        if (cell.images.size() > 1) {
-            const QRect count(x, y, 20, 16);
-            painter.fillRect(count, Qt::green);
-            painter.drawText(count, Qt::AlignCenter, QString::number(cell.images.size()));
-        }
-    }
-    painter.end();
-    resize(thumbnails->size());
+    resizeToGrid();
 }
 
-void WordView::drawWords()
+void WordView::drawBadges(QPainter &painter, int k, const QRect &square) const
 {
-    delete display;
-    display = nullptr;
-    if (!thumbnails || !imageList || imageList->isEmpty() || !data) {
-        // Nothing to show: no stale scroll range either.
-        resize(0, 0);
-        return;
+    const CellType &cell = cells.at(k);
+    const QRect index(square.x() + cellWidth - 40, square.y() + cellWidth - 16, 40, 16);
+    painter.fillRect(index, Qt::yellow);
+    painter.drawText(index, Qt::AlignCenter, QString::number(cell.center));
+    if (cell.images.size() > 1) {
+        const QRect count(square.x(), square.y(), 20, 16);
+        painter.fillRect(count, Qt::green);
+        painter.drawText(count, Qt::AlignCenter, QString::number(cell.images.size()));
     }
-
-    display = new QPixmap(thumbnails->size());
-    if (display->isNull()) {
-        Console::err(QStringLiteral("Cannot create QPixmap for background"));
-        delete display;
-        display = nullptr;
-        resize(0, 0);
-        return;
-    }
-    display->fill(Qt::cyan);
-    QPainter painter(display);
-    painter.drawPixmap(0, 0, *thumbnails);
-
-    if (data->descriptors) {
-        for (int k = 0; k < cells.size(); ++k) {
-            const int image = cells.at(k).center;
-            // The keypoints are placed by the size of the picture the square
-            // was drawn from; an unreadable picture gets none.
-            QSize size;
-            thumbnailCache.square(*data, image, cellWidth, &size);
-            if (size.isEmpty())
-                continue;
-            QList<Sift> sifts;
-            data->getSifts(image, sifts, wordList);
-            if (sifts.isEmpty())
-                continue;
-            grid().drawKeypoints(painter, k, size, sifts);
-        }
-    }
-    painter.end();
-    resize(display->size());
 }
 
-void WordView::paintEvent(QPaintEvent *)
+QString WordView::toolTipOf(int k) const
 {
-    QPainter painter(this);
-    grid().paint(painter, display, selected);
-}
-
-ThumbnailGrid WordView::grid() const
-{
-    return ThumbnailGrid{cellWidth, spacing, columns};
+    QString text = ThumbnailPane::toolTipOf(k);
+    const int n = int(cells.at(k).images.size());
+    if (n > 1)
+        text += tr("\n%1 images in this map cell").arg(n);
+    return text;
 }
 
 void WordView::mousePressEvent(QMouseEvent *event)
 {
-    if (!display)
+    if (!data || cells.isEmpty())
         return;
     const int k = grid().squareAt(event->position());
     if (k < 0 || k >= cells.size() || k == selected)

@@ -1,24 +1,21 @@
 #ifndef WORDVIEW_H
 #define WORDVIEW_H
 
-#include "detail/thumbnailcache.h"
+#include "detail/thumbnailpane.h"
 
 #include <QPointer>
-#include "detail/thumbnailgrid.h"
-
 #include <QSet>
 #include <QVector>
-#include <QWidget>
 
 class CAData;
 class CAView;
-class QPixmap;
 class QScrollArea;
 
 // The neighbourhood pane: the images around the map cursor as a grid of
 // thumbnails, one square per map cell, with the keypoints of the hovered
-// words over each square's centre image.
-class WordView : public QWidget
+// words over each square's centre image. A green badge counts the images of
+// a cell, a yellow one numbers the image shown.
+class WordView : public ThumbnailPane
 {
     Q_OBJECT
 
@@ -32,24 +29,16 @@ public:
     };
 
     WordView(QScrollArea *scrollArea, QWidget *parent = nullptr);
-    ~WordView() override;
 
-    QPixmap *display = nullptr;
-    QPixmap *thumbnails = nullptr;
+    int imageOf(int k) const override { return cells.at(k).center; }
+    int squareCount() const override { return int(cells.size()); }
+    QString toolTipOf(int k) const override;
+
     QVector<int> *imageList = nullptr;
-    QSet<int> *wordList = nullptr;
-    CAData *data = nullptr;
     CAView *caview = nullptr;
-    int selected = -1;
-    int cellWidth = 120;
-    int spacing = 2;
-    int columns = 4;
     int center = -1;
     QVector<CellType> cells;
     QPointer<QScrollArea> scrollArea;
-    // Finished thumbnail squares, so a hover step decodes only files it has
-    // not seen or that changed on disk.
-    ThumbnailCache thumbnailCache;
 
 signals:
     void focusChanged(int image);
@@ -61,15 +50,12 @@ public slots:
     void changeWords(QSet<int> *word_list);
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void drawBadges(QPainter &painter, int k, const QRect &square) const override;
 
 private:
     void drawImages();
-    void drawWords();
     void scrollToSelected();
-    // Index of the square under a widget position, or -1 outside the grid.
-    ThumbnailGrid grid() const;
 
     // Counts the rebuilds of `cells`, so a click can tell whether a receiver
     // of its first signal rebuilt them before the second one.

@@ -4,6 +4,7 @@
 #include "data/console.h"
 #include "data/xmlparser.h"
 #include "detail/imageview.h"
+#include "detail/panearea.h"
 #include "detail/wordview.h"
 #include "document/qprocessthread.h"
 #include "map/caview.h"
@@ -69,14 +70,22 @@ void CAMdiChild::createCAView()
 
 void CAMdiChild::createWordImageView()
 {
-    auto *wordArea = new QScrollArea;
+    auto *wordArea = new PaneArea(
+        tr("Around the cursor — one square per map cell"),
+        tr("The images near the map cursor, grouped by map cell.\n"
+           "Green badge: the number of images in the cell; yellow badge: the number of the image shown.\n"
+           "Coloured marks: keypoints of the words near the cursor, one colour per word.\n"
+           "Click a square to focus its image on the map; double-click to open it at full size."));
     wordView = new WordView(wordArea, this);
     wordArea->setWidget(wordView);
 
     auto *column = new QSplitter(Qt::Vertical);
     column->addWidget(wordArea);
 
-    auto *imageArea = new QScrollArea;
+    auto *imageArea = new PaneArea(
+        tr("Images of the highlighted cell"),
+        tr("Every image of the square outlined in red above, with the keypoints of the words near the cursor.\n"
+           "Click to focus an image on the map; double-click to open it at full size."));
     imageView = new ImageView(imageArea, this);
     imageArea->setWidget(imageView);
     column->addWidget(imageArea);

@@ -4,12 +4,15 @@
 #include "index/rtree.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QList>
 #include <QPoint>
 #include <QPointF>
 #include <QSet>
 #include <QVector>
 #include <QWidget>
+
+#include <deque>
 
 class CAData;
 class QPainter;
@@ -27,6 +30,7 @@ class QPixmap;
 //   caview_info.cpp       information card
 //   caview_mouse.cpp      modes, cursors, hover, panning
 //   caview_selection.cpp  polygon selection
+//   caview_travel.cpp     hover kept while the cursor leaves for the panes
 class CAView : public QWidget
 {
     Q_OBJECT
@@ -116,6 +120,8 @@ signals:
                        int focus, CAView *caview);
     void wordsChanged(QSet<int> *word_list);
     void selectionFinished();
+    // The mode word changed (interaction mode or lock), by a command or a click.
+    void modeChanged(int mode);
 
 public slots:
     void setData(CAData *data);
@@ -140,6 +146,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
 
 private:
     void draw(QPainter *painter);
@@ -154,6 +161,22 @@ private:
     // Answer buffer of the point-index queries, reused by every movement so
     // that hovering does not allocate.
     std::vector<int> found;
+
+    // Recent hover steps, so that leaving the map can undo the ones made on
+    // the way out (caview_travel.cpp).
+    struct HoverStep
+    {
+        qint64 time;
+        int cursorX, cursorY;
+        int focusImage, focusWord;
+        bool focusOnImage;
+        QVector<int> imageList;
+        QSet<int> wordList, hoverWords;
+    };
+    void rememberHover();
+    void returnToRestingHover();
+    std::deque<HoverStep> trail;
+    QElapsedTimer clock;
 };
 
 #endif // CAVIEW_H

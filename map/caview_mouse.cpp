@@ -29,9 +29,13 @@ constexpr int kBoundedNeighbours = 512;
 
 void CAView::setMode(int m)
 {
+    const bool changed = mode != m;
     mode = m;
     setMouseTracking((mode & ModeNormal) != 0);
     setCursor();
+    trail.clear();
+    if (changed)
+        emit modeChanged(mode);
 }
 
 void CAView::setCursor()
@@ -85,6 +89,8 @@ void CAView::toggleLock(Qt::MouseButton button)
     }
     setMouseTracking(true);
     setCursor();
+    trail.clear();
+    emit modeChanged(mode);
 }
 
 // The second press of a double click arrives here instead of in
@@ -190,6 +196,7 @@ void CAView::hover(int ex, int ey)
     }
 
     repaint();
+    rememberHover();
 
     if (mode & ModeImageLocked)
         emit wordsChanged(&wordList);

@@ -1,6 +1,7 @@
 #include "map/caview.h"
 
 #include "data/cadata.h"
+#include "data/imagefile.h"
 #include "data/sift.h"
 #include "detail/imageview.h"
 
@@ -61,13 +62,24 @@ void CAView::paintEvent(QPaintEvent *)
     if (showImage) {
         // Read from disk on every repaint, so a changed file shows at once;
         // never decoded while the thumbnails are off (hover repaints often).
-        const QPixmap pixmap = data->getPixmap(focusImage);
+        // Read no larger than shown: a very large picture is reduced while
+        // decoding instead of refused. Placed by its size in the file, as
+        // its keypoints are.
+        QPixmap pixmap;
+        QSize original;
+        if (data->labels) {
+            pixmap = QPixmap::fromImage(ImageFile::read(
+                data->resolve(data->labels[focusImage].imageFile), QSize(200, 200), &original));
+        } else {
+            pixmap = data->getPixmap(focusImage);
+            original = pixmap.size();
+        }
         const int W = width();
         const int H = height();
         double ox, oy, s;
-        ImageView::map2view(200, 200, pixmap.width(), pixmap.height(), ox, oy, s);
-        const int w = truncate(pixmap.width() * s);
-        const int h = truncate(pixmap.height() * s);
+        ImageView::map2view(200, 200, original.width(), original.height(), ox, oy, s);
+        const int w = truncate(original.width() * s);
+        const int h = truncate(original.height() * s);
         // Left, right, top, bottom, corner.
         const double lefts[5] = {ox, W - 200 + ox, W / 2 - 100 + ox, W / 2 - 100 + ox, ox};
         const double tops[5] = {H / 2 - 100 + oy, H / 2 - 100 + oy, oy, H - 200 + oy, oy};

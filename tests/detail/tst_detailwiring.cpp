@@ -63,13 +63,13 @@ void TestDetailWiring::hoverReachesBothPanes()
     QCOMPARE(p.images.cell, &p.words.cells[1]);
     QCOMPARE(p.images.size(), QSize(486, 162));
     QCOMPARE(p.images.selected, 1);
-    QCOMPARE(p.images.display->toImage().pixelColor(162 + 80, 80), QColor(80, 60, 60));
+    QCOMPARE(p.images.rendered().pixelColor(162 + 80, 80), QColor(80, 60, 60));
 
     // The next movement: a neighbourhood without the focused image clears
     // the image view.
     hover(f, {3, 0}, {}, 2);
     QCOMPARE(p.words.cells.size(), 2);
-    QCOMPARE(p.images.display, nullptr);
+    QVERIFY(p.images.rendered().isNull());
     QCOMPARE(p.images.cell, nullptr);
 
     // And one with it again brings the new cell.
@@ -86,19 +86,20 @@ void TestDetailWiring::wordsAloneRedrawOnlyKeypoints()
     f.writeKeypoints(0, {DetailFixture::keypoint(5, 128, 128, 64)});
     Panes p(f);
     hover(f, {0, 1}, {}, 0);
-    QVERIFY(!DetailFixture::hasColourIn(p.words.display->toImage(), QRect(0, 0, 120, 120),
+    QVERIFY(!DetailFixture::hasColourIn(p.words.rendered(), QRect(0, 0, 120, 120),
                                         QColor(Qt::magenta)));
-    const qint64 wordThumbs = p.words.thumbnails->cacheKey();
-    const qint64 imageThumbs = p.images.thumbnails->cacheKey();
+    p.images.rendered();
+    const int wordDecodes = p.words.thumbnailCache.decodes();
+    const int imageDecodes = p.images.thumbnailCache.decodes();
 
     f.map.wordList = {5};
     emit f.map.wordsChanged(&f.map.wordList);
-    QVERIFY(DetailFixture::hasColourIn(p.words.display->toImage(), QRect(0, 0, 120, 120),
+    QVERIFY(DetailFixture::hasColourIn(p.words.rendered(), QRect(0, 0, 120, 120),
                                        QColor(Qt::magenta)));
-    QVERIFY(DetailFixture::hasColourIn(p.images.display->toImage(), QRect(0, 0, 160, 160),
+    QVERIFY(DetailFixture::hasColourIn(p.images.rendered(), QRect(0, 0, 160, 160),
                                        QColor(Qt::magenta)));
-    QCOMPARE(p.words.thumbnails->cacheKey(), wordThumbs);
-    QCOMPARE(p.images.thumbnails->cacheKey(), imageThumbs);
+    QCOMPARE(p.words.thumbnailCache.decodes(), wordDecodes);
+    QCOMPARE(p.images.thumbnailCache.decodes(), imageDecodes);
 }
 
 void TestDetailWiring::clicksInEitherPaneAskForFocus()

@@ -70,9 +70,10 @@ QImage badge(QSize size, const QColor &fill, const QString &text)
     return box.toImage();
 }
 
-QImage displayOf(const WordView &v)
+// The whole grid once every picture has been decoded.
+QImage displayOf(WordView &v)
 {
-    return v.display ? v.display->toImage() : QImage();
+    return v.rendered();
 }
 
 } // namespace
@@ -90,9 +91,8 @@ void TestWordView::fiveCellsMakeTwoRows()
 
     QCOMPARE(view.cells.size(), 5);
     QCOMPARE(view.size(), QSize(488, 244));
-    QVERIFY(view.display);
-    QCOMPARE(view.display->size(), QSize(488, 244));
     const QImage img = displayOf(view);
+    QCOMPARE(img.size(), QSize(488, 244));
     // Each square shows its own picture, in neighbourhood order.
     for (int k = 0; k < 5; ++k)
         QCOMPARE(img.pixelColor((k % 4) * 122 + 60, (k / 4) * 122 + 50), pictureColour(k));
@@ -175,6 +175,7 @@ void TestWordView::focusedSquareIsOutlinedAndSentAtOnce()
     QCOMPARE(cellSpy.at(0).at(2).value<CAData *>(), &f.data);
     QCOMPARE(cellSpy.at(0).at(3).toInt(), 3);
 
+    view.rendered(); // every picture decoded
     const QImage shot = view.grab().toImage();
     // Red three-pixel outline on the edge of square 2, and only there.
     QCOMPARE(shot.pixelColor(244, 60), QColor(Qt::red));
@@ -184,8 +185,9 @@ void TestWordView::focusedSquareIsOutlinedAndSentAtOnce()
     QCOMPARE(shot.pixelColor(304, 0), QColor(Qt::red));
     QCOMPARE(shot.pixelColor(0, 60), pictureColour(5));
     QCOMPARE(shot.pixelColor(122, 60), pictureColour(4));
-    // The pixmap itself stays without the outline.
-    QCOMPARE(view.display->toImage().pixelColor(244, 60), pictureColour(3));
+    // The kept square itself stays without the outline.
+    QCOMPARE(view.thumbnailCache.square(f.data, 3, 120).toImage().pixelColor(0, 60),
+             pictureColour(3));
 }
 
 void TestWordView::noFocusClearsTheImageView()
@@ -198,14 +200,15 @@ void TestWordView::noFocusClearsTheImageView()
     connect(&words, &WordView::cellChanged, &images, &ImageView::changeCell);
 
     words.changeImages(&f.neighbourhood, &f.words, &f.data, 1, &f.map);
-    QVERIFY(images.display);
+    QVERIFY(!images.rendered().isNull());
     QCOMPARE(images.cell, &words.cells[1]);
 
     words.changeImages(&f.neighbourhood, &f.words, &f.data, -1, &f.map);
     QCOMPARE(words.selected, -1);
     QCOMPARE(images.cell, nullptr);
-    QCOMPARE(images.display, nullptr);
+    QVERIFY(images.rendered().isNull());
     QCOMPARE(images.size(), QSize(0, 0));
+    words.rendered(); // every picture decoded
     const QImage shot = words.grab().toImage();
     QVERIFY(!DetailFixture::hasColourIn(shot, shot.rect(), QColor(Qt::red)));
 }
@@ -272,6 +275,7 @@ void TestWordView::secondClickOnOutlinedSquareIsIgnored()
     DetailFixture::click(&view, QPoint(200, 100), Qt::MiddleButton);
     QCOMPARE(focusSpy.count(), 1);
     QCOMPARE(cellSpy.count(), 1);
+    view.rendered(); // every picture decoded
     QCOMPARE(view.grab().toImage().pixelColor(122, 60), QColor(Qt::red));
 
     DetailFixture::click(&view, QPoint(10, 10));
@@ -322,21 +326,23 @@ void TestWordView::keypointsOfHoveredWordsOnly()
     QVERIFY(DetailFixture::hasColourNear(img, QPoint(60 + 15, 60), 2, QColor(Qt::blue)));
     QVERIFY(!DetailFixture::hasColourIn(img, QRect(0, 0, 120, 120), QColor(Qt::green)));
     QVERIFY(!DetailFixture::hasColourIn(img, QRect(0, 0, 120, 120), QColor(Qt::magenta)));
-    // The thumbnails themselves carry no keypoints.
-    QVERIFY(!DetailFixture::hasColourIn(view.thumbnails->toImage(), QRect(0, 0, 120, 120),
-                                        QColor(Qt::blue)));
+    // The kept squares themselves carry no keypoints.
+    QVERIFY(!DetailFixture::hasColourIn(view.thumbnailCache.square(f.data, 0, 120).toImage(),
+                                        QRect(0, 0, 120, 120), QColor(Qt::blue)));
 
-    // Other hovered words: the keypoint layer is redrawn over the same
-    // thumbnails.
+    // Other hovered words: the keypoints are drawn again over the same
+    // squares, and no picture or keypoint file is read again.
     QSet<int> other{8, 5};
-    const qint64 thumbs = view.thumbnails->cacheKey();
+    const int decodes = view.thumbnailCache.decodes();
+    const int reads = view.keypointCache.reads();
     view.changeWords(&other);
-    QCOMPARE(view.thumbnails->cacheKey(), thumbs);
     img = displayOf(view);
     QVERIFY(!DetailFixture::hasColourIn(img, QRect(0, 0, 120, 120), QColor(Qt::blue)));
     QVERIFY(DetailFixture::hasColourNear(img, QPoint(60 + 30, 60), 2, QColor(Qt::green)));
     QVERIFY(DetailFixture::hasColourNear(img, QPoint(26, 49), 2,
                                          QColor(Qt::magenta)));
+    QCOMPARE(view.thumbnailCache.decodes(), decodes);
+    QCOMPARE(view.keypointCache.reads(), reads);
 }
 
 void TestWordView::keypointsStayInsideTheirSquare()
@@ -373,8 +379,7 @@ void TestWordView::emptyNeighbourhoodLeavesNothing()
     QSignalSpy focusSpy(&view, &WordView::focusChanged);
     QVector<int> none;
     view.changeImages(&none, &f.words, &f.data, 2, &f.map);
-    QCOMPARE(view.display, nullptr);
-    QCOMPARE(view.thumbnails, nullptr);
+    QVERIFY(view.rendered().isNull());
     QVERIFY(view.cells.isEmpty());
     QCOMPARE(view.size(), QSize(0, 0));
     QCOMPARE(cellSpy.count(), 1);
@@ -385,7 +390,10 @@ void TestWordView::emptyNeighbourhoodLeavesNothing()
     QCOMPARE(focusSpy.count(), 0);
     // Words alone bring nothing back either.
     view.changeWords(&f.words);
-    QCOMPARE(view.display, nullptr);
+    QCOMPARE(view.size(), QSize(488, 244));
+    QVERIFY(view.cells.isEmpty());
+    const QImage shot = view.grab().toImage();
+    QVERIFY(!DetailFixture::hasColourIn(shot, shot.rect(), kCyan));
 }
 
 void TestWordView::focusedSquareIsScrolledIntoView()

@@ -1,0 +1,49 @@
+#include "data/imagefile.h"
+
+#include <QImageReader>
+
+namespace ImageFile {
+
+QSize size(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QSize s = reader.size();
+    if (!s.isValid())
+        return QSize();
+    // Rotated pictures (EXIF orientation) are shown turned.
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        s.transpose();
+    return s;
+}
+
+QImage read(const QString &path, const QSize &bound, QSize *original)
+{
+    if (original)
+        *original = QSize();
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QSize full = reader.size();
+    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    if (full.isValid() && bound.isValid() && !bound.isEmpty()) {
+        // The scaled size is given in the file's own orientation.
+        QSize box = turned ? bound.transposed() : bound;
+        if (full.width() > box.width() || full.height() > box.height()) {
+            QSize scaled = full.scaled(box, Qt::KeepAspectRatio);
+            scaled = scaled.expandedTo(QSize(1, 1));
+            reader.setScaledSize(scaled);
+        }
+    }
+    QImage image = reader.read();
+    if (image.isNull())
+        return QImage();
+    if (original) {
+        QSize s = full.isValid() ? full : image.size();
+        if (turned && full.isValid())
+            s.transpose();
+        *original = s;
+    }
+    return image;
+}
+
+} // namespace ImageFile

@@ -1,0 +1,167 @@
+#include "detail/thumbnailpane.h"
+
+#include "data/cadata.h"
+#include "detail/imagewindow.h"
+
+#include <QDir>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+
+ThumbnailPane::ThumbnailPane(int edge, int cols, QWidget *parent)
+    : QWidget(parent), cellWidth(edge), columns(cols)
+{
+    // A finished picture is painted where it is shown; the update is clipped
+    // to what is on screen.
+    connect(&thumbnailCache, &ThumbnailCache::squareReady, this,
+            qOverload<>(&QWidget::update));
+}
+
+ThumbnailGrid ThumbnailPane::grid() const
+{
+    return ThumbnailGrid{cellWidth, spacing, columns};
+}
+
+void ThumbnailPane::resizeToGrid()
+{
+    const int n = squareCount();
+    if (n <= 0 || !data) {
+        resize(0, 0);
+        return;
+    }
+    const int pitch = cellWidth + spacing;
+    const int rows = n / columns + (n % columns != 0 ? 1 : 0);
+    resize(columns * pitch, rows * pitch);
+}
+
+void ThumbnailPane::paintEvent(QPaintEvent *event)
+{
+    const int n = squareCount();
+    if (n <= 0 || !data)
+        return;
+    QPainter painter(this);
+    const int pitch = cellWidth + spacing;
+    const int rows = n / columns + (n % columns != 0 ? 1 : 0);
+    const QRect exposed = event->rect() & QRect(0, 0, columns * pitch, rows * pitch);
+    if (exposed.isEmpty())
+        return;
+    painter.fillRect(exposed, Qt::cyan);
+    // Only the rows the paint event reaches: inside a scroll area that is
+    // what is on screen, whatever the size of the neighbourhood.
+    const int firstRow = qMax(0, exposed.top() / pitch);
+    const int lastRow = qMin(rows - 1, exposed.bottom() / pitch);
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            const int k = row * columns + column;
+            if (k >= n)
+                break;
+            if (grid().square(k).intersects(exposed))
+                drawSquare(painter, k);
+        }
+    }
+    if (m_outline && selected >= 0 && selected < n)
+        grid().drawOutline(painter, selected);
+}
+
+void ThumbnailPane::drawSquare(QPainter &painter, int k)
+{
+    const QRect box = grid().square(k);
+    const int image = imageOf(k);
+    QSize size;
+    const QPixmap square = thumbnailCache.lookup(*data, image, cellWidth, &size);
+    if (square.isNull()) {
+        // Being decoded: a gray square with an ellipsis until it arrives.
+        painter.fillRect(box, Qt::gray);
+        painter.save();
+        painter.setPen(Qt::darkGray);
+        painter.drawText(box, Qt::AlignCenter, QStringLiteral("\u2026"));
+        painter.restore();
+        drawBadges(painter, k, box);
+        return;
+    }
+    painter.drawPixmap(box.topLeft(), square);
+    drawBadges(painter, k, box);
+
+    if (!data->descriptors || (size.isEmpty() && !keypointsWithoutPicture))
+        return;
+    const QList<Sift> all = keypointCache.keypoints(*data, image);
+    if (all.isEmpty())
+        return;
+    QList<Sift> shown;
+    if (wordList) {
+        for (const Sift &s : all)
+            if (wordList->contains(s.word))
+                shown.append(s);
+    } else {
+        shown = all;
+    }
+    if (!shown.isEmpty())
+        grid().drawKeypoints(painter, k, size, shown);
+}
+
+QString ThumbnailPane::describe(const CAData &data, int image)
+{
+    if (image < 0 || image >= data.nbImages)
+        return QString();
+    if (!data.labels)
+        return tr("Image %1").arg(image);
+    const ImageLabel &label = data.labels[image];
+    return tr("%1\nCategory %2 \u00b7 image %3")
+        .arg(QDir::toNativeSeparators(label.imageFile))
+        .arg(label.category)
+        .arg(image);
+}
+
+QString ThumbnailPane::toolTipOf(int k) const
+{
+    return data ? describe(*data, imageOf(k)) : QString();
+}
+
+bool ThumbnailPane::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const int k = grid().squareAt(help->pos());
+        if (data && k >= 0 && k < squareCount()) {
+            QToolTip::showText(help->globalPos(), toolTipOf(k), this, grid().square(k));
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void ThumbnailPane::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const int k = grid().squareAt(event->position());
+    if (!data || k < 0 || k >= squareCount())
+        return;
+    openImage(imageOf(k));
+}
+
+void ThumbnailPane::openImage(int image)
+{
+    if (!data || image < 0 || image >= data->nbImages)
+        return;
+    auto *window = new ImageWindow(*data, image, wordList, this);
+    window->show();
+    m_opened = window;
+    emit imageOpened(window);
+}
+
+QImage ThumbnailPane::rendered()
+{
+    if (size().isEmpty())
+        return QImage();
+    // The first pass asks for every picture, the second paints them.
+    m_outline = false;
+    grab();
+    thumbnailCache.waitForIdle();
+    const QImage image = grab().toImage();
+    m_outline = true;
+    return image;
+}
