@@ -17,6 +17,7 @@ PACKAGES=(
   libbenchmark-dev
   libopenmpi-dev openmpi-bin
   qt6-svg-dev
+  libpng-dev
 )
 
 install_packages() {

@@ -1,5 +1,7 @@
 #include "data/imagefile.h"
 
+#include "data/pngreduced.h"
+
 #include <QImageReader>
 
 namespace ImageFile {
@@ -34,7 +36,15 @@ QImage read(const QString &path, const QSize &bound, QSize *original)
             reader.setScaledSize(scaled);
         }
     }
+    const QByteArray format = reader.format();
     QImage image = reader.read();
+    if (image.isNull() && full.isValid() && format == "png") {
+        // Qt decodes a PNG whole before reducing it and refuses those above
+        // its allocation limit; read those a row at a time instead.
+        QSize box = bound.isValid() && !bound.isEmpty() ? bound : QSize(kLargestSide, kLargestSide);
+        image = readPngReduced(path, full.scaled(box, Qt::KeepAspectRatio).boundedTo(full)
+                                         .expandedTo(QSize(1, 1)));
+    }
     if (image.isNull())
         return QImage();
     if (original) {

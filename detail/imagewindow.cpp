@@ -68,7 +68,7 @@ ImageWindow::ImageWindow(const CAData &data, int image, const QSet<int> *hovered
         }
     }
     if (data.descriptors && image >= 0 && image < data.nbImages)
-        data.getSifts(image, m_keypoints, nullptr);
+        data.getAllSifts(image, m_keypoints);
     if (hoveredWords)
         m_hovered = *hoveredWords;
 
