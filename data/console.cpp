@@ -11,6 +11,19 @@ namespace {
 QMutex mutex;
 Capture *capture = nullptr;
 
+// The last error lines and the number of error lines ever written.
+constexpr int kKeptErrors = 256;
+QStringList recentErrors;
+quint64 errorCount = 0;
+
+void keepError(const QString &line)
+{
+    recentErrors.append(line);
+    if (recentErrors.size() > kKeptErrors)
+        recentErrors.removeFirst();
+    ++errorCount;
+}
+
 void write(FILE *stream, const QString &line)
 {
     const QByteArray bytes = line.toLocal8Bit() + '\n';
@@ -33,12 +46,29 @@ void out(const QString &line)
 void err(const QString &line)
 {
     QMutexLocker lock(&mutex);
+    keepError(line);
     if (capture) {
         capture->m_err << line;
         capture->m_all << QStringLiteral("err: ") + line;
         return;
     }
     write(stderr, line);
+}
+
+quint64 errorMark()
+{
+    QMutexLocker lock(&mutex);
+    return errorCount;
+}
+
+QStringList errorsSince(quint64 mark, int limit)
+{
+    QMutexLocker lock(&mutex);
+    if (mark >= errorCount || limit <= 0)
+        return {};
+    const quint64 wanted = qMin<quint64>(errorCount - mark, quint64(limit));
+    const qsizetype available = qMin<qsizetype>(qsizetype(wanted), recentErrors.size());
+    return recentErrors.mid(recentErrors.size() - available);
 }
 
 Capture::Capture()

@@ -12,6 +12,13 @@ namespace Console {
 void out(const QString &line);
 void err(const QString &line);
 
+// The error lines written from any thread are also kept (the last few
+// hundred), so that a message box can show the reason the console gave:
+// take a mark before the work, and ask for the lines written since.
+quint64 errorMark();
+// The error lines written since `mark`, the last `limit` of them at most.
+QStringList errorsSince(quint64 mark, int limit = 12);
+
 // While a Capture is alive, lines are collected in it instead of being
 // written (tests check the exact lines and their order).
 class Capture

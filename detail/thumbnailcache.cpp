@@ -15,6 +15,12 @@
 
 #include <deque>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Requests beyond this many are dropped, oldest first: they belong to
@@ -32,6 +38,18 @@ QThreadPool &decoderPool()
     }();
     Q_UNUSED(configured);
     return pool;
+}
+
+// Decoding yields to the interface thread when both want the processor.
+void lowerThreadPriority()
+{
+#ifdef Q_OS_LINUX
+    // Linux ignores thread priorities under the normal policy; a per-thread
+    // nice value is what the scheduler honours.
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
+#else
+    QThread::currentThread()->setPriority(QThread::LowPriority);
+#endif
 }
 
 } // namespace
@@ -210,6 +228,7 @@ void ThumbnailCache::startWorker()
 {
     std::shared_ptr<Shared> shared = m_shared;
     decoderPool().start([shared] {
+        lowerThreadPriority();
         for (;;) {
             Job job;
             {

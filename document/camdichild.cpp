@@ -5,6 +5,7 @@
 #include "data/xmlparser.h"
 #include "detail/imageview.h"
 #include "detail/panearea.h"
+#include "document/errorbox.h"
 #include "detail/wordview.h"
 #include "document/qprocessthread.h"
 #include "map/caview.h"
@@ -103,8 +104,8 @@ void CAMdiChild::createWordImageView()
 bool CAMdiChild::fill(CAData *model)
 {
     if (!model->read()) {
-        QMessageBox::critical(this, QStringLiteral("Ortelis"),
-                              QStringLiteral("Error in reading data"), QMessageBox::Ok);
+        ErrorBox::critical(this, QStringLiteral("Ortelis"), QStringLiteral("Error in reading data"),
+                           errorMark);
         // A window that shows nothing yet keeps the failed model (it goes
         // with the window); one that already shows a model keeps showing it.
         if (data)
@@ -122,6 +123,7 @@ bool CAMdiChild::fill(CAData *model)
 
 bool CAMdiChild::loadFile(const QString &fileName)
 {
+    errorMark = Console::errorMark();
     Console::out(QStringLiteral("PArsing ..."));
     QFile file(fileName);
     const QFileInfo info(fileName);
@@ -158,6 +160,7 @@ bool CAMdiChild::setData(CAData *newData)
 
     if (!newData)
         return false;
+    errorMark = Console::errorMark();
     if (!fill(newData))
         return false;
 
@@ -173,8 +176,12 @@ bool CAMdiChild::setData(CAData *newData)
 void CAMdiChild::setCurrentFile(const QString &fileName)
 {
     curFile = fileName;
-    const QString shown = curFile.isEmpty() ? QStringLiteral("untitled.xml")
-                                            : strippedName(curFile);
+    // A project file is named with its folder: projects of different
+    // collections are mostly all called project.xml.
+    QString shown = curFile.isEmpty() ? QStringLiteral("untitled.xml") : strippedName(curFile);
+    const QFileInfo info(curFile);
+    if (!curFile.isEmpty() && info.exists() && !info.absoluteDir().isRoot())
+        shown = info.absoluteDir().dirName() + QLatin1Char('/') + shown;
     setWindowTitle(tr("%1[*] - %2").arg(shown, tr("Ortelis")));
 }
 

@@ -49,6 +49,9 @@ public:
     CAData *data = nullptr;
     QString curFile;
     QList<QProcessThread *> threads;
+    // Console error count when the current fill began: the lines written
+    // since are the reason a failure box gives.
+    quint64 errorMark = 0;
 
 signals:
     void contentsChanged(CAData *data);

@@ -3,11 +3,14 @@
 #include "data/cadata.h"
 #include "data/console.h"
 #include "document/camdichild.h"
+#include "document/errorbox.h"
 #include "map/caview.h"
+#include "shell/recentfiles.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -26,6 +29,7 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     createMenus();
     createToolBars();
     createFileActions();
+    createWindowCommands();
     statusBar()->showMessage(tr("Ready"));
 
     connect(radiusSlider, &QSlider::valueChanged, this, &CAMainWindow::changeRadius);
@@ -33,9 +37,11 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     connect(cellSizeSlider, &QSlider::valueChanged, this, &CAMainWindow::changeCellSize);
 
     updateMenus();
+    // Sized before the first project opens, so its window fits the
+    // workspace it gets.
+    placeWindow();
     if (fileName)
         open(QFile::decodeName(fileName));
-    resize(1024, 768);
     setWindowIcon(QIcon(QStringLiteral(":/images/ca_icon.png")));
 }
 
@@ -68,7 +74,7 @@ CAView *CAMainWindow::activeView() const
 void CAMainWindow::open()
 {
     const QString fileName = QFileDialog::getOpenFileName(
-        this, tr("Choose a file XML to view"), QStringLiteral("."),
+        this, tr("Choose a file XML to view"), recentFiles->lastFolder(),
         tr("XML files (*.xml);;All files (*)"));
     if (!fileName.isEmpty())
         open(fileName);
@@ -77,16 +83,8 @@ void CAMainWindow::open()
 CAMdiChild *CAMainWindow::addChild()
 {
     auto *child = new CAMdiChild;
-    // The frame would shrink the window to its panes' size hints; keep the
-    // size the document window chose for itself.
-    const QSize size = child->size();
     QMdiSubWindow *frame = workspace->addSubWindow(child);
-    frame->resize(frame->sizeHint() - child->sizeHint() + size);
-    // Cascade new windows from the top-left corner, so that each one opens
-    // where it can be seen, with the title bars of earlier ones still showing.
-    const int n = int(workspace->subWindowList().size()) - 1;
-    const int room = std::max(1, workspace->height() - 100);
-    frame->move((24 * n) % room, (24 * n) % room);
+    fitInWorkspace(frame);
     return child;
 }
 
@@ -105,17 +103,27 @@ void CAMainWindow::finishChild(CAMdiChild *child, bool filled)
     }
     child->show();
     connect(child, &CAMdiChild::createChildView, this, &CAMainWindow::createChildView);
+    connect(child->caView, &CAView::modeChanged, this, &CAMainWindow::showLockState);
 }
 
 bool CAMainWindow::open(const QString &fileName)
 {
     if (fileName.isEmpty())
         return false;
+    QMdiSubWindow *inUse = workspace->currentSubWindow();
     CAMdiChild *child = addChild();
     const bool loaded = child->loadFile(fileName);
     finishChild(child, loaded);
-    if (loaded)
+    if (loaded) {
+        recentFiles->add(fileName);
         updateMenus();
+    } else {
+        // The window the user was working in comes back, not the first one.
+        if (!QFileInfo::exists(fileName))
+            recentFiles->remove(fileName);
+        if (inUse && workspace->subWindowList().contains(inUse))
+            workspace->setActiveSubWindow(inUse);
+    }
     return loaded;
 }
 
@@ -165,7 +173,9 @@ void CAMainWindow::updateMenus()
     rowsBarycenterAct->setChecked(v->projectionMode == 2);
     columnsBarycenterAct->setChecked(v->projectionMode == 1);
 
-    setWindowTitle(w->windowTitle());
+    documentTitle = w->windowTitle();
+    setWindowTitle(documentTitle);
+    showLockState();
 }
 
 void CAMainWindow::refresh()
@@ -184,9 +194,13 @@ void CAMainWindow::refresh()
         }
         return;
     }
-    QMessageBox::critical(this, QStringLiteral("Error"),
-                          QStringLiteral("Axis are not aceptable. Please modify them !"),
-                          QMessageBox::Ok);
+    // The box names the numbers that would be accepted.
+    ErrorBox::critical(this, QStringLiteral("Error"),
+                       QStringLiteral("Axis are not aceptable. Please modify them !"),
+                       Console::errorMark(),
+                       tr("Each axis is a number from %1 to %2.")
+                           .arg(axisValidator->bottom())
+                           .arg(axisValidator->top()));
 }
 
 void CAMainWindow::about()

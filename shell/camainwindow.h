@@ -8,9 +8,13 @@ class CAMdiChild;
 class CAView;
 class QAction;
 class QActionGroup;
+class HelpDialog;
 class QIntValidator;
+class QLabel;
 class QLineEdit;
 class QMdiArea;
+class QMdiSubWindow;
+class RecentFiles;
 class QMenu;
 class QSlider;
 class QToolBar;
@@ -79,6 +83,20 @@ public:
     // windows; `missing` receives one line per window it could not restore.
     bool saveSessionTo(const QString &path, bool replace, QString *error);
     bool openSessionFrom(const QString &path, QStringList *missing, QString *error);
+    // Window menu, recent projects, lock state and help
+    // (camainwindow_windows.cpp).
+    QMenu *windowMenu = nullptr;
+    QMenu *recentMenu = nullptr;
+    QAction *tileAct = nullptr;
+    QAction *cascadeAct = nullptr;
+    QAction *nextAct = nullptr;
+    QAction *previousAct = nullptr;
+    QAction *closeAct = nullptr;
+    QAction *closeAllAct = nullptr;
+    QAction *gettingStartedAct = nullptr;
+    QLabel *lockLabel = nullptr;
+    RecentFiles *recentFiles = nullptr;
+    HelpDialog *helpDialog = nullptr;
 
 public slots:
     void createChildView(CAData *data, CAMdiChild *parent_view);
@@ -113,8 +131,28 @@ private slots:
     void saveSession();
     void openSession();
     void updateFileActions();
+    void updateWindowMenu();
+    void updateRecentMenu();
+    void showLockState();
+    void showGettingStarted();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    void createWindowCommands();
+    // Remembers where the window is, for the next start.
+    void saveWindowPlace();
+    // First run: about 85 % of the screen's available area, centred; then
+    // where the user left it.
+    void placeWindow();
+    // Sizes and places a new document window inside the workspace.
+    void fitInWorkspace(QMdiSubWindow *frame);
+    // The title copied from the active document window, kept against the
+    // workspace's own rewriting of it while a window is maximised.
+    QString documentTitle;
     void createActions();
     void createMenus();
     void createToolBars();

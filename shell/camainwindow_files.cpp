@@ -370,5 +370,6 @@ void CAMainWindow::closeEvent(QCloseEvent *event)
             return;
         }
     }
+    saveWindowPlace();
     event->accept();
 }

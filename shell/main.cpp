@@ -2,16 +2,22 @@
 #include "shell/camainwindow.h"
 
 #include <QApplication>
+#include <QFile>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Ortelis"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ortelis"));
     // The solver and the plug-ins live beside the executable, whatever the
     // working folder.
     CAData::casolver = QCoreApplication::applicationDirPath() + QStringLiteral("/ca.exe");
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
     // QApplication has taken its own options out of argv.
     CAMainWindow mainWin(argc > 1 ? argv[1] : nullptr);
+    // Further projects on the command line open beside the first.
+    for (int i = 2; i < argc; ++i)
+        mainWin.open(QFile::decodeName(argv[i]));
     mainWin.show();
     return app.exec();
 }
