@@ -129,10 +129,12 @@ bool CAData::readMatrix(QString &file, const char *title, qint32 &rows, qint32 &
     file = resolve(file);
     NumberScanner in;
     if (!in.open(QFile::encodeName(file).toStdString())) {
+        // The coordinates file keeps its progress line; the reason goes to
+        // the error stream as for every other file, where the failure box
+        // finds it.
         if (&values == &Z)
             Console::out(QStringLiteral("Cannot open file '%1' for reeading").arg(file));
-        else
-            Console::err(QStringLiteral("Error: cannot open file '%1' for reading: %2.").arg(file, why()));
+        Console::err(QStringLiteral("Error: cannot open file '%1' for reading: %2.").arg(file, why()));
         return false;
     }
     qint32 r = 0, c = 0;

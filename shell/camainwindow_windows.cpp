@@ -17,12 +17,14 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -48,6 +50,35 @@ QStringList projectFiles(const QMimeData *mime)
     return files;
 }
 
+// Enter in an axis field applies the axes as Refresh does, also when the
+// field holds no acceptable number (QLineEdit then stays silent), so the user
+// learns why nothing changed.
+class EnterApplies : public QObject
+{
+public:
+    EnterApplies(CAMainWindow *window, void (CAMainWindow::*slot)())
+        : QObject(window), m_window(window), m_slot(slot)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                (m_window->*m_slot)();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    CAMainWindow *m_window;
+    void (CAMainWindow::*m_slot)();
+};
+
 } // namespace
 
 void CAMainWindow::createWindowCommands()
@@ -58,8 +89,9 @@ void CAMainWindow::createWindowCommands()
     // and Enter applies them as Refresh does.
     delete axisValidator;
     axisValidator = new AxisValidator(this);
-    connect(xAxisEdit, &QLineEdit::returnPressed, this, &CAMainWindow::refresh);
-    connect(yAxisEdit, &QLineEdit::returnPressed, this, &CAMainWindow::refresh);
+    auto *enter = new EnterApplies(this, &CAMainWindow::refresh);
+    xAxisEdit->installEventFilter(enter);
+    yAxisEdit->installEventFilter(enter);
 
     // File > Open Recent, after Open.
     recentMenu = new QMenu(tr("Open &Recent"), this);
@@ -133,6 +165,16 @@ void CAMainWindow::placeWindow()
 
 void CAMainWindow::fitInWorkspace(QMdiSubWindow *frame)
 {
+    // Ctrl+W is the Window menu's Close; the frame's own menu would make the
+    // key ambiguous, and then it does nothing.
+    if (QMenu *menu = frame->systemMenu()) {
+        const QKeySequence close(Qt::CTRL | Qt::Key_W);
+        for (QAction *a : menu->actions()) {
+            QList<QKeySequence> keys = a->shortcuts();
+            if (keys.removeAll(close) > 0)
+                a->setShortcuts(keys);
+        }
+    }
     QSize room = workspace->viewport()->size();
     if (room.width() < 200 || room.height() < 150)
         room = workspace->size();

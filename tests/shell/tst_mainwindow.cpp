@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QSlider>
 #include <QStatusBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -62,6 +63,10 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase()
     {
+        // Recent files and the window's place go to a settings file of the
+        // test's own.
+        QCoreApplication::setOrganizationName(QStringLiteral("OrtelisTest"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
         // Three images and four words on three axes; no images or keypoints.
         write("t_Z.txt", "3 3\n0.5 0.1 0.2\n-0.4 0.3 -0.1\n0.1 -0.6 0.3\n");
         write("t_W.txt", "4 3\n0.2 0.1 0\n-0.3 0.2 0.1\n0.4 -0.2 0.3\n-0.1 -0.1 -0.2\n");
@@ -136,7 +141,7 @@ private slots:
         QCOMPARE(w.radiusSlider->value(), v->radius);
         QCOMPARE(w.xAxisEdit->text(), QStringLiteral("1"));
         QCOMPARE(w.yAxisEdit->text(), QStringLiteral("2"));
-        QCOMPARE(w.windowTitle(), QStringLiteral("project.xml[*] - Ortelis"));
+        QCOMPARE(w.windowTitle(), QDir(dir.path()).dirName() + QStringLiteral("/project.xml[*] - Ortelis"));
     }
 
     void refreshAxes_data()
