@@ -108,9 +108,13 @@ QString ThumbnailPane::describe(const CAData &data, int image)
     if (!data.labels)
         return tr("Image %1").arg(image);
     const ImageLabel &label = data.labels[image];
+    // The category by its name when the project names its categories.
+    const QString category = data.categoryNames.contains(label.category)
+                                 ? tr("%1 (%2)").arg(data.categoryName(label.category))
+                                       .arg(label.category)
+                                 : QString::number(label.category);
     return tr("%1\nCategory %2 \u00b7 image %3")
-        .arg(QDir::toNativeSeparators(label.imageFile))
-        .arg(label.category)
+        .arg(QDir::toNativeSeparators(label.imageFile), category)
         .arg(image);
 }
 

@@ -64,6 +64,10 @@ void TestPaneExtras::tooltipsNameFileAndCategory()
     QCOMPARE(words.toolTipOf(0), QStringLiteral("birds/owl.png\nCategory 2 \u00b7 image 0\n"
                                                 "2 images in this map cell"));
     QCOMPARE(words.toolTipOf(1), QStringLiteral("cats/tabby.png\nCategory 4 \u00b7 image 1"));
+    // Named categories are shown by name.
+    f.data.categoryNames.insert(4, QStringLiteral("cats"));
+    QCOMPARE(words.toolTipOf(1), QStringLiteral("cats/tabby.png\nCategory cats (4) \u00b7 image 1"));
+    f.data.categoryNames.clear();
 
     WordView::CellType cell{{2, 0}, 0};
     ImageView images(nullptr, nullptr);
