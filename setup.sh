@@ -17,7 +17,7 @@ PACKAGES=(
   libbenchmark-dev
   libopenmpi-dev openmpi-bin
   qt6-svg-dev
-  libpng-dev
+  libpng-dev libjpeg-dev
 )
 
 install_packages() {

@@ -83,14 +83,32 @@ void ImageCollection::collectImages(const QString &folder, int category, const Q
     // A folder reached twice (through a link to an ancestor) would recurse
     // for ever.
     const QString canonical = canonicalOrAbsolute(folder);
-    if (visited.contains(canonical))
+    if (visited.contains(canonical)) {
+        if (QFileInfo(folder).isSymLink())
+            m_passedOver.append({QDir::cleanPath(folder),
+                                 QStringLiteral("a link back to a folder already scanned "
+                                                "('%1'): followed once only").arg(canonical)});
         return;
+    }
     visited.insert(canonical);
     QDir dir(folder);
-    QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Readable);
+    if (!dir.isReadable()) {
+        m_passedOver.append({QDir::cleanPath(folder), QStringLiteral("cannot read this folder")});
+        return;
+    }
+    // System entries too: a link whose target is gone is listed, not lost.
+    QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System);
     sortByName(files);
     for (const QFileInfo &f : files) {
         if (!isImageFileName(f.fileName()))
+            continue;
+        if (f.isSymLink() && !f.exists()) {
+            m_passedOver.append({QDir::cleanPath(f.absoluteFilePath()),
+                                 QStringLiteral("a link to '%1', which does not exist")
+                                     .arg(f.symLinkTarget())});
+            continue;
+        }
+        if (!f.isFile())
             continue;
         const QString path = QDir::cleanPath(f.absoluteFilePath());
         if (isUnder(canonicalOrAbsolute(path), exclude))
@@ -111,6 +129,7 @@ void ImageCollection::collectImages(const QString &folder, int category, const Q
 bool ImageCollection::scanFolder(const QString &folder, const QStringList &exclude, QString *error)
 {
     m_entries.clear();
+    m_passedOver.clear();
     m_categoryNames.clear();
     QDir dir(folder);
     if (!dir.exists() || !dir.isReadable()) {
@@ -143,6 +162,7 @@ bool ImageCollection::scanFolder(const QString &folder, const QStringList &exclu
 bool ImageCollection::readList(const QString &listFile, QString *error)
 {
     m_entries.clear();
+    m_passedOver.clear();
     m_categoryNames.clear();
     QFile file(listFile);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {

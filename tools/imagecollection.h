@@ -27,6 +27,11 @@ public:
     bool readList(const QString &listFile, QString *error);
 
     const QVector<ImageEntry> &entries() const { return m_entries; }
+    // Files and folders met in a scan that hold no image to index (links
+    // that loop back or lead nowhere, folders that cannot be read), each
+    // with its reason: they are listed, not silently passed over.
+    struct Passed { QString path; QString reason; };
+    const QVector<Passed> &passedOver() const { return m_passedOver; }
     void setEntries(const QVector<ImageEntry> &entries) { m_entries = entries; }
     // Categories in number order (index 0 is the folder itself), for messages.
     const QStringList &categoryNames() const { return m_categoryNames; }
@@ -39,6 +44,7 @@ private:
                        QSet<QString> &visited);
 
     QVector<ImageEntry> m_entries;
+    QVector<Passed> m_passedOver;
     QStringList m_categoryNames;
 };
 

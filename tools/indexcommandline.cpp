@@ -2,6 +2,9 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 bool readInt(const QCommandLineParser &parser, const QString &name, int minimum, int &value,
@@ -42,7 +45,15 @@ QString IndexCommandLine::usage()
         "  --axes N           number of axes written into the project (default 10)\n"
         "  --vocabulary FILE  reuse this vocabulary instead of building one\n"
         "  --sample N         descriptors sampled for k-means (default 25 per word)\n"
-        "  --max-side N       scale larger images down to N pixels first (default: no)\n"
+        "  --max-side N       scale larger images down to N pixels a side first\n"
+        "                     (default 1024; 0 keeps full size)\n"
+        "  --max-megapixels N refuse larger images without decoding them (default 1000)\n"
+        "  --grid N           also describe the image every N pixels on a grid, blank\n"
+        "                     patches left out (default 0: detected keypoints only)\n"
+        "  --rootsift         RootSIFT descriptors instead of plain SIFT\n"
+        "  --colour-words N   N colour words appended as further columns (default 0)\n"
+        "  --search-checks N  find each descriptor's word with k-d trees, looking at N\n"
+        "                     leaves (default 0: exact search over every word)\n"
         "  --solve            run the solver (ca.exe beside this program) at the end\n"
         "  --solver FILE      solver to run with --solve\n"
         "  --jobs N           worker threads (default: number of cores)\n"
@@ -56,10 +67,12 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QStringList valued = {"words", "max-keypoints", "seed", "axes", "vocabulary",
-                                "sample", "max-side", "solver", "jobs"};
+                                "sample", "max-side", "solver", "jobs", "max-megapixels",
+                                "grid", "colour-words", "search-checks"};
     for (const QString &name : valued)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : {QStringLiteral("solve"), QStringLiteral("quiet"),
+                                QStringLiteral("rootsift"),
                                 QStringLiteral("help"), QStringLiteral("h")})
         parser.addOption(QCommandLineOption(name));
 
@@ -72,14 +85,26 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
         return Help;
     }
     int seed = int(options.seed);
+    int megapixels = int(std::min<qint64>(options.maxMegapixels, INT_MAX));
     if (!readInt(parser, "words", 1, options.words, message)
         || !readInt(parser, "max-keypoints", 1, options.maxKeypoints, message)
         || !readInt(parser, "seed", 0, seed, message)
         || !readInt(parser, "axes", 1, options.axes, message)
         || !readInt(parser, "sample", 1, options.sampleSize, message)
-        || !readInt(parser, "max-side", 16, options.maxSide, message)
+        || !readInt(parser, "max-side", 0, options.maxSide, message)
+        || !readInt(parser, "max-megapixels", 1, megapixels, message)
+        || !readInt(parser, "grid", 0, options.gridStep, message)
+        || !readInt(parser, "colour-words", 0, options.colourWords, message)
+        || !readInt(parser, "search-checks", 0, options.searchChecks, message)
         || !readInt(parser, "jobs", 1, options.jobs, message))
         return Invalid;
+    if (options.maxSide > 0 && options.maxSide < 16) {
+        message = QStringLiteral("--max-side expects 0 (full size) or at least 16, not \"%1\"")
+                      .arg(parser.value("max-side"));
+        return Invalid;
+    }
+    options.maxMegapixels = megapixels;
+    options.rootSift = parser.isSet("rootsift");
     options.seed = quint32(seed);
     options.vocabulary = parser.value("vocabulary");
     options.solver = parser.value("solver");

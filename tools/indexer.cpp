@@ -1,5 +1,7 @@
 #include "tools/indexer.h"
 
+#include "tools/descriptorspill.h"
+#include "tools/duplicatefinder.h"
 #include "tools/imagecollection.h"
 #include "tools/indexwriter.h"
 #include "tools/keypointdetector.h"
@@ -61,6 +63,33 @@ QString Indexer::listName(const QString &imagePath, const QString &outputFolder)
     return QDir(outputFolder).relativeFilePath(imagePath);
 }
 
+namespace {
+std::atomic<bool> s_interrupted{false};
+}
+
+void Indexer::interrupt()
+{
+    s_interrupted.store(true);
+}
+
+bool Indexer::interrupted()
+{
+    return s_interrupted.load();
+}
+
+FeatureOptions Indexer::featureOptions(const IndexOptions &o)
+{
+    FeatureOptions f;
+    f.maxKeypoints = o.maxKeypoints;
+    f.gridStep = o.gridStep;
+    f.rootSift = o.rootSift;
+    f.colour = o.colourWords > 0;
+    f.limits.maxSide = o.maxSide;
+    f.limits.maxPixels = o.maxMegapixels * 1000000;
+    f.limits.minSide = KeypointDetector::minimumSide;
+    return f;
+}
+
 void Indexer::parallelFor(int count, int jobs, ProgressReporter *progress,
                           const std::function<void(int, int)> &work)
 {
@@ -72,7 +101,7 @@ void Indexer::parallelFor(int count, int jobs, ProgressReporter *progress,
     running = workers;
     for (int w = 0; w < workers; ++w) {
         threads.emplace_back([&, w] {
-            for (int i = next++; i < count; i = next++) {
+            for (int i = next++; i < count && !interrupted(); i = next++) {
                 work(i, w);
                 if (progress)
                     progress->advance();
@@ -104,6 +133,30 @@ void Indexer::report(ProgressReporter *progress, const QString &line)
         std::fprintf(stderr, "%s\n", qPrintable(line));
 }
 
+void Indexer::skip(ProgressReporter *progress, const QString &kind, const QString &path,
+                   const QString &reason)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_problemMutex);
+        m_skippedLines.append(kind + QLatin1Char('\t') + path + QLatin1Char('\t') + reason);
+    }
+    report(progress, kind == QLatin1String("no keypoints")
+                         ? QStringLiteral("no keypoint in '%1': left out of the table").arg(path)
+                         : QStringLiteral("skipped '%1': %2").arg(path, reason));
+}
+
+bool Indexer::stopped(IndexWriter &writer, QString *error)
+{
+    if (!interrupted())
+        return false;
+    writer.abandon();
+    m_summary.interrupted = true;
+    *error = QStringLiteral("interrupted; the unfinished index was removed and '%1' is as it "
+                            "was before")
+                 .arg(m_options.output);
+    return true;
+}
+
 bool Indexer::run(QString *error)
 {
     ImageCollection collection;
@@ -112,11 +165,41 @@ bool Indexer::run(QString *error)
     return run(collection, error);
 }
 
+namespace {
+
+enum : int { Pending = 0, Indexed = 1, Skipped = -1 };
+
+QString kindOf(DecodedImage::Status status)
+{
+    switch (status) {
+    case DecodedImage::TooLarge: return QStringLiteral("too large");
+    case DecodedImage::TooSmall: return QStringLiteral("too small");
+    default: return QStringLiteral("unreadable");
+    }
+}
+
+bool loadVocabulary(Vocabulary &v, const QString &path, int dimension, const char *kind,
+                    QString *error)
+{
+    if (!v.load(path, error))
+        return false;
+    if (v.dimension() != dimension) {
+        *error = QStringLiteral("the vocabulary '%1' holds descriptors of size %2; %3 "
+                                "descriptors have %4 values")
+                     .arg(path).arg(v.dimension()).arg(QLatin1String(kind)).arg(dimension);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool Indexer::run(const ImageCollection &collection, QString *error)
 {
     QElapsedTimer clock;
     clock.start();
     m_summary = IndexSummary();
+    m_skippedLines.clear();
     const IndexOptions &o = m_options;
 
     if (o.maxKeypoints < 1 || o.axes < 1 || (o.vocabulary.isEmpty() && o.words < 1)) {
@@ -137,18 +220,18 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         }
     }
 
-    Vocabulary vocabulary;
+    FeatureOptions features = featureOptions(o);
+    Vocabulary grey, colour;
     const bool reuse = !o.vocabulary.isEmpty();
     if (reuse) {
-        if (!vocabulary.load(o.vocabulary, error))
+        if (!loadVocabulary(grey, o.vocabulary, KeypointDetector::descriptorSize, "SIFT", error))
             return false;
-        if (vocabulary.dimension() != KeypointDetector::descriptorSize) {
-            *error = QStringLiteral("the vocabulary '%1' holds descriptors of size %2; SIFT "
-                                    "descriptors have %3 values")
-                         .arg(o.vocabulary).arg(vocabulary.dimension())
-                         .arg(KeypointDetector::descriptorSize);
+        // The vocabulary decides: colour words exactly when it has them.
+        const QString colourPath = IndexWriter::colourVocabularyPath(o.vocabulary);
+        features.colour = QFileInfo::exists(colourPath);
+        if (features.colour && !loadVocabulary(colour, colourPath, FeatureExtractor::colourSize,
+                                               "colour", error))
             return false;
-        }
     }
 
     IndexWriter writer;
@@ -163,12 +246,18 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         *error = QStringLiteral("there is no image to index");
         return false;
     }
+    for (const ImageCollection::Passed &p : collection.passedOver()) {
+        ++m_summary.passedOver;
+        m_skippedLines.append(QStringLiteral("passed over\t%1\t%2").arg(p.path, p.reason));
+        report(nullptr, QStringLiteral("passed over '%1': %2").arg(p.path, p.reason));
+    }
 
     // The image list cannot hold names with blanks: such images are listed
     // under a link with a blank-free name, and the user is told.
-    std::vector<int> status(size_t(n), 0); // 0 pending, 1 indexed, -1 skipped
-    QStringList names;
+    std::vector<int> status(size_t(n), Pending);
+    QStringList names, paths;
     for (int i = 0; i < n; ++i) {
+        paths << entries[i].path;
         names << listName(entries[i].path, output);
         if (!hasBlank(names.last()))
             continue;
@@ -180,97 +269,163 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
                                            "cannot hold names with blanks")
                                 .arg(entries[i].path, linked));
         } else {
-            status[size_t(i)] = -1;
-            report(nullptr, QStringLiteral("skipped '%1': its name has blanks, which the image "
-                                           "list cannot hold, and %2")
-                                .arg(entries[i].path, e));
+            status[size_t(i)] = Skipped;
+            ++m_summary.refusedNames;
+            skip(nullptr, QStringLiteral("name with blanks"), entries[i].path,
+                 QStringLiteral("its name has blanks, which the image list cannot hold, and %1").arg(e));
         }
     }
 
+    const QVector<QVector<int>> duplicates = findDuplicateFiles(paths);
+    QByteArray duplicateText;
+    for (int g = 0; g < duplicates.size(); ++g) {
+        m_summary.duplicateFiles += duplicates[g].size();
+        for (int i : duplicates[g])
+            duplicateText += QByteArray::number(g + 1) + '\t' + paths[i].toUtf8() + '\n';
+    }
+    m_summary.duplicateGroups = int(duplicates.size());
+
     const int jobs = o.jobs;
-    std::vector<std::vector<Sift>> keypoints(static_cast<size_t>(n));
-    std::vector<cv::Mat> descriptors(static_cast<size_t>(n));
-    std::vector<KeypointDetector> detectors;
+    const DescriptorSpill spill(writer.stagingPath(IndexWriter::spillFolder));
+    std::vector<std::vector<int>> rowWords(static_cast<size_t>(n)); // words of each indexed image
+    std::vector<cv::Mat> greySample(static_cast<size_t>(n)), colourSample(static_cast<size_t>(n));
+    std::vector<FeatureExtractor> extractors;
     for (int w = 0; w < jobs; ++w)
-        detectors.emplace_back(o.maxKeypoints, o.maxSide);
+        extractors.emplace_back(features);
+    const int sample = o.sampleSize > 0 ? o.sampleSize : o.words * Vocabulary::samplesPerWord;
+    const int colourSampleSize = std::max(o.colourWords, 1) * Vocabulary::samplesPerWord;
+    // Twice the share of each image, so that images with fewer descriptors
+    // than their share leave room for the others.
+    const int keepGrey = std::max(1, int((2.0 * sample + n - 1) / n));
+    const int keepColour = std::max(1, int((2.0 * colourSampleSize + n - 1) / n));
     std::atomic<bool> writeFailed{false};
     QString writeError;
     std::mutex writeErrorMutex;
+    auto failWrite = [&](const QString &e) {
+        std::lock_guard<std::mutex> lock(writeErrorMutex);
+        if (!writeFailed.exchange(true))
+            writeError = e;
+    };
 
-    // Words, keypoint file and release of the descriptors of one image.
-    auto finishImage = [&](int i) {
-        std::vector<int> words;
-        vocabulary.assign(descriptors[size_t(i)], words);
-        std::vector<Sift> &kps = keypoints[size_t(i)];
-        for (size_t k = 0; k < kps.size(); ++k)
+    // Words, keypoint file and word list of one image.
+    const int greyWords = reuse ? grey.size() : o.words;
+    auto finishImage = [&](int i, std::vector<Sift> &kps, const cv::Mat &desc, const cv::Mat &cdesc) {
+        std::vector<int> words, colourWords;
+        grey.assign(desc, words);
+        const size_t count = kps.size();
+        for (size_t k = 0; k < count; ++k)
             kps[k].word = words[k];
-        descriptors[size_t(i)].release();
-        QString e;
-        if (!writer.writeKeypoints(i, kps, &e)) {
-            std::lock_guard<std::mutex> lock(writeErrorMutex);
-            if (!writeFailed.exchange(true))
-                writeError = e;
+        if (!cdesc.empty() && colour.size() > 0) {
+            // A colour word is one more record of the same region, so that
+            // every count of the table is a keypoint the viewer can show.
+            colour.assign(cdesc, colourWords);
+            kps.reserve(2 * count);
+            for (size_t k = 0; k < count; ++k) {
+                Sift s = kps[k];
+                s.id = int(count + k);
+                s.word = greyWords + colourWords[k];
+                kps.push_back(s);
+            }
         }
+        std::vector<int> &row = rowWords[size_t(i)];
+        row.reserve(kps.size());
+        for (const Sift &s : kps)
+            row.push_back(s.word);
+        QString e;
+        if (!writer.writeKeypoints(i, kps, &e))
+            failWrite(e);
     };
 
     {
         OpenCvThreads single(0);
-        ProgressReporter progress(QStringLiteral("Detecting keypoints"), n, o.quiet);
+        ProgressReporter progress(QStringLiteral("Describing images"), n, o.quiet);
         parallelFor(n, jobs, &progress, [&](int i, int w) {
-            if (status[size_t(i)] < 0 || writeFailed)
+            if (status[size_t(i)] == Skipped || writeFailed)
                 return;
-            QString e;
-            if (!detectors[size_t(w)].detect(entries[i].path, keypoints[size_t(i)],
-                                             descriptors[size_t(i)], &e)) {
-                status[size_t(i)] = -1;
-                report(&progress, QStringLiteral("skipped '%1': %2").arg(entries[i].path, e));
+            ImageFeatures f = extractors[size_t(w)].extract(entries[i].path);
+            if (f.status != DecodedImage::Ok) {
+                status[size_t(i)] = Skipped;
+                skip(&progress, kindOf(f.status), entries[i].path, f.reason);
                 return;
             }
-            status[size_t(i)] = 1;
-            if (keypoints[size_t(i)].empty())
-                report(&progress, QStringLiteral("no keypoint in '%1': kept with an empty "
-                                                 "keypoint file")
-                                      .arg(entries[i].path));
-            if (reuse)
-                finishImage(i);
+            if (f.keypoints.empty()) {
+                status[size_t(i)] = Skipped;
+                skip(&progress, QStringLiteral("no keypoints"), entries[i].path,
+                     QStringLiteral("no keypoint found (a blank or flat image)"));
+                return;
+            }
+            status[size_t(i)] = Indexed;
+            if (reuse) {
+                finishImage(i, f.keypoints, f.descriptors, f.colourDescriptors);
+                return;
+            }
+            greySample[size_t(i)] = Vocabulary::sampleRows(f.descriptors, i, keepGrey, o.seed);
+            if (!f.colourDescriptors.empty())
+                colourSample[size_t(i)] = Vocabulary::sampleRows(f.colourDescriptors, i,
+                                                                 keepColour, o.seed);
+            QString e;
+            if (!spill.write(i, f.keypoints, f.descriptors, f.colourDescriptors, &e))
+                failWrite(e);
         });
     }
+    if (stopped(writer, error))
+        return false;
     if (writeFailed) {
         *error = writeError;
         return false;
     }
 
     for (int i = 0; i < n; ++i) {
-        if (status[size_t(i)] > 0)
+        if (status[size_t(i)] == Indexed)
             ++m_summary.indexed;
         else
             ++m_summary.skipped;
     }
     if (m_summary.indexed == 0) {
-        *error = QStringLiteral("none of the %1 images could be read").arg(n);
+        *error = QStringLiteral("none of the %1 images could be indexed (see the reasons above)").arg(n);
         return false;
     }
 
     if (!reuse) {
-        qint64 total = 0;
-        for (const cv::Mat &d : descriptors)
-            total += d.rows;
-        const int sample = o.sampleSize > 0 ? o.sampleSize : o.words * Vocabulary::samplesPerWord;
-        if (!o.quiet) {
-            std::printf("Building a vocabulary of %d words from %lld of %lld descriptors...\n",
-                        o.words, (long long)std::min<qint64>(total, std::max(sample, o.words)),
-                        (long long)total);
-            std::fflush(stdout);
+        {
+            OpenCvThreads parallel(jobs);
+            if (!o.quiet) {
+                qint64 total = 0;
+                for (const cv::Mat &d : greySample)
+                    total += d.rows;
+                std::printf("Building a vocabulary of %d words from %lld sampled descriptors...\n",
+                            o.words, (long long)std::min<qint64>(total, std::max(sample, o.words)));
+                std::fflush(stdout);
+            }
+            if (!grey.build(greySample, o.words, o.seed, sample, error))
+                return false;
+            greySample.clear();
+            if (features.colour) {
+                if (!colour.build(colourSample, o.colourWords, o.seed, colourSampleSize, error))
+                    return false;
+                colourSample.clear();
+            }
         }
-        OpenCvThreads parallel(jobs);
-        if (!vocabulary.build(descriptors, o.words, o.seed, sample, error))
+        if (stopped(writer, error))
             return false;
+        grey.prepareSearch(o.searchChecks);
+        colour.prepareSearch(o.searchChecks);
         OpenCvThreads single(0);
         ProgressReporter progress(QStringLiteral("Assigning words"), n, o.quiet);
         parallelFor(n, jobs, &progress, [&](int i, int) {
-            if (status[size_t(i)] > 0 && !writeFailed)
-                finishImage(i);
+            if (status[size_t(i)] != Indexed || writeFailed)
+                return;
+            std::vector<Sift> kps;
+            cv::Mat desc, cdesc;
+            QString e;
+            if (!spill.take(i, kps, desc, cdesc, &e)) {
+                failWrite(e);
+                return;
+            }
+            finishImage(i, kps, desc, cdesc);
         });
+        if (stopped(writer, error))
+            return false;
         if (writeFailed) {
             *error = writeError;
             return false;
@@ -278,21 +433,18 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     }
 
     // Table, lists and vocabulary, in image-list order.
-    const int cols = vocabulary.size();
+    const int cols = grey.size() + colour.size();
     const int rows = m_summary.indexed;
     std::vector<int> counts(size_t(rows) * size_t(cols), 0);
     std::vector<int> categories;
     QStringList listNames, keypointFiles;
     int row = 0;
     for (int i = 0; i < n; ++i) {
-        if (status[size_t(i)] <= 0)
+        if (status[size_t(i)] != Indexed)
             continue;
-        const std::vector<Sift> &kps = keypoints[size_t(i)];
-        if (kps.empty())
-            ++m_summary.withoutKeypoints;
-        m_summary.keypoints += qint64(kps.size());
-        for (const Sift &s : kps)
-            ++counts[size_t(row) * size_t(cols) + size_t(s.word)];
+        for (int word : rowWords[size_t(i)])
+            ++counts[size_t(row) * size_t(cols) + size_t(word)];
+        m_summary.keypoints += qint64(rowWords[size_t(i)].size());
         categories.push_back(entries[i].category);
         listNames << names[i];
         keypointFiles << IndexWriter::keypointFileName(i);
@@ -307,10 +459,47 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             }
         }
     }
+    for (const QString &line : std::as_const(m_skippedLines)) {
+        const QString kind = line.section(QLatin1Char('\t'), 0, 0);
+        if (kind == QLatin1String("too large")) ++m_summary.tooLarge;
+        else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
+        else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
+        else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
+    }
+
+    // Category names, when the folder names gave them.
+    QByteArray categoryText;
+    const QStringList categoryNames = collection.categoryNames();
+    if (categoryNames.size() > 1) {
+        std::vector<bool> used(size_t(categoryNames.size()), false);
+        for (int c : categories)
+            if (c >= 0 && c < categoryNames.size())
+                used[size_t(c)] = true;
+        for (int c = 0; c < categoryNames.size(); ++c) {
+            if (!used[size_t(c)])
+                continue;
+            const QString name = c == 0 ? QFileInfo(o.input).fileName() : categoryNames[c];
+            categoryText += QByteArray::number(c) + ' ' + name.toUtf8() + '\n';
+        }
+    }
+
+    m_summary.seconds = clock.elapsed() / 1000.0;
+    QByteArray log = m_summary.problems.join(QLatin1Char('\n')).toUtf8();
+    if (!log.isEmpty())
+        log += '\n';
+    log += summaryText().toUtf8() + '\n';
+    QByteArray skippedText = m_skippedLines.join(QLatin1Char('\n')).toUtf8();
+    if (!skippedText.isEmpty())
+        skippedText += '\n';
     if (!writer.writeTable(counts, rows, cols, error)
         || !writer.writeImageList(categories, listNames, error)
         || !writer.writeKeypointList(keypointFiles, error)
-        || !writer.writeVocabulary(vocabulary, error))
+        || !writer.writeVocabulary(grey, error)
+        || (colour.size() > 0 && !writer.writeColourVocabulary(colour, error))
+        || (!categoryText.isEmpty() && !writer.writeFile(IndexWriter::categoriesName, categoryText, error))
+        || !writer.writeFile(IndexWriter::skippedName, skippedText, error)
+        || (!duplicateText.isEmpty() && !writer.writeFile(IndexWriter::duplicatesName, duplicateText, error))
+        || !writer.writeFile(IndexWriter::logName, log, error))
         return false;
 
     QString solveError;
@@ -318,6 +507,8 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         m_summary.solved = runSolver(solver, writer.stagingPath(IndexWriter::tableName),
                                      &solveError);
     }
+    if (stopped(writer, error))
+        return false;
     if (!writer.commit(o.axes, m_summary.solved, error))
         return false;
     m_summary.seconds = clock.elapsed() / 1000.0;
@@ -362,11 +553,29 @@ bool Indexer::runSolver(const QString &solver, const QString &table, QString *er
 QString Indexer::summaryText() const
 {
     const IndexSummary &s = m_summary;
-    QString text = QStringLiteral("Indexed %1 of %2 images (%3 skipped, %4 without keypoints), "
-                                  "%5 keypoints, %6 of %7 words used, %8 s")
-                       .arg(s.indexed).arg(s.found).arg(s.skipped).arg(s.withoutKeypoints)
+    QStringList reasons;
+    auto add = [&reasons](int count, const char *what) {
+        if (count)
+            reasons << QStringLiteral("%1 %2").arg(count).arg(QLatin1String(what));
+    };
+    add(s.unreadable, "unreadable");
+    add(s.tooLarge, "too large");
+    add(s.tooSmall, "too small");
+    add(s.withoutKeypoints, "without keypoints");
+    add(s.refusedNames, "with blanks in their names");
+    QString text = QStringLiteral("Indexed %1 of %2 images (%3 skipped%4), %5 keypoints, "
+                                  "%6 of %7 words used, %8 s")
+                       .arg(s.indexed).arg(s.found).arg(s.skipped)
+                       .arg(reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral(", ")))
                        .arg(s.keypoints).arg(s.wordsUsed).arg(s.words)
                        .arg(s.seconds, 0, 'f', 1);
+    if (s.skipped || s.passedOver)
+        text += QStringLiteral("; see %1").arg(IndexWriter::skippedName);
+    if (s.passedOver)
+        text += QStringLiteral("; %1 links or folders passed over").arg(s.passedOver);
+    if (s.duplicateGroups)
+        text += QStringLiteral("; %1 files are exact copies of another, in %2 groups (%3)")
+                    .arg(s.duplicateFiles).arg(s.duplicateGroups).arg(IndexWriter::duplicatesName);
     if (s.renamed)
         text += QStringLiteral(", %1 listed under blank-free links").arg(s.renamed);
     if (s.solved)

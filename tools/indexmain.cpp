@@ -4,7 +4,26 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+#include <signal.h>
 #include <cstdio>
+
+namespace {
+
+// Ctrl-C or a termination request: the run stops at the next image, removes
+// its unfinished files and leaves an earlier index as it was. A second
+// request ends the program at once.
+void onSignal(int signal)
+{
+    if (Indexer::interrupted()) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    Indexer::interrupt();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -34,13 +53,19 @@ int main(int argc, char **argv)
         for (int c = 1; c < categories.size(); ++c)
             std::printf("Category %d: %s\n", c, qPrintable(categories[c]));
     }
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     Indexer indexer(options);
     const bool ok = indexer.run(collection, &error);
     if (indexer.summary().indexed > 0 && indexer.summary().seconds > 0)
         std::printf("%s\n", qPrintable(indexer.summaryText()));
     if (!ok) {
-        std::fprintf(stderr, "ortelis-index: error: %s\n", qPrintable(error));
-        return 1;
+        std::fprintf(stderr, "ortelis-index: %s%s\n",
+                     indexer.summary().interrupted ? "" : "error: ", qPrintable(error));
+        return indexer.summary().interrupted ? 130 : 1;
     }
     std::printf("Project: %s/project.xml\n", qPrintable(options.output));
     return 0;

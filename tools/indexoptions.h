@@ -15,7 +15,14 @@ struct IndexOptions
     int axes = 10;          // AXIS written into the project
     int jobs = 0;           // worker threads; 0 means one per core
     int sampleSize = 0;     // descriptors sampled for k-means; 0 means 25 per word
-    int maxSide = 0;        // longer image side is scaled down to this; 0 keeps full size
+    // Longer image side is scaled down to this; 0 keeps full size. Larger
+    // sizes cost time and find the same shapes on collections like clip art.
+    int maxSide = 1024;
+    qint64 maxMegapixels = 1000; // larger images are refused unread
+    int gridStep = 0;       // dense keypoints every N working pixels; 0: none
+    bool rootSift = false;  // RootSIFT descriptors
+    int colourWords = 0;    // colour words appended as columns; 0: none
+    int searchChecks = 0;   // approximate word search (k-d trees); 0: exact
     QString vocabulary;     // existing vocabulary to reuse instead of building one
     bool solve = false;     // run the solver on the table at the end
     QString solver;         // solver executable; empty means ca.exe beside the program

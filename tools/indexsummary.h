@@ -3,19 +3,28 @@
 
 #include <QStringList>
 
-// What one indexing run did.
+// What one indexing run did. Every image found is either indexed (a row of
+// the table) or skipped with its reason.
 struct IndexSummary
 {
     int found = 0;        // images in the input
     int indexed = 0;      // rows of the table
     int renamed = 0;      // listed under a link, their names having blanks
-    int skipped = 0;      // unreadable images and refused names, not in the table
-    int withoutKeypoints = 0; // indexed with an empty keypoint file and a zero row
+    int skipped = 0;      // images not in the table, all reasons together:
+    int unreadable = 0;   //   damaged, unknown format, cannot be opened
+    int tooLarge = 0;     //   above the pixel or memory limits
+    int tooSmall = 0;     //   below the minimum side
+    int withoutKeypoints = 0; // no keypoint at all: no profile to show
+    int refusedNames = 0; //   names the image list cannot hold
+    int passedOver = 0;   // links and folders of the scan that hold no image
+    int duplicateGroups = 0; // groups of byte-identical files (all indexed)
+    int duplicateFiles = 0;
     qint64 keypoints = 0;
     int words = 0;        // vocabulary size (columns of the table)
     int wordsUsed = 0;    // columns with at least one keypoint
     double seconds = 0;
     bool solved = false;  // the solver's results are part of the project
+    bool interrupted = false;
     QStringList problems; // one line per reported image
 };
 

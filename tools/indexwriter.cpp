@@ -8,6 +8,41 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Creates `path` and its missing parents; on failure says which folder
+// could not be made and why.
+bool makeFolders(const QString &path, QString *reason)
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString current = path.startsWith(QLatin1Char('/')) ? QString() : QStringLiteral(".");
+    for (const QString &part : parts) {
+        current += QLatin1Char('/') + part;
+        const QByteArray native = QFile::encodeName(current);
+        struct stat st;
+        if (::stat(native.constData(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                *reason = QStringLiteral("'%1' is a file, not a folder").arg(current);
+                return false;
+            }
+            continue;
+        }
+        if (::mkdir(native.constData(), 0777) != 0 && errno != EEXIST) {
+            *reason = QStringLiteral("cannot create '%1': %2")
+                          .arg(current, QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 const QString IndexWriter::projectName = QStringLiteral("project.xml");
 const QString IndexWriter::tableName = QStringLiteral("table.txt");
 const QString IndexWriter::imageListName = QStringLiteral("images.txt");
@@ -15,6 +50,11 @@ const QString IndexWriter::keypointListName = QStringLiteral("keypoints.txt");
 const QString IndexWriter::vocabularyName = QStringLiteral("vocabulary.txt");
 const QString IndexWriter::keypointFolder = QStringLiteral("keypoints");
 const QString IndexWriter::linkFolder = QStringLiteral("linked");
+const QString IndexWriter::categoriesName = QStringLiteral("categories.txt");
+const QString IndexWriter::skippedName = QStringLiteral("skipped.txt");
+const QString IndexWriter::duplicatesName = QStringLiteral("duplicates.txt");
+const QString IndexWriter::logName = QStringLiteral("index.log");
+const QString IndexWriter::spillFolder = QStringLiteral("descriptors");
 const QStringList IndexWriter::resultSuffixes = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt",
                                                  "_Lambda.txt"};
 const QStringList IndexWriter::resultKeys = {"Z", "W", "P", "Q", "LAMBDA"};
@@ -30,12 +70,14 @@ bool IndexWriter::begin(const QString &outputFolder, QString *error)
         *error = QStringLiteral("the output '%1' is a file, not a folder").arg(m_output);
         return false;
     }
-    if (!QDir().mkpath(m_output)) {
-        *error = QStringLiteral("cannot create the output folder '%1'").arg(m_output);
+    QString reason;
+    if (!makeFolders(m_output, &reason)) {
+        *error = QStringLiteral("cannot create the output folder '%1': %2").arg(m_output, reason);
         return false;
     }
     m_staging = std::make_unique<QTemporaryDir>(m_output + QStringLiteral("/.ortelis-index-XXXXXX"));
-    if (!m_staging->isValid() || !QDir(m_staging->path()).mkdir(keypointFolder)) {
+    if (!m_staging->isValid() || !QDir(m_staging->path()).mkdir(keypointFolder)
+        || !QDir(m_staging->path()).mkdir(spillFolder)) {
         *error = QStringLiteral("cannot write in the output folder '%1'%2")
                      .arg(m_output,
                           m_staging->isValid() ? QString() : QStringLiteral(": ") + m_staging->errorString());
@@ -134,7 +176,29 @@ bool IndexWriter::writeVocabulary(const Vocabulary &vocabulary, QString *error)
     return vocabulary.save(stagingPath(vocabularyName), error);
 }
 
-QByteArray IndexWriter::projectXml(int axes, bool withResults)
+bool IndexWriter::writeColourVocabulary(const Vocabulary &vocabulary, QString *error)
+{
+    return vocabulary.save(colourVocabularyPath(stagingPath(vocabularyName)), error);
+}
+
+QString IndexWriter::colourVocabularyPath(const QString &vocabularyPath)
+{
+    const QFileInfo info(vocabularyPath);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral("-colour") + suffix);
+}
+
+bool IndexWriter::writeFile(const QString &name, const QByteArray &text, QString *error)
+{
+    return writeText(name, text, error);
+}
+
+void IndexWriter::abandon()
+{
+    m_staging.reset();
+}
+
+QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories)
 {
     auto file = [](const QString &name, const QString &path) {
         return QStringLiteral("  <FILE name='%1' path='%2'/>\n").arg(name, path).toUtf8();
@@ -148,6 +212,8 @@ QByteArray IndexWriter::projectXml(int axes, bool withResults)
     }
     xml += file(QStringLiteral("LABEL"), imageListName);
     xml += file(QStringLiteral("DESCRIPTOR"), keypointListName);
+    if (withCategories)
+        xml += file(QStringLiteral("CATEGORIES"), categoriesName);
     xml += "</XML>\n";
     return xml;
 }
@@ -167,7 +233,9 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
         return false;
     }
 
-    QStringList files = {tableName, imageListName, keypointListName, vocabularyName};
+    QStringList files = {tableName, imageListName, keypointListName, vocabularyName,
+                         colourVocabularyPath(vocabularyName), categoriesName, skippedName,
+                         duplicatesName, logName};
     for (const QString &suffix : resultSuffixes)
         files << tableName + suffix;
     for (const QString &name : files) {
@@ -199,7 +267,7 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
     }
 
     QSaveFile project(out.filePath(projectName));
-    const QByteArray xml = projectXml(axes, withResults);
+    const QByteArray xml = projectXml(axes, withResults, QFileInfo::exists(out.filePath(categoriesName)));
     // The flush is checked on its own: commit() misses a failed final flush.
     if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
         || !project.flush() || !project.commit()) {

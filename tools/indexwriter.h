@@ -26,6 +26,11 @@ public:
     static const QString vocabularyName; // vocabulary.txt
     static const QString keypointFolder; // keypoints
     static const QString linkFolder;     // linked: blank-free names for images
+    static const QString categoriesName; // categories.txt: "number name" lines
+    static const QString skippedName;    // skipped.txt: images not in the table, with why
+    static const QString duplicatesName; // duplicates.txt: groups of identical files
+    static const QString logName;        // index.log: every message of the run
+    static const QString spillFolder;    // descriptors waiting for their words
     // Suffixes the solver appends to the table's path.
     static const QStringList resultSuffixes;
     // FILE names in the project for those results, in the same order.
@@ -56,15 +61,26 @@ public:
     // The count, then one keypoint-file name per line.
     bool writeKeypointList(const QStringList &keypointFiles, QString *error);
     bool writeVocabulary(const Vocabulary &vocabulary, QString *error);
+    bool writeColourVocabulary(const Vocabulary &vocabulary, QString *error);
+    // Any of the text files of the index by name (categories, skipped
+    // list, duplicates, log).
+    bool writeFile(const QString &name, const QByteArray &text, QString *error);
 
     // The project naming the table, the lists and the axis count, plus the
     // solver's results when `withResults`.
-    static QByteArray projectXml(int axes, bool withResults);
+    // The category names, when the index has them, as a further FILE
+    // entry (readers that do not know it pass it over).
+    static QByteArray projectXml(int axes, bool withResults, bool withCategories = false);
+    // The colour words' vocabulary beside a vocabulary file.
+    static QString colourVocabularyPath(const QString &vocabularyPath);
 
     // Moves the staged files into the output folder, replacing an earlier
     // index there (and removing results that no longer belong to the table),
     // then writes the project file.
     bool commit(int axes, bool withResults, QString *error);
+
+    // Removes the staging folder now (an interrupted run).
+    void abandon();
 
 private:
     bool writeText(const QString &name, const QByteArray &text, QString *error);

@@ -106,6 +106,78 @@ bool KeypointDetector::detect(const cv::Mat &grey, std::vector<Sift> &keypoints,
         cv::resize(grey, work, cv::Size(), f, f, cv::INTER_AREA);
         back = float(double(grey.cols) / work.cols);
     }
+    return detectScaled(work, back, 0, keypoints, descriptors, nullptr, error);
+}
+
+std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, int step)
+{
+    std::vector<cv::KeyPoint> grid;
+    if (step <= 0 || grey.empty())
+        return grid;
+    // A keypoint of size s is described from about 2.5 s around it; the
+    // size is the step, so neighbouring patches overlap a little.
+    const float size = float(step);
+    const int margin = step;
+    if (grey.cols <= 2 * margin || grey.rows <= 2 * margin)
+        return grid;
+    cv::Mat sum, sqsum;
+    cv::integral(grey, sum, sqsum, CV_64F, CV_64F);
+    const int half = step / 2;
+    // The octave whose blur matches the size, as SIFT would have found it.
+    const int octave = std::max(0, int(std::floor(std::log2(size / (2 * 1.6f)))));
+    for (int y = margin; y <= grey.rows - margin; y += step) {
+        for (int x = margin; x <= grey.cols - margin; x += step) {
+            const int x0 = x - half, y0 = y - half, x1 = x0 + step, y1 = y0 + step;
+            const double n = double(step) * step;
+            const double s = sum.at<double>(y1, x1) - sum.at<double>(y0, x1)
+                             - sum.at<double>(y1, x0) + sum.at<double>(y0, x0);
+            const double q = sqsum.at<double>(y1, x1) - sqsum.at<double>(y0, x1)
+                             - sqsum.at<double>(y1, x0) + sqsum.at<double>(y0, x0);
+            const double variance = q / n - (s / n) * (s / n);
+            if (variance < 4.0) // blank: a standard deviation below 2 grey levels
+                continue;
+            cv::KeyPoint kp(float(x), float(y), size, -1, 0, octave);
+            grid.push_back(kp);
+        }
+    }
+    return grid;
+}
+
+void KeypointDetector::toRootSift(cv::Mat &descriptors)
+{
+    cv::Mat f;
+    descriptors.convertTo(f, CV_32F);
+    for (int r = 0; r < f.rows; ++r) {
+        float *row = f.ptr<float>(r);
+        double total = 0;
+        for (int c = 0; c < f.cols; ++c)
+            total += row[c];
+        const double k = total > 0 ? 1.0 / total : 0.0;
+        for (int c = 0; c < f.cols; ++c)
+            row[c] = float(512.0 * std::sqrt(row[c] * k));
+    }
+    f.convertTo(descriptors, CV_8U);
+}
+
+bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridStep,
+                                    std::vector<Sift> &keypoints, cv::Mat &descriptors,
+                                    std::vector<cv::KeyPoint> *atWorkingScale, QString *error)
+{
+    keypoints.clear();
+    descriptors.release();
+    if (atWorkingScale)
+        atWorkingScale->clear();
+    if (work.empty() || work.type() != CV_8U) {
+        *error = QStringLiteral("not an 8-bit grey image");
+        return false;
+    }
+    // SIFT's scale space needs a few octaves of image; on a handful of
+    // pixels OpenCV aborts the process instead of failing.
+    if (std::min(work.cols, work.rows) < minimumSide) {
+        *error = QStringLiteral("too small: %1 x %2 pixels (at least %3 on each side)")
+                     .arg(work.cols).arg(work.rows).arg(minimumSide);
+        return false;
+    }
 
     std::vector<cv::KeyPoint> found;
     cv::Mat desc;
@@ -115,8 +187,6 @@ bool KeypointDetector::detect(const cv::Mat &grey, std::vector<Sift> &keypoints,
         *error = QStringLiteral("keypoint detection failed: %1").arg(QString::fromStdString(e.msg));
         return false;
     }
-    if (found.empty())
-        return true;
 
     // Strongest first; the tie-breaks make the order independent of how the
     // detector happened to list equal responses.
@@ -132,15 +202,49 @@ bool KeypointDetector::detect(const cv::Mat &grey, std::vector<Sift> &keypoints,
         return a < b;
     });
     const int n = std::min<int>(int(order.size()), m_maxKeypoints);
-    keypoints.reserve(size_t(n));
-    descriptors.create(n, desc.cols, CV_8U);
+
+    std::vector<cv::KeyPoint> grid = gridKeypoints(work, gridStep);
+    cv::Mat gridDesc;
+    if (!grid.empty()) {
+        try {
+            // Upright patches: the grid has no orientation of its own, and
+            // the same shape should give the same word wherever it lies.
+            for (cv::KeyPoint &kp : grid)
+                kp.angle = 0;
+            std::vector<cv::KeyPoint> described = grid;
+            m_sift->compute(work, described, gridDesc);
+            if (described.size() != grid.size() || gridDesc.rows != int(grid.size()))
+                grid = described;
+        } catch (const cv::Exception &e) {
+            *error = QStringLiteral("keypoint description failed: %1").arg(QString::fromStdString(e.msg));
+            return false;
+        }
+    }
+    const int total = n + int(grid.size());
+    if (total == 0)
+        return true;
+    const int cols = !desc.empty() ? desc.cols : gridDesc.cols;
+    keypoints.reserve(size_t(total));
+    descriptors.create(total, cols, CV_8U);
+    auto copyRow = [&](const cv::Mat &from, int r, int to) {
+        if (from.type() == CV_8U)
+            from.row(r).copyTo(descriptors.row(to));
+        else
+            from.row(r).convertTo(descriptors.row(to), CV_8U);
+    };
     for (int i = 0; i < n; ++i) {
         const int k = order[size_t(i)];
         keypoints.push_back(toSift(found[size_t(k)], i, back));
-        if (desc.type() == CV_8U)
-            desc.row(k).copyTo(descriptors.row(i));
-        else
-            desc.row(k).convertTo(descriptors.row(i), CV_8U);
+        copyRow(desc, k, i);
+        if (atWorkingScale)
+            atWorkingScale->push_back(found[size_t(k)]);
+    }
+    for (size_t g = 0; g < grid.size(); ++g) {
+        const int i = n + int(g);
+        keypoints.push_back(toSift(grid[g], i, back));
+        copyRow(gridDesc, int(g), i);
+        if (atWorkingScale)
+            atWorkingScale->push_back(grid[g]);
     }
     return true;
 }

@@ -30,6 +30,24 @@ public:
     bool detect(const cv::Mat &grey, std::vector<Sift> &keypoints, cv::Mat &descriptors,
                 QString *error);
 
+    // Same on an image already at the working scale, whose pixels are
+    // `back` pixels of the original each. With a grid step, keypoints on a
+    // regular grid of that step (working pixels) follow the detected ones,
+    // except where the patch is blank: flat clip art has few blobs and
+    // corners, but its shapes and strokes still describe it.
+    bool detectScaled(const cv::Mat &work, float back, int gridStep, std::vector<Sift> &keypoints,
+                      cv::Mat &descriptors, std::vector<cv::KeyPoint> *atWorkingScale,
+                      QString *error);
+
+    // Grid keypoints of `grey` at `step` pixels whose patch is not flat, in
+    // raster order. None reaches closer than a patch to the border.
+    static std::vector<cv::KeyPoint> gridKeypoints(const cv::Mat &grey, int step);
+
+    // RootSIFT: each descriptor divided by its sum and square-rooted, so
+    // that Euclidean distances between them compare like the Hellinger
+    // kernel; stored as bytes (x 512, like SIFT's own bytes).
+    static void toRootSift(cv::Mat &descriptors);
+
     // The keypoint as a record: a round region of radius size/2 turned by the
     // keypoint's angle (degrees, clockwise on screen as y grows downwards).
     static Sift toSift(const cv::KeyPoint &keypoint, int id, float scale = 1.0f);
@@ -39,6 +57,8 @@ public:
     static cv::Mat readGrey(const QString &path, QString *error);
 
     static constexpr int descriptorSize = 128;
+    // Smaller images are not given to SIFT.
+    static constexpr int minimumSide = 16;
 
 private:
     int m_maxKeypoints;

@@ -40,11 +40,12 @@ void ProgressReporter::advance()
 void ProgressReporter::problem(const QString &line)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    clearLocked();
+    if (m_terminal && !m_quiet && !m_finished) {
+        m_held.append(line);
+        return;
+    }
     std::fprintf(m_err, "%s\n", qPrintable(line));
     std::fflush(m_err);
-    if (m_terminal && !m_quiet)
-        drawLocked(false);
 }
 
 void ProgressReporter::refresh()
@@ -56,7 +57,14 @@ void ProgressReporter::refresh()
 void ProgressReporter::finish()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_finished)
+        return;
     drawLocked(true);
+    m_finished = true;
+    for (const QString &line : std::as_const(m_held))
+        std::fprintf(m_err, "%s\n", qPrintable(line));
+    std::fflush(m_err);
+    m_held.clear();
 }
 
 void ProgressReporter::clearLocked()
@@ -74,12 +82,17 @@ void ProgressReporter::drawLocked(bool final)
         return;
     const int done = m_done.load();
     const double elapsed = m_clock.elapsed() / 1000.0;
+    const double rate = elapsed > 0 ? done / elapsed : 0.0;
     if (!m_terminal) {
         const int tenth = m_total > 0 ? done * 10 / m_total : 10;
         if (tenth > m_lastTenth) {
             m_lastTenth = tenth;
-            std::fprintf(m_out, "%s: %d/%d images, %s elapsed\n", qPrintable(m_phase), done,
-                         m_total, qPrintable(formatDuration(elapsed)));
+            QString left;
+            if (done > 0 && done < m_total)
+                left = QStringLiteral(", %1 left").arg(formatDuration(elapsed * (m_total - done) / done));
+            std::fprintf(m_out, "%s: %d/%d images, %s elapsed, %.1f images/s%s\n",
+                         qPrintable(m_phase), done, m_total, qPrintable(formatDuration(elapsed)),
+                         rate, qPrintable(left));
             std::fflush(m_out);
         }
         return;
@@ -94,10 +107,13 @@ void ProgressReporter::drawLocked(bool final)
         tail = QStringLiteral("done in %1").arg(formatDuration(elapsed));
     else if (done > 0 && done < m_total)
         tail = QStringLiteral("%1 left").arg(formatDuration(elapsed * (m_total - done) / done));
-    const QString line = QStringLiteral("%1 [%2] %3/%4 %5% %6")
+    if (!m_held.isEmpty())
+        tail += QStringLiteral(", %1 to report").arg(m_held.size());
+    const QString line = QStringLiteral("%1 [%2] %3/%4 %5% %6 images/s %7")
                              .arg(m_phase, QString::fromLatin1(bar))
                              .arg(done).arg(m_total)
                              .arg(m_total > 0 ? done * 100 / m_total : 100)
+                             .arg(rate, 0, 'f', 1)
                              .arg(tail);
     const QByteArray text = line.toLocal8Bit();
     std::fprintf(m_out, "\r%-*s", m_barWidth, text.constData());

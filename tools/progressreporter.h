@@ -3,16 +3,19 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdio>
 #include <mutex>
 
 // Progress of one phase over a known number of items. On a terminal it keeps
-// one bar line up to date (counts, percentage, time left); otherwise it
-// writes a plain line every tenth of the way. Workers call advance() and
-// problem() from any thread; the owning thread calls refresh() now and then
-// and finish() at the end.
+// one bar line up to date (counts, percentage, images per second, time
+// left) and holds the problems met until the bar is finished, then prints
+// them below it, so that neither tears the other; otherwise it writes a
+// plain line every tenth of the way and each problem as it comes. Workers
+// call advance() and problem() from any thread; the owning thread calls
+// refresh() now and then and finish() at the end.
 class ProgressReporter
 {
 public:
@@ -44,6 +47,8 @@ private:
     QElapsedTimer m_clock;
     int m_lastTenth = 0;
     int m_barWidth = 0; // characters of the bar line now on screen
+    QStringList m_held; // problems waiting for the end of the bar
+    bool m_finished = false;
 };
 
 #endif // PROGRESSREPORTER_H

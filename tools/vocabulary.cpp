@@ -4,6 +4,7 @@
 #include <QSaveFile>
 
 #include <opencv2/core.hpp>
+#include <opencv2/flann.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -71,6 +72,38 @@ bool Vocabulary::build(const std::vector<cv::Mat> &descriptors, int words, quint
     return true;
 }
 
+cv::Mat Vocabulary::sampleRows(const cv::Mat &descriptors, int image, int keep, quint32 seed)
+{
+    if (descriptors.rows <= keep)
+        return descriptors.clone();
+    std::mt19937 rng(seed * 2654435761u + quint32(image) * 40503u + 1u);
+    std::vector<int> rows(size_t(descriptors.rows));
+    for (int i = 0; i < descriptors.rows; ++i)
+        rows[size_t(i)] = i;
+    for (int i = 0; i < keep; ++i) {
+        const size_t span = rows.size() - size_t(i);
+        const size_t j = size_t(i) + size_t((quint64(rng()) * span) >> 32);
+        std::swap(rows[size_t(i)], rows[j]);
+    }
+    std::sort(rows.begin(), rows.begin() + keep);
+    cv::Mat out(keep, descriptors.cols, descriptors.type());
+    for (int i = 0; i < keep; ++i)
+        descriptors.row(rows[size_t(i)]).copyTo(out.row(i));
+    return out;
+}
+
+void Vocabulary::prepareSearch(int checks)
+{
+    m_search.reset();
+    m_checks = checks;
+    if (checks <= 0 || m_centres.rows < 64)
+        return;
+    // The trees' random splits come from the C library's generator.
+    cvflann::seed_random(12345);
+    m_search = std::make_shared<cv::flann::Index>(m_centres, cv::flann::KDTreeIndexParams(4),
+                                                  cvflann::FLANN_DIST_L2);
+}
+
 void Vocabulary::assign(const cv::Mat &descriptors, std::vector<int> &words) const
 {
     words.assign(size_t(descriptors.rows), -1);
@@ -78,6 +111,13 @@ void Vocabulary::assign(const cv::Mat &descriptors, std::vector<int> &words) con
         return;
     cv::Mat query;
     descriptors.convertTo(query, CV_32F);
+    if (m_search) {
+        cv::Mat indices, dists;
+        m_search->knnSearch(query, indices, dists, 1, cv::flann::SearchParams(m_checks));
+        for (int i = 0; i < descriptors.rows; ++i)
+            words[size_t(i)] = indices.at<int>(i, 0);
+        return;
+    }
     cv::Mat dist, nearest;
     cv::batchDistance(query, m_centres, dist, CV_32F, nearest, cv::NORM_L2SQR, 1);
     for (int i = 0; i < descriptors.rows; ++i)

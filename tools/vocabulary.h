@@ -5,7 +5,10 @@
 
 #include <opencv2/core.hpp>
 
+#include <memory>
 #include <vector>
+
+namespace cv { namespace flann { class Index; } }
 
 // The visual words: k-means centres of SIFT descriptors, one row per word.
 // Word j of the vocabulary is column j of the contingency table.
@@ -22,9 +25,22 @@ public:
     bool load(const QString &path, QString *error);
     bool save(const QString &path, QString *error) const;
 
-    // Nearest word (Euclidean) of each descriptor row; exact, so that the
-    // same descriptors always get the same words. Thread-safe.
+    // Nearest word (Euclidean) of each descriptor row. Exact unless
+    // prepareSearch() was called; either way the same descriptors always
+    // get the same words. Thread-safe once prepared.
     void assign(const cv::Mat &descriptors, std::vector<int> &words) const;
+
+    // Builds a search tree over the words (randomised k-d trees, seeded,
+    // so the same words give the same tree) for assign(): a few hundred
+    // distance computations per descriptor instead of one per word. Call
+    // before assigning from several threads. `checks` bounds the leaves
+    // looked at; 0 keeps the exact search.
+    void prepareSearch(int checks);
+
+    // At most `keep` rows of one image's descriptors, chosen by a generator
+    // seeded from `seed` and the image's number, in their own order: the
+    // vocabulary's sample is the same whichever worker described the image.
+    static cv::Mat sampleRows(const cv::Mat &descriptors, int image, int keep, quint32 seed);
 
     // Default sample: k-means costs samples x words x iterations, and 25
     // descriptors per word already place the centres well.
@@ -33,10 +49,12 @@ public:
     int size() const { return m_centres.rows; }
     int dimension() const { return m_centres.cols; }
     const cv::Mat &centres() const { return m_centres; }
-    void setCentres(const cv::Mat &centres) { m_centres = centres; }
+    void setCentres(const cv::Mat &centres) { m_centres = centres; m_search.reset(); }
 
 private:
     cv::Mat m_centres; // CV_32F, words x dimension
+    std::shared_ptr<cv::flann::Index> m_search;
+    int m_checks = 0;
 };
 
 #endif // VOCABULARY_H

@@ -41,8 +41,18 @@ void TestIndexedProject::opensInTheDataModel()
     Indexer indexer(o);
     QVERIFY2(indexer.run(&error), qPrintable(error));
 
+    // The category names, one "number name" line each, named in the
+    // project by an entry that the loader passes over until it uses it.
+    QFile names(dir.filePath("index/categories.txt"));
+    QVERIFY(names.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = names.readAll().split('\n');
+    QCOMPARE(lines.size(), 7); // six categories and the final newline
+    QCOMPARE(lines[0], QByteArray("1 1-stripes"));
+    QCOMPARE(lines[5], QByteArray("6 6-blotches"));
     QFile project(dir.filePath("index/project.xml"));
     QVERIFY(project.open(QIODevice::ReadOnly));
+    QVERIFY(project.readAll().contains("<FILE name='CATEGORIES' path='categories.txt'/>"));
+    project.seek(0);
     XMLParser parser(QFileInfo(project).absolutePath());
     QVERIFY(parser.parse(&project));
     std::unique_ptr<CAData> data(parser.data);

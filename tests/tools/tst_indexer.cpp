@@ -9,12 +9,15 @@
 #include "tools/vocabulary.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <signal.h>
 #include <sys/resource.h>
 
 namespace {
@@ -106,6 +109,10 @@ private slots:
     void vocabularyRoundTrip();
     void failedWritesAreReported();
     void demoIsReproducible();
+    void everyFileIndexedOrListed();
+    void outputFolderErrorSaysWhy();
+    void interruptedRunLeavesEarlierIndex_data();
+    void interruptedRunLeavesEarlierIndex();
 
 private:
     QTemporaryDir m_dir;
@@ -160,8 +167,10 @@ void TestIndexer::tableMatchesKeypointFiles()
     QVERIFY(project.contains("name='DESCRIPTOR' path='keypoints.txt'"));
     QVERIFY(project.contains("<AXIS number='10'/>"));
     QVERIFY(!project.contains("name='Z'"));
-    // Nothing of the staging folder is left.
-    QCOMPARE(QDir(out).entryList(QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Files).size(), 6);
+    // The index and its lists, and nothing of the staging folder.
+    QCOMPARE(QDir(out).entryList(QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Files),
+             QStringList({"categories.txt", "images.txt", "index.log", "keypoints", "keypoints.txt",
+                          "project.xml", "skipped.txt", "table.txt", "vocabulary.txt"}));
 }
 
 void TestIndexer::categoriesFollowFolderNames()
@@ -245,8 +254,9 @@ void TestIndexer::badImagesAreReportedAndSkipped()
     QVERIFY2(indexer.run(&error), qPrintable(error));
     const IndexSummary &s = indexer.summary();
     QCOMPARE(s.found, 5);
-    QCOMPARE(s.skipped, 1);
-    QCOMPARE(s.indexed, 4);
+    QCOMPARE(s.skipped, 2);
+    QCOMPARE(s.unreadable, 1);
+    QCOMPARE(s.indexed, 3);
     QCOMPARE(s.renamed, 1);
     QCOMPARE(s.withoutKeypoints, 1);
     QCOMPARE(s.problems.size(), 3);
@@ -255,25 +265,28 @@ void TestIndexer::badImagesAreReportedAndSkipped()
     QVERIFY(s.problems.filter("e good.png").size() == 1);
 
     const QList<QByteArray> list = readAll(out + "/images.txt").split('\n');
-    QCOMPARE(list.size(), 5); // four lines and the final newline
+    QCOMPARE(list.size(), 4); // three lines and the final newline
     QCOMPARE(list[0], QByteArray("1 ../in/cat/a-good.png"));
-    QCOMPARE(list[1], QByteArray("1 ../in/cat/c-flat.png"));
-    QCOMPARE(list[2], QByteArray("1 ../in/cat/d-good.png"));
+    QCOMPARE(list[1], QByteArray("1 ../in/cat/d-good.png"));
     // The blank-free name leads to the image.
-    QCOMPARE(list[3], QByteArray("1 linked/000004-e_good.png"));
+    QCOMPARE(list[2], QByteArray("1 linked/000004-e_good.png"));
     QCOMPARE(QImage(out + "/linked/000004-e_good.png"), QImage(dir.filePath("in/cat/e good.png")));
 
-    // The flat image keeps an empty keypoint file and an all-zero row.
+    // The flat image has no profile: it is left out of the table and the
+    // keypoint list, and listed with its reason instead.
     const QList<QByteArray> kp = tokens(out + "/keypoints.txt");
-    QCOMPARE(kp[0].toInt(), 4);
-    QCOMPARE(QFileInfo(out + "/" + QString::fromUtf8(kp[2])).size(), 0);
-    QVERIFY(QFileInfo(out + "/" + QString::fromUtf8(kp[4])).size() > 0);
+    QCOMPARE(kp[0].toInt(), 3);
     const QList<QByteArray> table = tokens(out + "/table.txt");
-    QCOMPARE(table[0].toInt(), 4);
-    int second = 0;
-    for (int c = 0; c < 4; ++c)
-        second += table[2 + 4 + c].toInt();
-    QCOMPARE(second, 0);
+    QCOMPARE(table[0].toInt(), 3);
+    for (int r = 0; r < 3; ++r) {
+        int sum = 0;
+        for (int c = 0; c < 4; ++c)
+            sum += table[2 + 4 * r + c].toInt();
+        QVERIFY(sum > 0);
+    }
+    const QByteArray skipped = readAll(out + "/skipped.txt");
+    QVERIFY(skipped.contains("no keypoints\t" + dir.filePath("in/cat/c-flat.png").toUtf8()));
+    QVERIFY(skipped.contains("unreadable\t" + dir.filePath("in/cat/b-broken.png").toUtf8()));
 }
 
 void TestIndexer::sameSeedSameOutput()
@@ -421,7 +434,7 @@ void TestIndexer::failedRunKeepsEarlierIndex()
     QVERIFY(!Indexer(o).run(&error));
     QCOMPARE(readAll(dir.filePath("out/table.txt")), table);
     QCOMPARE(readAll(dir.filePath("out/project.xml")), project);
-    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 6);
+    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 9);
 }
 
 void TestIndexer::solverResultsJoinTheProject()
@@ -532,6 +545,146 @@ void TestIndexer::demoIsReproducible()
         QCOMPARE(scanned.entries()[i].category, drawn[i].category);
     }
     QCOMPARE(drawn.last().category, 6);
+}
+
+void TestIndexer::everyFileIndexedOrListed()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("in/a")));
+    QVERIFY(QDir().mkpath(dir.filePath("in/b")));
+    const DemoCollection demo(1, 128, 9);
+    QVERIFY(demo.draw(0).save(dir.filePath("in/a/good1.png")));
+    QVERIFY(demo.draw(3).save(dir.filePath("in/a/good2.png")));
+    // Byte copies, one of them in another category.
+    QVERIFY(QFile::copy(dir.filePath("in/a/good1.png"), dir.filePath("in/a/same.png")));
+    QVERIFY(QFile::copy(dir.filePath("in/a/good1.png"), dir.filePath("in/b/copy.png")));
+    QImage tiny(3, 2, QImage::Format_RGB32);
+    tiny.fill(Qt::darkGreen);
+    QVERIFY(tiny.save(dir.filePath("in/b/tiny.png")));
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::gray);
+    QVERIFY(flat.save(dir.filePath("in/b/flat.png")));
+    QVERIFY(demo.draw(1).save(dir.filePath("in/b/whole.jpg"), "JPEG", 90));
+    QFile jpeg(dir.filePath("in/b/whole.jpg"));
+    QVERIFY(jpeg.open(QIODevice::ReadOnly));
+    const QByteArray bytes = jpeg.readAll();
+    jpeg.close();
+    QVERIFY(jpeg.remove());
+    QFile cut(dir.filePath("in/b/cut.jpg"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
+    QVERIFY(QFile::link(dir.filePath("in/b/gone.png"), dir.filePath("in/b/dangling.png")));
+    QVERIFY(QFile::link(dir.filePath("in/b"), dir.filePath("in/b/loop")));
+
+    const QString out = dir.filePath("out");
+    Indexer indexer(smallOptions(dir.filePath("in"), out));
+    QString error;
+    QVERIFY2(indexer.run(&error), qPrintable(error));
+    const IndexSummary &s = indexer.summary();
+    QCOMPARE(s.found, 7);
+    QCOMPARE(s.indexed, 4);
+    QCOMPARE(s.skipped, 3);
+    QCOMPARE(s.unreadable, 1);
+    QCOMPARE(s.tooSmall, 1);
+    QCOMPARE(s.withoutKeypoints, 1);
+    QCOMPARE(s.passedOver, 2);
+    QCOMPARE(s.duplicateGroups, 1);
+    QCOMPARE(s.duplicateFiles, 3);
+    QCOMPARE(s.indexed + s.skipped, s.found);
+
+    const QString text = indexer.summaryText();
+    QVERIFY2(text.startsWith("Indexed 4 of 7 images (3 skipped: 1 unreadable, 1 too small, "
+                             "1 without keypoints)"), qPrintable(text));
+    QVERIFY2(text.contains("see skipped.txt") && text.contains("2 links or folders passed over")
+                 && text.contains("3 files are exact copies of another, in 1 groups"),
+             qPrintable(text));
+
+    // One line per file or link not in the table: kind, path, reason.
+    QStringList lines = QString::fromUtf8(readAll(out + "/skipped.txt")).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 5);
+    lines.sort();
+    QVERIFY2(lines[0].startsWith("no keypoints\t" + dir.filePath("in/b/flat.png")), qPrintable(lines[0]));
+    QVERIFY(lines[1].startsWith("passed over\t" + dir.filePath("in/b/dangling.png") + "\t"));
+    QVERIFY(lines[2].startsWith("passed over\t" + dir.filePath("in/b/loop") + "\t"));
+    QVERIFY2(lines[3].startsWith("too small\t" + dir.filePath("in/b/tiny.png") + "\ttoo small: 3 x 2"),
+             qPrintable(lines[3]));
+    QVERIFY2(lines[4].startsWith("unreadable\t" + dir.filePath("in/b/cut.jpg") + "\tdamaged JPEG"),
+             qPrintable(lines[4]));
+
+    const QByteArray duplicates = readAll(out + "/duplicates.txt");
+    QCOMPARE(duplicates, ("1\t" + dir.filePath("in/a/good1.png") + "\n1\t" + dir.filePath("in/a/same.png")
+                          + "\n1\t" + dir.filePath("in/b/copy.png") + "\n").toUtf8());
+    // The log holds every message and the summary.
+    const QByteArray log = readAll(out + "/index.log");
+    for (const QString &line : s.problems)
+        QVERIFY2(log.contains(line.toUtf8()), qPrintable(line));
+    QVERIFY(log.contains("Indexed 4 of 7 images"));
+    QCOMPARE(tokens(out + "/images.txt").size(), 8);
+    QCOMPARE(readAll(out + "/categories.txt"), QByteArray("1 a\n2 b\n"));
+}
+
+void TestIndexer::outputFolderErrorSaysWhy()
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Indexer indexer(smallOptions(m_images, dir.filePath("blocker/new/out")));
+    QString error;
+    QVERIFY(!indexer.run(&error));
+    QVERIFY2(error.contains("cannot create the output folder") && error.contains("blocker")
+                 && error.contains("is a file, not a folder"),
+             qPrintable(error));
+}
+
+void TestIndexer::interruptedRunLeavesEarlierIndex_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("Ctrl-C") << int(SIGINT);
+    QTest::newRow("termination") << int(SIGTERM);
+}
+
+void TestIndexer::interruptedRunLeavesEarlierIndex()
+{
+    QFETCH(int, signalNumber);
+    const QString program = QDir(qEnvironmentVariable("ORTELIS_BIN_DIR",
+                                                      QCoreApplication::applicationDirPath()))
+                                .filePath("ortelis-index");
+    if (!QFileInfo(program).isExecutable())
+        QSKIP("ortelis-index is not built");
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    QString error;
+    QVERIFY2(Indexer(smallOptions(m_images, out)).run(&error), qPrintable(error));
+    const QByteArray table = readAll(out + "/table.txt");
+    const QByteArray project = readAll(out + "/project.xml");
+
+    // Enough work that the signal comes while images are being described:
+    // copies of one drawing, cheap to make.
+    QVERIFY(QDir().mkpath(dir.filePath("many/a")));
+    QVERIFY(DemoCollection(1, 480, 5).draw(0).save(dir.filePath("many/a/0000.png")));
+    for (int i = 1; i < 200; ++i)
+        QVERIFY(QFile::copy(dir.filePath("many/a/0000.png"),
+                            dir.filePath(QStringLiteral("many/a/%1.png").arg(i, 4, 10, QLatin1Char('0')))));
+    QProcess child;
+    child.start(program, {"--jobs", "1", "--words", "12", dir.filePath("many"), out});
+    QVERIFY(child.waitForStarted());
+    QElapsedTimer clock;
+    clock.start();
+    while (QDir(out).entryList({".ortelis-index-*"}, QDir::Hidden | QDir::Dirs).isEmpty()
+           && clock.elapsed() < 30000 && child.state() == QProcess::Running)
+        QTest::qWait(10);
+    QTest::qWait(200);
+    QCOMPARE(child.state(), QProcess::Running);
+    QCOMPARE(::kill(pid_t(child.processId()), signalNumber), 0);
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 130);
+    QVERIFY(child.readAllStandardError().contains("interrupted"));
+    QCOMPARE(QDir(out).entryList({".ortelis-index-*"}, QDir::Hidden | QDir::AllEntries), QStringList());
+    QCOMPARE(readAll(out + "/table.txt"), table);
+    QCOMPARE(readAll(out + "/project.xml"), project);
 }
 
 QTEST_GUILESS_MAIN(TestIndexer)

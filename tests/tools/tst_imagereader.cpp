@@ -1,0 +1,316 @@
+// Reading images for indexing: sizes refused from the header alone, images
+// too small for SIFT, transparency over white in every PNG layout, 16-bit
+// samples, CMYK and truncated JPEGs, and row-by-row reduction.
+#include "tools/featureextractor.h"
+#include "tools/imagereader.h"
+#include "tools/keypointdetector.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <opencv2/imgproc.hpp>
+
+#include <cstdio>
+#include <vector>
+#include <zlib.h>
+
+#include <jpeglib.h>
+#include <png.h>
+
+namespace {
+
+QByteArray chunk(const char *type, const QByteArray &data)
+{
+    QByteArray out(4, '\0');
+    qToBigEndian<quint32>(quint32(data.size()), out.data());
+    const QByteArray body = QByteArray(type, 4) + data;
+    out += body;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef *>(body.constData()),
+                                        uInt(body.size()))),
+                          crc.data());
+    return out + crc;
+}
+
+// Black strokes on a fully transparent canvas: what clip art looks like
+// when its alpha channel is dropped is black on black.
+QImage lineArt(QImage::Format format)
+{
+    QImage image(160, 120, format);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(Qt::black, 3));
+    p.drawRect(20, 20, 50, 40);
+    p.drawEllipse(QPoint(115, 60), 25, 25);
+    p.drawLine(20, 100, 140, 90);
+    p.setBrush(Qt::black);
+    p.drawRect(30, 75, 12, 12);
+    return image;
+}
+
+ImageReader::Limits limits(int maxSide = 1024)
+{
+    ImageReader::Limits l;
+    l.maxSide = maxSide;
+    return l;
+}
+
+} // namespace
+
+class TestImageReader : public QObject
+{
+    Q_OBJECT
+private slots:
+    void hugeHeaderIsRefusedUnread();
+    void tooSmallNeverReachesSift();
+    void transparencyOverWhite_data();
+    void transparencyOverWhite();
+    void cmykJpeg();
+    void truncatedJpegIsDamaged();
+    void largeImagesAreReducedRowByRow();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestImageReader::hugeHeaderIsRefusedUnread()
+{
+    // A valid header announcing 100,000 x 100,000 RGBA pixels and no image
+    // data at all: decoding would take 40 GB, or fail as damaged; neither
+    // may happen before the size is refused.
+    QByteArray ihdr(13, '\0');
+    qToBigEndian<quint32>(100000, ihdr.data());
+    qToBigEndian<quint32>(100000, ihdr.data() + 4);
+    ihdr[8] = 8; // bit depth
+    ihdr[9] = 6; // RGBA
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr)
+                           + chunk("IEND", QByteArray());
+    const QString path = m_dir.filePath("poster.png");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(png);
+    f.close();
+
+    QSize size;
+    QString error;
+    QVERIFY2(ImageReader::readSize(path, &size, &error), qPrintable(error));
+    QCOMPARE(size, QSize(100000, 100000));
+    const DecodedImage d = ImageReader::read(path, limits());
+    QCOMPARE(d.status, DecodedImage::TooLarge);
+    QVERIFY2(d.reason.contains("100000 x 100000"), qPrintable(d.reason));
+    QVERIFY(d.colour.empty());
+    // Full size asked for: the limit on what detection may take applies.
+    ImageReader::Limits full = limits(0);
+    full.maxPixels = qint64(20000) * 20000;
+    QCOMPARE(ImageReader::read(path, full).status, DecodedImage::TooLarge);
+}
+
+void TestImageReader::tooSmallNeverReachesSift()
+{
+    QImage tiny(3, 2, QImage::Format_RGB32);
+    tiny.fill(Qt::red);
+    tiny.setPixel(1, 1, qRgb(0, 0, 255));
+    const QString path = m_dir.filePath("tiny.png");
+    QVERIFY(tiny.save(path));
+    const DecodedImage d = ImageReader::read(path, limits());
+    QCOMPARE(d.status, DecodedImage::TooSmall);
+    QVERIFY2(d.reason.contains("3 x 2"), qPrintable(d.reason));
+
+    // Described on a grid, as dense sampling does: OpenCV would abort the
+    // whole process on these pixels; the detector refuses them instead.
+    FeatureOptions o;
+    o.gridStep = 1;
+    FeatureExtractor extractor(o);
+    const ImageFeatures f = extractor.extract(path);
+    QCOMPARE(f.status, DecodedImage::TooSmall);
+    KeypointDetector detector(10);
+    std::vector<Sift> kps;
+    cv::Mat desc;
+    QString error;
+    cv::Mat grey(2, 3, CV_8U, cv::Scalar(40));
+    QVERIFY(!detector.detectScaled(grey, 1.0f, 1, kps, desc, nullptr, &error));
+    QVERIFY2(error.contains("too small"), qPrintable(error));
+
+    // A banner that becomes too thin once scaled is listed the same way.
+    QImage banner(4000, 30, QImage::Format_RGB32);
+    banner.fill(Qt::white);
+    QVERIFY(banner.save(m_dir.filePath("banner.png")));
+    const DecodedImage b = ImageReader::read(m_dir.filePath("banner.png"), limits(1024));
+    QCOMPARE(b.status, DecodedImage::TooSmall);
+}
+
+void TestImageReader::transparencyOverWhite_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::newRow("RGBA") << "rgba";
+    QTest::newRow("grey and alpha") << "ga";
+    QTest::newRow("palette with transparency") << "palette";
+    QTest::newRow("16-bit RGBA") << "rgba16";
+}
+
+void TestImageReader::transparencyOverWhite()
+{
+    QFETCH(QString, layout);
+    const QImage art = lineArt(QImage::Format_ARGB32);
+    const QString path = m_dir.filePath(layout + ".png");
+    if (layout == "rgba") {
+        QVERIFY(art.save(path));
+    } else if (layout == "rgba16") {
+        QVERIFY(art.convertToFormat(QImage::Format_RGBA64).save(path));
+    } else if (layout == "palette") {
+        QImage indexed(art.size(), QImage::Format_Indexed8);
+        indexed.setColorTable({qRgba(0, 0, 0, 0), qRgba(0, 0, 0, 255)});
+        for (int y = 0; y < art.height(); ++y)
+            for (int x = 0; x < art.width(); ++x)
+                indexed.setPixel(x, y, qAlpha(art.pixel(x, y)) > 127 ? 1 : 0);
+        QVERIFY(indexed.save(path));
+    } else {
+        std::vector<png_byte> ga(size_t(art.width()) * art.height() * 2);
+        for (int y = 0; y < art.height(); ++y)
+            for (int x = 0; x < art.width(); ++x) {
+                const QRgb p = art.pixel(x, y);
+                ga[2 * (size_t(y) * art.width() + x)] = png_byte(qGray(p));
+                ga[2 * (size_t(y) * art.width() + x) + 1] = png_byte(qAlpha(p));
+            }
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        image.width = png_uint_32(art.width());
+        image.height = png_uint_32(art.height());
+        image.format = PNG_FORMAT_GA;
+        QVERIFY(png_image_write_to_file(&image, QFile::encodeName(path).constData(), 0,
+                                        ga.data(), 0, nullptr));
+    }
+    // The file really is of the layout under test.
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(26);
+    const int colourType = uchar(head[25]), depth = uchar(head[24]);
+    if (layout == "ga") QCOMPARE(colourType, 4);
+    if (layout == "palette") QCOMPARE(colourType, 3);
+    if (layout == "rgba") QCOMPARE(colourType, 6);
+    if (layout == "rgba16") QCOMPARE(depth, 16);
+
+    const DecodedImage d = ImageReader::read(path, limits());
+    QCOMPARE(d.status, DecodedImage::Ok);
+    QCOMPARE(d.grey.cols, 160);
+    // Background white, strokes black.
+    QCOMPARE(int(d.grey.at<uchar>(5, 5)), 255);
+    QCOMPARE(int(d.grey.at<uchar>(80, 35)), 0);
+    QCOMPARE(d.colour.at<cv::Vec3b>(5, 5), cv::Vec3b(255, 255, 255));
+    FeatureExtractor extractor{FeatureOptions()};
+    const ImageFeatures features = extractor.describe(d);
+    QVERIFY(features.keypoints.size() >= 5);
+}
+
+void TestImageReader::cmykJpeg()
+{
+    // Written the way Adobe's software writes CMYK: inks inverted, with the
+    // Adobe marker. Left half pure red (M and Y full), right half white.
+    const int w = 64, h = 32;
+    std::vector<unsigned char> cmyk(size_t(w) * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            unsigned char *p = &cmyk[4 * (size_t(y) * w + x)];
+            const bool red = x < w / 2;
+            p[0] = 255;             // no cyan
+            p[1] = red ? 0 : 255;   // magenta
+            p[2] = red ? 0 : 255;   // yellow
+            p[3] = 255;             // no black
+        }
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = w;
+    c.image_height = h;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    c.write_Adobe_marker = TRUE;
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = &cmyk[size_t(c.next_scanline) * w * 4];
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    const QString path = m_dir.filePath("cmyk.jpg");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(reinterpret_cast<const char *>(buffer), qint64(size));
+    f.close();
+    std::free(buffer);
+
+    const DecodedImage d = ImageReader::read(path, limits());
+    QCOMPARE(d.status, DecodedImage::Ok);
+    const cv::Vec3b left = d.colour.at<cv::Vec3b>(16, 8), right = d.colour.at<cv::Vec3b>(16, 56);
+    QVERIFY2(left[2] > 230 && left[1] < 30 && left[0] < 30,
+             qPrintable(QStringLiteral("left %1 %2 %3").arg(left[0]).arg(left[1]).arg(left[2])));
+    QVERIFY(right[0] > 230 && right[1] > 230 && right[2] > 230);
+}
+
+void TestImageReader::truncatedJpegIsDamaged()
+{
+    QImage photo(400, 300, QImage::Format_RGB32);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            photo.setPixel(x, y, qRgb((x * 7) % 256, (y * 5) % 256, (x * y) % 256));
+    const QString whole = m_dir.filePath("whole.jpg");
+    QVERIFY(photo.save(whole, "JPEG", 90));
+    QCOMPARE(ImageReader::read(whole, limits()).status, DecodedImage::Ok);
+
+    QFile in(whole);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    const QString cut = m_dir.filePath("cut.jpg");
+    QFile out(cut);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() / 2));
+    out.close();
+    const DecodedImage d = ImageReader::read(cut, limits());
+    QCOMPARE(d.status, DecodedImage::Unreadable);
+    QVERIFY2(d.reason.contains("damaged JPEG"), qPrintable(d.reason));
+}
+
+void TestImageReader::largeImagesAreReducedRowByRow()
+{
+    // Stripes and a gradient at 3000 x 2000, reduced to 1000 x 667: the same
+    // as reducing the whole image at once, to within rounding.
+    QImage big(3000, 2000, QImage::Format_RGB32);
+    for (int y = 0; y < big.height(); ++y) {
+        QRgb *line = reinterpret_cast<QRgb *>(big.scanLine(y));
+        for (int x = 0; x < big.width(); ++x)
+            line[x] = ((x / 60) % 2) ? qRgb(255, y * 255 / 2000, 0) : qRgb(0, 0, x * 255 / 3000);
+    }
+    for (const char *format : {"PNG", "JPEG"}) {
+        const QString path = m_dir.filePath(QStringLiteral("big.%1").arg(QString(format).toLower()));
+        QVERIFY(big.save(path, format, format == QByteArray("JPEG") ? 95 : -1));
+        const DecodedImage d = ImageReader::read(path, limits(1000));
+        QCOMPARE(d.status, DecodedImage::Ok);
+        QCOMPARE(d.fileSize, QSize(3000, 2000));
+        QCOMPARE(d.colour.cols, 1000);
+        QCOMPARE(d.colour.rows, 667);
+        QVERIFY(std::abs(d.scale - 3.0) < 1e-9);
+        const QImage rgb = big.convertToFormat(QImage::Format_RGB888);
+        cv::Mat whole(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
+                      size_t(rgb.bytesPerLine())), reference;
+        cv::cvtColor(whole, whole, cv::COLOR_RGB2BGR);
+        cv::resize(whole, reference, cv::Size(1000, 667), 0, 0, cv::INTER_AREA);
+        cv::Mat diff;
+        cv::absdiff(reference, d.colour, diff);
+        const double mean = cv::mean(diff)[0];
+        QVERIFY2(mean < (format == QByteArray("PNG") ? 2.0 : 6.0), qPrintable(QString::number(mean)));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestImageReader)
+#include "tst_imagereader.moc"

@@ -1,0 +1,59 @@
+#ifndef FEATUREEXTRACTOR_H
+#define FEATUREEXTRACTOR_H
+
+#include "data/sift.h"
+#include "tools/imagereader.h"
+#include "tools/keypointdetector.h"
+
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+// How one image is described. The defaults are those of the command line.
+struct FeatureOptions
+{
+    int maxKeypoints = 500;  // strongest detected keypoints kept
+    int gridStep = 0;        // dense keypoints every N working pixels; 0: none
+    bool rootSift = false;   // RootSIFT instead of plain SIFT descriptors
+    bool colour = false;     // a colour descriptor for every keypoint too
+    ImageReader::Limits limits;
+};
+
+// The per-image work of an indexing run, independent of every other image:
+// what the reader made of the file, and its keypoints with their
+// descriptors (grey, and colour when asked). Row i of each descriptor
+// matrix belongs to keypoints[i].
+struct ImageFeatures
+{
+    DecodedImage::Status status = DecodedImage::Unreadable;
+    QString reason;                 // why it cannot be indexed
+    std::vector<Sift> keypoints;    // word -1; positions in pixels of the file
+    cv::Mat descriptors;            // CV_8U, 128 columns
+    cv::Mat colourDescriptors;      // CV_8U, colourSize columns, or empty
+};
+
+// Decodes an image and describes it. One extractor per worker thread (the
+// detector inside is not shared); the result depends on the file and the
+// options only.
+class FeatureExtractor
+{
+public:
+    explicit FeatureExtractor(const FeatureOptions &options);
+
+    ImageFeatures extract(const QString &path);
+    // Same on an image already decoded.
+    ImageFeatures describe(const DecodedImage &image);
+
+    // Mean colour (CIE L*a*b*, bytes) of the four quarters of each
+    // keypoint's patch at the working scale: 12 values.
+    static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints);
+    static constexpr int colourSize = 12;
+
+private:
+    FeatureOptions m_options;
+    KeypointDetector m_detector;
+};
+
+#endif // FEATUREEXTRACTOR_H
