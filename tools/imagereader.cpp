@@ -365,13 +365,14 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     if (size.isValid()) {
         if (!checkHeader(size.width(), size.height(), limits, out))
             return false;
-        if (qint64(size.width()) * size.height() * 4 > limits.maxDecodeBytes) {
+        // The decoded image, its copy over white and the colour matrix.
+        const qint64 bytes = qint64(size.width()) * size.height() * 10;
+        if (bytes > limits.maxDecodeBytes) {
             out.status = DecodedImage::TooLarge;
             out.reason = QStringLiteral("too large: %1 would take %2 MB to decode in this "
                                         "format (limit %3 MB)")
                              .arg(pixels(size.width(), size.height()))
-                             .arg(qint64(size.width()) * size.height() * 4 >> 20)
-                             .arg(limits.maxDecodeBytes >> 20);
+                             .arg(bytes >> 20).arg(limits.maxDecodeBytes >> 20);
             return false;
         }
     }
@@ -381,7 +382,10 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
         // about as large as their pixels, so the file size bounds the decode.
         QFile file(path);
         if (file.size() > limits.maxDecodeBytes / 4) {
-            out.reason = QStringLiteral("not a readable image (corrupt or unknown format)");
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large: a %1 MB file in a format decoded whole "
+                                        "(limit %2 MB)")
+                             .arg(file.size() >> 20).arg(limits.maxDecodeBytes / 4 >> 20);
             return false;
         }
         QByteArray bytes;

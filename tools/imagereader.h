@@ -36,8 +36,10 @@ public:
         qint64 maxPixels = 1000000000;  // larger files are refused unread
         // Working pixels at full size (--max-side 0): keypoint detection
         // takes about 100 bytes per pixel, so larger images are refused.
-        qint64 maxWorkingPixels = 40000000;
-        qint64 maxDecodeBytes = 512 << 20; // whole-image decodes (formats read at once)
+        qint64 maxWorkingPixels = 16000000;
+        // Memory one image may take while decoded whole (interlaced PNG,
+        // formats other than PNG and JPEG).
+        qint64 maxDecodeBytes = 256 << 20;
         int minSide = 16;               // smaller images are listed as too small
     };
 
