@@ -49,7 +49,7 @@ QString IndexCommandLine::usage()
         "                     (default 1024; 0 keeps full size)\n"
         "  --max-megapixels N refuse larger images without decoding them (default 1000)\n"
         "  --grid N           also describe the image every N pixels on a grid, blank\n"
-        "                     patches left out (default 0: detected keypoints only)\n"
+        "                     patches left out (default 16; 0: detected keypoints only)\n"
         "  --rootsift         RootSIFT descriptors instead of plain SIFT\n"
         "  --colour-words N   N colour words appended as further columns (default 0)\n"
         "  --search-checks N  find each descriptor's word with k-d trees, looking at N\n"

@@ -19,7 +19,10 @@ struct IndexOptions
     // sizes cost time and find the same shapes on collections like clip art.
     int maxSide = 1024;
     qint64 maxMegapixels = 1000; // larger images are refused unread
-    int gridStep = 0;       // dense keypoints every N working pixels; 0: none
+    // Dense keypoints every N working pixels besides the detected ones (0:
+    // none): flat clip art has few blobs and corners, and measured on real
+    // collections a grid of 16 groups the categories best.
+    int gridStep = 16;
     bool rootSift = false;  // RootSIFT descriptors
     int colourWords = 0;    // colour words appended as columns; 0: none
     int searchChecks = 0;   // approximate word search (k-d trees); 0: exact

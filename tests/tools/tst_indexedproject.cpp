@@ -62,6 +62,8 @@ void TestIndexedProject::opensInTheDataModel()
     QVERIFY(data->read());
 
     QCOMPARE(data->nbImages, demo.count());
+    QCOMPARE(data->categoryName(1), QString("1-stripes"));
+    QCOMPARE(data->categoryName(6), QString("6-blotches"));
     QCOMPARE(data->nbWords, 10);
     QCOMPARE(data->nbAxis, 3);
     QVERIFY(data->labels);

@@ -83,6 +83,7 @@ IndexOptions smallOptions(const QString &input, const QString &output)
     o.output = output;
     o.words = 12;
     o.maxKeypoints = 40;
+    o.gridStep = 0; // detected keypoints only, unless a test asks for the grid
     o.jobs = 2;
     o.quiet = true;
     return o;
@@ -95,6 +96,7 @@ class TestIndexer : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void tableMatchesKeypointFiles_data();
     void tableMatchesKeypointFiles();
     void categoriesFollowFolderNames();
     void reusedVocabularyGivesSameWords();
@@ -126,45 +128,85 @@ void TestIndexer::initTestCase()
     drawCollection(m_images);
 }
 
+void TestIndexer::tableMatchesKeypointFiles_data()
+{
+    QTest::addColumn<int>("grid");
+    QTest::addColumn<int>("colourWords");
+    QTest::newRow("detected keypoints") << 0 << 0;
+    // Grid keypoints follow the detected ones; each keypoint's colour word
+    // is one more record of the same region, in columns after the grey words.
+    QTest::newRow("grid and colour words") << 16 << 5;
+}
+
 void TestIndexer::tableMatchesKeypointFiles()
 {
-    const QString out = m_dir.filePath("out-table");
-    Indexer indexer(smallOptions(m_images, out));
+    QFETCH(int, grid);
+    QFETCH(int, colourWords);
+    const QString out = m_dir.filePath(QStringLiteral("out-table-%1-%2").arg(grid).arg(colourWords));
+    IndexOptions o = smallOptions(m_images, out);
+    o.gridStep = grid;
+    o.colourWords = colourWords;
+    Indexer indexer(o);
     QString error;
     QVERIFY2(indexer.run(&error), qPrintable(error));
     QCOMPARE(indexer.summary().indexed, 12);
+    const int cols = 12 + colourWords;
 
     const QList<QByteArray> table = tokens(out + "/table.txt");
     QCOMPARE(table[0].toInt(), 12);
-    QCOMPARE(table[1].toInt(), 12);
-    QCOMPARE(table.size(), 2 + 12 * 12);
+    QCOMPARE(table[1].toInt(), cols);
+    QCOMPARE(table.size(), 2 + 12 * cols);
     const QList<QByteArray> list = tokens(out + "/keypoints.txt");
     QCOMPARE(list[0].toInt(), 12);
     qint64 total = 0;
     for (int r = 0; r < 12; ++r) {
         const std::vector<Sift> kps = readKeypoints(out + "/" + QString::fromUtf8(list[1 + r]));
-        std::vector<int> counted(12, 0);
+        std::vector<int> counted(size_t(cols), 0);
         for (size_t k = 0; k < kps.size(); ++k) {
             QCOMPARE(kps[k].id, int(k));
-            QVERIFY(kps[k].word >= 0 && kps[k].word < 12);
+            QVERIFY(kps[k].word >= 0 && kps[k].word < cols);
             ++counted[size_t(kps[k].word)];
+            QVERIFY(kps[k].x >= 0 && kps[k].x < 128 && kps[k].y >= 0 && kps[k].y < 128);
         }
         int rowSum = 0;
-        for (int c = 0; c < 12; ++c) {
-            const int cell = table[2 + r * 12 + c].toInt();
+        for (int c = 0; c < cols; ++c) {
+            const int cell = table[2 + r * cols + c].toInt();
             QCOMPARE(cell, counted[size_t(c)]);
             rowSum += cell;
         }
         QCOMPARE(rowSum, int(kps.size()));
-        QVERIFY(kps.size() <= 40);
+        if (colourWords) {
+            // As many colour records as grey ones, each on its grey twin.
+            const size_t half = kps.size() / 2;
+            QCOMPARE(kps.size(), 2 * half);
+            for (size_t k = 0; k < half; ++k) {
+                QVERIFY(kps[k].word < 12 && kps[half + k].word >= 12);
+                QCOMPARE(kps[half + k].x, kps[k].x);
+                QCOMPARE(kps[half + k].a11, kps[k].a11);
+            }
+            QVERIFY(half > 40); // the grid adds to the 40 detected keypoints
+        } else {
+            QVERIFY(kps.size() <= 40);
+        }
         total += rowSum;
     }
     QCOMPARE(total, indexer.summary().keypoints);
+    if (colourWords) {
+        QVERIFY(QFileInfo::exists(out + "/vocabulary-colour.txt"));
+        // Reused, the pair gives the same words again.
+        IndexOptions again = smallOptions(m_images, out + "-again");
+        again.vocabulary = out + "/vocabulary.txt";
+        again.gridStep = grid;
+        QVERIFY2(Indexer(again).run(&error), qPrintable(error));
+        QCOMPARE(readAll(out + "-again/table.txt"), readAll(out + "/table.txt"));
+        return;
+    }
 
     const QByteArray project = readAll(out + "/project.xml");
     QVERIFY(project.contains("name='F' path='table.txt'"));
     QVERIFY(project.contains("name='LABEL' path='images.txt'"));
     QVERIFY(project.contains("name='DESCRIPTOR' path='keypoints.txt'"));
+    QVERIFY(project.contains("name='CATEGORIES' path='categories.txt'"));
     QVERIFY(project.contains("<AXIS number='10'/>"));
     QVERIFY(!project.contains("name='Z'"));
     // The index and its lists, and nothing of the staging folder.
