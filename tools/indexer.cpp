@@ -3,6 +3,7 @@
 #include "tools/descriptorspill.h"
 #include "tools/duplicatefinder.h"
 #include "tools/imagecollection.h"
+#include "tools/indexdistribution.h"
 #include "tools/indexwriter.h"
 #include "tools/keypointdetector.h"
 #include "tools/progressreporter.h"
@@ -121,11 +122,18 @@ void Indexer::parallelFor(int count, int jobs, ProgressReporter *progress,
         progress->finish();
 }
 
-void Indexer::report(ProgressReporter *progress, const QString &line)
+void Indexer::setCommunicator(const CACommunicator *comm)
+{
+    m_communicator = comm;
+    m_distribution = comm ? std::make_shared<IndexDistribution>(*comm) : nullptr;
+}
+
+void Indexer::report(ProgressReporter *progress, const QString &line, int image)
 {
     {
         std::lock_guard<std::mutex> lock(m_problemMutex);
         m_summary.problems.append(line);
+        m_problemImages.push_back(image);
     }
     if (progress)
         progress->problem(line);
@@ -134,15 +142,17 @@ void Indexer::report(ProgressReporter *progress, const QString &line)
 }
 
 void Indexer::skip(ProgressReporter *progress, const QString &kind, const QString &path,
-                   const QString &reason)
+                   const QString &reason, int image)
 {
     {
         std::lock_guard<std::mutex> lock(m_problemMutex);
         m_skippedLines.append(kind + QLatin1Char('\t') + path + QLatin1Char('\t') + reason);
+        m_skippedImages.push_back(image);
     }
     report(progress, kind == QLatin1String("no keypoints")
                          ? QStringLiteral("no keypoint in '%1': left out of the table").arg(path)
-                         : QStringLiteral("skipped '%1': %2").arg(path, reason));
+                         : QStringLiteral("skipped '%1': %2").arg(path, reason),
+           image);
 }
 
 bool Indexer::stopped(IndexWriter &writer, QString *error)
@@ -200,7 +210,12 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     clock.start();
     m_summary = IndexSummary();
     m_skippedLines.clear();
+    m_skippedImages.clear();
+    m_problemImages.clear();
     const IndexOptions &o = m_options;
+    // Shared among processes: the lead alone writes the index's own files.
+    IndexDistribution *const shared = m_distribution.get();
+    const bool lead = !shared || shared->lead();
 
     if (o.maxKeypoints < 1 || o.axes < 1 || (o.vocabulary.isEmpty() && o.words < 1)) {
         *error = QStringLiteral("--words, --max-keypoints and --axes must be at least 1");
@@ -235,8 +250,19 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     }
 
     IndexWriter writer;
-    if (!writer.begin(o.output, error))
-        return false;
+    if (!shared) {
+        if (!writer.begin(o.output, error))
+            return false;
+    } else {
+        // The lead makes the staging folder; the others write their images'
+        // files into it.
+        const bool begun = !lead || writer.begin(o.output, error);
+        if (!shared->agree(begun, error))
+            return false;
+        const QString staging = shared->broadcast(writer.stagingFolder());
+        if (!lead)
+            writer.join(o.output, staging);
+    }
     const QString output = writer.outputFolder();
 
     const QVector<ImageEntry> &entries = collection.entries();
@@ -248,6 +274,9 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     }
     for (const ImageCollection::Passed &p : collection.passedOver()) {
         ++m_summary.passedOver;
+        if (!lead)
+            continue;
+        m_skippedImages.push_back(-1);
         m_skippedLines.append(QStringLiteral("passed over\t%1\t%2").arg(p.path, p.reason));
         report(nullptr, QStringLiteral("passed over '%1': %2").arg(p.path, p.reason));
     }
@@ -259,7 +288,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     for (int i = 0; i < n; ++i) {
         paths << entries[i].path;
         names << listName(entries[i].path, output);
-        if (!hasBlank(names.last()))
+        if (!hasBlank(names.last()) || !lead)
             continue;
         QString linked, e;
         if (writer.linkImage(i, entries[i].path, &linked, &e)) {
@@ -272,11 +301,17 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             status[size_t(i)] = Skipped;
             ++m_summary.refusedNames;
             skip(nullptr, QStringLiteral("name with blanks"), entries[i].path,
-                 QStringLiteral("its name has blanks, which the image list cannot hold, and %1").arg(e));
+                 QStringLiteral("its name has blanks, which the image list cannot hold, and %1").arg(e), -1);
         }
     }
+    if (shared) {
+        names = shared->broadcast(names);
+        shared->broadcast(status);
+    }
+    // Lines recorded from here on concern one image each.
+    const int skippedBefore = int(m_skippedLines.size()), problemsBefore = int(m_summary.problems.size());
 
-    const QVector<QVector<int>> duplicates = findDuplicateFiles(paths);
+    const QVector<QVector<int>> duplicates = lead ? findDuplicateFiles(paths) : QVector<QVector<int>>();
     QByteArray duplicateText;
     for (int g = 0; g < duplicates.size(); ++g) {
         m_summary.duplicateFiles += duplicates[g].size();
@@ -340,18 +375,18 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         OpenCvThreads single(0);
         ProgressReporter progress(QStringLiteral("Describing images"), n, o.quiet);
         parallelFor(n, jobs, &progress, [&](int i, int w) {
-            if (status[size_t(i)] == Skipped || writeFailed)
+            if (status[size_t(i)] == Skipped || writeFailed || (shared && !shared->owns(i)))
                 return;
             ImageFeatures f = extractors[size_t(w)].extract(entries[i].path);
             if (f.status != DecodedImage::Ok) {
                 status[size_t(i)] = Skipped;
-                skip(&progress, kindOf(f.status), entries[i].path, f.reason);
+                skip(&progress, kindOf(f.status), entries[i].path, f.reason, i);
                 return;
             }
             if (f.keypoints.empty()) {
                 status[size_t(i)] = Skipped;
                 skip(&progress, QStringLiteral("no keypoints"), entries[i].path,
-                     QStringLiteral("no keypoint found (a blank or flat image)"));
+                     QStringLiteral("no keypoint found (a blank or flat image)"), i);
                 return;
             }
             status[size_t(i)] = Indexed;
@@ -370,9 +405,21 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     }
     if (stopped(writer, error))
         return false;
+    if (shared && !shared->agree(!writeFailed, &writeError))
+        writeFailed = true;
     if (writeFailed) {
         *error = writeError;
         return false;
+    }
+    if (shared) {
+        // What the others found: the images' fates, the lines about them
+        // in image order, and the vocabulary's samples.
+        shared->shareOwned(status);
+        shareLines(skippedBefore, problemsBefore);
+        if (!reuse) {
+            shared->shareOwned(greySample);
+            shared->shareOwned(colourSample);
+        }
     }
 
     for (int i = 0; i < n; ++i) {
@@ -397,11 +444,12 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
                             o.words, (long long)std::min<qint64>(total, std::max(sample, o.words)));
                 std::fflush(stdout);
             }
-            if (!grey.build(greySample, o.words, o.seed, sample, error))
+            if (!grey.build(greySample, o.words, o.seed, sample, error, m_communicator))
                 return false;
             greySample.clear();
             if (features.colour) {
-                if (!colour.build(colourSample, o.colourWords, o.seed, colourSampleSize, error))
+                if (!colour.build(colourSample, o.colourWords, o.seed, colourSampleSize, error,
+                                  m_communicator))
                     return false;
                 colourSample.clear();
             }
@@ -413,7 +461,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         OpenCvThreads single(0);
         ProgressReporter progress(QStringLiteral("Assigning words"), n, o.quiet);
         parallelFor(n, jobs, &progress, [&](int i, int) {
-            if (status[size_t(i)] != Indexed || writeFailed)
+            if (status[size_t(i)] != Indexed || writeFailed || (shared && !shared->owns(i)))
                 return;
             std::vector<Sift> kps;
             cv::Mat desc, cdesc;
@@ -426,9 +474,23 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         });
         if (stopped(writer, error))
             return false;
+        if (shared && !shared->agree(!writeFailed, &writeError))
+            writeFailed = true;
         if (writeFailed) {
             *error = writeError;
             return false;
+        }
+    }
+    if (shared) {
+        shared->shareOwned(rowWords);
+        if (!lead) {
+            // The lead writes the rest; the others wait for its word.
+            QString e;
+            if (!shared->agree(true, &e)) {
+                *error = e;
+                return false;
+            }
+            return true;
         }
     }
 
@@ -491,6 +553,12 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     QByteArray skippedText = m_skippedLines.join(QLatin1Char('\n')).toUtf8();
     if (!skippedText.isEmpty())
         skippedText += '\n';
+    // The others wait for the lead's outcome.
+    auto finish = [&](bool ok) {
+        if (shared)
+            shared->agree(ok, error);
+        return ok;
+    };
     if (!writer.writeTable(counts, rows, cols, error)
         || !writer.writeImageList(categories, listNames, error)
         || !writer.writeKeypointList(keypointFiles, error)
@@ -500,7 +568,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         || !writer.writeFile(IndexWriter::skippedName, skippedText, error)
         || (!duplicateText.isEmpty() && !writer.writeFile(IndexWriter::duplicatesName, duplicateText, error))
         || !writer.writeFile(IndexWriter::logName, log, error))
-        return false;
+        return finish(false);
 
     QString solveError;
     if (o.solve) {
@@ -508,16 +576,33 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
                                      &solveError);
     }
     if (stopped(writer, error))
-        return false;
+        return finish(false);
     if (!writer.commit(o.axes, m_summary.solved, error))
-        return false;
+        return finish(false);
     m_summary.seconds = clock.elapsed() / 1000.0;
     if (o.solve && !m_summary.solved) {
         *error = solveError + QStringLiteral("; the index was written without the results, "
                                              "so the viewer runs the solver when it opens it");
-        return false;
+        return finish(false);
     }
-    return true;
+    return finish(true);
+}
+
+void Indexer::shareLines(int skippedBefore, int problemsBefore)
+{
+    // The lines about single images, everybody's, in image order, after
+    // those the lead wrote before the images were shared out.
+    QStringList skipped = m_skippedLines.mid(skippedBefore), problems = m_summary.problems.mid(problemsBefore);
+    std::vector<int> skippedImages(m_skippedImages.begin() + skippedBefore, m_skippedImages.end());
+    std::vector<int> problemImages(m_problemImages.begin() + problemsBefore, m_problemImages.end());
+    m_distribution->shareLines(skipped, skippedImages);
+    m_distribution->shareLines(problems, problemImages);
+    m_skippedLines = m_skippedLines.mid(0, skippedBefore) + skipped;
+    m_skippedImages.resize(size_t(skippedBefore));
+    m_skippedImages.insert(m_skippedImages.end(), skippedImages.begin(), skippedImages.end());
+    m_summary.problems = m_summary.problems.mid(0, problemsBefore) + problems;
+    m_problemImages.resize(size_t(problemsBefore));
+    m_problemImages.insert(m_problemImages.end(), problemImages.begin(), problemImages.end());
 }
 
 bool Indexer::runSolver(const QString &solver, const QString &table, QString *error)

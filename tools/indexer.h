@@ -9,9 +9,13 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <vector>
 
+class CACommunicator;
 class ImageCollection;
+class IndexDistribution;
 class IndexWriter;
 class ProgressReporter;
 
@@ -23,6 +27,11 @@ class Indexer
 {
 public:
     explicit Indexer(const IndexOptions &options);
+
+    // Shares the run among the processes of `comm` (an MPI job): each
+    // describes its share of the images and the lead writes the index, the
+    // same, file for file, as a single process writes. Null: one process.
+    void setCommunicator(const CACommunicator *comm);
 
     // Reads the input named in the options, then indexes it.
     bool run(QString *error);
@@ -56,17 +65,25 @@ public:
 
 private:
     bool runSolver(const QString &solver, const QString &table, QString *error);
-    void report(ProgressReporter *progress, const QString &line);
+    // `image`: the image the line is about, or -1.
+    void report(ProgressReporter *progress, const QString &line, int image = -1);
     // An image left out of the table: counted, reported, and listed in
     // skipped.txt as "kind<TAB>path<TAB>reason".
     void skip(ProgressReporter *progress, const QString &kind, const QString &path,
-              const QString &reason);
+              const QString &reason, int image);
+    // Brings every process's lines about single images together, in image
+    // order, after the first skippedBefore and problemsBefore lines.
+    void shareLines(int skippedBefore, int problemsBefore);
     bool stopped(IndexWriter &writer, QString *error);
 
     IndexOptions m_options;
     IndexSummary m_summary;
     std::mutex m_problemMutex;
     QStringList m_skippedLines;
+    std::vector<int> m_skippedImages; // the image of each skipped line, or -1
+    std::vector<int> m_problemImages; // the image of each problem line, or -1
+    const CACommunicator *m_communicator = nullptr;
+    std::shared_ptr<IndexDistribution> m_distribution;
     QStringList m_log;
 };
 

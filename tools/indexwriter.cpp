@@ -87,8 +87,21 @@ bool IndexWriter::begin(const QString &outputFolder, QString *error)
     return true;
 }
 
+void IndexWriter::join(const QString &outputFolder, const QString &stagingFolder)
+{
+    m_output = QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath());
+    m_joined = stagingFolder;
+}
+
+QString IndexWriter::stagingFolder() const
+{
+    return m_staging ? m_staging->path() : m_joined;
+}
+
 QString IndexWriter::stagingPath(const QString &name) const
 {
+    if (!m_joined.isEmpty())
+        return QDir(m_joined).filePath(name);
     return m_staging ? m_staging->filePath(name) : QString();
 }
 

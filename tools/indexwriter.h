@@ -42,7 +42,12 @@ public:
     // Creates the output folder if needed and the staging folder in it.
     bool begin(const QString &outputFolder, QString *error);
 
+    // Writes into a staging folder another writer began (a process of an
+    // MPI job writing its images' files); it never commits nor removes it.
+    void join(const QString &outputFolder, const QString &stagingFolder);
+
     QString outputFolder() const { return m_output; }
+    QString stagingFolder() const;
     QString stagingPath(const QString &name) const;
     // Name of image i's keypoint file in the lists ("keypoints/000042.sift").
     static QString keypointFileName(int image);
@@ -87,6 +92,7 @@ private:
 
     QString m_output;
     std::unique_ptr<QTemporaryDir> m_staging;
+    QString m_joined; // the staging folder of another writer
 };
 
 #endif // INDEXWRITER_H

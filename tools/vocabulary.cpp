@@ -1,5 +1,8 @@
 #include "tools/vocabulary.h"
 
+#include "solver/calocalcommunicator.h"
+#include "tools/kmeans.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -15,7 +18,7 @@ const char magic[] = "ortelis-vocabulary 1";
 }
 
 bool Vocabulary::build(const std::vector<cv::Mat> &descriptors, int words, quint32 seed,
-                       int sampleSize, QString *error)
+                       int sampleSize, QString *error, const CACommunicator *comm)
 {
     // Flat index (image, row) of every descriptor.
     std::vector<std::pair<int, int>> all;
@@ -58,16 +61,12 @@ bool Vocabulary::build(const std::vector<cv::Mat> &descriptors, int words, quint
     for (size_t i = 0; i < n; ++i)
         descriptors[size_t(all[i].first)].row(all[i].second).convertTo(sample.row(int(i)), CV_32F);
 
-    cv::Mat labels, centres;
-    cv::theRNG().state = (quint64(seed) << 32) | 0x9E3779B9u;
-    try {
-        cv::kmeans(sample, words, labels,
-                   cv::TermCriteria(cv::TermCriteria::COUNT | cv::TermCriteria::EPS, 20, 0.1),
-                   1, cv::KMEANS_PP_CENTERS, centres);
-    } catch (const cv::Exception &e) {
-        *error = QStringLiteral("k-means failed: %1").arg(QString::fromStdString(e.msg));
+    // Twenty rounds place the centres well; more rarely change a word.
+    cv::Mat centres;
+    const CALocalCommunicator alone;
+    if (!KMeans::run(sample, words, seed, 20, comm ? *comm : static_cast<const CACommunicator &>(alone), centres,
+                     error))
         return false;
-    }
     m_centres = centres;
     return true;
 }

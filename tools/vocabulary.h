@@ -10,15 +10,20 @@
 
 namespace cv { namespace flann { class Index; } }
 
+class CACommunicator;
+
 // The visual words: k-means centres of SIFT descriptors, one row per word.
 // Word j of the vocabulary is column j of the contingency table.
 class Vocabulary
 {
 public:
-    // Runs seeded k-means++ on at most `sampleSize` descriptors drawn from
-    // the rows of `descriptors` (CV_8U). Same input and seed, same words.
+    // Runs seeded k-means++ and Lloyd rounds (KMeans) on at most
+    // `sampleSize` descriptors drawn from the rows of `descriptors`. Same
+    // input and seed, same words. With `comm`, every process of it holds
+    // the same `descriptors` and shares the rounds, and the words are still
+    // those of a single process.
     bool build(const std::vector<cv::Mat> &descriptors, int words, quint32 seed,
-               int sampleSize, QString *error);
+               int sampleSize, QString *error, const CACommunicator *comm = nullptr);
 
     // Text file: the line "ortelis-vocabulary 1", then "words dimension",
     // then one centre per line. Saved through a temporary name.
