@@ -6,12 +6,16 @@
 #include "tools/imagecollection.h"
 #include "tools/indexcommandline.h"
 #include "tools/indexer.h"
+#include "tools/keypointdetector.h"
+#include "tools/kmeans.h"
 
 #include <QCoreApplication>
 
 #include <mpi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
 
 namespace {
 
@@ -55,6 +59,23 @@ int runIndexer(QCoreApplication &app, const CAMpiCommunicator &comm)
     Indexer indexer(options);
     indexer.setCommunicator(&comm);
     const bool ok = indexer.run(collection, &error);
+    if (std::getenv("ORTELIS_MPI_STATS")) {
+        // For the benchmarks: the busiest process's processor time and
+        // peak memory, and what the first handed to collective operations.
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        double figures[2] = {double(usage.ru_utime.tv_sec) + 1e-6 * double(usage.ru_utime.tv_usec)
+                                 + double(usage.ru_stime.tv_sec) + 1e-6 * double(usage.ru_stime.tv_usec),
+                             double(usage.ru_maxrss) / 1024.0};
+        comm.max(figures, 2);
+        if (first)
+            std::printf("ortelis-index-mpi: %d processes; busiest: processor %.2f s, peak memory %.1f MB; the "
+                        "first sent %llu bytes in %llu collective operations; one k-means round reduces %llu "
+                        "bytes\n",
+                        comm.size(), figures[0], figures[1], (unsigned long long)comm.bytesSent(),
+                        (unsigned long long)comm.operations(),
+                        (unsigned long long)KMeans::bytesPerRound(options.words, KeypointDetector::descriptorSize));
+    }
     if (!first)
         return ok ? 0 : 1;
     if (indexer.summary().indexed > 0 && indexer.summary().seconds > 0)
