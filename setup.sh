@@ -3,6 +3,9 @@
 #   ./setup.sh demo [PROJECT]   runs the viewer on the demo collection (made on first use)
 #   ./setup.sh test             runs every test
 #   ./setup.sh build            only installs and builds
+#   ./setup.sh fuzz [SECONDS]   builds the fuzz targets (clang, ASan, UBSan) in
+#                               build-fuzz, replays their seeds and past
+#                               findings, then runs each for SECONDS (30)
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -18,6 +21,8 @@ PACKAGES=(
   libopenmpi-dev openmpi-bin
   qt6-svg-dev
   libpng-dev libjpeg-dev
+  libpng-dev
+  clang libclang-rt-14-dev
 )
 
 install_packages() {
@@ -63,5 +68,12 @@ case "$cmd" in
     fi
     exec "$BUILD/bin/ortelis" "$project"
     ;;
-  *) echo "usage: $0 [build|test|demo [PROJECT]]" >&2; exit 2 ;;
+  fuzz)
+    export ORTELIS_FUZZ_BUILD_DIR=${ORTELIS_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}
+    export ORTELIS_FUZZ_PARALLEL=${ORTELIS_FUZZ_PARALLEL:-$JOBS} ORTELIS_JOBS=$JOBS
+    "$ROOT/tests/fuzz/run.sh" --build-only
+    (cd "$ORTELIS_FUZZ_BUILD_DIR" && ctest --output-on-failure -L fuzz -j "$JOBS")
+    "$ROOT/tests/fuzz/run.sh" "${2:-30}"
+    ;;
+  *) echo "usage: $0 [build|test|demo [PROJECT]|fuzz [SECONDS]]" >&2; exit 2 ;;
 esac

@@ -2,10 +2,12 @@
 
 #include "data/console.h"
 #include "data/numberscanner.h"
+#include "data/regularfile.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <climits>
@@ -16,11 +18,6 @@
 QString CAData::casolver;
 
 namespace {
-
-QString why()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
 
 // A count read from a file header: a whole, non-negative number that fits the
 // 32-bit fields it goes into.
@@ -86,23 +83,69 @@ bool openScanner(NumberScanner &in, const QString &path, const char *what)
 {
     if (in.open(QFile::encodeName(path).toStdString()))
         return true;
-    Console::err(QStringLiteral("Error: cannot open the %1 file '%2': %3.").arg(what, path, why()));
+    Console::err(QStringLiteral("Error: cannot open the %1 file '%2': %3.")
+                     .arg(what, path, QString::fromLocal8Bit(in.openError().c_str())));
     return false;
 }
 
-// Whitespace-separated words of a small text file (image list, keypoint-file
-// list), decoded with the local 8-bit codec.
-QList<QByteArray> readWords(const QString &path, bool *opened)
+// White-space separated words of a text file (image list, keypoint-file
+// list), read block by block and only as far as they are asked for, so a
+// large file costs no more than the words taken from it.
+class WordReader
 {
-    QFile file(path);
-    *opened = file.open(QIODevice::ReadOnly);
-    if (!*opened)
-        return {};
-    const QByteArray text = file.readAll().simplified();
-    if (text.isEmpty())
-        return {};
-    return text.split(' ');
-}
+public:
+    // Longer than any path the system accepts: such a word is not a name.
+    static constexpr qsizetype kMaxWord = 4096;
+
+    explicit WordReader(const QString &path) : m_file(path) {}
+
+    bool open(QString *why) { return RegularFile::open(m_file, why); }
+
+    // The next word; false at the end of the file, or with tooLong() set
+    // for a word beyond kMaxWord bytes.
+    bool next(QByteArray &word)
+    {
+        word.clear();
+        for (;;) {
+            if (m_pos == m_block.size() && !refill())
+                return !word.isEmpty();
+            const char *p = m_block.constData();
+            qsizetype i = m_pos;
+            if (word.isEmpty())
+                while (i < m_block.size() && isSpace(p[i]))
+                    ++i;
+            const qsizetype start = i;
+            while (i < m_block.size() && !isSpace(p[i]))
+                ++i;
+            word.append(p + start, i - start);
+            m_pos = i;
+            if (word.size() > kMaxWord) {
+                m_tooLong = true;
+                return false;
+            }
+            if (i < m_block.size() && !word.isEmpty())
+                return true;
+        }
+    }
+    bool tooLong() const { return m_tooLong; }
+
+private:
+    static bool isSpace(char c)
+    {
+        return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    }
+    bool refill()
+    {
+        m_block = m_file.read(1 << 16);
+        m_pos = 0;
+        return !m_block.isEmpty();
+    }
+
+    QFile m_file;
+    QByteArray m_block;
+    qsizetype m_pos = 0;
+    bool m_tooLong = false;
+};
 
 } // namespace
 
@@ -129,17 +172,30 @@ bool CAData::readMatrix(QString &file, const char *title, qint32 &rows, qint32 &
     file = resolve(file);
     NumberScanner in;
     if (!in.open(QFile::encodeName(file).toStdString())) {
-        // The coordinates file keeps its progress line; the reason goes to
-        // the error stream as for every other file, where the failure box
-        // finds it.
-        if (&values == &Z)
+        const QString reason = QString::fromLocal8Bit(in.openError().c_str());
+        if (&values == &Z) {
             Console::out(QStringLiteral("Cannot open file '%1' for reeading").arg(file));
-        Console::err(QStringLiteral("Error: cannot open file '%1' for reading: %2.").arg(file, why()));
+            // After a failed solver run its own reason explains the missing
+            // file better than the system can.
+            if (!solverError.isEmpty())
+                Console::err(solverError);
+            else
+                Console::err(QStringLiteral("Error: cannot open file '%1' for reading: %2.").arg(file, reason));
+        } else {
+            Console::err(QStringLiteral("Error: cannot open file '%1' for reading: %2.").arg(file, reason));
+        }
         return false;
     }
     qint32 r = 0, c = 0;
     if (!readCount(in, file, "row count", r) || !readCount(in, file, "column count", c))
         return false;
+    // A map shows two axes and every view divides by lambda[a] for the axes
+    // it shows. Checked before anything is allocated: with fewer than two
+    // columns the header's row count is not bounded by the file's size.
+    if (c < 2) {
+        Console::err(QStringLiteral("Error: %1: the analysis has %2 axis; a map needs two.").arg(file).arg(c));
+        return false;
+    }
     const qint64 n = qint64(r) * qint64(c);
     if (!fits(in, file, n))
         return false;
@@ -179,6 +235,21 @@ bool CAData::readVector(const QString &path, const char *what, qint32 expected,
 
 bool CAData::read()
 {
+    // Every array read() makes is bounded by the file that announces it, so
+    // an allocation can fail only for an honest file too large for the
+    // memory left. The toolkit's containers report that by throwing; the
+    // load then fails like any other, and the viewer goes on.
+    try {
+        return readFiles();
+    } catch (const std::bad_alloc &) {
+        Console::err(QStringLiteral("Error: not enough memory to load the analysis of '%1'.")
+                         .arg(fileZ.isEmpty() ? fileF : fileZ));
+        return false;
+    }
+}
+
+bool CAData::readFiles()
+{
     const qint64 start = QDateTime::currentSecsSinceEpoch();
     Console::out(QStringLiteral("base dir = ") + baseDir);
 
@@ -190,7 +261,7 @@ bool CAData::read()
         fileF = resolve(fileF);
         // The map always shows two axes: a one-axis request still asks the
         // solver for the second one (nbAxis itself stays as chosen).
-        launchCA(fileF, nbAxis == 1 ? 2 : nbAxis);
+        launchCA(fileF, nbAxis == 1 ? 2 : nbAxis, &solverError);
         fileZ = fileF + QStringLiteral("_Z.txt");
         fileW = fileF + QStringLiteral("_W.txt");
         fileP = fileF + QStringLiteral("_P.txt");
@@ -232,7 +303,8 @@ bool CAData::read()
         return false;
     Console::out(QStringLiteral("Lambda size = %1").arg(nbLambda));
 
-    readLabels();
+    if (!readLabels())
+        return false;
     // An extracted analysis carries its parent's names already.
     if (identityLabels)
         readCategoryNames();
@@ -245,13 +317,6 @@ bool CAData::read()
         nbAxis = std::min({nbAxis, zCols, wCols});
     else
         nbAxis = std::min(zCols, wCols);
-    // A map shows two axes, the first two until the user picks others, and
-    // every view divides by lambda[a] for the axes it shows.
-    if (zCols < 2 || wCols < 2) {
-        Console::err(QStringLiteral("Error: %1: the analysis has %2 axis; a map needs two.")
-                         .arg(zCols < 2 ? fileZ : fileW).arg(std::min(zCols, wCols)));
-        return false;
-    }
     if (nbLambda < std::max(nbAxis, 2)) {
         Console::err(QStringLiteral("Error: %1: %2 eigenvalues for %3 axes in use.")
                          .arg(fileLambda).arg(nbLambda).arg(std::max(nbAxis, 2)));
@@ -278,27 +343,43 @@ bool CAData::read()
     return true;
 }
 
-void CAData::readLabels()
+bool CAData::readLabels()
 {
     if (fileLabel.isEmpty()) {
         Console::err(QStringLiteral("Cannot find file for label"));
-        return;
+        return true;
     }
     fileLabel = resolve(fileLabel);
-    labels.reset(new ImageLabel[std::size_t(nbImages > 0 ? nbImages : 1)]);
-    bool opened = false;
-    const QList<QByteArray> words = readWords(fileLabel, &opened);
-    // Pairs the file does not supply keep category 0 and an empty name; a
-    // category that is not a number ends the list there.
-    qsizetype w = 0;
-    for (int i = 0; i < nbImages && w + 1 < words.size(); ++i, w += 2) {
+    labels = allocate<ImageLabel>(nbImages, fileLabel);
+    if (!labels)
+        return false;
+    // Pairs the file does not supply keep category 0 and an empty name (a
+    // file that cannot be opened supplies none); a category that is not a
+    // number ends the list there.
+    WordReader in(fileLabel);
+    QString why;
+    if (!in.open(&why)) {
+        // A missing list is allowed; one that is there but cannot be read
+        // (a FIFO, a folder, no permission) is named.
+        if (QFileInfo::exists(fileLabel))
+            Console::err(QStringLiteral("Error: cannot open the image list '%1': %2.").arg(fileLabel, why));
+        return true;
+    }
+    QByteArray category, name;
+    for (int i = 0; i < nbImages && in.next(category) && in.next(name); ++i) {
         bool ok = false;
-        const int category = words[w].toInt(&ok);
+        const int value = category.toInt(&ok);
         if (!ok)
             break;
-        labels[i].category = category;
-        labels[i].imageFile = QString::fromLocal8Bit(words[w + 1]);
+        labels[i].category = value;
+        labels[i].imageFile = QString::fromLocal8Bit(name);
     }
+    if (in.tooLong()) {
+        Console::err(QStringLiteral("Error: %1: a word longer than %2 bytes is not an image file name.")
+                         .arg(fileLabel).arg(WordReader::kMaxWord));
+        return false;
+    }
+    return true;
 }
 
 bool CAData::readDescriptors()
@@ -306,26 +387,40 @@ bool CAData::readDescriptors()
     if (fileDescriptor.isEmpty())
         return true;
     fileDescriptor = resolve(fileDescriptor);
-    bool opened = false;
-    const QList<QByteArray> words = readWords(fileDescriptor, &opened);
+    WordReader in(fileDescriptor);
+    QString why;
+    const bool opened = in.open(&why);
     Console::out(QStringLiteral("des file = ") + fileDescriptor);
     // A list that cannot be opened, or whose count is not a number, reads as 0.
+    QByteArray word;
     bool ok = false;
-    qint64 count = words.isEmpty() ? 0 : words[0].toLongLong(&ok);
+    qint64 count = opened && in.next(word) ? word.toLongLong(&ok) : 0;
     if (!ok)
         count = 0;
     Console::out(QStringLiteral("size = %1").arg(count));
     if (count != nbImages) {
         Console::err(QStringLiteral("Error: the number of descriptors in decriptor file does not match the number of images in Z file"));
+        // A list that is there but cannot be read (a FIFO, a folder) is named.
+        if (!opened && QFileInfo::exists(fileDescriptor))
+            Console::err(QStringLiteral("Error: cannot open the keypoint-file list '%1': %2.").arg(fileDescriptor, why));
         return false;
     }
-    if (words.size() - 1 < count) {
-        Console::err(QStringLiteral("Error: %1: the list ends after %2 of the %3 keypoint files it announces.")
-                         .arg(fileDescriptor).arg(words.size() - 1).arg(count));
+    // nbImages is bounded by the Z file, so this array is too.
+    auto names = allocate<QString>(count, fileDescriptor);
+    if (!names)
         return false;
+    for (qint64 i = 0; i < count; ++i) {
+        if (!in.next(word)) {
+            if (in.tooLong())
+                Console::err(QStringLiteral("Error: %1: a word longer than %2 bytes is not a keypoint file name.")
+                                 .arg(fileDescriptor).arg(WordReader::kMaxWord));
+            else
+                Console::err(QStringLiteral("Error: %1: the list ends after %2 of the %3 keypoint files it announces.")
+                                 .arg(fileDescriptor).arg(i).arg(count));
+            return false;
+        }
+        names[i] = QString::fromLocal8Bit(word);
     }
-    descriptors.reset(new QString[std::size_t(count > 0 ? count : 1)]);
-    for (qint64 i = 0; i < count; ++i)
-        descriptors[i] = QString::fromLocal8Bit(words[i + 1]);
+    descriptors = std::move(names);
     return true;
 }

@@ -50,7 +50,9 @@ public:
     double distance(int a, int b) const;
 
     // Runs the external solver on `table` asking for k axes and waits for it.
-    static void launchCA(const QString &table, int k);
+    // When the solver cannot be started, crashes or fails, `reason` (if
+    // given) receives the last line of its error output or what happened.
+    static void launchCA(const QString &table, int k, QString *reason = nullptr);
 
     // Path of `file` resolved against baseDir (absolute paths unchanged).
     QString resolve(const QString &file) const;
@@ -88,6 +90,8 @@ public:
     bool identityLabels;
     // Number of values in `lambda` (as given by the eigenvalue file).
     qint32 nbLambda = 0;
+    // Why the solver run by read() failed, as it said it; empty otherwise.
+    QString solverError;
 
     // Temporary folder holding an extracted analysis's table and the solver's
     // results; removed with the model. Empty for every other analysis.
@@ -96,12 +100,13 @@ public:
     static QString casolver;
 
 private:
+    bool readFiles();
     bool readMatrix(QString &file, const char *title, qint32 &rows, qint32 &cols,
                     std::unique_ptr<double[]> &values);
     bool readVector(const QString &path, const char *what, qint32 expected,
                     const char *mismatch, std::unique_ptr<double[]> &values,
                     qint32 *count);
-    void readLabels();
+    bool readLabels();
     void readCategoryNames();
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;
     bool readDescriptors();

@@ -2,11 +2,15 @@
 
 #include "data/console.h"
 #include "data/imagefile.h"
+#include "data/regularfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cmath>
+#include <new>
 
 int CAData::wordLabel(int word) const
 {
@@ -39,26 +43,36 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool 
         return;
     const QString path = resolve(descriptors[image]);
     QFile file(path);
-    // A file that cannot be opened has no size and is reported like a
-    // truncated one.
-    const qint64 size = file.open(QIODevice::ReadOnly) ? file.size() : -1;
+    // A file that cannot be opened (or is no regular file) has no size and
+    // is reported like a truncated one.
+    const qint64 size = RegularFile::open(file, nullptr) ? file.size() : -1;
     if (size < 0 || size % qint64(sizeof(Sift)) != 0) {
         Console::err(QStringLiteral("Wrong file format: '%1'").arg(path));
         return;
     }
-    const QByteArray bytes = file.read(size);
-    file.close();
-    if (bytes.size() != size) {
-        Console::err(QStringLiteral("Wrong file format: '%1'").arg(path));
-        return;
-    }
+    // Read in blocks and filtered as it goes: only the records asked for are
+    // held, however large the file.
     const QSet<int> &filter = words ? *words : wordSet;
-    const uchar *p = reinterpret_cast<const uchar *>(bytes.constData());
-    const qint64 count = size / qint64(sizeof(Sift));
-    for (qint64 i = 0; i < count; ++i, p += sizeof(Sift)) {
-        const Sift s = Sift::fromLittleEndian(p);
-        if (all || filter.contains(s.word))
-            out.append(s);
+    constexpr qint64 kBlockRecords = 2048;
+    QByteArray block;
+    try {
+        for (qint64 left = size / qint64(sizeof(Sift)); left > 0;) {
+            const qint64 want = std::min(left, kBlockRecords);
+            block = file.read(want * qint64(sizeof(Sift)));
+            if (block.size() != want * qint64(sizeof(Sift))) {
+                Console::err(QStringLiteral("Wrong file format: '%1'").arg(path));
+                return;
+            }
+            const uchar *p = reinterpret_cast<const uchar *>(block.constData());
+            for (qint64 i = 0; i < want; ++i, p += sizeof(Sift)) {
+                const Sift s = Sift::fromLittleEndian(p);
+                if (all || filter.contains(s.word))
+                    out.append(s);
+            }
+            left -= want;
+        }
+    } catch (const std::bad_alloc &) {
+        Console::err(QStringLiteral("Error: '%1': not enough memory for its keypoints.").arg(path));
     }
 }
 

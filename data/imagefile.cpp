@@ -1,6 +1,7 @@
 #include "data/imagefile.h"
 
 #include "data/pngreduced.h"
+#include "data/regularfile.h"
 
 #include <QImageReader>
 
@@ -8,6 +9,9 @@ namespace ImageFile {
 
 QSize size(const QString &path)
 {
+    // A FIFO named as a picture would block the decoder, and the interface.
+    if (!RegularFile::isRegular(path))
+        return QSize();
     QImageReader reader(path);
     reader.setAutoTransform(true);
     QSize s = reader.size();
@@ -23,6 +27,9 @@ QImage read(const QString &path, const QSize &bound, QSize *original)
 {
     if (original)
         *original = QSize();
+    // A FIFO named as a picture would block the decoder, and the interface.
+    if (!RegularFile::isRegular(path))
+        return QImage();
     QImageReader reader(path);
     reader.setAutoTransform(true);
     QSize full = reader.size();

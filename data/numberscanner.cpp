@@ -1,5 +1,7 @@
 #include "data/numberscanner.h"
 
+#include "data/regularfile.h"
+
 #include <fast_float/fast_float.h>
 
 #include <cerrno>
@@ -43,19 +45,15 @@ NumberScanner::~NumberScanner()
 bool NumberScanner::open(const std::string &path)
 {
     close();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = RegularFile::open(path, m_openError);
     if (fd < 0)
         return false;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         const int saved = errno;
+        m_openError = std::strerror(saved);
         ::close(fd);
         errno = saved;
-        return false;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        errno = EISDIR;
         return false;
     }
 #ifdef POSIX_FADV_SEQUENTIAL
@@ -108,6 +106,7 @@ void NumberScanner::close()
     m_size = 0;
     m_unread = UINT64_MAX;
     m_badToken.clear();
+    m_openError.clear();
     std::vector<char>().swap(m_buf);
 }
 
@@ -172,13 +171,38 @@ const char *NumberScanner::tokenEnd(const char *p) const
 
 NumberScanner::Result NumberScanner::badAt(const char *p, const char *e)
 {
-    const char *t = tokenEnd(p);
-    std::size_t len = std::size_t(t - p);
     (void)e;
-    m_badToken.assign(p, len > 40 ? 40 : len);
+    // Quoted in messages: at most 40 bytes, control bytes (a NUL-filled
+    // file, binary data) shown as \xNN so the line stays readable.
+    const char *t = tokenEnd(p);
+    const std::size_t len = std::size_t(t - p);
+    m_badToken.clear();
+    for (std::size_t i = 0; i < len && i < 40; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c < 0x20 || c == 0x7f) {
+            static const char hex[] = "0123456789abcdef";
+            m_badToken += "\\x";
+            m_badToken += hex[c >> 4];
+            m_badToken += hex[c & 15];
+        } else {
+            m_badToken += char(c);
+        }
+    }
     if (len > 40)
         m_badToken += "...";
     return Bad;
+}
+
+// The number parsed from p to end is the whole token, and no longer than
+// kMaxToken: a longer one is refused whether it is read from a file (where
+// it could straddle a refill) or from memory, so both give the same answer.
+bool NumberScanner::tokenComplete(const char *p, const char *end, const char *e) const
+{
+    if (std::size_t(end - p) >= kMaxToken)
+        return false;
+    if (end < e)
+        return isSpace(*end);
+    return m_eof;
 }
 
 NumberScanner::Result NumberScanner::nextInt(long long &value)
@@ -189,7 +213,7 @@ NumberScanner::Result NumberScanner::nextInt(long long &value)
     const char *e = m_buf.data() + m_end;
     const char *s = skipPlus(p, e);
     auto r = std::from_chars(s, e, value);
-    if (r.ec != std::errc() || (r.ptr < e && !isSpace(*r.ptr)) || (r.ptr == e && !m_eof))
+    if (r.ec != std::errc() || !tokenComplete(p, r.ptr, e))
         return badAt(p, e);
     m_pos = std::size_t(r.ptr - m_buf.data());
     return Ok;
@@ -203,7 +227,7 @@ NumberScanner::Result NumberScanner::nextDouble(double &value)
     const char *e = m_buf.data() + m_end;
     const char *s = skipPlus(p, e);
     auto r = fast_float::from_chars(s, e, value);
-    if (r.ec != std::errc() || (r.ptr < e && !isSpace(*r.ptr)) || (r.ptr == e && !m_eof))
+    if (r.ec != std::errc() || !tokenComplete(p, r.ptr, e))
         return badAt(p, e);
     m_pos = std::size_t(r.ptr - m_buf.data());
     return Ok;

@@ -20,11 +20,14 @@ public:
     NumberScanner(const NumberScanner &) = delete;
     NumberScanner &operator=(const NumberScanner &) = delete;
 
-    // Opens a file; false when it cannot be opened for reading (errno set).
+    // Opens a regular file without blocking; false when it cannot be opened
+    // or is not a regular file (a FIFO, a device, a folder), with
+    // openError() saying which.
     bool open(const std::string &path);
     // Opens the bytes [begin, end) of a file, as if they were the whole of
     // it (a process reading its share of a large text). false as open().
     bool openRange(const std::string &path, std::uint64_t begin, std::uint64_t end);
+    const std::string &openError() const { return m_openError; }
     // Scans an in-memory text instead of a file (tests, small inputs).
     void openText(std::string text);
     void close();
@@ -57,6 +60,7 @@ private:
     bool fill();
     bool skipSpace();
     const char *tokenEnd(const char *p) const;
+    bool tokenComplete(const char *p, const char *end, const char *e) const;
     Result badAt(const char *p, const char *e);
 
     int m_fd = -1;
@@ -70,6 +74,7 @@ private:
     std::uint64_t m_size = 0;
     std::uint64_t m_unread = UINT64_MAX; // bytes of the range not yet read
     std::string m_badToken;
+    std::string m_openError;
 };
 
 #endif // NUMBERSCANNER_H

@@ -2,6 +2,7 @@
 
 #include "data/cadata.h"
 #include "data/console.h"
+#include "data/regularfile.h"
 #include "data/xmlparser.h"
 #include "detail/imageview.h"
 #include "detail/panearea.h"
@@ -136,10 +137,14 @@ bool CAMdiChild::loadFile(const QString &fileName)
     // Loading goes on whatever the outcome, but a project that cannot be
     // opened or read to its end is named here: the load itself can only
     // report the files the project failed to name.
-    if (!handler.parse(&file)) {
-        if (!file.isOpen())
+    // Opened without blocking and only when it is a regular file: a FIFO
+    // named as the project would otherwise hang the viewer.
+    QString why;
+    const bool opened = RegularFile::open(file, &why);
+    if (!handler.parse(opened ? &file : nullptr)) {
+        if (!opened)
             Console::err(QStringLiteral("Error: cannot open the project file '%1': %2.")
-                             .arg(fileName, file.errorString()));
+                             .arg(fileName, why));
         else
             Console::err(QStringLiteral("Error: %1: %2").arg(fileName, handler.error));
     }

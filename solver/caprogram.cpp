@@ -104,6 +104,8 @@ int CAProgram::analyse(const char *table, int k)
     // Results left by an earlier run are stale from now on: if this run
     // fails or is killed, the viewer must not take them for its result.
     CAResultWriter::removeResults(table);
+    // So are the temporaries of a run that was killed while writing.
+    CAResultWriter::removeStaleTemporaries(table);
 
     auto fail = [&](const std::string &problem) {
         CAResultWriter::removeResults(table);

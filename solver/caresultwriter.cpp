@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include <cctype>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,6 +137,14 @@ int CAResultWriter::createTemporary(const std::string &path, std::string &tempPa
         return -1;
     }
     tempPath = name;
+    // Locked until the file has its final name (commit): a later run of the
+    // same table removes only temporaries nobody holds, those of a run that
+    // was killed (removeStaleTemporaries).
+    const int lock = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lock >= 0) {
+        ::flock(lock, LOCK_EX | LOCK_NB);
+        m_locks.push_back(lock);
+    }
     // mkstemp creates the file private; give it the permissions of a plain new file.
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -185,17 +197,77 @@ bool CAResultWriter::commit(const std::string &table, std::string (&temps)[kFile
             temps[f].clear();
         }
     }
-    if (ok)
-        return true;
-    for (const std::string &t : temps)
-        if (!t.empty())
-            std::remove(t.c_str());
-    removeResults(table);
-    return false;
+    if (!ok) {
+        for (const std::string &t : temps)
+            if (!t.empty())
+                std::remove(t.c_str());
+        removeResults(table);
+    }
+    releaseLocks();
+    return ok;
+}
+
+CAResultWriter::~CAResultWriter()
+{
+    releaseLocks();
+}
+
+void CAResultWriter::releaseLocks()
+{
+    for (int fd : m_locks)
+        ::close(fd);
+    m_locks.clear();
 }
 
 void CAResultWriter::removeResults(const std::string &table)
 {
     for (const char *suffix : kSuffixes)
         std::remove((table + suffix).c_str());
+}
+
+bool CAResultWriter::isTemporaryOf(const std::string &table, const std::string &name)
+{
+    const std::size_t slash = table.rfind('/');
+    const std::string base = slash == std::string::npos ? table : table.substr(slash + 1);
+    for (const char *suffix : kSuffixes) {
+        const std::string prefix = base + suffix + ".";
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        // mkstemp fills the six places with letters and digits.
+        bool random = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i)
+            random = random && std::isalnum(static_cast<unsigned char>(name[i]));
+        if (random)
+            return true;
+    }
+    return false;
+}
+
+int CAResultWriter::removeStaleTemporaries(const std::string &table)
+{
+    const std::size_t slash = table.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : table.substr(0, slash);
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!isTemporaryOf(table, name))
+            continue;
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        struct stat st;
+        // A run that is still writing holds its lock: its files stay.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }

@@ -4,6 +4,7 @@
 #include "solver/casolution.h"
 
 #include <string>
+#include <vector>
 
 // Writes the five result files of a table (its path followed by "_Z.txt",
 // "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"). Each file is written under a
@@ -23,6 +24,19 @@ public:
     // Removes the result files of a table (after a failed solve, so that an
     // older analysis is not taken for the result of this one).
     static void removeResults(const std::string &table);
+
+    // Removes the temporaries a killed run on the same table left behind
+    // (a kill between creating them and renaming them into place). Those
+    // of a run still writing are locked and stay. Returns how many went.
+    static int removeStaleTemporaries(const std::string &table);
+    // Whether `name` (a file name without folder) is one of this writer's
+    // temporaries for `table`.
+    static bool isTemporaryOf(const std::string &table, const std::string &name);
+
+    CAResultWriter() = default;
+    CAResultWriter(const CAResultWriter &) = delete;
+    CAResultWriter &operator=(const CAResultWriter &) = delete;
+    ~CAResultWriter();
 
     // File `which` (index into kSuffixes) of the solution, complete, under a
     // temporary name beside its final path.
@@ -44,6 +58,10 @@ public:
     static void appendVectorValues(std::string &text, const double *values, std::size_t n);
 
 private:
+    // Locks held on this writer's temporaries until commit() is done with
+    // them, so that removeStaleTemporaries leaves a live run alone.
+    std::vector<int> m_locks;
+    void releaseLocks();
 
     std::string m_error;
 };

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -211,6 +212,37 @@ void denseEigen(Mat g, Vec &values, Mat &vectors)
     vectors = es.eigenvectors().rowwise().reverse();
 }
 
+// Scales the counts by the power of two that brings the largest of all
+// blocks into [0.5, 1). Margins, their products and square roots then stay
+// far from overflow (counts near the largest double) and underflow (counts
+// near the smallest), and since the factor is a power of two an ordinary
+// table gives bit for bit the result it gave unscaled. False for a count
+// that is not finite. `exponent` receives the power of two divided out.
+bool scaleToUnit(double *value, std::int64_t n, const CACommunicator &comm, int &exponent)
+{
+    exponent = 0;
+    double largest = 0;
+    for (std::int64_t p = 0; p < n; ++p)
+        largest = std::max(largest, std::abs(value[p]));
+    comm.max(&largest, 1);
+    if (!std::isfinite(largest))
+        return false;
+    int e = 0;
+    std::frexp(largest, &e);
+    exponent = e;
+    if (e == 0)
+        return true;
+    if (e > -1022 && e < 1022) {
+        const double factor = std::ldexp(1.0, -e); // exact, and exact products
+        for (std::int64_t p = 0; p < n; ++p)
+            value[p] *= factor;
+    } else {
+        for (std::int64_t p = 0; p < n; ++p)
+            value[p] = std::ldexp(value[p], -e);
+    }
+    return true;
+}
+
 } // namespace
 
 bool CASolver::fail(std::string message)
@@ -276,6 +308,9 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     int *inner = block.inner();
     double *value = block.values();
     const int *outer = block.outer();
+    int exponent = 0;
+    if (!scaleToUnit(value, block.nonZeros(), comm, exponent))
+        return fail("the table holds a count that is not a finite number");
     std::vector<double> rowSum(std::size_t(localRows), 0.0), colSum(std::size_t(cols), 0.0);
     double total = 0;
     for (Index i = 0; i < localRows; ++i) {
@@ -296,7 +331,7 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     out.firstRow = firstRow;
     out.localRows = int(localRows);
     out.cols = int(cols);
-    out.grandTotal = total;
+    out.grandTotal = std::ldexp(total, exponent);
     out.P.resize(std::size_t(localRows));
     out.Q.resize(std::size_t(cols));
     for (Index i = 0; i < localRows; ++i)
@@ -338,7 +373,11 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     long double sumSquares = 0;
     for (Index i = 0; i < localRows; ++i)
         for (int p = outer[i]; p < outer[i + 1]; ++p) {
-            value[p] /= std::sqrt(rowSum[i] * colSum[inner[p]]);
+            // The product of two tiny margins can underflow where their
+            // square roots do not.
+            const double rc = rowSum[i] * colSum[inner[p]];
+            value[p] /= rc >= std::numeric_limits<double>::min() ? std::sqrt(rc)
+                                                                 : std::sqrt(rowSum[i]) * std::sqrt(colSum[inner[p]]);
             inner[p] = colAt[inner[p]];
             sumSquares += (long double)value[p] * value[p];
         }

@@ -4,7 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Loading of result sets: console lines, derived names, and every way a file
 // can be wrong.
@@ -248,6 +253,11 @@ private slots:
         QTest::newRow("short masses") << "p.txt" << QByteArray("3 0.5          ") << "ends after 1 of the 3";
         QTest::newRow("too few eigenvalues") << "lambda.txt" << QByteArray("2 0.5 0.25") << "2 eigenvalues for 4 axes";
         QTest::newRow("one axis only") << "w.txt" << QByteArray("5 1 1 2 3 4 5") << "has 1 axis; a map needs two";
+        // No columns: the header's row count is bounded by nothing in the
+        // file, and is refused before anything is allocated for its rows.
+        QTest::newRow("0 columns, 10^8 rows") << "z.txt" << QByteArray("100000000 0") << "has 0 axis; a map needs two";
+        QTest::newRow("1 column, 2^31-1 rows") << "w.txt" << QByteArray("2147483647 1 1") << "has 1 axis; a map needs two";
+        QTest::newRow("NUL bytes") << "z.txt" << QByteArray(40, '\0') << "the row count '\\x00\\x00";
         QTest::newRow("W unopenable") << "w.txt" << QByteArray() << "cannot open";
         QTest::newRow("Q unopenable") << "q.txt" << QByteArray() << "cannot open";
         QTest::newRow("Lambda unopenable") << "lambda.txt" << QByteArray() << "cannot open";
@@ -270,7 +280,125 @@ private slots:
         QVERIFY2(line.contains(words), qPrintable(line));
         QVERIFY(!capture.out().contains("reading finish!"));
     }
+
+    void nonRegularFilesAreRefused_data();
+    void nonRegularFilesAreRefused();
+    void allocationFailureIsAnError();
+    void overlongNameIsRefused_data();
+    void overlongNameIsRefused();
 };
+
+void TestCADataRead::nonRegularFilesAreRefused_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("Z") << "Z" << false << "for reading: it is a FIFO, not a regular file";
+    QTest::newRow("W") << "W" << false << "for reading: it is a FIFO, not a regular file";
+    QTest::newRow("P") << "P" << false << "it is a FIFO, not a regular file";
+    QTest::newRow("Lambda") << "LAMBDA" << false << "it is a FIFO, not a regular file";
+    QTest::newRow("image list") << "LABEL" << true << "cannot open the image list";
+    QTest::newRow("keypoint-file list") << "DESCRIPTOR" << false << "cannot open the keypoint-file list";
+    QTest::newRow("Z is /dev/zero") << "/dev/zero" << false << "it is a character device, not a regular file";
+}
+
+// A FIFO (or a device) named as any file of the analysis: the load neither
+// hangs nor reads without end, and the file is named with what it is.
+void TestCADataRead::nonRegularFilesAreRefused()
+{
+    QFETCH(QString, field);
+    QFETCH(bool, loads);
+    QFETCH(QString, words);
+    std::unique_ptr<CAData> d(project());
+    QString *target = field == "Z" || field.startsWith('/') ? &d->fileZ
+                    : field == "W"                          ? &d->fileW
+                    : field == "P"                          ? &d->fileP
+                    : field == "LAMBDA"                     ? &d->fileLambda
+                    : field == "LABEL"                      ? &d->fileLabel
+                                                            : &d->fileDescriptor;
+    QString path = field;
+    if (!field.startsWith('/')) {
+        path = dir.filePath("fifo-" + field);
+        QFile::remove(path);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    *target = path;
+    Console::Capture capture;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(d->read(), loads);
+    QVERIFY(clock.elapsed() < 5000);
+    const QString all = capture.err().join('\n');
+    QVERIFY2(all.contains(path) && all.contains(words), qPrintable(all));
+}
+
+// An honest file the memory left cannot hold: the load fails with a
+// message naming the file, and the process goes on to load the next one.
+void TestCADataRead::allocationFailureIsAnError()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("the address sanitizer reserves the address space this test limits");
+#endif
+    // 4M values: 8 MB of text, 32 MB once read.
+    QByteArray big = "1000000 4\n";
+    big.reserve(8 * 1024 * 1024 + 16);
+    for (int i = 0; i < 4000000; ++i)
+        big += "1 ";
+    write("big_z.txt", big);
+    std::unique_ptr<CAData> d(project(false));
+    d->fileZ = "big_z.txt";
+    d->fileDescriptor.clear();
+
+    // Leave the process 16 MB of address space above what it uses now.
+    QFile status("/proc/self/statm");
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const qint64 pages = status.readAll().split(' ').value(0).toLongLong();
+    QVERIFY(pages > 0);
+    rlimit saved;
+    QCOMPARE(::getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(pages * ::sysconf(_SC_PAGESIZE) + 16 * 1024 * 1024);
+    bool result = true;
+    Console::Capture capture;
+    QCOMPARE(::setrlimit(RLIMIT_AS, &tight), 0);
+    result = d->read();
+    ::setrlimit(RLIMIT_AS, &saved);
+    QVERIFY(!result);
+    QCOMPARE(capture.err().size(), 1);
+    QVERIFY2(capture.err().first().contains(dir.filePath("big_z.txt"))
+                 && capture.err().first().contains("not enough memory"),
+             qPrintable(capture.err().first()));
+
+    // Nothing is left broken: the same load with the memory back succeeds.
+    std::unique_ptr<CAData> again(project(false));
+    again->fileZ = "big_z.txt";
+    again->fileDescriptor.clear();
+    QVERIFY(again->read());
+    QCOMPARE(again->nbImages, 1000000);
+}
+
+// Names in the image list and the keypoint-file list are read one by one;
+// a "name" longer than any path is refused, naming the file.
+void TestCADataRead::overlongNameIsRefused_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("image list") << "labels.txt" << QByteArray("1 a.png 2 ") + QByteArray(5000, 'b') + " 1 c.png";
+    QTest::newRow("keypoint-file list") << "keys.txt" << QByteArray("3 a.sift ") + QByteArray(5000, 'b') + " c.sift";
+}
+void TestCADataRead::overlongNameIsRefused()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, text);
+    write(file, text);
+    Console::Capture capture;
+    std::unique_ptr<CAData> d(project());
+    QVERIFY(!d->read());
+    QCOMPARE(capture.err().size(), 1);
+    QVERIFY2(capture.err().first().contains(dir.filePath(file))
+                 && capture.err().first().contains("longer than 4096 bytes"),
+             qPrintable(capture.err().first()));
+}
 
 QTEST_GUILESS_MAIN(TestCADataRead)
 #include "tst_cadata_read.moc"

@@ -6,7 +6,10 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -189,6 +192,33 @@ private slots:
         QCOMPARE(image.pixelColor(20, 26), QColor(Qt::green));
         QCOMPARE(image.pixelColor(22, 20), QColor(Qt::green));
         QCOMPARE(image.pixelColor(26, 20), QColor(Qt::white));
+    }
+
+    // Files read block by block: a file of many blocks gives every matching
+    // record, in file order, and a FIFO is refused at once like a bad file.
+    void largeFileAndFifo()
+    {
+        QList<Sift> records;
+        for (int i = 0; i < 5000; ++i)
+            records << record(i, i % 7);
+        writeRecords("k0.sift", records);
+        const QString fifo = dir.filePath("k1.sift");
+        QFile::remove(fifo);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        auto d = analysis(2, 7);
+        const QSet<int> three{3};
+        QList<Sift> out;
+        Console::Capture capture;
+        d->getSifts(0, out, &three);
+        QCOMPARE(out.size(), 714);
+        for (int k = 0; k < out.size(); ++k)
+            QCOMPARE(out[k].id, 3 + 7 * k);
+        QElapsedTimer clock;
+        clock.start();
+        d->getSifts(1, out, nullptr);
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(out.size(), 714);
+        QCOMPARE(capture.err(), QStringList{"Wrong file format: '" + fifo + "'"});
     }
 };
 

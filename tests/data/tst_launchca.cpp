@@ -56,7 +56,76 @@ class TestLaunchCA : public QObject
         return f.fileName();
     }
 
+    // A stand-in solver that fails the way `script` says (shell commands).
+    QString failingSolver(const QByteArray &script)
+    {
+        const QString path = dir.filePath(QStringLiteral("failing%1.sh").arg(++solverNumber));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write failing solver");
+        f.write("#!/bin/sh\n" + script + "\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        return path;
+    }
+    int solverNumber = 0;
+
 private slots:
+    // The solver's own reason for refusing a table reaches the console after
+    // the designed lines, and stays on the data model for the error box.
+    void solverReasonReachesTheUser_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("last line of its error output")
+            << QByteArray("echo progress; echo 'warming up' >&2; echo \"ca.exe: $3: the table is all zeros\" >&2; exit 1")
+            << "the table is all zeros";
+        QTest::newRow("silent failure")
+            << QByteArray("exit 3") << "failed with exit code 3";
+        QTest::newRow("killed")
+            << QByteArray("kill -9 $$") << "stopped before finishing";
+        QTest::newRow("endless error output is cut to its tail")
+            << QByteArray("i=0; while [ $i -lt 3000 ]; do echo \"noise line $i\" >&2; i=$((i+1)); done; echo 'ca.exe: the real reason' >&2; exit 1")
+            << "ca.exe: the real reason";
+    }
+    void solverReasonReachesTheUser()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, reason);
+        const QString folder = dir.filePath(QStringLiteral("failing %1").arg(QTest::currentDataTag()));
+        const QString table = writeTable(folder);
+        CAData::casolver = failingSolver(script);
+        Console::Capture capture;
+        CAData d(true);
+        d.fileF = table;
+        QVERIFY(!d.read());
+        const QStringList all = capture.all();
+        const QString open = "Cannot open file '" + table + "_Z.txt' for reeading";
+        QVERIFY2(all.contains(open), qPrintable(all.join('\n')));
+        QCOMPARE(all.last(), "err: " + d.solverError);
+        QVERIFY2(d.solverError.contains(reason), qPrintable(d.solverError));
+        QVERIFY(all.indexOf(open) < all.size() - 1);
+        QVERIFY(!d.solverError.contains("noise"));
+    }
+
+    void solverThatCannotStartIsNamed()
+    {
+        const QString folder = dir.filePath("nostart");
+        const QString table = writeTable(folder);
+        // Executable, but its interpreter does not exist.
+        CAData::casolver = failingSolver("");
+        QFile f(CAData::casolver);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/no/such/interpreter\n");
+        f.close();
+        Console::Capture capture;
+        CAData d(true);
+        d.fileF = table;
+        QVERIFY(!d.read());
+        QVERIFY2(d.solverError.contains("cannot start the solver '" + CAData::casolver + "'"),
+                 qPrintable(d.solverError));
+    }
+
     void argumentsAndDerivedNames_data()
     {
         QTest::addColumn<int>("axes");

@@ -2,7 +2,11 @@
 
 #include <QTemporaryDir>
 #include <QFile>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 class TestNumberScanner : public QObject
 {
@@ -115,6 +119,63 @@ private slots:
         double v;
         QCOMPARE(in.nextDouble(v), NumberScanner::Ok);
         QCOMPARE(in.nextDouble(v), NumberScanner::Bad);
+    }
+
+    // The same limit holds for a text in memory: a token is accepted or
+    // refused whatever the block it would fall in.
+    void overlongTokenIsRefusedFromMemoryToo()
+    {
+        NumberScanner in;
+        in.openText("1 " + std::string(600, '7') + " 2");
+        double v;
+        QCOMPARE(in.nextDouble(v), NumberScanner::Ok);
+        QCOMPARE(in.nextDouble(v), NumberScanner::Bad);
+        NumberScanner justShort;
+        justShort.openText(std::string(511, '7'));
+        QCOMPARE(justShort.nextDouble(v), NumberScanner::Ok);
+    }
+
+    // Anything but a regular file is refused at once, with what it is: a
+    // FIFO without a writer would block an ordinary open forever, and a
+    // device such as /dev/zero never ends.
+    void onlyRegularFilesOpen_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo" << "it is a FIFO, not a regular file";
+        QTest::newRow("device") << "/dev/zero" << "it is a character device, not a regular file";
+        QTest::newRow("folder") << "folder" << "it is a folder, not a regular file";
+        QTest::newRow("missing") << "missing" << "No such file or directory";
+    }
+    void onlyRegularFilesOpen()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QString path = kind.startsWith('/') ? kind : dir.filePath(kind);
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "folder")
+            QVERIFY(QDir().mkdir(path));
+        NumberScanner in;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!in.open(path.toStdString()));
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(QString::fromStdString(in.openError()), reason);
+        QVERIFY(!in.isOpen());
+    }
+
+    // Control bytes are quoted readably: a file of NULs is not quoted as
+    // an empty-looking token.
+    void badTokenIsPrintable()
+    {
+        NumberScanner in;
+        in.openText(std::string("3 \0\0\x01x", 6));
+        long long n;
+        QCOMPARE(in.nextInt(n), NumberScanner::Ok);
+        QCOMPARE(in.nextInt(n), NumberScanner::Bad);
+        QCOMPARE(in.badToken(), std::string("\\x00\\x00\\x01x"));
     }
 
     void capacityBound()

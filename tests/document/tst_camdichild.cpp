@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <numeric>
 
 namespace {
@@ -162,6 +164,9 @@ void TestCAMdiChild::failingLoad_data()
         << QString();
     QTest::newRow("malformed xml") << QStringLiteral("bad.xml") << QByteArray("<XML><AXIS number=")
                                    << QStringLiteral("bad.xml: line 1");
+    // A FIFO nobody writes to: refused at once instead of hanging the viewer.
+    QTest::newRow("a FIFO") << QStringLiteral("fifo.xml|") << QByteArray()
+                            << QStringLiteral("it is a FIFO, not a regular file");
 }
 
 void TestCAMdiChild::failingLoad()
@@ -173,6 +178,11 @@ void TestCAMdiChild::failingLoad()
     if (path.endsWith(QLatin1Char('/'))) {
         path.chop(1);
         QVERIFY(QDir().mkpath(path));
+    }
+    if (path.endsWith(QLatin1Char('|'))) {
+        path.chop(1);
+        QFile::remove(path);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     }
     if (!content.isNull())
         QVERIFY(DocumentFixture::writeFile(path, content));

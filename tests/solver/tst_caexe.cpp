@@ -148,6 +148,9 @@ void TestCAExe::refusesBadTables()
     // Results of an earlier analysis of that path must not survive a failed run.
     for (const char *suffix : kSuffixes)
         writeFile(path + suffix, "1\n1\n");
+    // Nor the temporaries of a run that was killed while writing.
+    writeFile(path + "_Z.txt.k1Ll3d", "1 2\n0.");
+    writeFile(path + "_Lambda.txt.Xy12ab", "");
 
     const Run r = runSolver({"-k", "2", path, path});
     QVERIFY(r.exitCode > 0);

@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 CASolution sample()
@@ -43,6 +47,7 @@ private slots:
     void writesFiveFilesExactly();
     void replacesEarlierResults();
     void failureLeavesNothing();
+    void staleTemporariesOfAKilledRunAreRemoved();
 };
 
 void TestCAResultWriter::writesFiveFilesExactly()
@@ -120,3 +125,36 @@ void TestCAResultWriter::failureLeavesNothing()
 
 QTEST_GUILESS_MAIN(TestCAResultWriter)
 #include "tst_caresultwriter.moc"
+
+// A run killed between creating its temporaries and renaming them leaves
+// them behind; the next run of the same table removes them, but neither the
+// temporaries of a run still writing (locked) nor anything else.
+void TestCAResultWriter::staleTemporariesOfAKilledRunAreRemoved()
+{
+    QTemporaryDir dir;
+    const QString table = dir.filePath("t.txt");
+    auto touch = [&](const QString &name) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("partial");
+    };
+    const QStringList stale{"t.txt_Z.txt.aB3xY9", "t.txt_Lambda.txt.000000", "t.txt_Q.txt.Zzzzzz"};
+    const QStringList others{"t.txt",           "t.txt_Z.txt",          "t.txt_Z.txt.short",
+                             "t.txt_Z.txt.ab-def", "u.txt_Z.txt.aB3xY9", "t.txt_Z.txt.aB3xY9.bak",
+                             "t.txt_W.txt.Locked"};
+    for (const QString &name : stale + others)
+        touch(name);
+    // A run still writing holds a lock on each of its temporaries.
+    const int held = ::open(QFile::encodeName(dir.filePath("t.txt_W.txt.Locked")).constData(), O_RDONLY);
+    QVERIFY(held >= 0);
+    QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    QCOMPARE(CAResultWriter::removeStaleTemporaries(table.toStdString()), 3);
+    ::close(held);
+    QStringList left = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+    QStringList expected = others;
+    expected.sort();
+    QCOMPARE(left, expected);
+    for (const QString &name : stale)
+        QVERIFY(CAResultWriter::isTemporaryOf("/any/t.txt", name.toStdString()));
+}

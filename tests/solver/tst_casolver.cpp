@@ -114,6 +114,9 @@ private slots:
     void refusesTablesWithoutAxes();
     void refusesDenseWorkBeyondMemory();
     void sameTableSameResult();
+    void extremeMagnitudesMatchTheReference_data();
+    void extremeMagnitudesMatchTheReference();
+    void powerOfTwoScaleChangesNoBit();
 };
 
 void TestCASolver::matchesDenseReference_data()
@@ -296,6 +299,68 @@ void TestCASolver::sameTableSameResult()
         QVERIFY(a.Z == b.Z);
         QVERIFY(a.W == b.W);
         QVERIFY(a.lambda == b.lambda);
+    }
+}
+
+// CA does not depend on the unit of the counts. Counts near the largest or
+// the smallest double must give the analysis of the same table in ordinary
+// units (the reference is computed on those), not "no axis".
+void TestCASolver::extremeMagnitudesMatchTheReference_data()
+{
+    QTest::addColumn<bool>("diagonal");
+    QTest::addColumn<double>("unit");
+    QTest::newRow("diagonal 1e160") << true << 1e160;
+    QTest::newRow("diagonal 1e-300") << true << 1e-300;
+    QTest::newRow("diagonal 1e-310 (subnormal)") << true << 1e-310;
+    QTest::newRow("table in 1e150") << false << 1e150;
+    QTest::newRow("table in 1e160") << false << 1e160;
+    QTest::newRow("table in 1e300") << false << 1e300;
+    QTest::newRow("table in 1e-300") << false << 1e-300;
+}
+
+void TestCASolver::extremeMagnitudesMatchTheReference()
+{
+    QFETCH(bool, diagonal);
+    QFETCH(double, unit);
+    const Mat n = diagonal ? Mat(Mat::Identity(3, 3)) : makeTable(14, 11, 0.6, 5, 0);
+    const Reference ref = reference(n);
+    CASolver solver;
+    CASolution s;
+    QVERIFY2(solver.solve(sparse(n * unit), 0, s), solver.error().c_str());
+    QCOMPARE(s.axes, int(ref.lambda.size()));
+    QVERIFY(std::abs(s.totalInertia - ref.chi2OverN) <= 1e-9 * ref.chi2OverN);
+    for (int i = 0; i < n.rows(); ++i)
+        QVERIFY(std::abs(s.P[i] - ref.P[i]) <= 1e-12 * ref.P[i]);
+    const Mat z = asMatrix(s.Z, int(n.rows()), s.axes), w = asMatrix(s.W, int(n.cols()), s.axes);
+    for (int a = 0; a < s.axes; ++a) {
+        QVERIFY2(std::abs(s.lambda[a] - ref.lambda[a]) <= 1e-9 * ref.lambda[a],
+                 qPrintable(QString("axis %1: %2 vs %3").arg(a).arg(s.lambda[a]).arg(ref.lambda[a])));
+        if (diagonal)
+            continue; // equal inertias: the axes themselves are not unique
+        const double sign = z.col(a).dot(ref.Z.col(a)) < 0 ? -1 : 1;
+        QVERIFY((sign * z.col(a) - ref.Z.col(a)).cwiseAbs().maxCoeff() <= 1e-7 * ref.Z.col(a).cwiseAbs().maxCoeff());
+        QVERIFY((sign * w.col(a) - ref.W.col(a)).cwiseAbs().maxCoeff() <= 1e-7 * ref.W.col(a).cwiseAbs().maxCoeff());
+    }
+}
+
+// The counts are brought near 1 by a power of two, which is exact: an
+// ordinary table and the same table times any power of two give the same
+// result to the last bit, masses, inertias and coordinates alike.
+void TestCASolver::powerOfTwoScaleChangesNoBit()
+{
+    const Mat n = makeTable(40, 30, 0.3, 11, 0);
+    CASolver solver;
+    CASolution plain;
+    QVERIFY(solver.solve(sparse(n), 0, plain));
+    for (int e : {-900, -40, 1, 37, 700}) {
+        CASolution scaled;
+        QVERIFY(solver.solve(sparse(n * std::ldexp(1.0, e)), 0, scaled));
+        QVERIFY(scaled.P == plain.P);
+        QVERIFY(scaled.Q == plain.Q);
+        QVERIFY(scaled.lambda == plain.lambda);
+        QVERIFY(scaled.Z == plain.Z);
+        QVERIFY(scaled.W == plain.W);
+        QCOMPARE(scaled.grandTotal, std::ldexp(plain.grandTotal, e));
     }
 }
 

@@ -1,0 +1,50 @@
+#ifndef TABLEEXTRACTION_H
+#define TABLEEXTRACTION_H
+
+#include "document/qprocessthread.h"
+
+#include <QString>
+
+#include <vector>
+
+// The selected cells of a contingency table, taken out of the table and
+// written as a new table: the work of a sub-analysis worker. Needs nothing
+// of the window but the selection, so it can run on the worker's thread.
+class TableExtraction
+{
+public:
+    // `worker` is asked between rows whether to stop.
+    TableExtraction(const QProcessThread::Selection &selection, const QThread &worker)
+        : m_selection(selection), m_worker(worker)
+    {
+    }
+
+    // Reads the source table far enough to collect every selected cell.
+    // False with `error` set when the table cannot supply them, and false
+    // with `error` empty when the worker was asked to stop.
+    bool read(QString &error);
+
+    // Writes the extract as "table.txt" in a fresh folder of the temporary
+    // folder, where the solver then leaves its results: everything an
+    // extracted view needs lies in one folder, removed with its model. The
+    // table is kept only once it is complete; on failure or when the worker
+    // is asked to stop the folder goes. Returns the table's absolute path and
+    // sets `folder`, or returns an empty string with `error` set (empty when
+    // the worker was asked to stop).
+    QString write(QString &error);
+    QString folder;
+
+    // The source table's size, once read.
+    long long tableRows = 0;
+    long long tableCols = 0;
+    // The extract: rows x cols values, row-major.
+    int rows = 0;
+    int cols = 0;
+    std::vector<double> values;
+
+private:
+    const QProcessThread::Selection &m_selection;
+    const QThread &m_worker;
+};
+
+#endif // TABLEEXTRACTION_H
