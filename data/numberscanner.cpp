@@ -4,6 +4,8 @@
 
 #include <fast_float/fast_float.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -61,7 +63,10 @@ bool NumberScanner::open(const std::string &path)
 #endif
     m_fd = fd;
     m_size = std::uint64_t(st.st_size);
-    m_buf.resize(m_block);
+    // A small file gets a block of its own size, not a whole block: a
+    // header-only file costs a few kilobytes. Never below 4 tokens, so a
+    // file that grows while it is read is still read right.
+    m_buf.resize(std::size_t(std::min<std::uint64_t>(m_block, std::max<std::uint64_t>(4 * kMaxToken, m_size + 1))));
     return true;
 }
 

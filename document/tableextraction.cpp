@@ -92,8 +92,10 @@ bool TableExtraction::read(QString &error)
                      [&s](int a, int b) { return s.words[a] < s.words[b]; });
 
     // Rows are read in bounded chunks: a very wide table costs no more
-    // memory than a narrow one.
-    const long long chunkSize = std::min<long long>(K > 0 ? K : 1, 1 << 16);
+    // memory than a narrow one, and never more than the file can hold.
+    const long long chunkSize = std::max<long long>(
+        1, std::min<long long>({K, 1 << 16, static_cast<long long>(std::min<std::uint64_t>(
+                                               scanner.maxRemainingValues(), 1 << 16))}));
     std::vector<double> chunk(std::size_t(chunkSize), 0.0);
     std::size_t nextRow = 0;
     for (long long r = 0; r <= lastRow; ++r) {

@@ -108,6 +108,27 @@ private slots:
         QVERIFY(!d.solverError.contains("noise"));
     }
 
+    // The bundled solver's refusal, as the user sees it on the console.
+    void realSolverRefusalIsShown()
+    {
+        const QString solver = qEnvironmentVariable("ORTELIS_BIN_DIR") + "/ca.exe";
+        if (!QFileInfo(solver).isExecutable())
+            QSKIP("the solver is not built");
+        CAData::casolver = solver;
+        const QString folder = dir.filePath("refused");
+        QDir().mkpath(folder);
+        QFile table(folder + "/zeros.txt");
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        table.write("3 3\n0 0 0\n0 0 0\n0 0 0\n");
+        table.close();
+        Console::Capture capture;
+        CAData d(true);
+        d.fileF = table.fileName();
+        QVERIFY(!d.read());
+        QCOMPARE(d.solverError, "ca.exe: " + table.fileName() + ": the table is all zeros");
+        QCOMPARE(capture.all().last(), "err: " + d.solverError);
+    }
+
     void solverThatCannotStartIsNamed()
     {
         const QString folder = dir.filePath("nostart");
