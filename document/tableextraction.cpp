@@ -99,6 +99,8 @@ bool TableExtraction::read(QString &error)
     std::vector<double> chunk(std::size_t(chunkSize), 0.0);
     std::size_t nextRow = 0;
     for (long long r = 0; r <= lastRow; ++r) {
+        if (beforeRow)
+            beforeRow(r);
         if (m_worker.isInterruptionRequested())
             return false;
         const std::size_t firstTarget = nextRow;

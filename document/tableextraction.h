@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 // The selected cells of a contingency table, taken out of the table and
@@ -33,6 +34,11 @@ public:
     // the worker was asked to stop).
     QString write(QString &error);
     QString folder;
+
+    // Called on the worker's thread before each row of the source table is
+    // read. Empty in the program; tests hold an extraction at a known row
+    // with it.
+    static inline std::function<void(long long row)> beforeRow;
 
     // The source table's size, once read.
     long long tableRows = 0;

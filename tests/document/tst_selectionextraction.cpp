@@ -10,7 +10,7 @@
 #include "documentfixture.h"
 #include "modalcloser.h"
 #include "modelsink.h"
-#include "tablefeeder.h"
+#include "rowgate.h"
 
 #include <QDirIterator>
 #include <QPointer>
@@ -107,10 +107,7 @@ void TestSelectionExtraction::initTestCase()
     DocumentFixture::Options big;
     big.images = 2000;
     big.words = 1000;
-    big.tableName = QStringLiteral("table.fifo");
-    big.writeTable = false;
     m_big = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("big")), big);
-    QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath(QStringLiteral("big/table.fifo"))).constData(), 0600), 0);
 
     m_solver = DocumentFixture::writeFakeSolver(m_dir.path());
 }
@@ -452,11 +449,10 @@ void TestSelectionExtraction::newSelectionDuringExtractionIsIgnored()
     sink.watch(&child);
 
     std::atomic<bool> goOn{false};
-    TableFeeder feeder(m_dir.filePath(QStringLiteral("big/table.fifo")), 2000, 1000, 10,
-                       [&goOn] { return goOn.load(); });
+    RowGate gate(2000, 10, [&goOn] { return goOn.load(); });
     child.finishSelection();
     QCOMPARE(child.threads.size(), 1);
-    feeder.waitForGate();
+    gate.waitForGate();
 
     // While the worker waits for the table: a new selection in the map, and
     // even a new model in the window, freeing the one the selection came from.
@@ -466,7 +462,7 @@ void TestSelectionExtraction::newSelectionDuringExtractionIsIgnored()
     goOn = true;
 
     QTRY_COMPARE_WITH_TIMEOUT(sink.models.size(), 1, 60000);
-    feeder.finish();
+    gate.finish();
     std::unique_ptr<CAData> model(sink.take());
     QCOMPARE(readAll(model->fileF), expectedTable(images, kWords));
     QCOMPARE(model->labels[0].imageFile, DocumentFixture::imageFile(1999));
@@ -483,19 +479,17 @@ void TestSelectionExtraction::closingDuringExtractionStopsCleanly()
     ModelSink sink;
     sink.watch(child);
 
+    // The gate holds the worker in the table until the window asks it to stop.
+    RowGate gate(2000, 10, [] { return QThread::currentThread()->isInterruptionRequested(); });
     child->finishSelection();
     QCOMPARE(child->threads.size(), 1);
-    QProcessThread *worker = child->threads.at(0);
-    // The feeder holds back the table until the window asks its worker to stop.
-    TableFeeder feeder(m_dir.filePath(QStringLiteral("big/table.fifo")), 2000, 1000, 10,
-                       [worker] { return worker->isInterruptionRequested(); });
-    feeder.waitForGate();
+    gate.waitForGate();
 
     Console::Capture capture;
     QPointer<CAMdiChild> guard(child);
     child->close();
     QTRY_VERIFY(!guard);
-    feeder.finish();
+    gate.finish();
 
     QStringList lines = capture.all();
     lines.erase(std::remove_if(lines.begin(), lines.end(),
@@ -513,8 +507,8 @@ void TestSelectionExtraction::closingDuringExtractionStopsCleanly()
                                  QStringLiteral("Thread die")}));
     // The worker left in the middle of the table, wrote nothing and emitted
     // nothing.
-    QVERIFY(feeder.readerLeft());
-    QVERIFY(feeder.rowsWritten() < 1999);
+    QVERIFY(gate.stoppedEarly());
+    QVERIFY(gate.rowsReached() < 1999);
     QCoreApplication::processEvents();
     QVERIFY(sink.models.isEmpty());
     QVERIFY(tempFiles().isEmpty());
