@@ -1,6 +1,7 @@
 #include "data/cadata.h"
 
 #include "data/console.h"
+#include "data/regularfile.h"
 
 #include <QFile>
 
@@ -33,10 +34,12 @@ void CAData::readCategoryNames()
     // Names are a convenience: whatever goes wrong here is reported and the
     // categories keep their numbers; the analysis still opens.
     QFile file(categoriesPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QString why;
+    // Without blocking, and only a regular file: a FIFO would hang the viewer.
+    if (!RegularFile::open(file, &why)) {
         Console::err(QStringLiteral("Warning: cannot open the categories file '%1': %2; "
                                     "categories are shown by number.")
-                         .arg(categoriesPath, file.errorString()));
+                         .arg(categoriesPath, why));
         return;
     }
     QByteArray text = file.read(maxBytes + 1);

@@ -7,11 +7,24 @@
 #include <QTransform>
 #include <QtEndian>
 
+#include <cmath>
 #include <cstring>
 
 void Sift::draw(QPainter &painter, double tx, double ty, double sx, double sy,
                 const QColor &colour) const
 {
+    // A keypoint file is data from outside: a record whose centre is not a
+    // number has nothing to show, and a region far larger than any screen
+    // (a11 = 1e8) would keep the rasteriser busy for seconds per record.
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return;
+    const QTransform shape(a11, a12, a21, a22, x, y);
+    const QTransform onDevice = shape * QTransform(sx, 0, 0, sy, tx, ty) * painter.combinedTransform();
+    const QRectF region = onDevice.mapRect(QRectF(-1, -1, 2, 2));
+    constexpr double kLargestRegion = 1 << 16; // device pixels
+    const bool drawRegion = std::isfinite(region.width()) && std::isfinite(region.height())
+        && region.width() <= kLargestRegion && region.height() <= kLargestRegion;
+
     painter.save();
     painter.translate(tx, ty);
     painter.scale(sx, sy);
@@ -21,11 +34,12 @@ void Sift::draw(QPainter &painter, double tx, double ty, double sx, double sy,
     painter.drawLine(QLineF(x - 1, y, x + 1, y));
     painter.drawLine(QLineF(x, y - 1, x, y + 1));
 
-    const QTransform shape(a11, a12, a21, a22, x, y);
-    painter.setTransform(shape, true);
-    painter.setPen(QPen(colour, 0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawEllipse(QRectF(-1, -1, 2, 2));
+    if (drawRegion) {
+        painter.setTransform(shape, true);
+        painter.setPen(QPen(colour, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QRectF(-1, -1, 2, 2));
+    }
 
     painter.restore();
 }

@@ -24,6 +24,8 @@ struct Sift
     // Draws a red centre cross and the region outline in `colour` on an image
     // shown at offset (tx, ty) with scale (sx, sy). Lines stay one device
     // pixel wide whatever the scale. The painter is left as it was found.
+    // Nothing is drawn for a centre that is not finite, and only the cross
+    // for a region larger than 65536 device pixels across.
     void draw(QPainter &painter, double tx, double ty, double sx, double sy,
               const QColor &colour) const;
 

@@ -218,9 +218,13 @@ void denseEigen(Mat g, Vec &values, Mat &vectors)
 // near the smallest), and since the factor is a power of two an ordinary
 // table gives bit for bit the result it gave unscaled. False for a count
 // that is not finite. `exponent` receives the power of two divided out.
-bool scaleToUnit(double *value, std::int64_t n, const CACommunicator &comm, int &exponent)
+// Counts more than 2^1074 times smaller than the largest fall to 0, as they
+// would in any sum with it; their cells are dropped.
+bool scaleToUnit(SparseRows &block, const CACommunicator &comm, int &exponent)
 {
     exponent = 0;
+    double *value = block.values();
+    const std::int64_t n = block.nonZeros();
     double largest = 0;
     for (std::int64_t p = 0; p < n; ++p)
         largest = std::max(largest, std::abs(value[p]));
@@ -240,6 +244,11 @@ bool scaleToUnit(double *value, std::int64_t n, const CACommunicator &comm, int 
         for (std::int64_t p = 0; p < n; ++p)
             value[p] = std::ldexp(value[p], -e);
     }
+    bool zeroed = false;
+    for (std::int64_t p = 0; p < n && !zeroed; ++p)
+        zeroed = value[p] == 0;
+    if (zeroed)
+        block.dropZeros();
     return true;
 }
 
@@ -305,12 +314,12 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     // Margins. Cells are non-negative (the reader refuses others). The
     // column sums and the grand total are summed over the blocks; the row
     // sums stay with their rows.
+    int exponent = 0;
+    if (!scaleToUnit(block, comm, exponent))
+        return fail("the table holds a count that is not a finite number");
     int *inner = block.inner();
     double *value = block.values();
     const int *outer = block.outer();
-    int exponent = 0;
-    if (!scaleToUnit(value, block.nonZeros(), comm, exponent))
-        return fail("the table holds a count that is not a finite number");
     std::vector<double> rowSum(std::size_t(localRows), 0.0), colSum(std::size_t(cols), 0.0);
     double total = 0;
     for (Index i = 0; i < localRows; ++i) {

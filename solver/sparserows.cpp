@@ -108,3 +108,19 @@ SparseRows SparseRows::copyOf(const Matrix &m)
     }
     return s;
 }
+
+void SparseRows::dropZeros()
+{
+    std::size_t to = 0, from = 0;
+    for (std::size_t r = 1; r < m_outer.size(); ++r) {
+        const std::size_t end = std::size_t(m_outer[r]);
+        for (; from < end; ++from)
+            if (m_values[from] != 0) {
+                m_inner[to] = m_inner[from];
+                m_values[to] = m_values[from];
+                ++to;
+            }
+        m_outer[r] = int(to);
+    }
+    m_size = to;
+}

@@ -46,6 +46,9 @@ public:
     }
     // Gives back the capacity beyond the cells held.
     void squeeze();
+    // Removes the cells that hold 0, keeping rows and their order (cells a
+    // rescaling took below the smallest double).
+    void dropZeros();
 
     int rows() const { return m_outer.empty() ? 0 : int(m_outer.size() - 1); }
     int cols() const { return m_cols; }

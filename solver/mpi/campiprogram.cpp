@@ -29,8 +29,11 @@ int CAMpiProgram::analyse(const char *table, int k)
 {
     const bool first = m_comm.rank() == 0;
     // Results left by an earlier run are stale from now on.
-    if (first)
+    if (first) {
         CAResultWriter::removeResults(table);
+        // So are the temporaries of a run that was killed while writing.
+        CAResultWriter::removeStaleTemporaries(table);
+    }
 
     auto fail = [&](const std::string &problem) {
         if (first) {

@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstring>
 
 class TestKeypoints : public QObject
@@ -219,6 +220,33 @@ private slots:
         QVERIFY(clock.elapsed() < 5000);
         QCOMPARE(out.size(), 714);
         QCOMPARE(capture.err(), QStringList{"Wrong file format: '" + fifo + "'"});
+    }
+
+    // Records from a keypoint file are drawn only as far as they make
+    // sense: a centre that is not a number draws nothing, and a region far
+    // larger than any screen only its cross, at once (found by fuzzing: one
+    // such record held the rasteriser for seconds).
+    void absurdRecordsDrawQuickly()
+    {
+        QImage canvas(64, 64, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::white);
+        QPainter painter(&canvas);
+        QElapsedTimer clock;
+        clock.start();
+        Sift{1, 1, 30, 30, 0, 0, 0, 134217728.0f}.draw(painter, 0, 0, 0.25, 0.25, Qt::blue);
+        Sift{2, 1, 2e8f, 2e8f, 2e8f, 2e8f, 2e8f, 2e8f}.draw(painter, 0, 0, 0.25, 0.25, Qt::blue);
+        QVERIFY(clock.elapsed() < 2000);
+        painter.end();
+        // The cross of the first record, at (30, 30) / 4, is drawn in red.
+        QCOMPARE(canvas.pixelColor(7, 7), QColor(Qt::red));
+        QImage blank(64, 64, QImage::Format_ARGB32_Premultiplied);
+        blank.fill(Qt::white);
+        QPainter again(&blank);
+        Sift{3, 1, std::nanf(""), 10, 4, 0, 0, 4}.draw(again, 0, 0, 1, 1, Qt::blue);
+        again.end();
+        QImage white(64, 64, QImage::Format_ARGB32_Premultiplied);
+        white.fill(Qt::white);
+        QCOMPARE(blank, white);
     }
 };
 

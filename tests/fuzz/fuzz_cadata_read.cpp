@@ -1,7 +1,7 @@
 // CAData::read over every file it loads. The input holds the files one
 // after the other, cut by "%%" lines: axis count, Z, W, P, Q, Lambda, image
-// list, keypoint-file list. A part that is absent leaves that file unnamed
-// (P, Q, image list and keypoint-file list are optional). A load that
+// list, keypoint-file list, categories file. A part that is absent leaves
+// that file unnamed (all but Z, W and Lambda are optional). A load that
 // succeeds must keep every promise the views rely on.
 #include "data/cadata.h"
 #include "data/console.h"
@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     d.baseDir = path(Fuzz::scratch());
     d.nbAxis = part[0].empty() ? 0 : int(std::uint8_t(part[0][0])) % 8;
     static const char *const names[] = {"z.txt", "w.txt", "p.txt", "q.txt", "lambda.txt",
-                                        "labels.txt", "keys.txt"};
+                                        "labels.txt", "keys.txt", "categories.txt"};
     QString *fields[] = {&d.fileZ, &d.fileW, &d.fileP, &d.fileQ, &d.fileLambda, &d.fileLabel,
-                         &d.fileDescriptor};
-    for (int f = 0; f < 7; ++f) {
+                         &d.fileDescriptor, &d.categoriesPath};
+    for (int f = 0; f < 8; ++f) {
         if (std::size_t(f + 1) < part.size())
             *fields[f] = path(Fuzz::put(names[f], part[f + 1]));
         else
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         sum += d.lambda[a];
     for (int i = 0; i < d.nbImages; ++i) {
         if (d.labels)
-            sum += d.labels[i].category + d.getImageName(i).size();
+            sum += d.labels[i].category + d.getImageName(i).size() + d.categoryName(d.labels[i].category).size();
         if (d.descriptors)
             sum += d.descriptors[i].size();
         sum += d.distance(i, d.nbImages - 1 - i);

@@ -62,24 +62,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
 
-    ContingencyTable t;
+    ContingencyTable t, again;
     if (!t.read(table))
         return 0;
+    Fuzz::require(again.read(table), "the same table reads twice");
+    const auto chosen = method == 1 ? CASolver::Dense : method == 2 ? CASolver::Truncated : CASolver::Auto;
     CASolver solver;
-    solver.setMethod(method == 1 ? CASolver::Dense : method == 2 ? CASolver::Truncated : CASolver::Auto);
+    solver.setMethod(chosen);
     CASolution s;
     const int rows = t.rows(), cols = t.cols();
 
     // The same table in another unit: every count times a power of two,
     // chosen so that none leaves the normal range. CA does not depend on the
     // unit, and the solver must give the same answer to the last bit.
-    ContingencyTable::Matrix counts = t.takeCounts();
-    ContingencyTable::Matrix rescaled = counts;
+    ContingencyTable::Matrix rescaled = again.takeCounts();
+    double *value = rescaled.values();
     double largest = 0, smallest = 0;
-    for (int p = 0; p < rescaled.nonZeros(); ++p) {
-        const double v = rescaled.valuePtr()[p];
-        largest = std::max(largest, v);
-        smallest = smallest == 0 ? v : std::min(smallest, v);
+    for (std::int64_t p = 0; p < rescaled.nonZeros(); ++p) {
+        largest = std::max(largest, value[p]);
+        smallest = smallest == 0 ? value[p] : std::min(smallest, value[p]);
     }
     int high = 0, low = 0;
     std::frexp(largest, &high);
@@ -87,12 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Every count keeps an exponent in [-1020, 1023].
     const int lo = -1020 - low, hi = 1023 - high;
     const int shift = largest == 0 || hi < lo ? 0 : lo + int(data[size - 1]) * 7919 % (hi - lo + 1);
-    for (int p = 0; p < rescaled.nonZeros(); ++p)
-        rescaled.valuePtr()[p] = std::ldexp(rescaled.valuePtr()[p], shift);
+    for (std::int64_t p = 0; p < rescaled.nonZeros(); ++p)
+        value[p] = std::ldexp(value[p], shift);
     CASolver other;
-    other.setMethod(method == 1 ? CASolver::Dense : method == 2 ? CASolver::Truncated : CASolver::Auto);
+    other.setMethod(chosen);
     CASolution r;
-    const bool solved = solver.solve(std::move(counts), k, s);
+    const bool solved = solver.solve(t.takeCounts(), k, s);
     const bool solvedRescaled = other.solve(std::move(rescaled), k, r);
     Fuzz::require(solved == solvedRescaled, "the unit of the counts does not decide whether there are axes");
     if (!solved)
