@@ -6,6 +6,7 @@
 #include "document/tableextraction.h"
 #include "fuzzsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -58,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (long long i = 0; i < n * m; ++i)
         Fuzz::require(in.nextDouble(v) == NumberScanner::Ok, "every selected cell is written");
     Fuzz::require(in.atEnd(), "nothing after them");
-    QFile::remove(written);
+    in.close();
+    Fuzz::require(QDir(extraction.folder).removeRecursively(), "the extract's folder goes");
     return 0;
 }
