@@ -21,7 +21,6 @@ PACKAGES=(
   libopenmpi-dev openmpi-bin
   qt6-svg-dev
   libpng-dev libjpeg-dev
-  libpng-dev
   clang libclang-rt-14-dev
 )
 
