@@ -66,6 +66,9 @@ CAMdiChild::~CAMdiChild()
 void CAMdiChild::createCAView()
 {
     caView = new CAView(0, 1, 2);
+    // A document window colours images by category and titles the axes.
+    caView->setCategoryColours(true);
+    caView->setAxisTitles(true);
     addWidget(caView);
     connect(this, &CAMdiChild::contentsChanged, caView, &CAView::setData);
 }
@@ -118,6 +121,9 @@ bool CAMdiChild::fill(CAData *model)
     CAData *old = data;
     data = model;
     emit contentsChanged(data);
+    // Every analysis opens with all its drawn points in view, once the map
+    // has its size.
+    caView->requestFit();
     delete old;
     return true;
 }

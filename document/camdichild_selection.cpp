@@ -38,8 +38,14 @@ void CAMdiChild::finishSelection()
     const QVector<int> words = caView->selectedWords;
     if (images.size() < 10 || words.size() < 10) {
         Console::err(QStringLiteral("Try to select more datapoints"));
-        QMessageBox::critical(this, QStringLiteral("Ortelis"),
-                              QStringLiteral("Try to select more datapoints"), QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ortelis"),
+                        QStringLiteral("Try to select more datapoints"), QMessageBox::Ok, this);
+        box.setInformativeText(
+            tr("The outline held %1 drawn images and %2 drawn words; at least 10 of each are "
+               "needed.")
+                .arg(images.size())
+                .arg(words.size()));
+        box.exec();
         return;
     }
     if (!data || data->fileF.isEmpty()) {

@@ -20,6 +20,8 @@ CAView::CAView(int x1, int x2, int x3, QWidget *parent)
     mode = ModeNormal;
     setMouseTracking(true);
     setCursor();
+    // Clicking the map gives it the keyboard, for the + and - keys.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 CAView::~CAView()
@@ -40,6 +42,10 @@ void CAView::setData(CAData *d)
     focusImage = -1;
     panX = 0;
     panY = 0;
+    shiftX = 0;
+    shiftY = 0;
+    fitted = false;
+    rebuildCategories();
     createColor();
     drawBackground();
     repaint();
@@ -70,18 +76,19 @@ void CAView::zoomIn()
 {
     if (!data)
         return;
-    scale += 5;
-    drawBackground();
-    repaint();
+    setScale(scale + 5);
 }
 
 void CAView::zoomOut()
 {
     if (!data)
         return;
-    scale = scale - 5 > 9 ? scale - 5 : 10;
-    drawBackground();
-    repaint();
+    // Below 10 (reached by the wheel or a fit) the button keeps zooming out
+    // instead of jumping back up to 10.
+    if (scale < 10)
+        setScale(scale / 1.25);
+    else
+        setScale(scale - 5 > 9 ? scale - 5 : 10);
 }
 
 void CAView::changeRadius(int value)
@@ -110,6 +117,9 @@ void CAView::resizeEvent(QResizeEvent *event)
     // Integer division truncates toward zero: a 1999-pixel view gets 0, not -1.
     originX = (width() - mapWidth) / 2;
     originY = (height() - mapHeight) / 2;
+    // A fitted map stays fitted to the new size until the user zooms or pans.
+    if (fitted)
+        fitPending = true;
 }
 
 double CAView::getZ(int image, int axis) const
@@ -138,8 +148,8 @@ int CAView::truncate(double v)
 
 void CAView::transform(double x, double y, int &px, int &py) const
 {
-    px = mapWidth / 2 + truncate(scale * x);
-    py = mapHeight / 2 - truncate(scale * y);
+    px = mapWidth / 2 + truncate(scale * x) - shiftX;
+    py = mapHeight / 2 - truncate(scale * y) - shiftY;
 }
 
 QPoint CAView::imagePosition(int image) const

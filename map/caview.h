@@ -25,8 +25,11 @@ class QPixmap;
 //
 // The implementation is split by concern:
 //   caview.cpp            state, coordinates, projection, zoom, cell grid
-//   caview_points.cpp     point layer (canvas, R-trees, half-axis sets), palette
-//   caview_paint.cpp      repaint and overlays
+//   caview_view.cpp       where the map looks: wheel and key zoom, fit, re-centring
+//   caview_points.cpp     point layer (canvas, drawn points, half-axis sets), palette
+//   caview_categories.cpp category colours, counts and hidden categories
+//   caview_index.cpp      point indexes in map units and their pixel queries
+//   caview_paint.cpp      repaint and overlays (axis titles included)
 //   caview_info.cpp       information card
 //   caview_mouse.cpp      modes, cursors, hover, panning
 //   caview_selection.cpp  polygon selection
@@ -34,6 +37,8 @@ class QPixmap;
 class CAView : public QWidget
 {
     Q_OBJECT
+    // Reads and restores the whole map state (sessions).
+    friend struct MapState;
 
 public:
     enum Mode {
@@ -63,6 +68,58 @@ public:
     static int truncate(double v);
     void id2cell(int image, int &cx, int &cy) const;
 
+    // Map point at the canvas centre, pan folded in.
+    QPointF canvasCentre() const;
+    void setCanvasCentre(const QPointF &centre);
+    // Sets the scale keeping the canvas centre where it is on the map.
+    void setScale(double newScale);
+    // Map coordinates of a widget position (the inverse of the projection,
+    // up to the pixel truncation).
+    QPointF mapAt(const QPointF &widgetPos) const;
+
+    // Zooms by `factor` keeping the map point under `widgetPos` there.
+    void zoomAt(double factor, const QPointF &widgetPos);
+    // The largest scale at which every drawn point is in view, with a margin.
+    void fitAll();
+    // Fits at the next paint, when the widget has its final size; the fit
+    // then follows resizes until the user zooms or pans.
+    void requestFit();
+    // Fits again when the axes or the projection changed since the last fit.
+    void fitIfLayoutChanged();
+    // Whether the map shows the last fit (made, and not zoomed or panned since).
+    bool isFitted() const { return fitted && !fitPending; }
+
+    // Images coloured by category instead of the single red cross.
+    void setCategoryColours(bool on);
+    bool categoryColoursOn() const { return categoryColours; }
+    void setCategoryHidden(int category, bool hidden);
+    void setHiddenCategories(const QSet<int> &hidden);
+    QSet<int> hiddenCategorySet() const { return hiddenCategories; }
+    void setAxisTitles(bool on);
+    // Distinct category numbers of the image list, ascending, with the
+    // number of images of each; empty without an image list.
+    const QVector<int> &categoryList() const { return categories; }
+    const QVector<int> &categoryCountList() const { return categoryCounts; }
+    // The colour image i is drawn in.
+    QColor imageColour(int image) const;
+    // Colour of the k-th category of categoryList().
+    static QColor categoryColour(int k);
+    // Share of axis a in the sum of the eigenvalues, in [0, 1].
+    double axisShare(int axis) const;
+    QString axisTitle(int axis) const;
+
+    // Points drawn by the last rebuild (threshold, switches, legend).
+    int shownImages() const { return imagesShown; }
+    int shownWords() const { return wordsShown; }
+    bool imageDrawn(int image) const;
+    bool wordDrawn(int word) const;
+    // Drawn images / words whose canvas pixel lies within r canvas pixels of
+    // (cx, cy), in index order (the first is the one taken as under the
+    // cursor). The indexes are kept in map units, built once per axis pair
+    // and projection; a zoom, a pan or a threshold never rebuilds them.
+    void findImages(std::vector<int> &out, double cx, double cy, double r) const;
+    void findWords(std::vector<int> &out, double cx, double cy, double r) const;
+
     void drawBackground();
     void createColor();
     void finishSelection();
@@ -84,13 +141,18 @@ public:
     bool showLens = false;
     int mode = ModeNormal;
     QVector<QPointF> polygon;
-    int scale = 200;
+    double scale = 200;
     int mapWidth = 2000;
     int mapHeight = 1500;
     int originX = 0;
     int originY = 0;
     int panX = 0;
     int panY = 0;
+    // Canvas offset in pixels: canvas pixel = mapWidth/2 + trunc(scale * x)
+    // - shiftX. Zero keeps the axes' origin at the canvas centre; moving it
+    // re-renders the canvas around the region looked at.
+    int shiftX = 0;
+    int shiftY = 0;
     int focusImage = -1;
     int focusWord = -1;
     bool focusOnImage = true;
@@ -109,8 +171,10 @@ public:
     QSet<int> axis2PosLabels;
     QSet<int> axis2NegLabels;
     QSet<int> wordList;
-    RTree imageTree;
-    RTree wordTree;
+    // Every finite image / word position on the shown axes, in map units
+    // with the vertical axis pointing down, as the canvas does.
+    RTree imageIndex;
+    RTree wordIndex;
     int cellSize = 1;
     QVector<int> selectedImages;
     QVector<int> selectedWords;
@@ -122,6 +186,8 @@ signals:
     void selectionFinished();
     // The mode word changed (interaction mode or lock), by a command or a click.
     void modeChanged(int mode);
+    // The point layer was rebuilt: counts, categories or axes may differ.
+    void layerChanged();
 
 public slots:
     void setData(CAData *data);
@@ -147,9 +213,18 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void draw(QPainter *painter);
+    void drawAxisTitles(QPainter *painter);
+    // Moves the canvas so that it is centred on what the widget shows again,
+    // when panning has brought one of its edges into view.
+    void recentreIfUncovered(bool force);
+    void rebuildCategories();
+    void updateIndexes();
+    void buildNearestRows();
     void showInformation(QPainter *painter);
     void showWordInformation(QPainter *painter);
     void hover(int ex, int ey);
@@ -177,6 +252,32 @@ private:
     void returnToRestingHover();
     std::deque<HoverStep> trail;
     QElapsedTimer clock;
+    mutable std::vector<int> candidates;
+
+    bool categoryColours = false;
+    bool axisTitles = false;
+    QSet<int> hiddenCategories;
+    QVector<int> categories;
+    QVector<int> categoryCounts;
+    std::vector<int> imageCategory; // per image: its entry in `categories`
+    std::vector<quint8> imagesDrawn;
+    std::vector<quint8> wordsDrawn;
+    int imagesShown = 0;
+    int wordsShown = 0;
+
+    // Key of the indexes: the data, axes and projection they were built for.
+    const CAData *indexData = nullptr;
+    int imageIndexKey[3] = {-1, -1, -1};
+    int wordIndexKey[3] = {-1, -1, -1};
+
+    bool fitPending = false;
+    bool fitted = false;
+    int fitKey[3] = {-1, -1, -1};
+
+    // Unit-length float copies of the image rows, for the nearest-images
+    // scan; built on first use for the data shown.
+    std::vector<float> unitRows;
+    const CAData *unitRowsData = nullptr;
 };
 
 #endif // CAVIEW_H

@@ -107,6 +107,7 @@ void CAView::mouseMoveEvent(QMouseEvent *event)
         repaint();
     } else if (mode & ModeHand) {
         pan(p.x(), p.y());
+        recentreIfUncovered(false);
         repaint();
         dragX = p.x();
         dragY = p.y();
@@ -127,6 +128,7 @@ void CAView::mouseReleaseEvent(QMouseEvent *event)
         // Each movement already moved the map up to dragX, dragY; only the
         // rest since the last movement is added here.
         pan(p.x(), p.y());
+        recentreIfUncovered(true);
         repaint();
     }
 }
@@ -135,6 +137,7 @@ void CAView::pan(int ex, int ey)
 {
     panX += ex - dragX;
     panY += ey - dragY;
+    fitted = false;
 }
 
 void CAView::changeFocus(int focus)
@@ -146,7 +149,7 @@ void CAView::changeFocus(int focus)
 
 void CAView::hover(int ex, int ey)
 {
-    // Both trees hold canvas pixels.
+    // Queries are made in canvas pixels.
     const double cx = double(ex) - originX - panX;
     const double cy = double(ey) - originY - panY;
 
@@ -154,7 +157,7 @@ void CAView::hover(int ex, int ey)
         hoverWords.clear();
         wordList.clear();
         found.clear();
-        wordTree.find(found, cx, cy, radius);
+        findWords(found, cx, cy, radius);
         for (const int w : found) {
             hoverWords.insert(w);
             wordList.insert(data->wordLabel(w));
@@ -167,7 +170,7 @@ void CAView::hover(int ex, int ey)
     bool imageHit = false;
     if (!(mode & ModeImageLocked)) {
         found.clear();
-        imageTree.find(found, cx, cy, 2);
+        findImages(found, cx, cy, 2);
         if (!found.empty()) {
             // The tree's first answer, which is not necessarily the nearest.
             imageHit = true;
@@ -176,7 +179,7 @@ void CAView::hover(int ex, int ey)
         }
         if (circleNeighbour) {
             found.clear();
-            imageTree.find(found, cx, cy, radius);
+            findImages(found, cx, cy, radius);
             imageList.clear();
             imageList.reserve(qsizetype(found.size()));
             for (const int i : found)
@@ -188,7 +191,7 @@ void CAView::hover(int ex, int ey)
 
     if (!imageHit && showWordPoint) {
         found.clear();
-        wordTree.find(found, cx, cy, 2);
+        findWords(found, cx, cy, 2);
         if (!found.empty()) {
             focusOnImage = false;
             focusWord = found.front();
@@ -223,7 +226,35 @@ void CAView::nearestImages()
         // full its largest distance only decreases, so a distance that was
         // pushed out can never come back in through a later equal one.
         best.reserve(std::size_t(k) + 1);
+        // A float copy of the rows, scaled to unit length, gives each
+        // image's distance to within far less than kSlack; only the images
+        // that could enter the list are measured exactly, so the list is the
+        // one the exact scan would give.
+        if (unitRowsData != data)
+            buildNearestRows();
+        const int axes = data->nbAxis;
+        const bool approximate = !unitRows.empty() && axes <= 512;
+        const float *uf = approximate ? unitRows.data() + std::size_t(focusImage) * std::size_t(axes)
+                                      : nullptr;
+        constexpr double kSlack = 1e-4;
         for (int i = 0; i < n; ++i) {
+            if (approximate && best.size() == std::size_t(k)) {
+                const float *u = unitRows.data() + std::size_t(i) * std::size_t(axes);
+                // Four running sums: independent chains the processor overlaps.
+                float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+                int a = 0;
+                for (; a + 4 <= axes; a += 4) {
+                    s0 += uf[a] * u[a];
+                    s1 += uf[a + 1] * u[a + 1];
+                    s2 += uf[a + 2] * u[a + 2];
+                    s3 += uf[a + 3] * u[a + 3];
+                }
+                for (; a < axes; ++a)
+                    s0 += uf[a] * u[a];
+                const double dot = double((s0 + s1) + (s2 + s3));
+                if (-dot > best.back().first + kSlack)
+                    continue;
+            }
             const double d = data->distance(focusImage, i);
             if (std::isnan(d))
                 continue;

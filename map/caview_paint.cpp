@@ -9,6 +9,9 @@
 #include <QPixmap>
 #include <QRadialGradient>
 
+#include <QFontMetrics>
+
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -34,9 +37,14 @@ void CAView::paintEvent(QPaintEvent *)
 {
     if (!data)
         return;
+    // A fit asked for before the widget had its size is made now.
+    if (fitPending)
+        fitAll();
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     draw(&painter);
+    if (axisTitles)
+        drawAxisTitles(&painter);
 
     if (mode & ModeSelection) {
         painter.save();
@@ -248,4 +256,57 @@ void CAView::showHideImage(bool show)
         return;
     showImage = show;
     repaint();
+}
+
+double CAView::axisShare(int axis) const
+{
+    if (!data || axis < 0 || axis >= data->nbLambda)
+        return 0;
+    double sum = 0;
+    for (int a = 0; a < data->nbLambda; ++a)
+        sum += data->lambda[a];
+    return sum > 0 ? data->lambda[axis] / sum : 0;
+}
+
+QString CAView::axisTitle(int axis) const
+{
+    return QStringLiteral("Axis %1 \u00B7 %2 %").arg(axis + 1).arg(100 * axisShare(axis), 0, 'f', 1);
+}
+
+// The two titles sit at the positive ends of the axes as they cross the
+// widget, kept inside it when the axis itself has left the view.
+void CAView::drawAxisTitles(QPainter *painter)
+{
+    painter->save();
+    QFont font = painter->font();
+    font.setBold(true);
+    painter->setFont(font);
+    const QFontMetrics metrics(font);
+    const int originSx = originX + panX + mapWidth / 2 - shiftX;
+    const int originSy = originY + panY + mapHeight / 2 - shiftY;
+    const int pad = 4;
+    const QString horizontal = axisTitle(axis1);
+    const QString vertical = axisTitle(axis2);
+    const int hw = metrics.horizontalAdvance(horizontal);
+    const int vw = metrics.horizontalAdvance(vertical);
+    const int th = metrics.height();
+
+    QRect h(width() - hw - 2 * pad - 6, originSy - th - pad, hw + 2 * pad, th);
+    h.moveTop(std::clamp(h.top(), 0, std::max(0, height() - th)));
+    QRect v(originSx + 6, 6, vw + 2 * pad, th);
+    v.moveLeft(std::clamp(v.left(), 0, std::max(0, width() - v.width())));
+
+    for (const auto &[box, text] : {std::pair<QRect, QString>(h, horizontal),
+                                    std::pair<QRect, QString>(v, vertical)}) {
+        painter->fillRect(box, QColor(255, 255, 255, 215));
+        painter->setPen(QColor(60, 60, 60));
+        painter->drawText(box, Qt::AlignCenter, text);
+    }
+    painter->restore();
+}
+
+void CAView::setAxisTitles(bool on)
+{
+    axisTitles = on;
+    update();
 }

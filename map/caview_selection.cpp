@@ -49,6 +49,10 @@ void CAView::finishSelection()
         const double *z = data->Z.get() + qint64(i) * data->zCols;
         if (!reaches(ti, z[axis1], z[axis2], data->P[i], lambda[axis1], lambda[axis2]))
             continue;
+        // A category hidden in the legend is not on the map to be picked.
+        if (!imageCategory.empty()
+            && hiddenCategories.contains(categories.at(imageCategory[std::size_t(i)])))
+            continue;
         if (inside(outline, box, imagePosition(i)))
             selectedImages.append(i);
     }

@@ -59,16 +59,24 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     painter.save();
     painter.setClipRect(QRect(0, 0, W, H));
     painter.setPen(QPen(Qt::gray, 1));
-    painter.drawLine(QPointF(ox, oy + v.mapHeight / 2), QPointF(ox + v.mapWidth, oy + v.mapHeight / 2));
-    painter.drawLine(QPointF(ox + v.mapWidth / 2, oy), QPointF(ox + v.mapWidth / 2, oy + v.mapHeight));
+    // The axes cross at the map's origin, wherever the canvas was rendered.
+    const int axisY = oy + v.mapHeight / 2 - v.shiftY;
+    const int axisX = ox + v.mapWidth / 2 - v.shiftX;
+    painter.drawLine(QPointF(ox, axisY), QPointF(ox + v.mapWidth, axisY));
+    painter.drawLine(QPointF(axisX, oy), QPointF(axisX, oy + v.mapHeight));
 
     // Each mark is one path, so a drawing program (or a test) finds one
     // element per point.
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(Qt::red, 1));
-    for (const Point &p : v.imageTree.points) {
+    for (int i = 0; i < v.data->nbImages; ++i) {
+        if (!v.imageDrawn(i))
+            continue;
+        int px, py;
+        v.transform(v.getZ(i, v.axis1), v.getZ(i, v.axis2), px, py);
+        const Point p(px, py, i);
         if (!shown(p, v, ox, oy))
             continue;
+        painter.setPen(QPen(v.imageColour(i), 1));
         const double x = ox + p.x;
         const double y = oy + p.y;
         QPainterPath cross;
@@ -80,7 +88,12 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
         ++marks.images;
     }
     painter.setPen(QPen(Qt::blue, 1));
-    for (const Point &p : v.wordTree.points) {
+    for (int j = 0; j < v.data->nbWords; ++j) {
+        if (!v.wordDrawn(j))
+            continue;
+        int px, py;
+        v.transform(v.getW(j, v.axis1), v.getW(j, v.axis2), px, py);
+        const Point p(px, py, j);
         if (!shown(p, v, ox, oy))
             continue;
         QPainterPath circle;

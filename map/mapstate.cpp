@@ -3,7 +3,10 @@
 #include "data/cadata.h"
 #include "map/caview.h"
 
+#include <QJsonArray>
+
 #include <algorithm>
+#include <cmath>
 
 MapState MapState::of(const CAView &v)
 {
@@ -14,6 +17,11 @@ MapState MapState::of(const CAView &v)
     s.scale = v.scale;
     s.panX = v.panX;
     s.panY = v.panY;
+    s.shiftX = v.shiftX;
+    s.shiftY = v.shiftY;
+    s.categoryColours = v.categoryColours;
+    s.axisTitles = v.axisTitles;
+    s.hiddenCategories = v.hiddenCategories;
     s.imageThreshold = v.imageThreshold;
     s.wordThreshold = v.wordThreshold;
     s.radius = v.radius;
@@ -37,9 +45,18 @@ void MapState::applyTo(CAView &v) const
     v.axis1 = axis(axis1, 0);
     v.axis2 = axis(axis2, 1);
     v.projectionMode = std::clamp(projectionMode, 0, 2);
-    v.scale = std::max(10, scale);
+    // Any scale the wheel or a fit can reach, nothing the pixel arithmetic
+    // cannot hold.
+    v.scale = std::isfinite(scale) ? std::clamp(scale, 1e-4, 1e7) : 200.0;
     v.panX = panX;
     v.panY = panY;
+    v.shiftX = std::clamp(shiftX, -(1 << 27), 1 << 27);
+    v.shiftY = std::clamp(shiftY, -(1 << 27), 1 << 27);
+    v.categoryColours = categoryColours;
+    v.axisTitles = axisTitles;
+    v.hiddenCategories = hiddenCategories;
+    v.fitted = false;
+    v.fitPending = false;
     v.imageThreshold = std::max(0, imageThreshold);
     v.wordThreshold = std::max(0, wordThreshold);
     v.radius = std::max(0, radius);
@@ -56,6 +73,11 @@ void MapState::applyTo(CAView &v) const
 
 QJsonObject MapState::toJson() const
 {
+    QList<int> sorted(hiddenCategories.cbegin(), hiddenCategories.cend());
+    std::sort(sorted.begin(), sorted.end());
+    QJsonArray hidden;
+    for (int c : sorted)
+        hidden.append(c);
     return QJsonObject{
         {QStringLiteral("axis1"), axis1},
         {QStringLiteral("axis2"), axis2},
@@ -73,6 +95,11 @@ QJsonObject MapState::toJson() const
         {QStringLiteral("card"), showInfo},
         {QStringLiteral("imagePoints"), showImagePoint},
         {QStringLiteral("wordPoints"), showWordPoint},
+        {QStringLiteral("shiftX"), shiftX},
+        {QStringLiteral("shiftY"), shiftY},
+        {QStringLiteral("categoryColours"), categoryColours},
+        {QStringLiteral("axisTitles"), axisTitles},
+        {QStringLiteral("hiddenCategories"), hidden},
     };
 }
 
@@ -88,7 +115,7 @@ MapState MapState::fromJson(const QJsonObject &j)
     s.axis1 = i("axis1", s.axis1);
     s.axis2 = i("axis2", s.axis2);
     s.projectionMode = i("projection", s.projectionMode);
-    s.scale = i("scale", s.scale);
+    s.scale = j.value(QLatin1String("scale")).toDouble(s.scale);
     s.panX = i("panX", s.panX);
     s.panY = i("panY", s.panY);
     s.imageThreshold = i("imageThreshold", s.imageThreshold);
@@ -101,6 +128,13 @@ MapState MapState::fromJson(const QJsonObject &j)
     s.showInfo = b("card", s.showInfo);
     s.showImagePoint = b("imagePoints", s.showImagePoint);
     s.showWordPoint = b("wordPoints", s.showWordPoint);
+    s.shiftX = i("shiftX", s.shiftX);
+    s.shiftY = i("shiftY", s.shiftY);
+    s.categoryColours = b("categoryColours", s.categoryColours);
+    s.axisTitles = b("axisTitles", s.axisTitles);
+    for (const QJsonValue &c : j.value(QLatin1String("hiddenCategories")).toArray())
+        if (c.isDouble())
+            s.hiddenCategories.insert(c.toInt());
     return s;
 }
 
@@ -111,5 +145,7 @@ bool MapState::operator==(const MapState &o) const
         && imageThreshold == o.imageThreshold && wordThreshold == o.wordThreshold
         && radius == o.radius && cellSize == o.cellSize && circleNeighbour == o.circleNeighbour
         && showLens == o.showLens && showImage == o.showImage && showInfo == o.showInfo
-        && showImagePoint == o.showImagePoint && showWordPoint == o.showWordPoint;
+        && showImagePoint == o.showImagePoint && showWordPoint == o.showWordPoint
+        && shiftX == o.shiftX && shiftY == o.shiftY && categoryColours == o.categoryColours
+        && axisTitles == o.axisTitles && hiddenCategories == o.hiddenCategories;
 }

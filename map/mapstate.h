@@ -2,6 +2,7 @@
 #define MAPSTATE_H
 
 #include <QJsonObject>
+#include <QSet>
 
 class CAView;
 
@@ -13,9 +14,12 @@ struct MapState
     int axis1 = 0;
     int axis2 = 1;
     int projectionMode = 0;
-    int scale = 200;
+    double scale = 200;
     int panX = 0;
     int panY = 0;
+    // Canvas offset: where the canvas was re-rendered (0, 0 on the origin).
+    int shiftX = 0;
+    int shiftY = 0;
     int imageThreshold = 2;
     int wordThreshold = 2;
     int radius = 20;
@@ -26,6 +30,9 @@ struct MapState
     bool showInfo = false;
     bool showImagePoint = true;
     bool showWordPoint = true;
+    bool categoryColours = false;
+    bool axisTitles = false;
+    QSet<int> hiddenCategories; // category numbers not drawn
 
     static MapState of(const CAView &view);
     // Puts the state on a view that shows data; values the analysis cannot

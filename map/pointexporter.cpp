@@ -40,15 +40,6 @@ Measures measure(const double *coords, int axes, double mass, const CAData &d, i
     return m;
 }
 
-QSet<int> ids(const RTree &tree)
-{
-    QSet<int> out;
-    out.reserve(int(tree.points.size()));
-    for (const Point &p : tree.points)
-        out.insert(p.id);
-    return out;
-}
-
 int axesInUse(const CAData &d)
 {
     return std::max(0, std::min({d.nbAxis, d.zCols, d.wCols}));
@@ -82,8 +73,13 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
     const int axes = axesInUse(*d);
     const int a1 = view.axis1;
     const int a2 = view.axis2;
-    const QSet<int> drawnImages = ids(view.imageTree);
-    const QSet<int> drawnWords = ids(view.wordTree);
+    QSet<int> drawnImages, drawnWords;
+    for (int i = 0; i < d->nbImages; ++i)
+        if (view.imageDrawn(i))
+            drawnImages.insert(i);
+    for (int j = 0; j < d->nbWords; ++j)
+        if (view.wordDrawn(j))
+            drawnWords.insert(j);
 
     auto tail = [&](QStringList &row, const double *coords, double mass, bool drawn) {
         for (int a = 0; a < axes; ++a)

@@ -6,6 +6,7 @@
 #include "document/errorbox.h"
 #include "map/caview.h"
 #include "shell/recentfiles.h"
+#include "shell/mappanels.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -30,6 +31,7 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     createToolBars();
     createFileActions();
     createWindowCommands();
+    mapPanels = new MapPanels(this);
     statusBar()->showMessage(tr("Ready"));
 
     connect(radiusSlider, &QSlider::valueChanged, this, &CAMainWindow::changeRadius);
@@ -146,6 +148,8 @@ void CAMainWindow::updateMenus()
         action->setEnabled(usable);
     modeGroup->setEnabled(usable);
     projectionGroup->setEnabled(usable);
+    if (mapPanels)
+        mapPanels->setView(usable ? w->caView : nullptr);
     if (!usable)
         return;
 

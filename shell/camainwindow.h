@@ -6,6 +6,7 @@
 class CAData;
 class CAMdiChild;
 class CAView;
+class MapPanels;
 class QAction;
 class QActionGroup;
 class HelpDialog;
@@ -70,6 +71,8 @@ public:
     QAction *zoomInAct = nullptr;
     QAction *zoomOutAct = nullptr;
     QAction *refreshAct = nullptr;
+    // Fit all, colours, legend, scree plot, counts and slider values.
+    MapPanels *mapPanels = nullptr;
 
     // Keeping and sharing the work (camainwindow_files.cpp).
     QAction *saveAnalysisAct = nullptr;

@@ -105,11 +105,12 @@ std::vector<QPoint> gridPath()
 std::vector<QPoint> imagePath(const CAView &view, int count)
 {
     std::vector<QPoint> path;
-    const auto &points = view.imageTree.points;
     QRandomGenerator random(11);
     for (int tries = 0; tries < 100000 && int(path.size()) < count; ++tries) {
-        const Point &p = points[random.bounded(int(points.size()))];
-        const QPoint w(int(p.x) + view.originX + view.panX, int(p.y) + view.originY + view.panY);
+        const int i = random.bounded(view.data->nbImages);
+        if (!view.imageDrawn(i))
+            continue;
+        const QPoint w = view.imagePosition(i);
         if (w.x() >= 0 && w.y() >= 0 && w.x() < kWidth && w.y() < kHeight)
             path.push_back(w);
     }
@@ -195,8 +196,8 @@ int main(int argc, char **argv)
         s.view->resize(kWidth, kHeight);
         s.view->show();
         s.view->setData(s.data.get());
-        std::printf("%8d images: %zu images and %zu words indexed\n", n,
-                    s.view->imageTree.points.size(), s.view->wordTree.points.size());
+        std::printf("%8d images: %d images and %d words drawn\n", n, s.view->shownImages(),
+                    s.view->shownWords());
         subjects.push_back(std::move(s));
     }
     QCoreApplication::processEvents();

@@ -55,6 +55,32 @@ inline std::unique_ptr<CAData> makeData(const std::vector<std::vector<double>> &
     return d;
 }
 
+// What the old canvas-pixel point trees held: the drawn images (words) as
+// (canvas x, canvas y, index), in index order.
+inline std::vector<Point> drawnImages(const CAView &view)
+{
+    std::vector<Point> out;
+    for (int i = 0; view.data && i < view.data->nbImages; ++i)
+        if (view.imageDrawn(i)) {
+            int px, py;
+            view.transform(view.getZ(i, view.axis1), view.getZ(i, view.axis2), px, py);
+            out.emplace_back(px, py, i);
+        }
+    return out;
+}
+
+inline std::vector<Point> drawnWords(const CAView &view)
+{
+    std::vector<Point> out;
+    for (int j = 0; view.data && j < view.data->nbWords; ++j)
+        if (view.wordDrawn(j)) {
+            int px, py;
+            view.transform(view.getW(j, view.axis1), view.getW(j, view.axis2), px, py);
+            out.emplace_back(px, py, j);
+        }
+    return out;
+}
+
 // Resizes and delivers the resize event at once (a hidden widget would get
 // it only when shown).
 inline void resizeNow(QWidget &widget, int w, int h)

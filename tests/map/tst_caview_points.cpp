@@ -44,10 +44,10 @@ std::unique_ptr<CAData> thresholdData()
     return d;
 }
 
-std::vector<int> ids(const RTree &tree)
+std::vector<int> ids(const std::vector<Point> &points)
 {
     std::vector<int> out;
-    for (const Point &p : tree.points)
+    for (const Point &p : points)
         out.push_back(p.id);
     return out;
 }
@@ -121,11 +121,11 @@ void TestCAViewPoints::imageThresholdEdges()
     auto d = thresholdData();
     CAView view(0, 1, 2);
     view.setData(d.get());
-    QCOMPARE(ids(view.imageTree), (std::vector<int>{0, 2, 3}));
+    QCOMPARE(ids(fixture::drawnImages(view)), (std::vector<int>{0, 2, 3}));
     view.changeThreshold(1);
-    QCOMPARE(ids(view.imageTree), (std::vector<int>{0, 2, 3}));
+    QCOMPARE(ids(fixture::drawnImages(view)), (std::vector<int>{0, 2, 3}));
     view.changeThreshold(3); // threshold 0.75: image 0 drops out
-    QCOMPARE(ids(view.imageTree), (std::vector<int>{2, 3}));
+    QCOMPARE(ids(fixture::drawnImages(view)), (std::vector<int>{2, 3}));
 }
 
 void TestCAViewPoints::treesHoldCanvasPixelsInIndexOrder()
@@ -133,21 +133,21 @@ void TestCAViewPoints::treesHoldCanvasPixelsInIndexOrder()
     auto d = thresholdData();
     CAView view(0, 1, 2);
     view.setData(d.get());
-    QCOMPARE(view.imageTree.points.size(), size_t(3));
-    QCOMPARE(view.imageTree.points[0].x, 1200.0);
-    QCOMPARE(view.imageTree.points[0].y, 700.0);
-    QCOMPARE(view.imageTree.points[1].x, 1000.0);
-    QCOMPARE(view.imageTree.points[1].y, 1050.0);
-    QCOMPARE(view.imageTree.points[2].y, 730.0);
-    QCOMPARE(ids(view.wordTree), (std::vector<int>{0, 1, 3}));
-    QCOMPARE(view.wordTree.points[1].x, 700.0);
-    QCOMPARE(view.wordTree.points[1].y, 450.0);
+    QCOMPARE(fixture::drawnImages(view).size(), size_t(3));
+    QCOMPARE(fixture::drawnImages(view)[0].x, 1200.0);
+    QCOMPARE(fixture::drawnImages(view)[0].y, 700.0);
+    QCOMPARE(fixture::drawnImages(view)[1].x, 1000.0);
+    QCOMPARE(fixture::drawnImages(view)[1].y, 1050.0);
+    QCOMPARE(fixture::drawnImages(view)[2].y, 730.0);
+    QCOMPARE(ids(fixture::drawnWords(view)), (std::vector<int>{0, 1, 3}));
+    QCOMPARE(fixture::drawnWords(view)[1].x, 700.0);
+    QCOMPARE(fixture::drawnWords(view)[1].y, 450.0);
     // The index answers queries around the canvas pixel.
     std::vector<int> found;
-    view.wordTree.find(found, 1400, 1000, 2);
+    view.findWords(found, 1400, 1000, 2);
     QCOMPARE(found, std::vector<int>{3});
     found.clear();
-    view.wordTree.find(found, 1040, 710, 3); // word 2 was not drawn
+    view.findWords(found, 1040, 710, 3); // word 2 was not drawn
     QVERIFY(found.empty());
 }
 
@@ -169,8 +169,8 @@ void TestCAViewPoints::thresholdZeroDrawsEverything()
     CAView view(0, 1, 2);
     view.setData(d.get());
     view.changeThreshold(0);
-    QCOMPARE(ids(view.imageTree), (std::vector<int>{0, 1, 2, 3}));
-    QCOMPARE(ids(view.wordTree), (std::vector<int>{0, 1, 2, 3}));
+    QCOMPARE(ids(fixture::drawnImages(view)), (std::vector<int>{0, 1, 2, 3}));
+    QCOMPARE(ids(fixture::drawnWords(view)), (std::vector<int>{0, 1, 2, 3}));
     QCOMPARE(view.axis1PosLabels, (QSet<int>{100, 102, 103}));
     QCOMPARE(view.axis1NegLabels, QSet<int>{101});
     QCOMPARE(view.axis2PosLabels, QSet<int>{101});
@@ -204,21 +204,21 @@ void TestCAViewPoints::projectionDoesNotChangeWhatIsDrawn()
     d->lambda[1] = 0.25;
     CAView view(0, 1, 2);
     view.setData(d.get());
-    const std::vector<int> images = ids(view.imageTree);
-    const std::vector<int> words = ids(view.wordTree);
+    const std::vector<int> images = ids(fixture::drawnImages(view));
+    const std::vector<int> words = ids(fixture::drawnWords(view));
     const QSet<int> sets[4] = {view.axis1PosLabels, view.axis1NegLabels, view.axis2PosLabels,
                                view.axis2NegLabels};
-    const double wordX = view.wordTree.points[0].x;
-    const double imageX = view.imageTree.points[0].x;
+    const double wordX = fixture::drawnWords(view)[0].x;
+    const double imageX = fixture::drawnImages(view)[0].x;
     view.setProjectionMode(mode);
-    QCOMPARE(ids(view.imageTree), images);
-    QCOMPARE(ids(view.wordTree), words);
+    QCOMPARE(ids(fixture::drawnImages(view)), images);
+    QCOMPARE(ids(fixture::drawnWords(view)), words);
     QCOMPARE(view.axis1PosLabels, sets[0]);
     QCOMPARE(view.axis1NegLabels, sets[1]);
     QCOMPARE(view.axis2PosLabels, sets[2]);
     QCOMPARE(view.axis2NegLabels, sets[3]);
-    QCOMPARE(view.wordTree.points[0].x != wordX, mode == 1);
-    QCOMPARE(view.imageTree.points[0].x != imageX, mode == 2);
+    QCOMPARE(fixture::drawnWords(view)[0].x != wordX, mode == 1);
+    QCOMPARE(fixture::drawnImages(view)[0].x != imageX, mode == 2);
 }
 
 void TestCAViewPoints::hiddenFamiliesLeaveTreesEmpty()
@@ -229,19 +229,19 @@ void TestCAViewPoints::hiddenFamiliesLeaveTreesEmpty()
     view.showHideImagePoint(false);
     QVERIFY(!view.showImagePoint);
     std::vector<int> found;
-    view.imageTree.find(found, 1200, 700, 5);
+    view.findImages(found, 1200, 700, 5);
     QVERIFY(found.empty());
     QCOMPARE(fixture::count(view.background->toImage(), QRect(1197, 697, 7, 7), Qt::red), 0);
-    QCOMPARE(ids(view.wordTree), (std::vector<int>{0, 1, 3}));
+    QCOMPARE(ids(fixture::drawnWords(view)), (std::vector<int>{0, 1, 3}));
 
     view.showHideWordPoint(false);
-    view.wordTree.find(found, 1200, 800, 5);
+    view.findWords(found, 1200, 800, 5);
     QVERIFY(found.empty());
     QVERIFY(view.axis1PosLabels.isEmpty());
     QCOMPARE(fixture::count(view.background->toImage(), QRect(1197, 797, 7, 7), Qt::blue), 0);
 
     view.showHideImagePoint(true);
-    view.imageTree.find(found, 1200, 700, 1);
+    view.findImages(found, 1200, 700, 1);
     QCOMPARE(found, std::vector<int>{0});
 }
 
@@ -276,7 +276,7 @@ void TestCAViewPoints::changeThresholdSetsBoth()
     QCOMPARE(view.imageThreshold, 3);
     QCOMPARE(view.wordThreshold, 3);
     // Threshold 0.75: only words 1 and 3 remain.
-    QCOMPARE(ids(view.wordTree), (std::vector<int>{1, 3}));
+    QCOMPARE(ids(fixture::drawnWords(view)), (std::vector<int>{1, 3}));
 }
 
 void TestCAViewPoints::paletteDefaultsWithoutData()

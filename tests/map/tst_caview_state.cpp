@@ -75,7 +75,7 @@ void TestCAViewState::setDataResetsFocusAndPan()
     QCOMPARE(view.scale, 100); // zoom survives a new analysis
     QVERIFY(view.background);
     QCOMPARE(view.background->size(), QSize(2000, 1500));
-    QCOMPARE(view.imageTree.points.size(), size_t(1));
+    QCOMPARE(fixture::drawnImages(view).size(), size_t(1));
 }
 
 void TestCAViewState::setDataNull()
@@ -169,7 +169,7 @@ void TestCAViewState::zoomOut()
     view.zoomOut();
     QCOMPARE(view.scale, after);
     // The point layer follows the new scale.
-    QCOMPARE(view.imageTree.points.at(0).x, 1000.0 + std::trunc(after * 0.5));
+    QCOMPARE(fixture::drawnImages(view).at(0).x, 1000.0 + std::trunc(after * 0.5));
 }
 
 void TestCAViewState::zoomNeedsData()
@@ -207,10 +207,10 @@ void TestCAViewState::projectionModesMoveOneFamily()
     view.setData(d.get());
     view.changeThreshold(0);
     view.setProjectionMode(mode);
-    QCOMPARE(view.imageTree.points.size(), size_t(1));
-    QCOMPARE(view.wordTree.points.size(), size_t(1));
-    QCOMPARE(QPointF(view.imageTree.points[0].x, view.imageTree.points[0].y), image);
-    QCOMPARE(QPointF(view.wordTree.points[0].x, view.wordTree.points[0].y), word);
+    QCOMPARE(fixture::drawnImages(view).size(), size_t(1));
+    QCOMPARE(fixture::drawnWords(view).size(), size_t(1));
+    QCOMPARE(QPointF(fixture::drawnImages(view)[0].x, fixture::drawnImages(view)[0].y), image);
+    QCOMPARE(QPointF(fixture::drawnWords(view)[0].x, fixture::drawnWords(view)[0].y), word);
     int cx, cy;
     view.id2cell(0, cx, cy);
     QCOMPARE(QPoint(cx, cy), image.toPoint());
@@ -243,10 +243,10 @@ void TestCAViewState::changeAxisUsesTheAxisNumber()
     QCOMPARE(view.axis1, 2);
     QCOMPARE(view.axis2, 0);
     QCOMPARE(view.axis3, 1);
-    QCOMPARE(view.imageTree.points.at(0).x, 1100.0);
-    QCOMPARE(view.imageTree.points.at(0).y, 730.0);
+    QCOMPARE(fixture::drawnImages(view).at(0).x, 1100.0);
+    QCOMPARE(fixture::drawnImages(view).at(0).y, 730.0);
     view.setProjectionMode(2);
-    QCOMPARE(view.imageTree.points.at(0).x, 1050.0);
+    QCOMPARE(fixture::drawnImages(view).at(0).x, 1050.0);
 }
 
 void TestCAViewState::cellOfNegativePixel()
@@ -321,11 +321,11 @@ void TestCAViewState::hugeAndNaNCoordinatesSaturate()
     auto d = makeData({{1e300, -1e300}, {nan, 0.5}}, {}, {1, 1});
     CAView view(0, 1, 2);
     view.setData(d.get());
-    QCOMPARE(view.imageTree.points.size(), size_t(2));
-    const Point &huge = view.imageTree.points[0];
+    QCOMPARE(fixture::drawnImages(view).size(), size_t(2));
+    const Point huge = fixture::drawnImages(view)[0];
     QVERIFY(huge.x > 1e8);
     QVERIFY(huge.y > 1e8); // far below the canvas
-    QVERIFY(view.imageTree.points[1].x < -1e8);
+    QVERIFY(fixture::drawnImages(view)[1].x < -1e8);
     // Widget positions stay representable.
     QVERIFY(view.imagePosition(0).x() > 1e8);
     QVERIFY(!view.grab().isNull());

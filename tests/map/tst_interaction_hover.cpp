@@ -100,7 +100,7 @@ void TestInteractionHover::firstReportedImageWinsOverNearer()
     attach(view, data.get());
 
     std::vector<int> reported;
-    view.imageTree.find(reported, 500, 500, 2);
+    view.findImages(reported, 500, 500, 2);
     QCOMPARE(reported, (std::vector<int>{1, 0}));
 
     hoverAt(view, 500, 500);

@@ -1,0 +1,260 @@
+// Cost of redrawing the map's point layer (a zoom step, a re-centre, a
+// threshold change) against a bare QPainter loop drawing the same marks at
+// the same pixels into a canvas of the same size, and of the nearest-images
+// hover step, on generated analyses of growing size.
+//
+//   QT_QPA_PLATFORM=offscreen bench_map_render [sizes...] [--reps N]
+//
+// All sizes are loaded at once and measured interleaved, repetition by
+// repetition, so that every ratio comes from one run and shares the
+// machine's ups and downs. Each figure is the median over the repetitions.
+
+#include "data/cadata.h"
+#include "map/caview.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kAxes = 8;
+constexpr int kWidth = 1280;
+constexpr int kHeight = 800;
+
+// The shape of a real CA result (as in the hover benchmark): centred
+// normals whose spread shrinks axis by axis, eigenvalues equal to the
+// weighted variance, a third of the points past the default threshold.
+std::unique_ptr<CAData> generate(int images, int words, unsigned seed)
+{
+    std::mt19937_64 random(seed);
+    auto d = std::make_unique<CAData>(false);
+    d->nbImages = images;
+    d->nbWords = words;
+    d->nbAxis = kAxes;
+    d->nbLambda = kAxes;
+    d->zCols = kAxes;
+    d->wCols = kAxes;
+    d->Z.reset(new double[std::size_t(images) * kAxes]);
+    d->W.reset(new double[std::size_t(words) * kAxes]);
+    d->P.reset(new double[std::size_t(images)]);
+    d->Q.reset(new double[std::size_t(words)]);
+    d->lambda.reset(new double[kAxes]);
+    for (int a = 0; a < kAxes; ++a) {
+        const double sigma = 1.5 / (1.0 + 0.35 * a);
+        d->lambda[a] = sigma * sigma;
+    }
+    auto fill = [&](double *m, double *mass, int n) {
+        std::normal_distribution<double> normal(0.0, 1.0);
+        for (int i = 0; i < n; ++i) {
+            mass[i] = 1.0 / n;
+            for (int a = 0; a < kAxes; ++a)
+                m[std::size_t(i) * kAxes + a] = normal(random) * std::sqrt(d->lambda[a]);
+        }
+    };
+    fill(d->Z.get(), d->P.get(), images);
+    fill(d->W.get(), d->Q.get(), words);
+    // Nine categories, as in the clip-art collection.
+    d->labels.reset(new ImageLabel[std::size_t(images)]);
+    for (int i = 0; i < images; ++i)
+        d->labels[i].category = int(random() % 9);
+    std::vector<int> labels(static_cast<std::size_t>(words));
+    for (int j = 0; j < words; ++j)
+        labels[std::size_t(j)] = j;
+    d->setWordLabel(words, labels.data());
+    return d;
+}
+
+// The marks of the last rebuild, at the canvas pixels the view drew them.
+struct Marks
+{
+    std::vector<QPoint> images, words;
+};
+
+Marks marksOf(const CAView &view)
+{
+    Marks m;
+    const int ox = view.originX + view.panX, oy = view.originY + view.panY;
+    for (int i = 0; i < view.data->nbImages; ++i)
+        if (view.imageDrawn(i))
+            m.images.push_back(view.imagePosition(i) - QPoint(ox, oy));
+    for (int j = 0; j < view.data->nbWords; ++j)
+        if (view.wordDrawn(j))
+            m.words.push_back(view.wordPosition(j) - QPoint(ox, oy));
+    return m;
+}
+
+// The bare loop: a fresh canvas, the axes, a cross per image and a circle
+// per word through QPainter, nothing else (no threshold, no projection, no
+// index).
+qint64 bareLoop(const Marks &m)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QPixmap canvas(2000, 1500);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setPen(Qt::gray);
+    painter.drawLine(0, 750, 2000, 750);
+    painter.drawLine(1000, 0, 1000, 1500);
+    painter.setPen(Qt::red);
+    for (const QPoint &p : m.images) {
+        painter.drawLine(p.x() - 2, p.y(), p.x() + 2, p.y());
+        painter.drawLine(p.x(), p.y() - 2, p.x(), p.y() + 2);
+    }
+    painter.setPen(Qt::blue);
+    painter.setBrush(Qt::NoBrush);
+    for (const QPoint &p : m.words)
+        painter.drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
+    painter.end();
+    return timer.nsecsElapsed();
+}
+
+template <typename F>
+qint64 timed(F f)
+{
+    QElapsedTimer timer;
+    timer.start();
+    f();
+    return timer.nsecsElapsed();
+}
+
+void moveTo(CAView &view, const QPoint &p)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &event);
+}
+
+// Widget positions right on drawn images, so that each movement hits one
+// and runs the nearest-images scan.
+std::vector<QPoint> imagePath(const CAView &view, int count)
+{
+    std::vector<QPoint> path;
+    QRandomGenerator random(11);
+    const int n = view.data->nbImages;
+    for (int tries = 0; tries < 100000 && int(path.size()) < count; ++tries) {
+        const int i = random.bounded(n);
+        if (!view.imageDrawn(i))
+            continue;
+        const QPoint w = view.imagePosition(i);
+        if (w.x() >= 0 && w.y() >= 0 && w.x() < kWidth && w.y() < kHeight)
+            path.push_back(w);
+    }
+    return path;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+std::string uptime()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return "load average " + a + " " + b + " " + c;
+}
+
+struct Subject
+{
+    int images = 0;
+    std::unique_ptr<CAData> data;
+    std::unique_ptr<CAView> view;
+    std::vector<QPoint> path;
+    std::vector<double> bare, zoom, recentre, threshold, nearest;
+    double indexBuild = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    std::vector<int> sizes;
+    int reps = 7;
+    for (int k = 1; k < argc; ++k) {
+        const std::string arg = argv[k];
+        if (arg == "--reps" && k + 1 < argc)
+            reps = std::max(1, std::atoi(argv[++k]));
+        else
+            sizes.push_back(std::atoi(arg.c_str()));
+    }
+    if (sizes.empty())
+        sizes = {10000, 100000, 1000000};
+    std::printf("start: %s\n", uptime().c_str());
+
+    std::vector<Subject> subjects;
+    for (int n : sizes) {
+        Subject s;
+        s.images = n;
+        s.data = generate(n, n / 10, unsigned(n));
+        s.view = std::make_unique<CAView>(0, 1, 2);
+        s.view->resize(kWidth, kHeight);
+        s.view->setCategoryColours(true);
+        s.view->setData(s.data.get());
+        s.view->fitAll();
+        // The first layer on new axes builds the point indexes; later
+        // rebuilds on the same axes do not.
+        s.indexBuild = timed([&] { s.view->changeAxis(1, 2, 0); }) / 1e6;
+        s.view->changeAxis(0, 1, 2);
+        s.view->fitAll();
+        // Without updates repaint() returns at once: what is timed is the
+        // rebuild of the layer itself.
+        s.view->setUpdatesEnabled(false);
+        s.view->circleNeighbour = false;
+        s.path = imagePath(*s.view, 40);
+        std::printf("%8d images, %d words: %d and %d drawn; first layer on new axes %.1f ms\n", n,
+                    n / 10, s.view->shownImages(), s.view->shownWords(), s.indexBuild);
+        subjects.push_back(std::move(s));
+    }
+
+    for (int r = 0; r < reps; ++r)
+        for (Subject &s : subjects) {
+            CAView &v = *s.view;
+            const Marks marks = marksOf(v);
+            s.bare.push_back(bareLoop(marks) / 1e6);
+            const QPointF middle(kWidth / 2.0, kHeight / 2.0);
+            s.zoom.push_back(timed([&] { v.zoomAt(1.25, middle); }) / 1e6);
+            v.zoomAt(0.8, middle);
+            const QPointF centre = v.canvasCentre();
+            s.recentre.push_back(
+                timed([&] { v.setCanvasCentre(centre + QPointF(0.3, -0.2)); }) / 1e6);
+            v.setCanvasCentre(centre);
+            s.threshold.push_back(timed([&] { v.changeThreshold(3); }) / 1e6);
+            v.changeThreshold(2);
+            QElapsedTimer timer;
+            timer.start();
+            for (const QPoint &p : s.path)
+                moveTo(v, p);
+            s.nearest.push_back(timer.nsecsElapsed() / 1e6 / double(s.path.size()));
+        }
+
+    std::printf("\nmedian of %d runs, milliseconds; ratios to the bare QPainter loop\n", reps);
+    std::printf("%9s %9s %9s %7s %9s %7s %9s %7s %12s\n", "images", "bare", "zoom", "ratio",
+                "recentre", "ratio", "thresh", "ratio", "nearest step");
+    for (const Subject &s : subjects) {
+        const double bare = median(s.bare);
+        std::printf("%9d %9.1f %9.1f %7.2f %9.1f %7.2f %9.1f %7.2f %12.2f\n", s.images, bare,
+                    median(s.zoom), median(s.zoom) / bare, median(s.recentre),
+                    median(s.recentre) / bare, median(s.threshold), median(s.threshold) / bare,
+                    median(s.nearest));
+    }
+    std::printf("end: %s\n", uptime().c_str());
+    return 0;
+}

@@ -1,0 +1,110 @@
+#include "map/caview.h"
+
+#include "data/cadata.h"
+
+#include <QMap>
+
+#include <cmath>
+
+namespace {
+
+// Okabe and Ito's palette for categorical data, distinguishable with every
+// common colour-vision deficiency; ordered so that the first categories get
+// the colours that stand out best on white (yellow last, black not used for
+// a mark that would read as an axis or a label).
+const QRgb kOkabeIto[8] = {0xE69F00, 0x56B4E9, 0x009E73, 0xD55E00,
+                           0xCC79A7, 0x0072B2, 0xF0E442, 0x000000};
+// Beyond eight: Paul Tol's muted scheme, also designed for categorical data.
+const QRgb kTolMuted[9] = {0x332288, 0x88CCEE, 0x44AA99, 0x117733, 0x999933,
+                           0xDDCC77, 0xCC6677, 0x882255, 0xAA4499};
+
+} // namespace
+
+QColor CAView::categoryColour(int k)
+{
+    if (k < 0)
+        k = 0;
+    if (k < 8)
+        return QColor(kOkabeIto[k]);
+    if (k < 17)
+        return QColor(kTolMuted[k - 8]);
+    // Further categories: hues a golden angle apart, in two lightness
+    // bands, so neighbouring numbers never look alike.
+    const int n = k - 17;
+    const double hue = std::fmod(n * 137.50776, 360.0);
+    return QColor::fromHsl(int(hue), 170, (n % 2) ? 95 : 140);
+}
+
+void CAView::rebuildCategories()
+{
+    categories.clear();
+    categoryCounts.clear();
+    imageCategory.clear();
+    if (!data || !data->labels || data->nbImages <= 0)
+        return;
+    QMap<int, int> counts;
+    for (int i = 0; i < data->nbImages; ++i)
+        ++counts[data->labels[i].category];
+    QMap<int, int> slot;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        slot.insert(it.key(), int(categories.size()));
+        categories.append(it.key());
+        categoryCounts.append(it.value());
+    }
+    imageCategory.resize(std::size_t(data->nbImages));
+    for (int i = 0; i < data->nbImages; ++i)
+        imageCategory[std::size_t(i)] = slot.value(data->labels[i].category);
+}
+
+void CAView::setCategoryColours(bool on)
+{
+    if (categoryColours == on)
+        return;
+    categoryColours = on;
+    if (!data)
+        return;
+    drawBackground();
+    repaint();
+}
+
+void CAView::setCategoryHidden(int category, bool hidden)
+{
+    if (hiddenCategories.contains(category) == hidden)
+        return;
+    if (hidden)
+        hiddenCategories.insert(category);
+    else
+        hiddenCategories.remove(category);
+    if (!data)
+        return;
+    drawBackground();
+    repaint();
+}
+
+void CAView::setHiddenCategories(const QSet<int> &hidden)
+{
+    if (hidden == hiddenCategories)
+        return;
+    hiddenCategories = hidden;
+    if (!data)
+        return;
+    drawBackground();
+    repaint();
+}
+
+bool CAView::imageDrawn(int image) const
+{
+    return image >= 0 && std::size_t(image) < imagesDrawn.size() && imagesDrawn[std::size_t(image)];
+}
+
+bool CAView::wordDrawn(int word) const
+{
+    return word >= 0 && std::size_t(word) < wordsDrawn.size() && wordsDrawn[std::size_t(word)];
+}
+
+QColor CAView::imageColour(int image) const
+{
+    if (!categoryColours || image < 0 || std::size_t(image) >= imageCategory.size())
+        return QColor(Qt::red);
+    return categoryColour(imageCategory[std::size_t(image)]);
+}

@@ -1,0 +1,244 @@
+#include "map/caview.h"
+
+#include "data/cadata.h"
+
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// Scales beyond these would put ordinary coordinates past the pixel range
+// that CAView::truncate keeps exact.
+constexpr double kMinScale = 1e-4;
+constexpr double kMaxScale = 1e7;
+// Canvas offsets stay well inside int, whatever the scale.
+constexpr double kMaxShift = double(1 << 27);
+// One wheel notch or key press.
+constexpr double kZoomStep = 1.25;
+// Room left around the fitted points, in widget pixels (marks are 5 wide).
+constexpr int kFitMargin = 24;
+
+double clampScale(double s)
+{
+    if (!(s > kMinScale))
+        return kMinScale;
+    return std::min(s, kMaxScale);
+}
+
+int clampShift(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return int(std::lround(std::clamp(v, -kMaxShift, kMaxShift)));
+}
+
+// The map value at the middle of the pixel whose truncated product is k:
+// truncation toward zero gives pixel k the products [k, k + 1) when k > 0,
+// (k - 1, k] when k < 0 and (-1, 1) when k = 0.
+double pixelMiddle(int k)
+{
+    return k > 0 ? k + 0.5 : (k < 0 ? k - 0.5 : 0.0);
+}
+
+} // namespace
+
+QPointF CAView::canvasCentre() const
+{
+    return QPointF((shiftX - panX) / scale, -(shiftY - panY) / scale);
+}
+
+void CAView::setCanvasCentre(const QPointF &centre)
+{
+    panX = 0;
+    panY = 0;
+    shiftX = clampShift(centre.x() * scale);
+    shiftY = clampShift(-centre.y() * scale);
+    fitted = false;
+    if (!data)
+        return;
+    drawBackground();
+    repaint();
+}
+
+void CAView::setScale(double newScale)
+{
+    newScale = clampScale(newScale);
+    // The map point at the canvas centre stays there; with the canvas on the
+    // origin (offset 0) this is the plain scale change of the zoom buttons.
+    shiftX = clampShift(shiftX * (newScale / scale));
+    shiftY = clampShift(shiftY * (newScale / scale));
+    scale = newScale;
+    fitted = false;
+    if (!data)
+        return;
+    drawBackground();
+    repaint();
+}
+
+QPointF CAView::mapAt(const QPointF &p) const
+{
+    const double cx = p.x() - originX - panX;
+    const double cy = p.y() - originY - panY;
+    return QPointF((cx - mapWidth / 2 + shiftX) / scale, -(cy - mapHeight / 2 + shiftY) / scale);
+}
+
+void CAView::zoomAt(double factor, const QPointF &p)
+{
+    if (!data || !(factor > 0))
+        return;
+    const double newScale = clampScale(scale * factor);
+    // The canvas is re-rendered around the widget: the pan is folded into
+    // the canvas offset first, which moves nothing on screen.
+    shiftX -= panX;
+    shiftY -= panY;
+    panX = 0;
+    panY = 0;
+    // Canvas pixel under the cursor, and the map point in its middle.
+    int px = int(std::floor(p.x() - originX));
+    int py = int(std::floor(p.y() - originY));
+    double ax = pixelMiddle(px - mapWidth / 2 + shiftX) / scale;
+    double ay = pixelMiddle(mapHeight / 2 - shiftY - py) / scale;
+    // A point under the cursor (as hovering finds it) is the anchor itself:
+    // it keeps its pixel exactly, however far one zooms into it.
+    std::vector<int> under;
+    findImages(under, px, py, 2);
+    bool image = !under.empty();
+    if (!image)
+        findWords(under, px, py, 2);
+    if (!under.empty()) {
+        const int k = under.front();
+        ax = image ? getZ(k, axis1) : getW(k, axis1);
+        ay = image ? getZ(k, axis2) : getW(k, axis2);
+        transform(ax, ay, px, py);
+    }
+    // That point lands on the same pixel at the new scale.
+    shiftX = clampShift(double(mapWidth / 2) + truncate(newScale * ax) - px);
+    shiftY = clampShift(double(mapHeight / 2) - truncate(newScale * ay) - py);
+    scale = newScale;
+    fitted = false;
+    drawBackground();
+    repaint();
+}
+
+void CAView::fitAll()
+{
+    if (!data)
+        return;
+    if (width() <= 0 || height() <= 0) {
+        fitPending = true;
+        return;
+    }
+    double x0 = std::numeric_limits<double>::infinity(), x1 = -x0;
+    double y0 = x0, y1 = -x0;
+    auto take = [&](double x, double y) {
+        if (!std::isfinite(x) || !std::isfinite(y))
+            return;
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+    };
+    for (int i = 0; i < data->nbImages; ++i)
+        if (imageDrawn(i))
+            take(getZ(i, axis1), getZ(i, axis2));
+    for (int j = 0; j < data->nbWords; ++j)
+        if (wordDrawn(j))
+            take(getW(j, axis1), getW(j, axis2));
+
+    const int W = width();
+    const int H = height();
+    const int margin = std::min(kFitMargin, std::min(W, H) / 4);
+    double newScale = scale;
+    double cx = 0, cy = 0;
+    if (x0 <= x1) {
+        const double sx = x1 > x0 ? (W - 2 * margin) / (x1 - x0) : kMaxScale;
+        const double sy = y1 > y0 ? (H - 2 * margin) / (y1 - y0) : kMaxScale;
+        // A single point (or several on one spot) keeps the current scale.
+        if (x1 > x0 || y1 > y0)
+            newScale = clampScale(std::min(sx, sy));
+        cx = (x0 + x1) / 2;
+        cy = (y0 + y1) / 2;
+    }
+    scale = newScale;
+    panX = 0;
+    panY = 0;
+    // The middle of the box lands on the middle of the widget.
+    shiftX = clampShift(double(originX + mapWidth / 2) + truncate(scale * cx) - W / 2);
+    shiftY = clampShift(double(originY + mapHeight / 2) - truncate(scale * cy) - H / 2);
+    fitted = true;
+    fitPending = false;
+    fitKey[0] = axis1;
+    fitKey[1] = axis2;
+    fitKey[2] = projectionMode;
+    drawBackground();
+    update();
+}
+
+void CAView::requestFit()
+{
+    fitted = true;
+    fitPending = true;
+    update();
+}
+
+void CAView::fitIfLayoutChanged()
+{
+    if (fitKey[0] != axis1 || fitKey[1] != axis2 || fitKey[2] != projectionMode)
+        fitAll();
+}
+
+void CAView::recentreIfUncovered(bool force)
+{
+    const int left = originX + panX;
+    const int top = originY + panY;
+    const bool uncovered = left > 0 || top > 0 || left + mapWidth < width()
+                           || top + mapHeight < height();
+    if (!uncovered)
+        return;
+    // A widget larger than the canvas is never covered: re-render only after
+    // a real move, not on every movement of a drag.
+    const bool coverable = width() <= mapWidth && height() <= mapHeight;
+    if (!coverable && !force && std::abs(panX) + std::abs(panY) < 64)
+        return;
+    if (panX == 0 && panY == 0)
+        return;
+    shiftX -= panX;
+    shiftY -= panY;
+    panX = 0;
+    panY = 0;
+    drawBackground();
+}
+
+void CAView::wheelEvent(QWheelEvent *event)
+{
+    const int delta = event->angleDelta().y();
+    if (!data || delta == 0) {
+        event->ignore();
+        return;
+    }
+    zoomAt(std::pow(kZoomStep, delta / 120.0), event->position());
+    event->accept();
+}
+
+void CAView::keyPressEvent(QKeyEvent *event)
+{
+    const QPointF middle(width() / 2.0, height() / 2.0);
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoomAt(kZoomStep, middle);
+        break;
+    case Qt::Key_Minus:
+        zoomAt(1 / kZoomStep, middle);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}

@@ -1,0 +1,102 @@
+#include "shell/categorylegend.h"
+
+#include "data/cadata.h"
+#include "map/caview.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// A swatch drawn like the map's mark, on white, so that the legend reads as
+// the map does.
+QIcon swatch(const QColor &colour)
+{
+    QPixmap pixmap(14, 14);
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    painter.fillRect(QRect(2, 2, 10, 10), colour);
+    painter.setPen(QColor(120, 120, 120));
+    painter.drawRect(QRect(2, 2, 9, 9));
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+CategoryLegend::CategoryLegend(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    m_empty = new QLabel(tr("No categories: the project has no image list."));
+    m_empty->setWordWrap(true);
+    list = new QListWidget;
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    layout->addWidget(m_empty);
+    layout->addWidget(list);
+    connect(list, &QListWidget::itemChanged, this, &CategoryLegend::itemChanged);
+    setView(nullptr);
+}
+
+void CategoryLegend::addSwitch(QAction *action)
+{
+    auto *button = new QToolButton;
+    button->setDefaultAction(action);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, button);
+}
+
+void CategoryLegend::setView(CAView *view)
+{
+    const QVector<int> categories = view ? view->categoryList() : QVector<int>();
+    const bool any = view && view->data && !categories.isEmpty();
+    m_filling = true;
+    if (view == m_view && view && view->data == m_data && list->count() == categories.size()) {
+        // Same list: only checks and colours follow (the items stay, so an
+        // item whose check started this change is never deleted under it).
+        const QSet<int> hidden = view->hiddenCategorySet();
+        const bool coloured = view->categoryColoursOn();
+        for (int k = 0; k < list->count(); ++k) {
+            QListWidgetItem *item = list->item(k);
+            item->setCheckState(hidden.contains(categories.at(k)) ? Qt::Unchecked : Qt::Checked);
+            item->setIcon(swatch(coloured ? CAView::categoryColour(k) : QColor(Qt::red)));
+        }
+        m_filling = false;
+        return;
+    }
+    m_view = view;
+    m_data = view ? view->data : nullptr;
+    list->clear();
+    m_empty->setVisible(view && view->data && !any);
+    list->setVisible(any);
+    if (any) {
+        const QVector<int> &counts = view->categoryCountList();
+        const QSet<int> hidden = view->hiddenCategorySet();
+        const bool coloured = view->categoryColoursOn();
+        for (int k = 0; k < categories.size(); ++k) {
+            const int category = categories.at(k);
+            auto *item = new QListWidgetItem(
+                QStringLiteral("%1  (%2)").arg(view->data->categoryName(category)).arg(counts.at(k)));
+            item->setIcon(swatch(coloured ? CAView::categoryColour(k) : QColor(Qt::red)));
+            item->setData(Qt::UserRole, category);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            item->setCheckState(hidden.contains(category) ? Qt::Unchecked : Qt::Checked);
+            item->setToolTip(tr("Category %1: %2 images").arg(category).arg(counts.at(k)));
+            list->addItem(item);
+        }
+    }
+    m_filling = false;
+}
+
+void CategoryLegend::itemChanged(QListWidgetItem *item)
+{
+    if (m_filling || !m_view)
+        return;
+    const int category = item->data(Qt::UserRole).toInt();
+    // The view rebuilds its layer and tells the panels, which refill this
+    // list: keep the item's pointer out of use from here on.
+    m_view->setCategoryHidden(category, item->checkState() != Qt::Checked);
+}

@@ -1,0 +1,163 @@
+#include "shell/mappanels.h"
+
+#include "data/cadata.h"
+#include "map/caview.h"
+#include "shell/camainwindow.h"
+#include "shell/categorylegend.h"
+#include "shell/screepanel.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDockWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+
+MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
+{
+    fitAct = new QAction(tr("&Fit all"), this);
+    fitAct->setShortcut(tr("Ctrl+0"));
+    fitAct->setStatusTip(tr("Show every drawn point, as large as the map allows"));
+    connect(fitAct, &QAction::triggered, this, &MapPanels::fitAll);
+
+    colourAct = new QAction(tr("Colour images by &category"), this);
+    colourAct->setCheckable(true);
+    colourAct->setChecked(true);
+    colourAct->setStatusTip(tr("Colour image points by category, or all in the single red"));
+    connect(colourAct, &QAction::toggled, this, &MapPanels::setColours);
+
+    legend = new CategoryLegend;
+    legend->addSwitch(colourAct);
+    legendDock = new QDockWidget(tr("Categories"), window);
+    legendDock->setObjectName(QStringLiteral("categoriesDock"));
+    legendDock->setWidget(legend);
+    window->addDockWidget(Qt::RightDockWidgetArea, legendDock);
+
+    scree = new ScreePanel;
+    screeDock = new QDockWidget(tr("Scree plot"), window);
+    screeDock->setObjectName(QStringLiteral("screeDock"));
+    screeDock->setWidget(scree);
+    window->addDockWidget(Qt::RightDockWidgetArea, screeDock);
+    connect(scree, &ScreePanel::axesPicked, this, &MapPanels::pickAxes);
+
+    window->viewMenu->addSeparator();
+    window->viewMenu->addAction(fitAct);
+    window->viewMenu->addAction(colourAct);
+    window->viewMenu->addAction(legendDock->toggleViewAction());
+    window->viewMenu->addAction(screeDock->toggleViewAction());
+
+    // Fit all beside the zoom buttons.
+    const QList<QAction *> tools = window->editToolBar->actions();
+    const int zoomOut = int(tools.indexOf(window->zoomOutAct));
+    window->editToolBar->insertAction(zoomOut >= 0 && zoomOut + 1 < tools.size() ? tools.at(zoomOut + 1)
+                                                                                 : nullptr,
+                                      fitAct);
+
+    radiusValue = valueLabel(window->radiusSlider);
+    thresholdValue = valueLabel(window->thresholdSlider);
+    cellSizeValue = valueLabel(window->cellSizeSlider);
+
+    shownLabel = new QLabel;
+    window->statusBar()->addPermanentWidget(shownLabel);
+
+    // After the main window's own handlers (connected earlier): new axes or
+    // a new projection are shown whole.
+    connect(window->refreshAct, &QAction::triggered, this, &MapPanels::fitIfLayoutChanged);
+    connect(window->projectionGroup, &QActionGroup::triggered, this, &MapPanels::fitIfLayoutChanged);
+
+    setView(nullptr);
+}
+
+QLabel *MapPanels::valueLabel(QSlider *slider)
+{
+    // Right after the slider in the tool bar.
+    QToolBar *bar = m_window->editToolBar;
+    const QList<QAction *> actions = bar->actions();
+    QAction *before = nullptr;
+    for (int i = 0; i < actions.size(); ++i)
+        if (bar->widgetForAction(actions.at(i)) == slider && i + 1 < actions.size())
+            before = actions.at(i + 1);
+    auto *label = new QLabel(QString::number(slider->value()));
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 6);
+    label->setAlignment(Qt::AlignCenter);
+    bar->insertWidget(before, label);
+    connect(slider, &QSlider::valueChanged, label,
+            [label](int value) { label->setText(QString::number(value)); });
+    return label;
+}
+
+QString MapPanels::shownText(const CAView *view)
+{
+    if (!view || !view->data)
+        return QString();
+    return tr("Images shown: %1 of %2 \u00B7 Words shown: %3 of %4")
+        .arg(view->shownImages())
+        .arg(view->data->nbImages)
+        .arg(view->shownWords())
+        .arg(view->data->nbWords);
+}
+
+void MapPanels::setView(CAView *view)
+{
+    if (view != m_view || !m_layer) {
+        QObject::disconnect(m_layer);
+        m_layer = {};
+        m_view = view;
+        if (view)
+            m_layer = connect(view, &CAView::layerChanged, this, &MapPanels::refresh);
+    }
+    refresh();
+}
+
+void MapPanels::refresh()
+{
+    CAView *view = (m_view && m_view->data) ? m_view.data() : nullptr;
+    fitAct->setEnabled(view);
+    colourAct->setEnabled(view && !view->categoryList().isEmpty());
+    shownLabel->setText(shownText(view));
+    legend->setView(view);
+    if (!view) {
+        scree->setShares({}, 0, 0, 1);
+        return;
+    }
+    {
+        const QSignalBlocker block(colourAct);
+        colourAct->setChecked(view->categoryColoursOn());
+    }
+    QVector<double> shares;
+    for (int a = 0; a < view->data->nbLambda; ++a)
+        shares << view->axisShare(a);
+    scree->setShares(shares, view->data->nbAxis, view->axis1, view->axis2);
+}
+
+void MapPanels::fitAll()
+{
+    if (m_view && m_view->data)
+        m_view->fitAll();
+}
+
+void MapPanels::fitIfLayoutChanged()
+{
+    if (m_view && m_view->data)
+        m_view->fitIfLayoutChanged();
+}
+
+void MapPanels::setColours(bool on)
+{
+    if (m_view && m_view->data)
+        m_view->setCategoryColours(on);
+}
+
+void MapPanels::pickAxes(int x, int y)
+{
+    if (!m_view || !m_view->data)
+        return;
+    m_window->xAxisEdit->setText(QString::number(x + 1));
+    m_window->yAxisEdit->setText(QString::number(y + 1));
+    // Through the tool bar's own command, so the axes are checked and the
+    // map fitted exactly as when typed.
+    m_window->refreshAct->trigger();
+}

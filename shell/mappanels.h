@@ -1,0 +1,58 @@
+#ifndef MAPPANELS_H
+#define MAPPANELS_H
+
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+
+class CAMainWindow;
+class CAView;
+class CategoryLegend;
+class QAction;
+class QDockWidget;
+class QLabel;
+class QSlider;
+class ScreePanel;
+
+// What the main window shows about the active map beside the map itself:
+// the "Fit all" and colour commands, the category legend and the scree plot
+// (docked, in the View menu), the counts of shown points in the status bar
+// and the values of the tool bar's sliders. Follows the active map.
+class MapPanels : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MapPanels(CAMainWindow *window);
+
+    // The map of the active document window, or null.
+    void setView(CAView *view);
+
+    QAction *fitAct = nullptr;
+    QAction *colourAct = nullptr;
+    QDockWidget *legendDock = nullptr;
+    QDockWidget *screeDock = nullptr;
+    CategoryLegend *legend = nullptr;
+    ScreePanel *scree = nullptr;
+    QLabel *shownLabel = nullptr;
+    QLabel *radiusValue = nullptr;
+    QLabel *thresholdValue = nullptr;
+    QLabel *cellSizeValue = nullptr;
+
+    // "Images shown: N of M · Words shown: K of L" for `view`.
+    static QString shownText(const CAView *view);
+
+private:
+    void refresh();
+    void fitAll();
+    void fitIfLayoutChanged();
+    void setColours(bool on);
+    void pickAxes(int x, int y);
+    QLabel *valueLabel(QSlider *slider);
+
+    CAMainWindow *m_window;
+    QPointer<CAView> m_view;
+    QMetaObject::Connection m_layer;
+};
+
+#endif // MAPPANELS_H

@@ -1,0 +1,159 @@
+#include "shell/screepanel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kLeft = 40;   // room for the percentage scale
+constexpr int kRight = 12;
+constexpr int kTop = 34;    // room for the title and the share labels
+constexpr int kBottom = 22; // room for the axis numbers
+// More bars than this would be too thin to click: the tail is not drawn.
+constexpr int kMaxBars = 40;
+
+QString percent(double share)
+{
+    return QStringLiteral("%1 %").arg(100 * share, 0, 'f', 1);
+}
+
+} // namespace
+
+ScreePanel::ScreePanel(QWidget *parent) : QWidget(parent)
+{
+    setMouseTracking(false);
+    setToolTip(tr("Click a bar for the horizontal axis, then another for the vertical axis."));
+}
+
+void ScreePanel::setShares(const QVector<double> &shares, int usable, int x, int y)
+{
+    if (shares != m_shares || usable != m_usable)
+        m_pending = -1;
+    m_shares = shares;
+    m_usable = usable;
+    m_x = x;
+    m_y = y;
+    update();
+}
+
+QSize ScreePanel::sizeHint() const
+{
+    return QSize(kLeft + kRight + 26 * std::clamp(int(m_shares.size()), 4, 12), 200);
+}
+
+QSize ScreePanel::minimumSizeHint() const
+{
+    return QSize(160, 120);
+}
+
+QRect ScreePanel::barRect(int axis) const
+{
+    const int n = std::min(int(m_shares.size()), kMaxBars);
+    if (axis < 0 || axis >= n)
+        return QRect();
+    const int plotW = std::max(1, width() - kLeft - kRight);
+    const int plotH = std::max(1, height() - kTop - kBottom);
+    const double slot = double(plotW) / n;
+    const double top = *std::max_element(m_shares.cbegin(), m_shares.cbegin() + n);
+    const double h = top > 0 ? m_shares.at(axis) / top * plotH : 0;
+    const int left = kLeft + int(axis * slot + slot * 0.15);
+    const int w = std::max(2, int(slot * 0.7));
+    return QRect(left, kTop + plotH - int(h), w, std::max(1, int(h)));
+}
+
+int ScreePanel::barAt(const QPoint &pos) const
+{
+    const int n = std::min(int(m_shares.size()), kMaxBars);
+    if (n == 0 || pos.x() < kLeft || pos.y() < kTop - 16 || pos.y() > height() - 2)
+        return -1;
+    const int plotW = std::max(1, width() - kLeft - kRight);
+    const int axis = int((pos.x() - kLeft) / (double(plotW) / n));
+    return axis < n ? axis : -1;
+}
+
+void ScreePanel::mousePressEvent(QMouseEvent *event)
+{
+    const int axis = barAt(event->position().toPoint());
+    if (axis < 0 || axis >= m_usable) {
+        m_pending = -1;
+        update();
+        return;
+    }
+    if (m_pending < 0 || m_pending == axis) {
+        m_pending = axis;
+        update();
+        return;
+    }
+    const int first = m_pending;
+    m_pending = -1;
+    update();
+    emit axesPicked(first, axis);
+}
+
+void ScreePanel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().base());
+    const int n = std::min(int(m_shares.size()), kMaxBars);
+    painter.setPen(palette().text().color());
+    if (n == 0) {
+        painter.drawText(rect(), Qt::AlignCenter, tr("No analysis"));
+        return;
+    }
+    const QString title = m_pending >= 0
+        ? tr("Axis %1 picked: now click the vertical axis").arg(m_pending + 1)
+        : tr("Share of inertia per axis (bars) and cumulative (line)");
+    painter.drawText(QRect(4, 2, width() - 8, 16), Qt::AlignLeft | Qt::AlignVCenter, title);
+
+    const int plotH = std::max(1, height() - kTop - kBottom);
+    const int bottom = kTop + plotH;
+    painter.setPen(QColor(150, 150, 150));
+    painter.drawLine(kLeft, bottom, width() - kRight, bottom);
+    painter.drawLine(kLeft, kTop, kLeft, bottom);
+    QFont small = painter.font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    painter.setFont(small);
+    const double top = *std::max_element(m_shares.cbegin(), m_shares.cbegin() + n);
+    painter.drawText(QRect(0, kTop - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter,
+                     percent(top));
+    painter.drawText(QRect(0, bottom - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter,
+                     QStringLiteral("0 %"));
+
+    double cumulative = 0;
+    QPolygonF line;
+    for (int a = 0; a < n; ++a) {
+        const QRect bar = barRect(a);
+        QColor fill(170, 190, 210);
+        if (a == m_x)
+            fill = QColor(0x00, 0x72, 0xB2);
+        else if (a == m_y)
+            fill = QColor(0xE6, 0x9F, 0x00);
+        if (a >= m_usable)
+            fill = QColor(225, 225, 225);
+        painter.fillRect(bar, fill);
+        if (a == m_pending) {
+            painter.setPen(QPen(Qt::black, 2));
+            painter.drawRect(bar.adjusted(-1, -1, 1, 1));
+        }
+        painter.setPen(palette().text().color());
+        painter.drawText(QRect(bar.center().x() - 20, bottom + 2, 40, 14), Qt::AlignCenter,
+                         QString::number(a + 1));
+        if (bar.width() >= 22)
+            painter.drawText(QRect(bar.center().x() - 24, bar.top() - 14, 48, 12),
+                             Qt::AlignCenter, percent(m_shares.at(a)));
+        cumulative += m_shares.at(a);
+        line << QPointF(bar.center().x(), bottom - cumulative * plotH);
+    }
+    // The cumulative share on the same percentage scale would leave the
+    // plot; it is drawn against the full height instead, labelled at its end.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0xD5, 0x5E, 0x00), 1.5));
+    painter.drawPolyline(line);
+    for (const QPointF &p : std::as_const(line))
+        painter.drawEllipse(p, 2, 2);
+    painter.drawText(QRectF(line.last().x() - 60, line.last().y() - 14, 60, 12),
+                     Qt::AlignRight | Qt::AlignVCenter, tr("%1 cum.").arg(percent(cumulative)));
+}

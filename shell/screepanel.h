@@ -1,0 +1,46 @@
+#ifndef SCREEPANEL_H
+#define SCREEPANEL_H
+
+#include <QVector>
+#include <QWidget>
+
+// The scree plot of an analysis: one bar per axis with its share of the
+// inertia (the eigenvalue over their sum) and the cumulative share. The two
+// axes on the map are marked; clicking one bar and then another shows that
+// pair of axes.
+class ScreePanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ScreePanel(QWidget *parent = nullptr);
+
+    // Shares of each axis in [0, 1]; `usable` axes can be picked (the axes
+    // in use by the analysis), `x` and `y` are the map's axes (0-based).
+    void setShares(const QVector<double> &shares, int usable, int x, int y);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // The bar (axis, 0-based) at a widget position, or -1.
+    int barAt(const QPoint &pos) const;
+    QRect barRect(int axis) const;
+
+    int pending() const { return m_pending; }
+
+signals:
+    // Two different bars were picked, the first for the horizontal axis.
+    void axesPicked(int x, int y);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QVector<double> m_shares;
+    int m_usable = 0;
+    int m_x = 0;
+    int m_y = 1;
+    int m_pending = -1; // first bar of a pick in progress
+};
+
+#endif // SCREEPANEL_H

@@ -1,0 +1,215 @@
+#include "data/cadata.h"
+#include "data/console.h"
+#include "document/camdichild.h"
+#include "map/caview.h"
+#include "shell/camainwindow.h"
+#include "shell/categorylegend.h"
+#include "shell/mappanels.h"
+#include "shell/screepanel.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDockWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMenu>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+// The panels beside the map, in the real main window driven offscreen: the
+// counts in the status bar, the slider values, Fit all, the legend and the
+// scree plot, and the fits that follow new axes and projections.
+class TestMapPanels : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString project;
+
+    void write(const QString &name, const QByteArray &text)
+    {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot write fixture");
+        f.write(text);
+    }
+
+    static CAView *activeView(CAMainWindow &w)
+    {
+        return w.activeMdiChild() ? w.activeMdiChild()->caView : nullptr;
+    }
+
+    // Opens the project in a shown window and lets the first paint fit it.
+    static void openShown(CAMainWindow &w, const QString &file)
+    {
+        w.resize(1400, 900);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.open(file));
+        QTRY_VERIFY(activeView(w) && activeView(w)->isVisible());
+        activeView(w)->repaint();
+    }
+
+    // Drawn points counted from the data, as the status bar must show them.
+    static QString expectedStatus(const CAView *v)
+    {
+        int images = 0, words = 0;
+        for (int i = 0; i < v->data->nbImages; ++i)
+            images += v->imageDrawn(i);
+        for (int j = 0; j < v->data->nbWords; ++j)
+            words += v->wordDrawn(j);
+        return QStringLiteral("Images shown: %1 of %2 \u00B7 Words shown: %3 of %4")
+            .arg(images).arg(v->data->nbImages).arg(words).arg(v->data->nbWords);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Twelve images in three categories (two named), six words, four
+        // axes; one image far away from the others.
+        QByteArray z = "12 4\n", p = "12\n", labels;
+        for (int i = 0; i < 12; ++i) {
+            const double x = i == 11 ? 9.0 : 0.6 * (i % 5) - 1.2;
+            const double y = i == 11 ? -7.0 : 0.5 * (i % 4) - 0.75;
+            z += QByteArray::number(x) + ' ' + QByteArray::number(y) + " 0.05 -0.03\n";
+            p += "0.0833333\n";
+            labels += QByteArray::number(1 + i % 3) + " img" + QByteArray::number(i) + ".png\n";
+        }
+        write("t_Z.txt", z);
+        write("t_P.txt", p);
+        write("t_W.txt", "6 4\n0.2 0.1 0 0.1\n-0.3 0.2 0.1 0\n0.4 -0.2 0.3 0\n-0.1 -0.1 -0.2 0\n"
+                         "0.3 0.3 0.3 0.3\n-0.2 0.25 0 0\n");
+        write("t_Q.txt", "6 0.2 0.2 0.2 0.2 0.1 0.1");
+        write("t_Lambda.txt", "4 0.4 0.3 0.2 0.1");
+        write("images.txt", labels);
+        write("names.txt", "1 red pandas\n2 bicycles\n");
+        write("project.xml", "<XML><BASE href='.'/>"
+                             "<FILE name='Z' path='t_Z.txt'/><FILE name='W' path='t_W.txt'/>"
+                             "<FILE name='P' path='t_P.txt'/><FILE name='Q' path='t_Q.txt'/>"
+                             "<FILE name='LAMBDA' path='t_Lambda.txt'/>"
+                             "<FILE name='LABEL' path='images.txt'/>"
+                             "<FILE name='CATEGORIES' path='names.txt'/></XML>");
+        project = dir.filePath("project.xml");
+    }
+
+    void newAnalysisIsFittedAndColoured()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        CAView *v = activeView(w);
+        QTRY_VERIFY(v->isFitted());
+        QVERIFY(v->categoryColoursOn());
+        QVERIFY(v->scale < 200); // the far image pulls the fit out
+        for (int i = 0; i < v->data->nbImages; ++i)
+            if (v->imageDrawn(i))
+                QVERIFY(v->rect().contains(v->imagePosition(i)));
+        QVERIFY(w.mapPanels->fitAct->isEnabled());
+        QCOMPARE(w.mapPanels->fitAct->shortcut(), QKeySequence(QStringLiteral("Ctrl+0")));
+        QVERIFY(w.viewMenu->actions().contains(w.mapPanels->fitAct));
+        QVERIFY(w.editToolBar->actions().contains(w.mapPanels->fitAct));
+
+        // Zoomed away, Fit all brings everything back.
+        v->zoomIn();
+        QVERIFY(!v->isFitted());
+        w.mapPanels->fitAct->trigger();
+        QVERIFY(v->isFitted());
+    }
+
+    void statusCountsFollowEveryChange()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        CAView *v = activeView(w);
+        QLabel *status = w.mapPanels->shownLabel;
+        QCOMPARE(status->text(), expectedStatus(v));
+        for (int t : {0, 4, 1}) {
+            w.thresholdSlider->setValue(t);
+            QCOMPARE(w.mapPanels->thresholdValue->text(), QString::number(t));
+            QCOMPARE(status->text(), expectedStatus(v));
+        }
+        w.showImagePointAct->toggle();
+        QVERIFY(status->text().startsWith(QStringLiteral("Images shown: 0 of 12")));
+        w.showImagePointAct->toggle();
+        w.showWordPointAct->toggle();
+        QVERIFY(status->text().endsWith(QStringLiteral("Words shown: 0 of 6")));
+        w.showWordPointAct->toggle();
+        QCOMPARE(status->text(), expectedStatus(v));
+
+        w.radiusSlider->setValue(37);
+        QCOMPARE(w.mapPanels->radiusValue->text(), QStringLiteral("37"));
+        w.cellSizeSlider->setValue(4);
+        QCOMPARE(w.mapPanels->cellSizeValue->text(), QStringLiteral("4"));
+    }
+
+    void legendNamesCountsAndHides()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        CAView *v = activeView(w);
+        w.thresholdSlider->setValue(0);
+        QListWidget *list = w.mapPanels->legend->list;
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("red pandas  (4)"));
+        QCOMPARE(list->item(1)->text(), QStringLiteral("bicycles  (4)"));
+        QCOMPARE(list->item(2)->text(), QStringLiteral("#3  (4)"));
+        QCOMPARE(v->shownImages(), 12);
+
+        list->item(1)->setCheckState(Qt::Unchecked);
+        QCOMPARE(v->hiddenCategorySet(), QSet<int>{2});
+        QCOMPARE(v->shownImages(), 8);
+        QCOMPARE(w.mapPanels->shownLabel->text(), expectedStatus(v));
+        QCOMPARE(list->item(1)->checkState(), Qt::Unchecked);
+        list->item(1)->setCheckState(Qt::Checked);
+        QCOMPARE(v->shownImages(), 12);
+
+        // The switch back to the single designed colour.
+        w.mapPanels->colourAct->toggle();
+        QVERIFY(!v->categoryColoursOn());
+        w.mapPanels->colourAct->toggle();
+        QVERIFY(v->categoryColoursOn());
+    }
+
+    void screeBarsPickTheAxes()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        CAView *v = activeView(w);
+        ScreePanel *scree = w.mapPanels->scree;
+        w.mapPanels->screeDock->show();
+        scree->resize(300, 200);
+        QVERIFY(!scree->barRect(3).isEmpty());
+        QVERIFY(scree->barRect(0).height() > scree->barRect(3).height());
+
+        QTest::mouseClick(scree, Qt::LeftButton, {}, scree->barRect(2).center());
+        QCOMPARE(scree->pending(), 2);
+        QTest::mouseClick(scree, Qt::LeftButton, {}, scree->barRect(0).center());
+        QCOMPARE(v->axis1, 2);
+        QCOMPARE(v->axis2, 0);
+        QCOMPARE(w.xAxisEdit->text(), QStringLiteral("3"));
+        QCOMPARE(w.yAxisEdit->text(), QStringLiteral("1"));
+        QVERIFY(v->isFitted()); // new axes are shown whole
+
+        // Refresh with new axes typed in fits too; a projection change also.
+        v->zoomIn();
+        w.xAxisEdit->setText(QStringLiteral("2"));
+        w.refreshAct->trigger();
+        QCOMPARE(v->axis1, 1);
+        QVERIFY(v->isFitted());
+        v->zoomIn();
+        w.rowsBarycenterAct->trigger();
+        QCOMPARE(v->projectionMode, 2);
+        QVERIFY(v->isFitted());
+    }
+};
+
+QTEST_MAIN(TestMapPanels)
+#include "tst_mappanels.moc"
