@@ -105,7 +105,7 @@ void ScreePanel::paintEvent(QPaintEvent *)
     }
     const QString title = m_pending >= 0
         ? tr("Axis %1 picked: now click the vertical axis").arg(m_pending + 1)
-        : tr("Share of inertia per axis (bars) and cumulative (line)");
+        : tr("Inertia per axis; line: cumulative");
     painter.drawText(QRect(4, 2, width() - 8, 16), Qt::AlignLeft | Qt::AlignVCenter, title);
 
     const int plotH = std::max(1, height() - kTop - kBottom);
@@ -154,6 +154,7 @@ void ScreePanel::paintEvent(QPaintEvent *)
     painter.drawPolyline(line);
     for (const QPointF &p : std::as_const(line))
         painter.drawEllipse(p, 2, 2);
-    painter.drawText(QRectF(line.last().x() - 60, line.last().y() - 14, 60, 12),
+    // Below and left of the last point, where the line has already passed.
+    painter.drawText(QRectF(line.last().x() - 96, line.last().y() + 4, 90, 14),
                      Qt::AlignRight | Qt::AlignVCenter, tr("%1 cum.").arg(percent(cumulative)));
 }

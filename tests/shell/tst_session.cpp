@@ -210,8 +210,8 @@ void TestSession::roundTrip()
     QCOMPARE(restored[1]->sizes(), panes);
     QCOMPARE(main.activeMdiChild(), restored[1]);
     // The map is redrawn for the restored state: hidden layers stay hidden.
-    QVERIFY(restored[0]->caView->imageTree.points.empty());
-    QVERIFY(restored[1]->caView->wordTree.points.empty());
+    QCOMPARE(restored[0]->caView->shownImages(), 0);
+    QCOMPARE(restored[1]->caView->shownWords(), 0);
     QCOMPARE(restored[1]->caView->axis1, 2);
     // The controls follow the restored active map.
     QCOMPARE(main.radiusSlider->value(), 55);
