@@ -124,8 +124,8 @@ int main(int argc, char **argv)
                  "map SVG        %8.1f ms  (%lld bytes)\n"
                  "map PNG 1x/2x/4x %6.1f / %.1f / %.1f ms\n",
                  images, words, axes, view.width(), view.height(),
-                 static_cast<long long>(view.imageTree.points.size()),
-                 static_cast<long long>(view.wordTree.points.size()), save, copy, save / copy, csv,
+                 static_cast<long long>(view.shownImages()),
+                 static_cast<long long>(view.shownWords()), save, copy, save / copy, csv,
                  static_cast<long long>(csvBytes), svg, static_cast<long long>(svgBytes), png1, png2, png4);
     return 0;
 }
