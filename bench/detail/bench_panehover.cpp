@@ -188,7 +188,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < data->nbImages; i += std::max(1, data->nbImages / 2000)) {
         const QPoint p = map->imagePosition(i);
         found.clear();
-        map->imageTree.find(found, p.x() - map->originX - map->panX,
+        map->findImages(found, p.x() - map->originX - map->panX,
                             p.y() - map->originY - map->panY, radius);
         if (int(found.size()) > bestCount) {
             bestCount = int(found.size());
