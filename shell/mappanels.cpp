@@ -42,6 +42,10 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     screeDock->setWidget(scree);
     window->addDockWidget(Qt::RightDockWidgetArea, screeDock);
     connect(scree, &ScreePanel::axesPicked, this, &MapPanels::pickAxes);
+    // Shown from the View menu: opened at start they would take width from
+    // document windows already fitted to the workspace.
+    legendDock->hide();
+    screeDock->hide();
 
     window->viewMenu->addSeparator();
     window->viewMenu->addAction(fitAct);

@@ -155,6 +155,7 @@ private slots:
         openShown(w, project);
         CAView *v = activeView(w);
         w.thresholdSlider->setValue(0);
+        w.mapPanels->legendDock->show();
         QListWidget *list = w.mapPanels->legend->list;
         QCOMPARE(list->count(), 3);
         QCOMPARE(list->item(0)->text(), QStringLiteral("red pandas  (4)"));
