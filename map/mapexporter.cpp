@@ -26,7 +26,23 @@ bool shown(const Point &p, const CAView &v, int ox, int oy)
 
 } // namespace
 
-MapExporter::MapExporter(const CAView &view) : m_view(view) {}
+MapExporter::MapExporter(const CAView &view) : m_view(view), m_legend(legendOf(view)) {}
+
+QList<MapExporter::LegendEntry> MapExporter::legendOf(const CAView &view)
+{
+    // Colours only mean something while images are coloured by category;
+    // a hidden category has no mark in the figure, so no line either.
+    QList<LegendEntry> entries;
+    if (!view.data || !view.categoryColoursOn())
+        return entries;
+    const QVector<int> &categories = view.categoryList();
+    const QSet<int> hidden = view.hiddenCategorySet();
+    for (int k = 0; k < categories.size(); ++k) {
+        if (!hidden.contains(categories[k]))
+            entries.append({CAView::categoryColour(k), view.data->categoryName(categories[k])});
+    }
+    return entries;
+}
 
 QString MapExporter::axisTitle(const CAView &view, int axis)
 {

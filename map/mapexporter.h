@@ -22,13 +22,17 @@ public:
     explicit MapExporter(const CAView &view);
 
     // A legend drawn in the figure's top-right corner, one line per entry
-    // (the categories shown, with their colours); none when empty.
+    // (the categories shown, with their colours); none when empty. The
+    // exporter starts with the view's own legend (legendOf).
     struct LegendEntry
     {
         QColor colour;
         QString text;
     };
     void setLegend(const QList<LegendEntry> &entries) { m_legend = entries; }
+    // The categories the view shows in colour, in legend order; empty while
+    // images are drawn in the single colour.
+    static QList<LegendEntry> legendOf(const CAView &view);
 
     struct Marks
     {

@@ -138,6 +138,7 @@ private slots:
     void pointsReadBack();
     void selectionOnly();
     void svgHasOneMarkPerDrawnPoint();
+    void legendFollowsTheMap();
     void pngSizes();
     void writeFailures();
 
@@ -323,6 +324,42 @@ void TestExports::svgHasOneMarkPerDrawnPoint()
     const QByteArray withOutline = MapExporter(v).svg();
     QVERIFY(withOutline.contains("polyline") || withOutline.contains("polygon")
             || pathsByStroke(withOutline).value(QColor(Qt::black).name()) > 0);
+}
+
+void TestExports::legendFollowsTheMap()
+{
+    CAMdiChild w;
+    w.resize(1200, 800);
+    QVERIFY(w.loadFile(m_project));
+    CAView &v = *w.caView;
+    v.resize(700, 500);
+    v.changeThreshold(0);
+    v.setCategoryColours(true);
+    QVERIFY(v.categoryList().size() >= 2);
+    const int first = v.categoryList().at(0);
+    const QString firstName = w.data->categoryName(first);
+    const QString secondName = w.data->categoryName(v.categoryList().at(1));
+    QCOMPARE(firstName, QStringLiteral("Ciel, bleu"));
+
+    // In colour, the figure names every category with the colour it is drawn in.
+    QList<MapExporter::LegendEntry> legend = MapExporter::legendOf(v);
+    QCOMPARE(legend.size(), v.categoryList().size());
+    QCOMPARE(legend.at(0).text, firstName);
+    QCOMPARE(legend.at(0).colour, CAView::categoryColour(0));
+    QByteArray svg = MapExporter(v).svg();
+    QVERIFY(svg.contains("Ciel, bleu"));
+
+    // A category hidden on the map leaves the legend too.
+    v.setCategoryHidden(first, true);
+    legend = MapExporter::legendOf(v);
+    QCOMPARE(legend.size(), v.categoryList().size() - 1);
+    QCOMPARE(legend.at(0).text, secondName);
+    svg = MapExporter(v).svg();
+    QVERIFY(!svg.contains("Ciel, bleu"));
+
+    // In the single designed colour the colours name nothing.
+    v.setCategoryColours(false);
+    QVERIFY(MapExporter::legendOf(v).isEmpty());
 }
 
 void TestExports::pngSizes()
