@@ -2,6 +2,7 @@
 
 #include "data/atomicfile.h"
 #include "data/cadata.h"
+#include "data/regularfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,9 +169,20 @@ AnalysisSaver::Target AnalysisSaver::check(const QString &folder, QString *why)
     const QDir dir(folder);
     if (dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
         return NewFolder;
+    // The folder is the user's choice and so is what it holds: a FIFO or a
+    // device named project.xml is refused without being waited on.
     QFile project(projectFile(folder));
-    if (project.open(QIODevice::ReadOnly) && project.read(4096).contains(kMark))
-        return SavedAnalysis;
+    QString unreadable;
+    if (RegularFile::open(project, &unreadable)) {
+        if (project.read(4096).contains(kMark))
+            return SavedAnalysis;
+    } else if (QFileInfo::exists(project.fileName())) {
+        if (why)
+            *why = QStringLiteral("the folder '%1' holds '%2', which cannot be read (%3); "
+                                  "choose a new folder name")
+                       .arg(folder, project.fileName(), unreadable);
+        return Refused;
+    }
     if (why)
         *why = QStringLiteral("the folder '%1' already holds other files; choose a new folder name")
                    .arg(folder);

@@ -4,6 +4,7 @@
 
 #include "data/atomicfile.h"
 #include "data/cadata.h"
+#include "data/regularfile.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/mapexporter.h"
@@ -250,9 +251,12 @@ bool CAMainWindow::saveSessionTo(const QString &path, bool replace, QString *err
 bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Without blocking, and only a regular file: a FIFO chosen as the session
+    // would hang the viewer, and a device such as /dev/zero never ends.
+    QString why;
+    if (!RegularFile::open(file, &why)) {
         if (error)
-            *error = QStringLiteral("Cannot open the session '%1': %2.").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot open the session '%1': %2.").arg(path, why);
         return false;
     }
     // Sessions are a few kilobytes; anything far larger is not one.
@@ -274,11 +278,21 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
                 *missing << QStringLiteral("%1: it was never saved").arg(w.name);
             continue;
         }
-        if (!QFileInfo(w.project).isFile()) {
+        if (!QFileInfo::exists(w.project)) {
             if (missing)
                 *missing << QStringLiteral("%1: the project file is not there any more").arg(w.project);
             continue;
         }
+        // Something else in its place (a FIFO, a device, a folder) is named
+        // for what it is, and never waited on.
+        QFile probe(w.project);
+        QString why;
+        if (!RegularFile::open(probe, &why)) {
+            if (missing)
+                *missing << QStringLiteral("%1: %2").arg(w.project, why);
+            continue;
+        }
+        probe.close();
         CAMdiChild *child = addChild();
         const bool loaded = child->loadFile(w.project);
         finishChild(child, loaded);

@@ -118,8 +118,10 @@ QString DocumentFixture::writeProject(const QString &dir, const Options &o)
            "<FILE name='W' path='res_W.txt'/>\n"
            "<FILE name='LAMBDA' path='res_Lambda.txt'/>\n"
            "<FILE name='LABEL' path='images.txt'/>\n"
-           "<FILE name='DESCRIPTOR' path='keypoints.txt'/>\n"
-           "</XML>\n";
+           "<FILE name='DESCRIPTOR' path='keypoints.txt'/>\n";
+    if (!o.categoriesName.isEmpty())
+        xml += "<FILE name='CATEGORIES' path='" + o.categoriesName.toUtf8() + "'/>\n";
+    xml += "</XML>\n";
     const QString project = base + QStringLiteral("project.xml");
     writeFile(project, xml);
     return project;

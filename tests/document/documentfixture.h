@@ -20,6 +20,9 @@ public:
         QString tableName = QStringLiteral("table.txt");
         QString tableText;
         bool writeTable = true;
+        // When set, the project names a categories file by this name (the
+        // file itself is left to the test).
+        QString categoriesName;
     };
 
     // Writes the analysis into `dir` and returns the project file's path.
