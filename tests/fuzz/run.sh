@@ -42,6 +42,12 @@ cmake --build "$BUILD" --target "${TARGETS[@]}" -j "$JOBS"
 OPTIONS=(-max_len=4096 -timeout=20 -malloc_limit_mb=256 -rss_limit_mb=2048 -print_final_stats=1)
 [ -n "${ORTELIS_FUZZ_RUNS:-}" ] && OPTIONS+=(-runs="$ORTELIS_FUZZ_RUNS")
 export QT_QPA_PLATFORM=offscreen
+# Every input is written to a file before it is read (and the extraction
+# writes its table): in memory when the machine has such a folder, so that
+# the disk does not set the pace.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+  export TMPDIR=/dev/shm
+fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 
 run_one() {
