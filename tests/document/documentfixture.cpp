@@ -1,6 +1,9 @@
 #include "documentfixture.h"
 
+#include "data/cadata.h"
+
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 bool DocumentFixture::writeFile(const QString &path, const QByteArray &content)
@@ -119,8 +122,11 @@ QString DocumentFixture::writeProject(const QString &dir, const Options &o)
            "<FILE name='LAMBDA' path='res_Lambda.txt'/>\n"
            "<FILE name='LABEL' path='images.txt'/>\n"
            "<FILE name='DESCRIPTOR' path='keypoints.txt'/>\n";
-    if (!o.categoriesName.isEmpty())
+    if (!o.categoriesName.isEmpty()) {
         xml += "<FILE name='CATEGORIES' path='" + o.categoriesName.toUtf8() + "'/>\n";
+        if (!o.categoriesText.isNull())
+            writeFile(base + o.categoriesName, o.categoriesText);
+    }
     xml += "</XML>\n";
     const QString project = base + QStringLiteral("project.xml");
     writeFile(project, xml);
@@ -152,4 +158,36 @@ QString DocumentFixture::writeFakeSolver(const QString &dir)
                                     | QFileDevice::ExeOwner | QFileDevice::ReadGroup
                                     | QFileDevice::ExeGroup);
     return path;
+}
+
+const QVector<int> &DocumentFixture::selectedImages()
+{
+    static const QVector<int> images{5, 0, 17, 2, 4, 6, 8, 59, 33, 21, 40, 11};
+    return images;
+}
+
+const QVector<int> &DocumentFixture::selectedWords()
+{
+    static const QVector<int> words{3, 5, 7, 9, 0, 1, 59, 20, 30, 31, 44, 12, 13, 14, 2};
+    return words;
+}
+
+QString DocumentFixture::useScratchFolders(const QString &dir)
+{
+    const QString tmp = QDir(dir).filePath(QStringLiteral("tmp"));
+    QDir().mkpath(tmp);
+    qputenv("TMPDIR", QFile::encodeName(tmp));
+    CAData::casolver = writeFakeSolver(dir);
+    return tmp;
+}
+
+QStringList DocumentFixture::entries(const QString &dir)
+{
+    QStringList found;
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << QDir(dir).relativeFilePath(it.next());
+    found.sort();
+    return found;
 }

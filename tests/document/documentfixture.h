@@ -2,6 +2,8 @@
 #define DOCUMENTFIXTURE_H
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 // Small analyses on disk for the document window tests: a contingency table,
 // result files that need no solver, an image list, a keypoint-file list and
@@ -20,9 +22,11 @@ public:
         QString tableName = QStringLiteral("table.txt");
         QString tableText;
         bool writeTable = true;
-        // When set, the project names a categories file by this name (the
-        // file itself is left to the test).
+        // When set, the project names a categories file by this name,
+        // written with `categoriesText` when that is not null (else left to
+        // the test).
         QString categoriesName;
+        QByteArray categoriesText;
     };
 
     // Writes the analysis into `dir` and returns the project file's path.
@@ -46,6 +50,20 @@ public:
     static QString writeFakeSolver(const QString &dir);
 
     static bool writeFile(const QString &path, const QByteArray &content);
+
+    // The selection the extraction tests make: images and words in no
+    // particular order, the last of each included.
+    static const QVector<int> &selectedImages();
+    static const QVector<int> &selectedWords();
+
+    // Makes `dir`/tmp the temporary folder of this process (where extracted
+    // views keep their files) and installs the stand-in solver in `dir`.
+    // Returns the temporary folder.
+    static QString useScratchFolders(const QString &dir);
+
+    // Everything below `dir` (hidden and special files too), relative to it
+    // and sorted: what a test expects to find there, or to find gone.
+    static QStringList entries(const QString &dir);
 };
 
 #endif // DOCUMENTFIXTURE_H

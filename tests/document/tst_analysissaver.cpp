@@ -8,10 +8,9 @@
 #include "map/caview.h"
 
 #include "documentfixture.h"
+#include "messageboxanswer.h"
 #include "modelsink.h"
 
-#include <QAbstractButton>
-#include <QDirIterator>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -20,49 +19,6 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
-
-namespace {
-
-const QVector<int> kImages{5, 0, 17, 2, 4, 6, 8, 59, 33, 21, 40, 11};
-const QVector<int> kWords{3, 5, 7, 9, 0, 1, 59, 20, 30, 31, 44, 12, 13, 14, 2};
-
-// Answers the next message box with `button`, noting its text.
-class Answer : public QObject
-{
-public:
-    explicit Answer(QMessageBox::StandardButton button) : m_button(button)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            texts << box->text();
-            if (QAbstractButton *b = box->button(m_button))
-                b->click();
-            else
-                box->reject();
-        });
-        m_timer.start(5);
-    }
-    QStringList texts;
-
-private:
-    QMessageBox::StandardButton m_button;
-    QTimer m_timer;
-};
-
-QStringList entries(const QString &dir)
-{
-    QStringList found;
-    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(dir).relativeFilePath(it.next());
-    found.sort();
-    return found;
-}
-
-} // namespace
 
 class TestAnalysisSaver : public QObject
 {
@@ -92,10 +48,8 @@ private:
 void TestAnalysisSaver::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_tmp = m_dir.filePath(QStringLiteral("tmp"));
-    QVERIFY(QDir().mkpath(m_tmp));
-    qputenv("TMPDIR", QFile::encodeName(m_tmp));
-    CAData::casolver = DocumentFixture::writeFakeSolver(m_dir.path());
+    m_tmp = DocumentFixture::useScratchFolders(m_dir.path());
+    QVERIFY(QFileInfo(m_tmp).isDir());
 }
 
 void TestAnalysisSaver::cleanup()
@@ -104,7 +58,7 @@ void TestAnalysisSaver::cleanup()
         delete w.data();
     m_windows.clear();
     // Deleting the windows removed every extraction folder.
-    QCOMPARE(entries(m_tmp), QStringList());
+    QCOMPARE(DocumentFixture::entries(m_tmp), QStringList());
 }
 
 CAMdiChild *TestAnalysisSaver::extract(const QString &project)
@@ -114,8 +68,8 @@ CAMdiChild *TestAnalysisSaver::extract(const QString &project)
     m_windows.append(parent);
     if (!parent->loadFile(project))
         return nullptr;
-    parent->caView->selectedImages = kImages;
-    parent->caView->selectedWords = kWords;
+    parent->caView->selectedImages = DocumentFixture::selectedImages();
+    parent->caView->selectedWords = DocumentFixture::selectedWords();
     ModelSink sink;
     sink.watch(parent);
     parent->finishSelection();
@@ -177,18 +131,11 @@ void TestAnalysisSaver::extractedViewRoundTrip()
 {
     QFETCH(QString, projectFolder);
     QFETCH(QString, savedFolder);
-    const QString project = DocumentFixture::writeProject(m_dir.filePath(projectFolder), {});
     // With category names, which go with the saved analysis.
-    QVERIFY(DocumentFixture::writeFile(m_dir.filePath(projectFolder + QStringLiteral("/classes.txt")),
-                                       QStringLiteral("100 Ciel bleu\n101 \u00c9t\u00e9, plage\n104 Nuit\n").toUtf8()));
-    {
-        QFile xml(project);
-        QVERIFY(xml.open(QIODevice::ReadOnly));
-        QByteArray text = xml.readAll();
-        xml.close();
-        text.replace("</XML>", "<FILE name='CATEGORIES' path='classes.txt'/>\n</XML>");
-        QVERIFY(DocumentFixture::writeFile(project, text));
-    }
+    DocumentFixture::Options options;
+    options.categoriesName = QStringLiteral("classes.txt");
+    options.categoriesText = QStringLiteral("100 Ciel bleu\n101 \u00c9t\u00e9, plage\n104 Nuit\n").toUtf8();
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(projectFolder), options);
     CAMdiChild *view = extract(project);
     QVERIFY(view);
     QVERIFY(view->isWindowModified());
@@ -202,13 +149,13 @@ void TestAnalysisSaver::extractedViewRoundTrip()
     QCOMPARE(view->curFile, AnalysisSaver::projectFile(folder));
     // Saving does not pull the temporary folder from under the window.
     QVERIFY(QFileInfo(scratch).isDir());
-    const QStringList files = entries(folder);
+    const QStringList files = DocumentFixture::entries(folder);
     for (const char *name : {"project.xml", "table.txt", "categories.txt", "table.txt_Z.txt", "table.txt_W.txt",
                              "table.txt_P.txt", "table.txt_Q.txt", "table.txt_Lambda.txt",
                              "images.txt", "keypoints.txt", "words.txt"})
         QVERIFY2(files.contains(QString::fromLatin1(name)), name);
     // Nothing left beside it from the way it was written.
-    QCOMPARE(entries(QFileInfo(folder).absolutePath()), QStringList{QFileInfo(folder).fileName()} + [&] {
+    QCOMPARE(DocumentFixture::entries(QFileInfo(folder).absolutePath()), QStringList{QFileInfo(folder).fileName()} + [&] {
         QStringList inside;
         for (const QString &f : files)
             inside << QFileInfo(folder).fileName() + QLatin1Char('/') + f;
@@ -271,7 +218,7 @@ void TestAnalysisSaver::refusesAndReplaces()
     QCOMPARE(AnalysisSaver::check(theirs), AnalysisSaver::Refused);
     QVERIFY(!view.saveAnalysisTo(theirs, true, &error));
     QVERIFY2(error.contains(theirs), qPrintable(error));
-    QCOMPARE(entries(theirs), QStringList{QStringLiteral("notes.txt")});
+    QCOMPARE(DocumentFixture::entries(theirs), QStringList{QStringLiteral("notes.txt")});
     QVERIFY(!view.saveAnalysisTo(project, true, &error)); // a file
     QVERIFY2(error.contains(QStringLiteral("is a file")), qPrintable(error));
 
@@ -291,8 +238,8 @@ void TestAnalysisSaver::refusesAndReplaces()
     QVERIFY(QFileInfo::exists(folder + QStringLiteral("/stale.txt")));
     QVERIFY2(view.saveAnalysisTo(folder, true, &error), qPrintable(error));
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/stale.txt")));
-    QCOMPARE(entries(m_dir.filePath(QStringLiteral("again"))).filter(QStringLiteral("project.xml")).size(), 1);
-    QVERIFY(entries(m_dir.path()).filter(QRegularExpression(QStringLiteral("\\.(part|old)-"))).isEmpty());
+    QCOMPARE(DocumentFixture::entries(m_dir.filePath(QStringLiteral("again"))).filter(QStringLiteral("project.xml")).size(), 1);
+    QVERIFY(DocumentFixture::entries(m_dir.path()).filter(QRegularExpression(QStringLiteral("\\.(part|old)-"))).isEmpty());
 }
 
 void TestAnalysisSaver::writeFailureLeavesNothing()
@@ -328,7 +275,7 @@ void TestAnalysisSaver::writeFailureLeavesNothing()
         QVERIFY2(error.contains(parent + QStringLiteral("/saved/"))
                      && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
                  qPrintable(error));
-        QCOMPARE(entries(parent), QStringList());
+        QCOMPARE(DocumentFixture::entries(parent), QStringList());
     }
 
     // A read-only folder stops everyone but the superuser.
@@ -342,7 +289,7 @@ void TestAnalysisSaver::writeFailureLeavesNothing()
         QVERIFY(!saved);
         QVERIFY2(error.contains(locked) && error.contains(QString::fromLocal8Bit(std::strerror(EACCES))),
                  qPrintable(error));
-        QCOMPARE(entries(locked), QStringList());
+        QCOMPARE(DocumentFixture::entries(locked), QStringList());
     }
 }
 
@@ -357,7 +304,7 @@ void TestAnalysisSaver::unsavedViewAsksBeforeClosing()
     QPointer<CAMdiChild> guard(view);
 
     {
-        Answer cancel(QMessageBox::Cancel);
+        MessageBoxAnswer cancel(QMessageBox::Cancel);
         QVERIFY(!view->close());
         QCOMPARE(cancel.texts.size(), 1);
         QVERIFY2(cancel.texts[0].contains(view->curFile), qPrintable(cancel.texts[0]));
@@ -366,7 +313,7 @@ void TestAnalysisSaver::unsavedViewAsksBeforeClosing()
     QVERIFY(QFileInfo(scratch).isDir());
 
     {
-        Answer discard(QMessageBox::Discard);
+        MessageBoxAnswer discard(QMessageBox::Discard);
         QVERIFY(view->close());
         QCOMPARE(discard.texts.size(), 1);
     }
@@ -377,7 +324,7 @@ void TestAnalysisSaver::unsavedViewAsksBeforeClosing()
     CAMdiChild *parent = m_windows.first();
     parent->setAttribute(Qt::WA_DeleteOnClose, true);
     QPointer<CAMdiChild> parentGuard(parent);
-    Answer none(QMessageBox::Cancel);
+    MessageBoxAnswer none(QMessageBox::Cancel);
     QVERIFY(parent->close());
     QTRY_VERIFY(!parentGuard);
     QVERIFY(none.texts.isEmpty());

@@ -151,7 +151,11 @@ private:
 void TestExports::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("p")), {});
+    // Category names with a comma, a quote and accents.
+    DocumentFixture::Options options;
+    options.categoriesName = QStringLiteral("classes.txt");
+    options.categoriesText = QStringLiteral("100 Ciel, bleu\n101 \"Nuit\" \u00e9toil\u00e9e\n").toUtf8();
+    m_project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("p")), options);
     // File names a CSV must quote or carry as UTF-8 (an image list ends a
     // name at a blank, so there are none).
     QByteArray labels;
@@ -167,15 +171,6 @@ void TestExports::initTestCase()
         labels += QByteArray::number(DocumentFixture::category(i)) + ' ' + name.toUtf8() + '\n';
     }
     QVERIFY(DocumentFixture::writeFile(m_dir.filePath(QStringLiteral("p/images.txt")), labels));
-    // Category names with a comma, a quote and accents.
-    QVERIFY(DocumentFixture::writeFile(m_dir.filePath(QStringLiteral("p/classes.txt")),
-                                       QStringLiteral("100 Ciel, bleu\n101 \"Nuit\" \u00e9toil\u00e9e\n").toUtf8()));
-    QFile xml(m_project);
-    QVERIFY(xml.open(QIODevice::ReadOnly));
-    QByteArray text = xml.readAll();
-    xml.close();
-    text.replace("</XML>", "<FILE name='CATEGORIES' path='classes.txt'/>\n</XML>");
-    QVERIFY(DocumentFixture::writeFile(m_project, text));
 }
 
 void TestExports::pointsReadBack()

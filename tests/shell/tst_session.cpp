@@ -9,6 +9,7 @@
 #include "shell/session.h"
 
 #include "tests/document/documentfixture.h"
+#include "tests/document/messageboxanswer.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -24,33 +25,6 @@
 
 namespace {
 
-const QVector<int> kImages{5, 0, 17, 2, 4, 6, 8, 59, 33, 21, 40, 11};
-const QVector<int> kWords{3, 5, 7, 9, 0, 1, 59, 20, 30, 31, 44, 12, 13, 14, 2};
-
-class Answer : public QObject
-{
-public:
-    explicit Answer(QMessageBox::StandardButton button) : m_button(button)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            texts << box->text();
-            if (QAbstractButton *b = box->button(m_button))
-                b->click();
-            else
-                box->reject();
-        });
-        m_timer.start(5);
-    }
-    QStringList texts;
-
-private:
-    QMessageBox::StandardButton m_button;
-    QTimer m_timer;
-};
-
 QList<CAMdiChild *> documents(CAMainWindow &w)
 {
     QList<CAMdiChild *> out;
@@ -58,15 +32,6 @@ QList<CAMdiChild *> documents(CAMainWindow &w)
         if (auto *c = qobject_cast<CAMdiChild *>(frame->widget()))
             out << c;
     return out;
-}
-
-QStringList entries(const QString &dir)
-{
-    QStringList found;
-    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << it.next();
-    return found;
 }
 
 } // namespace
@@ -84,7 +49,7 @@ private slots:
     void copyNamesOfTheNeighbourhood();
 
 private:
-    // Extracts kImages x kWords from `parent` and waits for the new window.
+    // Extracts the fixture's selection from `parent` and waits for the new window.
     CAMdiChild *extractFrom(CAMainWindow &main, CAMdiChild *parent);
 
     QTemporaryDir m_dir;
@@ -96,10 +61,8 @@ private:
 void TestSession::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_tmp = m_dir.filePath(QStringLiteral("tmp"));
-    QVERIFY(QDir().mkpath(m_tmp));
-    qputenv("TMPDIR", QFile::encodeName(m_tmp));
-    CAData::casolver = DocumentFixture::writeFakeSolver(m_dir.path());
+    m_tmp = DocumentFixture::useScratchFolders(m_dir.path());
+    QVERIFY(QFileInfo(m_tmp).isDir());
     m_projectA = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("a")), {});
     DocumentFixture::Options b;
     b.axes = 5;
@@ -109,8 +72,8 @@ void TestSession::initTestCase()
 CAMdiChild *TestSession::extractFrom(CAMainWindow &main, CAMdiChild *parent)
 {
     const int before = int(documents(main).size());
-    parent->caView->selectedImages = kImages;
-    parent->caView->selectedWords = kWords;
+    parent->caView->selectedImages = DocumentFixture::selectedImages();
+    parent->caView->selectedWords = DocumentFixture::selectedWords();
     parent->finishSelection();
     if (!QTest::qWaitFor([&] { return documents(main).size() > before; }, 30000))
         return nullptr;
@@ -176,11 +139,11 @@ void TestSession::roundTrip()
         QVERIFY(!main.saveSessionTo(sessionPath, false, &error));
         QVERIFY2(error.contains(QStringLiteral("already exists")), qPrintable(error));
 
-        Answer discard(QMessageBox::Discard);
+        MessageBoxAnswer discard(QMessageBox::Discard);
         QVERIFY(main.close());
         QCOMPARE(discard.texts.size(), 1); // the unsaved view only
     }
-    QVERIFY2(entries(m_tmp).isEmpty(), qPrintable(entries(m_tmp).join(QLatin1Char(' '))));
+    QVERIFY2(DocumentFixture::entries(m_tmp).isEmpty(), qPrintable(DocumentFixture::entries(m_tmp).join(QLatin1Char(' '))));
 
     // Saved with paths relative to the session, versioned.
     QFile file(sessionPath);
@@ -260,19 +223,19 @@ void TestSession::exitAsksForUnsavedViewsAndCleansUp()
     QVERIFY(main->open(m_projectA));
     CAMdiChild *view = extractFrom(*main, documents(*main).at(0));
     QVERIFY(view);
-    QVERIFY(!entries(m_tmp).isEmpty());
+    QVERIFY(!DocumentFixture::entries(m_tmp).isEmpty());
     {
-        Answer cancel(QMessageBox::Cancel);
+        MessageBoxAnswer cancel(QMessageBox::Cancel);
         QVERIFY(!main->close());
         QCOMPARE(cancel.texts.size(), 1);
     }
     QCOMPARE(documents(*main).size(), 2);
     {
-        Answer discard(QMessageBox::Discard);
+        MessageBoxAnswer discard(QMessageBox::Discard);
         QVERIFY(main->close());
     }
     delete main;
-    QVERIFY2(entries(m_tmp).isEmpty(), qPrintable(entries(m_tmp).join(QLatin1Char(' '))));
+    QVERIFY2(DocumentFixture::entries(m_tmp).isEmpty(), qPrintable(DocumentFixture::entries(m_tmp).join(QLatin1Char(' '))));
 }
 
 void TestSession::copyNamesOfTheNeighbourhood()
