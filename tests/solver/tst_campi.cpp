@@ -4,9 +4,10 @@
 // bad table refused once, with ca.exe's words, leaving no result file.
 // The number of processes comes from ORTELIS_MPI_RANKS (CTest runs it with
 // 2 and with 3).
+#include "tests/mpilauncher.h"
+
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,46 +18,10 @@ namespace {
 
 const char *const kSuffixes[] = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"};
 
-QString binDir()
-{
-    return qEnvironmentVariable("ORTELIS_BIN_DIR");
-}
-
-int ranks()
-{
-    return qEnvironmentVariableIntValue("ORTELIS_MPI_RANKS") > 0 ? qEnvironmentVariableIntValue("ORTELIS_MPI_RANKS")
-                                                                  : 2;
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
-
-Run run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    Run r;
-    if (!p.waitForFinished(180000) || p.exitStatus() != QProcess::NormalExit) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "did not finish: " + program + ' ' + args.join(' ');
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-Run runMpi(int np, const QStringList &args)
-{
-    const QString mpiexec = qEnvironmentVariable("ORTELIS_MPIEXEC", "mpirun");
-    return run(mpiexec, QStringList{"--oversubscribe", "--allow-run-as-root", "-np", QString::number(np),
-                                    binDir() + "/ca-mpi"} + args);
-}
+using MpiLauncher::binDir;
+using MpiLauncher::ranks;
+using MpiLauncher::Run;
+using MpiLauncher::run;
 
 void writeFile(const QString &path, const QByteArray &text)
 {
@@ -191,7 +156,8 @@ void TestCAMpi::matchesSingleSolver()
     const QStringList kArg{"-k", QString::number(k)};
     const Run a = run(binDir() + "/ca.exe", kArg + QStringList{single, single});
     QVERIFY2(a.exitCode == 0, qPrintable(a.err));
-    const Run b = runMpi(ranks(), kArg + QStringList{spread, spread});
+    const Run b = MpiLauncher::runMpi(QStringLiteral("ca-mpi"), ranks(),
+                                      kArg + QStringList{spread, spread});
     QVERIFY2(b.exitCode == 0, qPrintable(b.err));
     QVERIFY2(b.out.count("ca-mpi: " + spread + ": ") == 1, qPrintable(b.out));
 
@@ -256,7 +222,7 @@ void TestCAMpi::refusesBadTableOnce()
         writeFile(spread + suffix, "1\n1\n");
 
     const Run a = run(binDir() + "/ca.exe", {"-k", "2", single, single});
-    const Run b = runMpi(ranks(), {"-k", "2", spread, spread});
+    const Run b = MpiLauncher::runMpi(QStringLiteral("ca-mpi"), ranks(), {"-k", "2", spread, spread});
     QVERIFY(a.exitCode > 0);
     QVERIFY(b.exitCode > 0);
     QVERIFY2(a.err.contains(problem), qPrintable(a.err));

@@ -2,58 +2,22 @@
 // options: with the same seed the index is the same, file for file, with one
 // process and with several (ORTELIS_MPI_RANKS; CTest runs 2 and 3). Only
 // index.log differs, as it holds the run's timings.
+#include "tests/mpilauncher.h"
+
 #include "tools/democollection.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-QString binDir()
-{
-    return qEnvironmentVariable("ORTELIS_BIN_DIR");
-}
-
-int ranks()
-{
-    const int n = qEnvironmentVariableIntValue("ORTELIS_MPI_RANKS");
-    return n > 0 ? n : 2;
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
-
-Run run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    Run r;
-    if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit) {
-        p.kill();
-        p.waitForFinished();
-        r.err = "did not finish: " + program + ' ' + args.join(' ');
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-Run runMpi(int np, const QStringList &args)
-{
-    return run(qEnvironmentVariable("ORTELIS_MPIEXEC", "mpirun"),
-               QStringList{"--oversubscribe", "--allow-run-as-root", "-np", QString::number(np),
-                           binDir() + "/ortelis-index-mpi"}
-                   + args);
-}
+using MpiLauncher::binDir;
+using MpiLauncher::ranks;
+using MpiLauncher::Run;
+using MpiLauncher::run;
 
 // Every file under `root`, relative, sorted.
 QStringList files(const QString &root)
@@ -133,7 +97,8 @@ void TestIndexMpi::sameIndexAsOneProcess()
 
     for (int np : {1, ranks()}) {
         const QString spread = out.filePath(QString("np%1").arg(np));
-        const Run b = runMpi(np, options + QStringList{m_images, spread});
+        const Run b = MpiLauncher::runMpi(QStringLiteral("ortelis-index-mpi"), np,
+                                          options + QStringList{m_images, spread});
         QVERIFY2(b.exitCode == 0, qPrintable(b.err));
         QCOMPARE(files(spread), expected);
         for (const QString &name : expected) {
@@ -150,7 +115,9 @@ void TestIndexMpi::sameIndexAsOneProcess()
 void TestIndexMpi::refusesOnce()
 {
     QTemporaryDir out;
-    const Run b = runMpi(ranks(), {"--words", "24", "--quiet", out.filePath("no such folder"), out.filePath("index")});
+    const Run b = MpiLauncher::runMpi(QStringLiteral("ortelis-index-mpi"), ranks(),
+                                      {"--words", "24", "--quiet", out.filePath("no such folder"),
+                                       out.filePath("index")});
     QVERIFY(b.exitCode != 0);
     QVERIFY2(b.err.count("ortelis-index-mpi: error:") == 1, qPrintable(b.err));
     QVERIFY(!QFileInfo::exists(out.filePath("index/project.xml")));
