@@ -135,6 +135,27 @@ ThumbnailCache::Stamp ThumbnailCache::stampOf(const QString &path)
     return stamp;
 }
 
+ThumbnailCache::Job ThumbnailCache::jobFor(const CAData &data, int image, int box)
+{
+    Job job;
+    job.path = data.resolve(data.labels[image].imageFile);
+    job.key = QString::number(box) + QLatin1Char(':') + job.path;
+    job.box = box;
+    job.stamp = stampOf(job.path);
+    return job;
+}
+
+bool ThumbnailCache::cached(const Job &job, QPixmap &square, QSize *imageSize) const
+{
+    const Entry *e = m_cache.object(job.key);
+    if (!e || !(e->stamp == job.stamp))
+        return false;
+    square = e->square;
+    if (imageSize)
+        *imageSize = e->imageSize;
+    return true;
+}
+
 QPixmap ThumbnailCache::square(const CAData &data, int image, int box, QSize *imageSize)
 {
     // Without an image list there is no file to watch; the stand-in picture
@@ -147,21 +168,11 @@ QPixmap ThumbnailCache::square(const CAData &data, int image, int box, QSize *im
         return render(picture, box);
     }
 
-    const QString path = data.resolve(data.labels[image].imageFile);
-    Job job;
-    job.key = QString::number(box) + QLatin1Char(':') + path;
-    job.path = path;
-    job.box = box;
-    job.stamp = stampOf(path);
-    if (const Entry *e = m_cache.object(job.key)) {
-        if (e->stamp == job.stamp) {
-            if (imageSize)
-                *imageSize = e->imageSize;
-            return e->square;
-        }
-    }
+    const Job job = jobFor(data, image, box);
+    if (QPixmap kept; cached(job, kept, imageSize))
+        return kept;
     QSize size;
-    const QImage made = makeSquare(path, box, &size);
+    const QImage made = makeSquare(job.path, box, &size);
     const QPixmap result = QPixmap::fromImage(made);
     ++m_decodes;
     if (imageSize)
@@ -181,19 +192,9 @@ QPixmap ThumbnailCache::lookup(const CAData &data, int image, int box, QSize *im
     if (!data.labels || m_cache.maxCost() <= 0)
         return square(data, image, box, imageSize);
 
-    const QString path = data.resolve(data.labels[image].imageFile);
-    Job job;
-    job.key = QString::number(box) + QLatin1Char(':') + path;
-    job.path = path;
-    job.box = box;
-    job.stamp = stampOf(path);
-    if (const Entry *e = m_cache.object(job.key)) {
-        if (e->stamp == job.stamp) {
-            if (imageSize)
-                *imageSize = e->imageSize;
-            return e->square;
-        }
-    }
+    const Job job = jobFor(data, image, box);
+    if (QPixmap kept; cached(job, kept, imageSize))
+        return kept;
 
     QMutexLocker lock(&m_shared->mutex);
     auto &queue = m_shared->queue;

@@ -88,6 +88,11 @@ private:
     struct Shared;
 
     static Stamp stampOf(const QString &path);
+    // The job that makes `image`'s square at `box` from its file as it is now.
+    static Job jobFor(const CAData &data, int image, int box);
+    // Whether the cache holds a square for `job` made from the file as it is
+    // now; if so, `square` and `imageSize` (when given) are set from it.
+    bool cached(const Job &job, QPixmap &square, QSize *imageSize) const;
     // Decodes `path` reduced to the box and draws the square; any thread.
     static QImage makeSquare(const QString &path, int box, QSize *imageSize);
     void store(const Job &job, const QImage &square, const QSize &imageSize);
