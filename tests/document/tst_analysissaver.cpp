@@ -10,14 +10,13 @@
 #include "documentfixture.h"
 #include "messageboxanswer.h"
 #include "modelsink.h"
+#include "tests/filesizelimit.h"
 
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 class TestAnalysisSaver : public QObject
@@ -261,16 +260,13 @@ void TestAnalysisSaver::writeFailureLeavesNothing()
     {
         const QString parent = m_dir.filePath(QStringLiteral("full"));
         QVERIFY(QDir().mkpath(parent));
-        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit limit = old;
-        limit.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         error.clear();
-        const bool saved = view.saveAnalysisTo(parent + QStringLiteral("/saved"), false, &error);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
+        bool saved = true;
+        {
+            const FileSizeLimit full(64);
+            QVERIFY(full.isSet());
+            saved = view.saveAnalysisTo(parent + QStringLiteral("/saved"), false, &error);
+        }
         QVERIFY(!saved);
         QVERIFY2(error.contains(parent + QStringLiteral("/saved/"))
                      && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),

@@ -11,6 +11,7 @@
 #include "modalcloser.h"
 #include "modelsink.h"
 #include "rowgate.h"
+#include "tests/filesizelimit.h"
 
 #include <QDirIterator>
 #include <QPointer>
@@ -20,13 +21,12 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
 
-const QVector<int> kImages{5, 0, 17, 2, 4, 6, 8, 59, 33, 21, 40, 11};
-const QVector<int> kWords{3, 5, 7, 9, 0, 1, 59, 20, 30, 31, 44, 12, 13, 14, 2};
+const QVector<int> &kImages = DocumentFixture::selectedImages();
+const QVector<int> &kWords = DocumentFixture::selectedWords();
 
 QByteArray readAll(const QString &path)
 {
@@ -412,16 +412,13 @@ void TestSelectionExtraction::fullTemporaryFolder()
     {
         // No file may grow past the header line, as on a full disk: the
         // first row cannot be written.
-        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit limit = old;
-        limit.rlim_cur = 16;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        child.finishSelection();
-        const bool stopped = child.threads.at(0)->wait(60000);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
+        bool stopped = false;
+        {
+            const FileSizeLimit full(16);
+            QVERIFY(full.isSet());
+            child.finishSelection();
+            stopped = child.threads.at(0)->wait(60000);
+        }
         QVERIFY(stopped);
     }
     QTRY_COMPARE_WITH_TIMEOUT(closer.seen.size(), 1, 30000);

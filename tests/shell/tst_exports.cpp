@@ -10,6 +10,7 @@
 #include "map/pointexporter.h"
 
 #include "tests/document/documentfixture.h"
+#include "tests/filesizelimit.h"
 
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -17,9 +18,7 @@
 #include <QtTest>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -405,15 +404,12 @@ void TestExports::writeFailures()
     {
         const QString full = m_dir.filePath(QStringLiteral("full"));
         QVERIFY(QDir().mkpath(full));
-        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit limit = old;
-        limit.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        const bool written = exporter.writeSvg(full + QStringLiteral("/map.svg"), false, &error);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, handler);
+        bool written = true;
+        {
+            const FileSizeLimit limit(64);
+            QVERIFY(limit.isSet());
+            written = exporter.writeSvg(full + QStringLiteral("/map.svg"), false, &error);
+        }
         QVERIFY(!written);
         QVERIFY2(error.contains(full + QStringLiteral("/map.svg"))
                      && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))),

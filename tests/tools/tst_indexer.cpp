@@ -8,6 +8,8 @@
 #include "tools/indexwriter.h"
 #include "tools/vocabulary.h"
 
+#include "tests/filesizelimit.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,36 +19,8 @@
 #include <QTest>
 
 #include <csignal>
-#include <signal.h>
-#include <sys/resource.h>
 
 namespace {
-
-// While alive, no file may grow beyond `bytes`: writes past it fail with
-// EFBIG, the way they fail with ENOSPC on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    bool isSet() const { return m_set; }
-
-private:
-    rlimit m_old{};
-    void (*m_handler)(int) = nullptr;
-    bool m_set = false;
-};
 
 QByteArray readAll(const QString &path)
 {
