@@ -45,6 +45,8 @@ void CAView::setData(CAData *d)
     shiftX = 0;
     shiftY = 0;
     fitted = false;
+    // Another analysis may have been loaded at the same address.
+    nearest.reset();
     rebuildCategories();
     createColor();
     drawBackground();

@@ -2,6 +2,7 @@
 #define CAVIEW_H
 
 #include "index/rtree.h"
+#include "map/nearestimages.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -224,7 +225,6 @@ private:
     void recentreIfUncovered(bool force);
     void rebuildCategories();
     void updateIndexes();
-    void buildNearestRows();
     void showInformation(QPainter *painter);
     void showWordInformation(QPainter *painter);
     void hover(int ex, int ey);
@@ -274,10 +274,10 @@ private:
     bool fitted = false;
     int fitKey[3] = {-1, -1, -1};
 
-    // Unit-length float copies of the image rows, for the nearest-images
-    // scan; built on first use for the data shown.
-    std::vector<float> unitRows;
-    const CAData *unitRowsData = nullptr;
+    // The nearest-images search and its answer buffer; its copy of the
+    // rows is built on first use for the data shown.
+    NearestImages nearest;
+    std::vector<int> neighbours;
 };
 
 #endif // CAVIEW_H

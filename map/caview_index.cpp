@@ -88,25 +88,3 @@ void CAView::findWords(std::vector<int> &out, double cx, double cy, double r) co
             out.push_back(j);
     }
 }
-
-void CAView::buildNearestRows()
-{
-    unitRowsData = data;
-    unitRows.clear();
-    const int n = data->nbImages;
-    const int axes = data->nbAxis;
-    // Bounded: beyond a quarter of a gigabyte the exact scan alone is used.
-    if (n <= 0 || axes <= 0 || qint64(n) * axes > (qint64(1) << 26))
-        return;
-    unitRows.resize(std::size_t(n) * std::size_t(axes));
-    for (int i = 0; i < n; ++i) {
-        const double *z = data->Z.get() + qint64(i) * data->zCols;
-        double norm = 0;
-        for (int k = 0; k < axes; ++k)
-            norm += z[k] * z[k];
-        norm = std::sqrt(norm);
-        float *u = unitRows.data() + std::size_t(i) * std::size_t(axes);
-        for (int k = 0; k < axes; ++k)
-            u[k] = norm > 0 ? float(z[k] / norm) : 0.0f;
-    }
-}

@@ -20,11 +20,6 @@ QPoint eventPoint(const QMouseEvent *event)
     return event->position().toPoint();
 }
 
-// Up to this many neighbours the nearest images are kept in a small sorted
-// array while scanning; beyond it one sort of all distances is cheaper than
-// the insertions could become.
-constexpr int kBoundedNeighbours = 512;
-
 } // namespace
 
 void CAView::setMode(int m)
@@ -214,83 +209,9 @@ void CAView::hover(int ex, int ey)
 // never a neighbour.
 void CAView::nearestImages()
 {
-    const int n = data->nbImages;
-    const int k = radius;
-    using Entry = std::pair<double, int>;
-    std::vector<Entry> best;
-
-    if (k > 0 && k < kBoundedNeighbours) {
-        // Sorted by distance, distinct distances, at most k entries. Images
-        // come in ascending order, so an equal distance already kept belongs
-        // to a lower index and the newcomer is dropped. Once the array is
-        // full its largest distance only decreases, so a distance that was
-        // pushed out can never come back in through a later equal one.
-        best.reserve(std::size_t(k) + 1);
-        // A float copy of the rows, scaled to unit length, gives each
-        // image's distance to within far less than kSlack; only the images
-        // that could enter the list are measured exactly, so the list is the
-        // one the exact scan would give.
-        if (unitRowsData != data)
-            buildNearestRows();
-        const int axes = data->nbAxis;
-        const bool approximate = !unitRows.empty() && axes <= 512;
-        const float *uf = approximate ? unitRows.data() + std::size_t(focusImage) * std::size_t(axes)
-                                      : nullptr;
-        constexpr double kSlack = 1e-4;
-        for (int i = 0; i < n; ++i) {
-            if (approximate && best.size() == std::size_t(k)) {
-                const float *u = unitRows.data() + std::size_t(i) * std::size_t(axes);
-                // Four running sums: independent chains the processor overlaps.
-                float s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-                int a = 0;
-                for (; a + 4 <= axes; a += 4) {
-                    s0 += uf[a] * u[a];
-                    s1 += uf[a + 1] * u[a + 1];
-                    s2 += uf[a + 2] * u[a + 2];
-                    s3 += uf[a + 3] * u[a + 3];
-                }
-                for (; a < axes; ++a)
-                    s0 += uf[a] * u[a];
-                const double dot = double((s0 + s1) + (s2 + s3));
-                if (-dot > best.back().first + kSlack)
-                    continue;
-            }
-            const double d = data->distance(focusImage, i);
-            if (std::isnan(d))
-                continue;
-            const std::size_t size = best.size();
-            if (size == std::size_t(k) && !(d < best.back().first))
-                continue;
-            const auto pos = std::lower_bound(best.begin(), best.end(), d,
-                                              [](const Entry &e, double v) { return e.first < v; });
-            if (pos != best.end() && pos->first == d)
-                continue;
-            const std::ptrdiff_t at = pos - best.begin();
-            if (size == std::size_t(k))
-                best.pop_back();
-            best.insert(best.begin() + at, Entry(d, i));
-        }
-    } else if (k > 0) {
-        best.reserve(std::size_t(n));
-        for (int i = 0; i < n; ++i) {
-            const double d = data->distance(focusImage, i);
-            if (!std::isnan(d))
-                best.emplace_back(d, i);
-        }
-        // Pairs order by distance, then index: the first of a run of equal
-        // distances is the lowest index, the one to keep.
-        std::sort(best.begin(), best.end());
-        std::size_t kept = 0;
-        for (std::size_t r = 0; r < best.size() && kept < std::size_t(k); ++r) {
-            if (kept > 0 && best[r].first == best[kept - 1].first)
-                continue;
-            best[kept++] = best[r];
-        }
-        best.resize(kept);
-    }
-
+    nearest.find(*data, focusImage, radius, neighbours);
     imageList.clear();
-    imageList.reserve(qsizetype(best.size()));
-    for (const Entry &e : best)
-        imageList.append(e.second);
+    imageList.reserve(qsizetype(neighbours.size()));
+    for (const int i : neighbours)
+        imageList.append(i);
 }

@@ -157,7 +157,7 @@ std::vector<QPoint> imagePath(const CAView &view, int count)
     return path;
 }
 
-// The scan as it was before the float prefilter: one exact distance per
+// The scan without any prefilter: one exact distance per
 // image into a bounded sorted list, for the images of `path`.
 double exactScan(const CAView &view, const std::vector<QPoint> &path, int k)
 {
