@@ -12,6 +12,8 @@
 #include "data/cadata.h"
 #include "map/caview.h"
 
+#include "mapbench.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,49 +30,7 @@
 
 namespace {
 
-constexpr int kAxes = 8;
-constexpr int kWidth = 1280;
-constexpr int kHeight = 800;
-
-// Coordinates drawn from centred normals whose spread shrinks axis by axis,
-// unit-free masses summing to one and eigenvalues equal to the weighted
-// variance of each axis: the shape of a real CA result, where about a third
-// of the points pass the default contribution threshold.
-std::unique_ptr<CAData> generate(int images, int words, unsigned seed)
-{
-    std::mt19937_64 random(seed);
-    auto d = std::make_unique<CAData>(false);
-    d->nbImages = images;
-    d->nbWords = words;
-    d->nbAxis = kAxes;
-    d->nbLambda = kAxes;
-    d->zCols = kAxes;
-    d->wCols = kAxes;
-    d->Z.reset(new double[std::size_t(images) * kAxes]);
-    d->W.reset(new double[std::size_t(words) * kAxes]);
-    d->P.reset(new double[std::size_t(images)]);
-    d->Q.reset(new double[std::size_t(words)]);
-    d->lambda.reset(new double[kAxes]);
-    for (int a = 0; a < kAxes; ++a) {
-        const double sigma = 1.5 / (1.0 + 0.35 * a);
-        d->lambda[a] = sigma * sigma;
-    }
-    auto fill = [&](double *m, double *mass, int n) {
-        std::normal_distribution<double> normal(0.0, 1.0);
-        for (int i = 0; i < n; ++i) {
-            mass[i] = 1.0 / n;
-            for (int a = 0; a < kAxes; ++a)
-                m[std::size_t(i) * kAxes + a] = normal(random) * std::sqrt(d->lambda[a]);
-        }
-    };
-    fill(d->Z.get(), d->P.get(), images);
-    fill(d->W.get(), d->Q.get(), words);
-    std::vector<int> labels(static_cast<std::size_t>(words));
-    for (int j = 0; j < words; ++j)
-        labels[std::size_t(j)] = j;
-    d->setWordLabel(words, labels.data());
-    return d;
-}
+using namespace MapBench;
 
 struct Subject
 {
@@ -78,13 +38,6 @@ struct Subject
     std::unique_ptr<CAData> data;
     std::unique_ptr<CAView> view;
 };
-
-void moveTo(CAView &view, const QPoint &p)
-{
-    QMouseEvent event(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(&view, &event);
-}
 
 // A fixed path over the whole widget: a jittered grid, the same for every
 // size, so that each analysis is hovered at the same screen positions.
@@ -96,24 +49,6 @@ std::vector<QPoint> gridPath()
         for (int gx = 0; gx < 16; ++gx)
             path.emplace_back(gx * kWidth / 16 + random.bounded(kWidth / 16),
                               gy * kHeight / 10 + random.bounded(kHeight / 10));
-    return path;
-}
-
-// Positions right on indexed images inside the widget, so that every
-// movement hits one and runs the nearest-images scan. Taken from the
-// smallest analysis' points would favour it; each size gets its own.
-std::vector<QPoint> imagePath(const CAView &view, int count)
-{
-    std::vector<QPoint> path;
-    QRandomGenerator random(11);
-    for (int tries = 0; tries < 100000 && int(path.size()) < count; ++tries) {
-        const int i = random.bounded(view.data->nbImages);
-        if (!view.imageDrawn(i))
-            continue;
-        const QPoint w = view.imagePosition(i);
-        if (w.x() >= 0 && w.y() >= 0 && w.x() < kWidth && w.y() < kHeight)
-            path.push_back(w);
-    }
     return path;
 }
 
@@ -140,12 +75,6 @@ Timing measure(CAView &view, const std::vector<QPoint> &path)
     }
     const double n = double(path.size());
     return {stepNs / n / 1000.0, repaintNs / n / 1000.0, neighbours / n};
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // The step without its repaint: with updates disabled repaint() returns at
@@ -177,15 +106,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     std::vector<int> sizes;
     int reps = 7;
-    for (int k = 1; k < argc; ++k) {
-        const std::string arg = argv[k];
-        if (arg == "--reps" && k + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++k]));
-        else
-            sizes.push_back(std::atoi(arg.c_str()));
-    }
-    if (sizes.empty())
-        sizes = {10000, 100000, 1000000};
+    MapBench::readArguments(argc, argv, sizes, reps);
 
     std::vector<Subject> subjects;
     for (int n : sizes) {

@@ -12,6 +12,8 @@
 #include "data/cadata.h"
 #include "map/caview.h"
 
+#include "mapbench.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -31,52 +33,7 @@
 
 namespace {
 
-constexpr int kAxes = 8;
-constexpr int kWidth = 1280;
-constexpr int kHeight = 800;
-
-// The shape of a real CA result (as in the hover benchmark): centred
-// normals whose spread shrinks axis by axis, eigenvalues equal to the
-// weighted variance, a third of the points past the default threshold.
-std::unique_ptr<CAData> generate(int images, int words, unsigned seed)
-{
-    std::mt19937_64 random(seed);
-    auto d = std::make_unique<CAData>(false);
-    d->nbImages = images;
-    d->nbWords = words;
-    d->nbAxis = kAxes;
-    d->nbLambda = kAxes;
-    d->zCols = kAxes;
-    d->wCols = kAxes;
-    d->Z.reset(new double[std::size_t(images) * kAxes]);
-    d->W.reset(new double[std::size_t(words) * kAxes]);
-    d->P.reset(new double[std::size_t(images)]);
-    d->Q.reset(new double[std::size_t(words)]);
-    d->lambda.reset(new double[kAxes]);
-    for (int a = 0; a < kAxes; ++a) {
-        const double sigma = 1.5 / (1.0 + 0.35 * a);
-        d->lambda[a] = sigma * sigma;
-    }
-    auto fill = [&](double *m, double *mass, int n) {
-        std::normal_distribution<double> normal(0.0, 1.0);
-        for (int i = 0; i < n; ++i) {
-            mass[i] = 1.0 / n;
-            for (int a = 0; a < kAxes; ++a)
-                m[std::size_t(i) * kAxes + a] = normal(random) * std::sqrt(d->lambda[a]);
-        }
-    };
-    fill(d->Z.get(), d->P.get(), images);
-    fill(d->W.get(), d->Q.get(), words);
-    // Nine categories, as in the clip-art collection.
-    d->labels.reset(new ImageLabel[std::size_t(images)]);
-    for (int i = 0; i < images; ++i)
-        d->labels[i].category = int(random() % 9);
-    std::vector<int> labels(static_cast<std::size_t>(words));
-    for (int j = 0; j < words; ++j)
-        labels[std::size_t(j)] = j;
-    d->setWordLabel(words, labels.data());
-    return d;
-}
+using namespace MapBench;
 
 // The marks of the last rebuild, at the canvas pixels the view drew them.
 struct Marks
@@ -132,31 +89,6 @@ qint64 timed(F f)
     return timer.nsecsElapsed();
 }
 
-void moveTo(CAView &view, const QPoint &p)
-{
-    QMouseEvent event(QEvent::MouseMove, QPointF(p), QPointF(p), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(&view, &event);
-}
-
-// Widget positions right on drawn images, so that each movement hits one
-// and runs the nearest-images scan.
-std::vector<QPoint> imagePath(const CAView &view, int count)
-{
-    std::vector<QPoint> path;
-    QRandomGenerator random(11);
-    const int n = view.data->nbImages;
-    for (int tries = 0; tries < 100000 && int(path.size()) < count; ++tries) {
-        const int i = random.bounded(n);
-        if (!view.imageDrawn(i))
-            continue;
-        const QPoint w = view.imagePosition(i);
-        if (w.x() >= 0 && w.y() >= 0 && w.x() < kWidth && w.y() < kHeight)
-            path.push_back(w);
-    }
-    return path;
-}
-
 // The scan without any prefilter: one exact distance per
 // image into a bounded sorted list, for the images of `path`.
 double exactScan(const CAView &view, const std::vector<QPoint> &path, int k)
@@ -189,12 +121,6 @@ double exactScan(const CAView &view, const std::vector<QPoint> &path, int k)
     return timer.nsecsElapsed() / 1e6 / double(path.size());
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 std::string uptime()
 {
     std::ifstream in("/proc/loadavg");
@@ -220,22 +146,14 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     std::vector<int> sizes;
     int reps = 7;
-    for (int k = 1; k < argc; ++k) {
-        const std::string arg = argv[k];
-        if (arg == "--reps" && k + 1 < argc)
-            reps = std::max(1, std::atoi(argv[++k]));
-        else
-            sizes.push_back(std::atoi(arg.c_str()));
-    }
-    if (sizes.empty())
-        sizes = {10000, 100000, 1000000};
+    MapBench::readArguments(argc, argv, sizes, reps);
     std::printf("start: %s\n", uptime().c_str());
 
     std::vector<Subject> subjects;
     for (int n : sizes) {
         Subject s;
         s.images = n;
-        s.data = generate(n, n / 10, unsigned(n));
+        s.data = generate(n, n / 10, unsigned(n), 9); // nine categories, as in the clip-art collection
         s.view = std::make_unique<CAView>(0, 1, 2);
         s.view->resize(kWidth, kHeight);
         s.view->setCategoryColours(true);
