@@ -10,13 +10,14 @@ namespace {
 
 // Okabe and Ito's palette for categorical data, distinguishable with every
 // common colour-vision deficiency; ordered so that the first categories get
-// the colours that stand out best on white (yellow last, black not used for
-// a mark that would read as an axis or a label).
-const QRgb kOkabeIto[8] = {0xE69F00, 0x56B4E9, 0x009E73, 0xD55E00,
-                           0xCC79A7, 0x0072B2, 0xF0E442, 0x000000};
-// Beyond eight: Paul Tol's muted scheme, also designed for categorical data.
-const QRgb kTolMuted[9] = {0x332288, 0x88CCEE, 0x44AA99, 0x117733, 0x999933,
-                           0xDDCC77, 0xCC6677, 0x882255, 0xAA4499};
+// the colours that stand out best on white (yellow last). Its black is left
+// out: a black mark reads as one without a category, beside black text.
+const QRgb kOkabeIto[7] = {0xE69F00, 0x56B4E9, 0x009E73, 0xD55E00,
+                           0xCC79A7, 0x0072B2, 0xF0E442};
+// Beyond seven: Paul Tol's muted scheme, also designed for categorical data,
+// its colours least like the ones above first (wine, olive, indigo, green).
+const QRgb kTolMuted[9] = {0x882255, 0x999933, 0x332288, 0x117733, 0xCC6677,
+                           0x44AA99, 0xAA4499, 0xDDCC77, 0x88CCEE};
 
 } // namespace
 
@@ -24,13 +25,13 @@ QColor CAView::categoryColour(int k)
 {
     if (k < 0)
         k = 0;
-    if (k < 8)
+    if (k < 7)
         return QColor(kOkabeIto[k]);
-    if (k < 17)
-        return QColor(kTolMuted[k - 8]);
+    if (k < 16)
+        return QColor(kTolMuted[k - 7]);
     // Further categories: hues a golden angle apart, in two lightness
     // bands, so neighbouring numbers never look alike.
-    const int n = k - 17;
+    const int n = k - 16;
     const double hue = std::fmod(n * 137.50776, 360.0);
     return QColor::fromHsl(int(hue), 170, (n % 2) ? 95 : 140);
 }

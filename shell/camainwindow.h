@@ -16,6 +16,7 @@ class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
 class RecentFiles;
+class WorkspaceFitter;
 class QMenu;
 class QSlider;
 class QToolBar;
@@ -153,6 +154,7 @@ private:
     void placeWindow();
     // Sizes and places a new document window inside the workspace.
     void fitInWorkspace(QMdiSubWindow *frame);
+    WorkspaceFitter *workspaceFitter = nullptr;
     // The title copied from the active document window, kept against the
     // workspace's own rewriting of it while a window is maximised.
     QString documentTitle;

@@ -10,6 +10,7 @@
 #include "shell/axisvalidator.h"
 #include "shell/helpdialog.h"
 #include "shell/recentfiles.h"
+#include "shell/workspacefitter.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -175,20 +176,11 @@ void CAMainWindow::fitInWorkspace(QMdiSubWindow *frame)
                 a->setShortcuts(keys);
         }
     }
-    QSize room = workspace->viewport()->size();
-    if (room.width() < 200 || room.height() < 150)
-        room = workspace->size();
-    // Cascade from the top-left corner, so each new window opens where it is
-    // seen with the title bars of earlier ones still showing, and fill the
-    // rest of the workspace.
-    const int n = int(workspace->subWindowList().size()) - 1;
-    const int step = 24;
-    int offset = step * n;
-    if (offset > room.height() / 3 || offset > room.width() / 3)
-        offset = 0;
-    const QSize size(qMax(320, room.width() - offset), qMax(240, room.height() - offset));
-    frame->resize(size.boundedTo(room));
-    frame->move(offset, offset);
+    // Cascaded from the top-left corner, filling the rest of the workspace,
+    // and kept so while docks come and go beside it.
+    if (!workspaceFitter)
+        workspaceFitter = new WorkspaceFitter(workspace);
+    workspaceFitter->fit(frame);
 }
 
 void CAMainWindow::updateWindowMenu()

@@ -42,8 +42,8 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     screeDock->setWidget(scree);
     window->addDockWidget(Qt::RightDockWidgetArea, screeDock);
     connect(scree, &ScreePanel::axesPicked, this, &MapPanels::pickAxes);
-    // Shown from the View menu: opened at start they would take width from
-    // document windows already fitted to the workspace.
+    // Both open, one above the other, with the first map that has
+    // categories (refresh()); both are in the View menu.
     legendDock->hide();
     screeDock->hide();
 
@@ -130,6 +130,14 @@ void MapPanels::refresh()
     {
         const QSignalBlocker block(colourAct);
         colourAct->setChecked(view->categoryColoursOn());
+    }
+    // Once, for the first map with more than one category, the legend of
+    // names with the scree plot below it in the otherwise empty column;
+    // after that the docks are where the user leaves them.
+    if (!m_legendOffered && view->categoryList().size() > 1) {
+        m_legendOffered = true;
+        legendDock->show();
+        screeDock->show();
     }
     QVector<double> shares;
     for (int a = 0; a < view->data->nbLambda; ++a)

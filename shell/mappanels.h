@@ -53,6 +53,7 @@ private:
     CAMainWindow *m_window;
     QPointer<CAView> m_view;
     QMetaObject::Connection m_layer;
+    bool m_legendOffered = false;
 };
 
 #endif // MAPPANELS_H

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -209,6 +210,86 @@ private slots:
         w.rowsBarycenterAct->trigger();
         QCOMPARE(v->projectionMode, 2);
         QVERIFY(v->isFitted());
+    }
+
+    // The legend and the scree plot open with the first map that has
+    // categories, and the document windows fitted to the workspace follow it
+    // as docks come and go; windows placed by hand stay where they are.
+    void docksOpenBesideFittedWindows()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        QMdiSubWindow *first = w.workspace->currentSubWindow();
+        QDockWidget *legend = w.mapPanels->legendDock;
+        QDockWidget *scree = w.mapPanels->screeDock;
+        QTRY_VERIFY(legend->isVisible() && scree->isVisible());
+        QVERIFY(w.mapPanels->legend->list->isVisible());
+        QCOMPARE(w.mapPanels->legend->list->count(), 3);
+        // Fitted to what the workspace has left: filling it, beside the docks.
+        QTRY_COMPARE(first->geometry(), w.workspace->viewport()->rect());
+        const QRect frameOnScreen(first->mapToGlobal(QPoint(0, 0)), first->size());
+        QVERIFY(!frameOnScreen.intersects(QRect(legend->mapToGlobal(QPoint(0, 0)), legend->size())));
+        QVERIFY(!frameOnScreen.intersects(QRect(scree->mapToGlobal(QPoint(0, 0)), scree->size())));
+        QVERIFY(legend->geometry().top() < scree->geometry().top()); // one above the other
+
+        // Docks closed: the window takes the room back; opened again: it
+        // gives it up. The map inside stays fitted.
+        int room = w.workspace->viewport()->width();
+        legend->close();
+        scree->close();
+        QTRY_VERIFY(w.workspace->viewport()->width() > room);
+        QTRY_COMPARE(first->geometry(), w.workspace->viewport()->rect());
+        room = w.workspace->viewport()->width();
+        legend->toggleViewAction()->trigger();
+        QTRY_VERIFY(w.workspace->viewport()->width() < room);
+        QTRY_COMPARE(first->geometry(), w.workspace->viewport()->rect());
+        QTRY_VERIFY(activeView(w)->isFitted());
+
+        // A second window cascades and follows too; the first, restored from
+        // maximised after the workspace changed, fits the new room.
+        QVERIFY(w.open(project));
+        QMdiSubWindow *second = w.workspace->currentSubWindow();
+        QVERIFY(second != first);
+        QCOMPARE(second->pos(), QPoint(24, 24));
+        first->showMaximized();
+        room = w.workspace->viewport()->width();
+        legend->close();
+        QTRY_VERIFY(w.workspace->viewport()->width() > room);
+        QTRY_COMPARE(second->geometry(),
+                     w.workspace->viewport()->rect().adjusted(24, 24, 0, 0));
+        first->showNormal();
+        QTRY_COMPARE(first->geometry(), w.workspace->viewport()->rect());
+
+        // Moved by hand: left alone when the workspace changes.
+        second->setGeometry(60, 50, 400, 300);
+        room = w.workspace->viewport()->width();
+        legend->show();
+        QTRY_VERIFY(w.workspace->viewport()->width() < room);
+        QTRY_COMPARE(first->geometry(), w.workspace->viewport()->rect());
+        QCOMPARE(second->geometry(), QRect(60, 50, 400, 300));
+
+        // The user closed the legend: the next project leaves it closed.
+        legend->close();
+        QVERIFY(w.open(project));
+        QTest::qWait(50);
+        QVERIFY(!legend->isVisible());
+    }
+
+    // A map without categories opens no docks: the workspace stays whole.
+    void noCategoriesNoDocks()
+    {
+        Console::Capture capture;
+        write("plain.xml", "<XML><BASE href='.'/>"
+                           "<FILE name='Z' path='t_Z.txt'/><FILE name='W' path='t_W.txt'/>"
+                           "<FILE name='P' path='t_P.txt'/><FILE name='Q' path='t_Q.txt'/>"
+                           "<FILE name='LAMBDA' path='t_Lambda.txt'/></XML>");
+        CAMainWindow w;
+        openShown(w, dir.filePath("plain.xml"));
+        QTest::qWait(50);
+        QVERIFY(!w.mapPanels->legendDock->isVisible());
+        QVERIFY(!w.mapPanels->screeDock->isVisible());
+        QCOMPARE(w.workspace->currentSubWindow()->geometry(), w.workspace->viewport()->rect());
     }
 };
 
