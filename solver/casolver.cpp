@@ -465,6 +465,14 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     }
     m_used = method;
 
+    // Principal inertias never exceed 1. Counts more than 2^1022 times
+    // smaller than the largest keep fewer significant bits once scaled, and
+    // the decomposition can then overshoot 1 by their rounding (a table
+    // split in two blocks, one of them such counts, gave 1 + 1.2e-8): the
+    // bound is restored. An ordinary table never reaches it.
+    for (Index a = 0; a < values.size(); ++a)
+        values[a] = std::min(values[a], 1.0);
+
     Index axes = 0;
     while (axes < std::min<Index>(nev, values.size()) && values[axes] > kNoiseInertia
            && values[axes] > kTrivialInertia * inertia)

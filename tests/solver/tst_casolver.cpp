@@ -118,6 +118,7 @@ private slots:
     void extremeMagnitudesMatchTheReference();
     void powerOfTwoScaleChangesNoBit();
     void cellsBeyondTheRangeOfDoublesAreNothing();
+    void inertiasStayWithinOneWhateverTheRange();
 };
 
 void TestCASolver::matchesDenseReference_data()
@@ -385,6 +386,29 @@ void TestCASolver::cellsBeyondTheRangeOfDoublesAreNothing()
     QCOMPARE(a.Q[2], 0.0);
     for (double v : a.W)
         QVERIFY(std::isfinite(v));
+}
+
+// Counts spanning more than the normal range of doubles: once scaled, the
+// smallest are subnormal and carry fewer bits. The table is two blocks (row
+// 0 on columns 0 and 2, rows 1 and 2 on column 1), so its one axis has
+// inertia 1 exactly; it must come out within (0, 1], not above (found by
+// fuzzing: 1 + 1.2e-8).
+void TestCASolver::inertiasStayWithinOneWhateverTheRange()
+{
+    Mat n(3, 3);
+    n << 1e-310, 0, 1e-310, 0, 1e-310, 0, 0, 400001, 0;
+    for (CASolver::Method method : {CASolver::Dense, CASolver::Truncated, CASolver::Auto}) {
+        CASolver solver;
+        solver.setMethod(method);
+        CASolution s;
+        QVERIFY2(solver.solve(sparse(n), 0, s), solver.error().c_str());
+        QCOMPARE(s.axes, 1);
+        QVERIFY2(s.lambda[0] <= 1.0 && s.lambda[0] > 1.0 - 1e-6, qPrintable(QString::number(s.lambda[0], 'g', 17)));
+        for (double v : s.Z)
+            QVERIFY(std::isfinite(v));
+        for (double v : s.W)
+            QVERIFY(std::isfinite(v));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCASolver)
