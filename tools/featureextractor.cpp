@@ -14,13 +14,14 @@ ImageFeatures FeatureExtractor::extract(const QString &path)
     return describe(ImageReader::read(path, m_options.limits));
 }
 
-ImageFeatures FeatureExtractor::describe(const DecodedImage &image)
+ImageFeatures FeatureExtractor::describe(const DecodedImage &decoded)
 {
     ImageFeatures out;
-    out.status = image.status;
-    out.reason = image.reason;
-    if (image.status != DecodedImage::Ok)
+    out.status = decoded.status;
+    out.reason = decoded.reason;
+    if (decoded.status != DecodedImage::Ok)
         return out;
+    const DecodedImage image = toWorkSide(decoded, m_options.workSide);
     std::vector<cv::KeyPoint> working;
     QString error;
     if (!m_detector.detectScaled(image.grey, float(image.scale), m_options.gridStep, out.keypoints,
@@ -35,6 +36,24 @@ ImageFeatures FeatureExtractor::describe(const DecodedImage &image)
         KeypointDetector::toRootSift(out.descriptors);
     if (m_options.colour && !working.empty())
         out.colourDescriptors = colourDescriptors(image.colour, working);
+    return out;
+}
+
+DecodedImage FeatureExtractor::toWorkSide(const DecodedImage &image, int side)
+{
+    const int longer = std::max(image.grey.cols, image.grey.rows);
+    if (side <= 0 || longer <= 0 || longer == side)
+        return image;
+    // Every image at the same size: a grid step and a keypoint size then
+    // cover the same share of any drawing, whatever the file's resolution,
+    // and a large file no longer outweighs a small one in the table.
+    const double f = double(side) / longer;
+    const int interpolation = f < 1 ? cv::INTER_AREA : cv::INTER_LINEAR;
+    DecodedImage out = image;
+    cv::resize(image.grey, out.grey, cv::Size(), f, f, interpolation);
+    if (!image.colour.empty())
+        cv::resize(image.colour, out.colour, out.grey.size(), 0, 0, interpolation);
+    out.scale = image.scale * double(image.grey.cols) / out.grey.cols;
     return out;
 }
 

@@ -16,6 +16,7 @@ struct FeatureOptions
 {
     int maxKeypoints = 500;  // strongest detected keypoints kept
     int gridStep = 0;        // dense keypoints every N working pixels; 0: none
+    int workSide = 0;        // longer side every image is brought to first; 0: as read
     bool rootSift = false;   // RootSIFT instead of plain SIFT descriptors
     bool colour = false;     // a colour descriptor for every keypoint too
     ImageReader::Limits limits;
@@ -48,6 +49,11 @@ public:
 
     // Mean colour (CIE L*a*b*, bytes) of the four quarters of each
     // keypoint's patch at the working scale: 12 values.
+    // The image scaled so that its longer side is `side` (enlarged when
+    // smaller); `scale` still maps its pixels back to the file's. A side
+    // of 0 leaves it as it is.
+    static DecodedImage toWorkSide(const DecodedImage &image, int side);
+
     static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints);
     static constexpr int colourSize = 12;
 

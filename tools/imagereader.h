@@ -18,7 +18,7 @@ struct DecodedImage
     QSize fileSize;        // pixels announced by the file's header
     cv::Mat colour;        // CV_8UC3, BGR, at the working scale
     cv::Mat grey;          // CV_8U, same size
-    double scale = 1.0;    // file pixels per working pixel (>= 1)
+    double scale = 1.0;    // file pixels per working pixel (below 1 when enlarged)
 };
 
 // Reads images for the indexer within a bounded amount of memory, whatever

@@ -47,11 +47,16 @@ QString IndexCommandLine::usage()
         "  --sample N         descriptors sampled for k-means (default 25 per word)\n"
         "  --max-side N       scale larger images down to N pixels a side first\n"
         "                     (default 1024; 0 keeps full size)\n"
+        "  --work-side N      then bring every image to N pixels on its longer side,\n"
+        "                     enlarging small ones (default 512; 0 keeps the size read)\n"
         "  --max-megapixels N refuse larger images without decoding them (default 1000)\n"
         "  --grid N           also describe the image every N pixels on a grid, blank\n"
         "                     patches left out (default 16; 0: detected keypoints only)\n"
         "  --rootsift         RootSIFT descriptors instead of plain SIFT\n"
-        "  --colour-words N   N colour words appended as further columns (default 0)\n"
+        "  --colour-words N   N colour words appended as further columns (default 200;\n"
+        "                     0: none)\n"
+        "  --counts MODE      table values: sqrt (square root of each word's count,\n"
+        "                     the default), raw (plain counts) or presence (0 or 1)\n"
         "  --search-checks N  find each descriptor's word with k-d trees, looking at N\n"
         "                     leaves (default 0: exact search over every word)\n"
         "  --solve            run the solver (ca.exe beside this program) at the end\n"
@@ -68,7 +73,8 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QStringList valued = {"words", "max-keypoints", "seed", "axes", "vocabulary",
                                 "sample", "max-side", "solver", "jobs", "max-megapixels",
-                                "grid", "colour-words", "search-checks"};
+                                "grid", "colour-words", "search-checks", "work-side",
+                                "counts"};
     for (const QString &name : valued)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : {QStringLiteral("solve"), QStringLiteral("quiet"),
@@ -92,6 +98,7 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
         || !readInt(parser, "axes", 1, options.axes, message)
         || !readInt(parser, "sample", 1, options.sampleSize, message)
         || !readInt(parser, "max-side", 0, options.maxSide, message)
+        || !readInt(parser, "work-side", 0, options.workSide, message)
         || !readInt(parser, "max-megapixels", 1, megapixels, message)
         || !readInt(parser, "grid", 0, options.gridStep, message)
         || !readInt(parser, "colour-words", 0, options.colourWords, message)
@@ -102,6 +109,24 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
         message = QStringLiteral("--max-side expects 0 (full size) or at least 16, not \"%1\"")
                       .arg(parser.value("max-side"));
         return Invalid;
+    }
+    if (options.workSide > 0 && options.workSide < 16) {
+        message = QStringLiteral("--work-side expects 0 (the size read) or at least 16, not \"%1\"")
+                      .arg(parser.value("work-side"));
+        return Invalid;
+    }
+    if (parser.isSet("counts")) {
+        const QString mode = parser.value("counts");
+        if (mode == QLatin1String("raw"))
+            options.counts = TableCounts::Raw;
+        else if (mode == QLatin1String("sqrt"))
+            options.counts = TableCounts::Sqrt;
+        else if (mode == QLatin1String("presence"))
+            options.counts = TableCounts::Presence;
+        else {
+            message = QStringLiteral("--counts expects raw, sqrt or presence, not \"%1\"").arg(mode);
+            return Invalid;
+        }
     }
     options.maxMegapixels = megapixels;
     options.rootSift = parser.isSet("rootsift");

@@ -83,6 +83,7 @@ FeatureOptions Indexer::featureOptions(const IndexOptions &o)
     FeatureOptions f;
     f.maxKeypoints = o.maxKeypoints;
     f.gridStep = o.gridStep;
+    f.workSide = o.workSide;
     f.rootSift = o.rootSift;
     f.colour = o.colourWords > 0;
     f.limits.maxSide = o.maxSide;
@@ -559,7 +560,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             shared->agree(ok, error);
         return ok;
     };
-    if (!writer.writeTable(counts, rows, cols, error)
+    if (!writer.writeTable(counts, rows, cols, o.counts, error)
         || !writer.writeImageList(categories, listNames, error)
         || !writer.writeKeypointList(keypointFiles, error)
         || !writer.writeVocabulary(grey, error)

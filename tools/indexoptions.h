@@ -3,6 +3,12 @@
 
 #include <QString>
 
+// What a word's occurrences in an image become in the table. A drawing
+// repeats its strokes and fills: raw counts let one repeated patch outweigh
+// every other word of the image, and the square root (or mere presence)
+// damps those bursts.
+enum class TableCounts { Raw, Sqrt, Presence };
+
 // Everything one indexing run needs to know. The defaults are those of the
 // command line.
 struct IndexOptions
@@ -18,14 +24,21 @@ struct IndexOptions
     // Longer image side is scaled down to this; 0 keeps full size. Larger
     // sizes cost time and find the same shapes on collections like clip art.
     int maxSide = 1024;
+    // Every image is then brought to this longer side (small ones
+    // enlarged), so that the grid and the keypoint sizes mean the same share
+    // of every picture; 0 keeps the size read.
+    int workSide = 512;
     qint64 maxMegapixels = 1000; // larger images are refused unread
     // Dense keypoints every N working pixels besides the detected ones (0:
     // none): flat clip art has few blobs and corners, and measured on real
     // collections a grid of 16 groups the categories best.
     int gridStep = 16;
     bool rootSift = false;  // RootSIFT descriptors
-    int colourWords = 0;    // colour words appended as columns; 0: none
+    // Colour words appended as columns (0: none): the mean colours of each
+    // keypoint's patch tell food from flags where the shapes alike do not.
+    int colourWords = 200;
     int searchChecks = 0;   // approximate word search (k-d trees); 0: exact
+    TableCounts counts = TableCounts::Sqrt;
     QString vocabulary;     // existing vocabulary to reuse instead of building one
     bool solve = false;     // run the solver on the table at the end
     QString solver;         // solver executable; empty means ca.exe beside the program

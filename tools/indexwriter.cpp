@@ -9,6 +9,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -150,21 +151,38 @@ bool IndexWriter::writeKeypoints(int image, const std::vector<Sift> &keypoints, 
     return writeText(keypointFileName(image), bytes, error);
 }
 
-bool IndexWriter::writeTable(const std::vector<int> &counts, int rows, int cols, QString *error)
+bool IndexWriter::writeTable(const std::vector<int> &counts, int rows, int cols, TableCounts mode,
+                             QString *error)
 {
-    QByteArray text;
-    text.reserve(qsizetype(rows) * cols * 2 + 32);
-    text += QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
+    // Counts repeat, and most are small: each one's text is made once.
+    std::vector<QByteArray> texts;
+    auto text = [&](int c) -> const QByteArray & {
+        if (size_t(c) >= texts.size())
+            texts.resize(size_t(c) + 1);
+        QByteArray &t = texts[size_t(c)];
+        if (t.isEmpty()) {
+            if (mode == TableCounts::Sqrt)
+                t = QByteArray::number(std::sqrt(double(c)), 'g', 7);
+            else if (mode == TableCounts::Presence)
+                t = c > 0 ? QByteArrayLiteral("1") : QByteArrayLiteral("0");
+            else
+                t = QByteArray::number(c);
+        }
+        return t;
+    };
+    QByteArray out;
+    out.reserve(qsizetype(rows) * cols * 2 + 32);
+    out += QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
     for (int r = 0; r < rows; ++r) {
         const int *row = counts.data() + size_t(r) * size_t(cols);
         for (int c = 0; c < cols; ++c) {
             if (c)
-                text += ' ';
-            text += QByteArray::number(row[c]);
+                out += ' ';
+            out += text(row[c]);
         }
-        text += '\n';
+        out += '\n';
     }
-    return writeText(tableName, text, error);
+    return writeText(tableName, out, error);
 }
 
 bool IndexWriter::writeImageList(const std::vector<int> &categories, const QStringList &names,

@@ -2,6 +2,7 @@
 #define INDEXWRITER_H
 
 #include "data/sift.h"
+#include "tools/indexoptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -58,8 +59,10 @@ public:
 
     // Thread-safe for distinct images.
     bool writeKeypoints(int image, const std::vector<Sift> &keypoints, QString *error);
-    // Row-major counts, rows x cols, as "rows cols" and one line per image.
-    bool writeTable(const std::vector<int> &counts, int rows, int cols, QString *error);
+    // Row-major counts, rows x cols, as "rows cols" and one line per image,
+    // each count written as `mode` says.
+    bool writeTable(const std::vector<int> &counts, int rows, int cols, TableCounts mode,
+                    QString *error);
     // One "category name" line per image.
     bool writeImageList(const std::vector<int> &categories, const QStringList &names,
                         QString *error);

@@ -109,7 +109,8 @@ bool KeypointDetector::detect(const cv::Mat &grey, std::vector<Sift> &keypoints,
     return detectScaled(work, back, 0, keypoints, descriptors, nullptr, error);
 }
 
-std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, int step)
+std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, int step,
+                                                         bool keepBlank)
 {
     std::vector<cv::KeyPoint> grid;
     if (step <= 0 || grey.empty())
@@ -134,7 +135,7 @@ std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, i
             const double q = sqsum.at<double>(y1, x1) - sqsum.at<double>(y0, x1)
                              - sqsum.at<double>(y1, x0) + sqsum.at<double>(y0, x0);
             const double variance = q / n - (s / n) * (s / n);
-            if (variance < 4.0) // blank: a standard deviation below 2 grey levels
+            if (!keepBlank && variance < 4.0) // blank: a standard deviation below 2 grey levels
                 continue;
             cv::KeyPoint kp(float(x), float(y), size, -1, 0, octave);
             grid.push_back(kp);
@@ -204,6 +205,12 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
     const int n = std::min<int>(int(order.size()), m_maxKeypoints);
 
     std::vector<cv::KeyPoint> grid = gridKeypoints(work, gridStep);
+    if (n == 0 && grid.empty() && gridStep > 0) {
+        // A finer step where the image is too small for the usual one: the
+        // smallest accepted image still gets a patch.
+        const int step = std::min(gridStep, std::min(work.cols, work.rows) / 3);
+        grid = gridKeypoints(work, step, true);
+    }
     cv::Mat gridDesc;
     if (!grid.empty()) {
         try {

@@ -34,14 +34,18 @@ public:
     // `back` pixels of the original each. With a grid step, keypoints on a
     // regular grid of that step (working pixels) follow the detected ones,
     // except where the patch is blank: flat clip art has few blobs and
-    // corners, but its shapes and strokes still describe it.
+    // corners, but its shapes and strokes still describe it. An image
+    // where neither finds anything (a smooth gradient, a flat colour) is
+    // described by its blank patches, so that it keeps a place on the map.
     bool detectScaled(const cv::Mat &work, float back, int gridStep, std::vector<Sift> &keypoints,
                       cv::Mat &descriptors, std::vector<cv::KeyPoint> *atWorkingScale,
                       QString *error);
 
-    // Grid keypoints of `grey` at `step` pixels whose patch is not flat, in
-    // raster order. None reaches closer than a patch to the border.
-    static std::vector<cv::KeyPoint> gridKeypoints(const cv::Mat &grey, int step);
+    // Grid keypoints of `grey` at `step` pixels whose patch is not flat
+    // (every patch with `keepBlank`), in raster order. None reaches closer
+    // than a patch to the border.
+    static std::vector<cv::KeyPoint> gridKeypoints(const cv::Mat &grey, int step,
+                                                   bool keepBlank = false);
 
     // RootSIFT: each descriptor divided by its sum and square-rooted, so
     // that Euclidean distances between them compare like the Hellinger

@@ -16,6 +16,8 @@ private slots:
     void invalid_data();
     void invalid();
     void help();
+    void countsAndWorkSide_data();
+    void countsAndWorkSide();
     void plainProgressLines();
 };
 
@@ -66,6 +68,9 @@ void TestIndexCommandLine::invalid_data()
     QTest::newRow("negative jobs") << QStringList{"--jobs", "-2", "in", "out"} << "--jobs";
     QTest::newRow("unknown option") << QStringList{"--colour", "in", "out"} << "colour";
     QTest::newRow("missing value") << QStringList{"in", "out", "--axes"} << "axes";
+    QTest::newRow("unknown counts") << QStringList{"--counts", "log", "in", "out"} << "--counts";
+    QTest::newRow("work side too small") << QStringList{"--work-side", "8", "in", "out"}
+                                         << "--work-side";
 }
 
 void TestIndexCommandLine::invalid()
@@ -77,6 +82,31 @@ void TestIndexCommandLine::invalid()
     QCOMPARE(IndexCommandLine::parse(QStringList{"ortelis-index"} + args, o, text),
              IndexCommandLine::Invalid);
     QVERIFY2(text.contains(message), qPrintable(text));
+}
+
+void TestIndexCommandLine::countsAndWorkSide_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("counts");
+    QTest::addColumn<int>("workSide");
+    QTest::newRow("defaults") << QStringList{} << int(TableCounts::Sqrt) << 512;
+    QTest::newRow("raw") << QStringList{"--counts", "raw"} << int(TableCounts::Raw) << 512;
+    QTest::newRow("presence, size read")
+        << QStringList{"--counts=presence", "--work-side", "0"} << int(TableCounts::Presence) << 0;
+    QTest::newRow("sqrt, 300") << QStringList{"--work-side", "300", "--counts", "sqrt"}
+                               << int(TableCounts::Sqrt) << 300;
+}
+
+void TestIndexCommandLine::countsAndWorkSide()
+{
+    QFETCH(QStringList, args);
+    IndexOptions o;
+    QString message;
+    QCOMPARE(IndexCommandLine::parse(QStringList{"ortelis-index"} + args + QStringList{"in", "out"},
+                                     o, message),
+             IndexCommandLine::Run);
+    QTEST(int(o.counts), "counts");
+    QTEST(o.workSide, "workSide");
 }
 
 void TestIndexCommandLine::help()

@@ -35,6 +35,7 @@ void TestIndexedProject::opensInTheDataModel()
     o.input = dir.filePath("images");
     o.output = dir.filePath("index");
     o.words = 10;
+    o.colourWords = 0; // ten words in all
     o.maxKeypoints = 30;
     o.axes = 3;
     o.quiet = true;

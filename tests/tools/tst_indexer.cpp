@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 
 namespace {
@@ -58,6 +60,9 @@ IndexOptions smallOptions(const QString &input, const QString &output)
     o.words = 12;
     o.maxKeypoints = 40;
     o.gridStep = 0; // detected keypoints only, unless a test asks for the grid
+    o.workSide = 0; // the images at the size drawn, and plain counts, likewise
+    o.counts = TableCounts::Raw;
+    o.colourWords = 0;
     o.jobs = 2;
     o.quiet = true;
     return o;
@@ -75,6 +80,7 @@ private slots:
     void categoriesFollowFolderNames();
     void reusedVocabularyGivesSameWords();
     void badImagesAreReportedAndSkipped();
+    void featurelessImagesKeptWithTheGrid();
     void sameSeedSameOutput();
     void listFileInput();
     void indexIntoTheImageFolder();
@@ -106,20 +112,31 @@ void TestIndexer::tableMatchesKeypointFiles_data()
 {
     QTest::addColumn<int>("grid");
     QTest::addColumn<int>("colourWords");
-    QTest::newRow("detected keypoints") << 0 << 0;
+    QTest::addColumn<int>("workSide");
+    QTest::addColumn<int>("counts");
+    const int raw = int(TableCounts::Raw);
+    QTest::newRow("detected keypoints") << 0 << 0 << 0 << raw;
     // Grid keypoints follow the detected ones; each keypoint's colour word
     // is one more record of the same region, in columns after the grey words.
-    QTest::newRow("grid and colour words") << 16 << 5;
+    QTest::newRow("grid and colour words") << 16 << 5 << 0 << raw;
+    // Described enlarged, the keypoints still lie in the file's pixels; the
+    // table holds the square roots of the counts.
+    QTest::newRow("enlarged, square roots") << 16 << 0 << 300 << int(TableCounts::Sqrt);
+    QTest::newRow("presence") << 0 << 0 << 0 << int(TableCounts::Presence);
 }
 
 void TestIndexer::tableMatchesKeypointFiles()
 {
     QFETCH(int, grid);
     QFETCH(int, colourWords);
-    const QString out = m_dir.filePath(QStringLiteral("out-table-%1-%2").arg(grid).arg(colourWords));
+    QFETCH(int, workSide);
+    QFETCH(int, counts);
+    const QString out = m_dir.filePath(QStringLiteral("out-table-%1").arg(QTest::currentDataTag()));
     IndexOptions o = smallOptions(m_images, out);
     o.gridStep = grid;
     o.colourWords = colourWords;
+    o.workSide = workSide;
+    o.counts = TableCounts(counts);
     Indexer indexer(o);
     QString error;
     QVERIFY2(indexer.run(&error), qPrintable(error));
@@ -144,9 +161,15 @@ void TestIndexer::tableMatchesKeypointFiles()
         }
         int rowSum = 0;
         for (int c = 0; c < cols; ++c) {
-            const int cell = table[2 + r * cols + c].toInt();
-            QCOMPARE(cell, counted[size_t(c)]);
-            rowSum += cell;
+            const double cell = table[2 + r * cols + c].toDouble();
+            const int n = counted[size_t(c)];
+            const double expected = counts == int(TableCounts::Sqrt)       ? std::sqrt(double(n))
+                                    : counts == int(TableCounts::Presence) ? (n > 0 ? 1.0 : 0.0)
+                                                                           : double(n);
+            QVERIFY2(std::abs(cell - expected) <= 1e-6 * std::max(1.0, expected),
+                     qPrintable(QStringLiteral("row %1 word %2: %3 for %4 keypoints")
+                                    .arg(r).arg(c).arg(cell).arg(n)));
+            rowSum += n;
         }
         QCOMPARE(rowSum, int(kps.size()));
         if (colourWords) {
@@ -159,7 +182,7 @@ void TestIndexer::tableMatchesKeypointFiles()
                 QCOMPARE(kps[half + k].a11, kps[k].a11);
             }
             QVERIFY(half > 40); // the grid adds to the 40 detected keypoints
-        } else {
+        } else if (grid == 0) {
             QVERIFY(kps.size() <= 40);
         }
         total += rowSum;
@@ -303,6 +326,46 @@ void TestIndexer::badImagesAreReportedAndSkipped()
     const QByteArray skipped = readAll(out + "/skipped.txt");
     QVERIFY(skipped.contains("no keypoints\t" + dir.filePath("in/cat/c-flat.png").toUtf8()));
     QVERIFY(skipped.contains("unreadable\t" + dir.filePath("in/cat/b-broken.png").toUtf8()));
+}
+
+void TestIndexer::featurelessImagesKeptWithTheGrid()
+{
+    // Flat colours and smooth gradients have neither blobs nor a patch that
+    // is not blank; with the grid on they are still described, and so kept.
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("in/a")));
+    QVERIFY(DemoCollection(1, 128, 3).draw(0).save(dir.filePath("in/a/drawing.png")));
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(QColor(200, 40, 40));
+    QVERIFY(flat.save(dir.filePath("in/a/flat.png")));
+    QImage gradient(200, 90, QImage::Format_RGB32);
+    for (int x = 0; x < gradient.width(); ++x)
+        for (int y = 0; y < gradient.height(); ++y)
+            gradient.setPixel(x, y, qRgb(x, x, 255 - x));
+    QVERIFY(gradient.save(dir.filePath("in/a/gradient.png")));
+    QImage small(20, 17, QImage::Format_RGB32);
+    small.fill(Qt::white);
+    QVERIFY(small.save(dir.filePath("in/a/small.png")));
+
+    const QString out = dir.filePath("out");
+    IndexOptions o = smallOptions(dir.filePath("in"), out);
+    o.words = 3;
+    o.gridStep = 16;
+    Indexer indexer(o);
+    QString error;
+    QVERIFY2(indexer.run(&error), qPrintable(error));
+    QCOMPARE(indexer.summary().found, 4);
+    QCOMPARE(indexer.summary().indexed, 4);
+    QCOMPARE(indexer.summary().withoutKeypoints, 0);
+    QCOMPARE(readAll(out + "/skipped.txt"), QByteArray());
+    const QList<QByteArray> table = tokens(out + "/table.txt");
+    QCOMPARE(table[0].toInt(), 4);
+    for (int r = 0; r < 4; ++r) {
+        double sum = 0;
+        for (int c = 0; c < 3; ++c)
+            sum += table[2 + 3 * r + c].toDouble();
+        QVERIFY2(sum > 0, qPrintable(QStringLiteral("row %1 is empty").arg(r)));
+    }
 }
 
 void TestIndexer::sameSeedSameOutput()
@@ -525,7 +588,7 @@ void TestIndexer::failedWritesAreReported()
 
     IndexWriter writer;
     QVERIFY2(writer.begin(dir.filePath("out"), &error), qPrintable(error));
-    QVERIFY2(writer.writeTable({1, 2, 3, 4}, 2, 2, &error), qPrintable(error));
+    QVERIFY2(writer.writeTable({1, 2, 3, 4}, 2, 2, TableCounts::Raw, &error), qPrintable(error));
     {
         // Smaller than the vocabulary's text and than the project file.
         const FileSizeLimit limit(64);
