@@ -103,7 +103,10 @@ public:
     const QVector<int> &categoryCountList() const { return categoryCounts; }
     // The colour image i is drawn in.
     QColor imageColour(int image) const;
-    // Colour of the k-th category of categoryList().
+    // Colour of the k-th category of categoryList(): the same for a
+    // category in every map of the collection, extracted ones included.
+    QColor categoryColourAt(int k) const;
+    // The palette's k-th colour.
     static QColor categoryColour(int k);
     // Share of axis a in the sum of the eigenvalues, in [0, 1].
     double axisShare(int axis) const;
@@ -259,6 +262,7 @@ private:
     QSet<int> hiddenCategories;
     QVector<int> categories;
     QVector<int> categoryCounts;
+    QVector<int> categoryPaletteIndex; // per entry of `categories`
     std::vector<int> imageCategory; // per image: its entry in `categories`
     std::vector<quint8> imagesDrawn;
     std::vector<quint8> wordsDrawn;

@@ -4,7 +4,10 @@
 
 #include <QMap>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -36,10 +39,16 @@ QColor CAView::categoryColour(int k)
     return QColor::fromHsl(int(hue), 170, (n % 2) ? 95 : 140);
 }
 
+QColor CAView::categoryColourAt(int k) const
+{
+    return categoryColour(k >= 0 && k < categoryPaletteIndex.size() ? categoryPaletteIndex.at(k) : k);
+}
+
 void CAView::rebuildCategories()
 {
     categories.clear();
     categoryCounts.clear();
+    categoryPaletteIndex.clear();
     imageCategory.clear();
     if (!data || !data->labels || data->nbImages <= 0)
         return;
@@ -52,6 +61,16 @@ void CAView::rebuildCategories()
         categories.append(it.key());
         categoryCounts.append(it.value());
     }
+    // Colours follow the category's place among the collection's categories
+    // (the named ones, and any other present), not among those present
+    // here: an extracted map, holding a few of them, keeps their colours.
+    const QList<int> named = data->categoryNames.keys();
+    std::vector<int> known;
+    std::set_union(named.cbegin(), named.cend(), categories.cbegin(), categories.cend(),
+                   std::back_inserter(known));
+    for (const int c : std::as_const(categories))
+        categoryPaletteIndex.append(
+            int(std::lower_bound(known.begin(), known.end(), c) - known.begin()));
     imageCategory.resize(std::size_t(data->nbImages));
     for (int i = 0; i < data->nbImages; ++i)
         imageCategory[std::size_t(i)] = slot.value(data->labels[i].category);
@@ -107,5 +126,5 @@ QColor CAView::imageColour(int image) const
 {
     if (!categoryColours || image < 0 || std::size_t(image) >= imageCategory.size())
         return QColor(Qt::red);
-    return categoryColour(imageCategory[std::size_t(image)]);
+    return categoryColourAt(imageCategory[std::size_t(image)]);
 }

@@ -143,7 +143,7 @@ void CAView::drawBackground()
         std::vector<quint8> hiddenOf(std::size_t(categories.size()), 0);
         for (int k = 0; k < categories.size(); ++k) {
             if (categoryColours)
-                colourOf[std::size_t(k)] = categoryColour(k).rgb();
+                colourOf[std::size_t(k)] = categoryColourAt(k).rgb();
             hiddenOf[std::size_t(k)] = hiddenCategories.contains(categories.at(k));
         }
         const bool byCategory = !imageCategory.empty();

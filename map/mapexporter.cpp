@@ -39,7 +39,7 @@ QList<MapExporter::LegendEntry> MapExporter::legendOf(const CAView &view)
     const QSet<int> hidden = view.hiddenCategorySet();
     for (int k = 0; k < categories.size(); ++k) {
         if (!hidden.contains(categories[k]))
-            entries.append({CAView::categoryColour(k), view.data->categoryName(categories[k])});
+            entries.append({view.categoryColourAt(k), view.data->categoryName(categories[k])});
     }
     return entries;
 }

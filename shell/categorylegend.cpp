@@ -62,7 +62,7 @@ void CategoryLegend::setView(CAView *view)
         for (int k = 0; k < list->count(); ++k) {
             QListWidgetItem *item = list->item(k);
             item->setCheckState(hidden.contains(categories.at(k)) ? Qt::Unchecked : Qt::Checked);
-            item->setIcon(swatch(coloured ? CAView::categoryColour(k) : QColor(Qt::red)));
+            item->setIcon(swatch(coloured ? view->categoryColourAt(k) : QColor(Qt::red)));
         }
         m_filling = false;
         return;
@@ -80,7 +80,7 @@ void CategoryLegend::setView(CAView *view)
             const int category = categories.at(k);
             auto *item = new QListWidgetItem(
                 QStringLiteral("%1  (%2)").arg(view->data->categoryName(category)).arg(counts.at(k)));
-            item->setIcon(swatch(coloured ? CAView::categoryColour(k) : QColor(Qt::red)));
+            item->setIcon(swatch(coloured ? view->categoryColourAt(k) : QColor(Qt::red)));
             item->setData(Qt::UserRole, category);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             item->setCheckState(hidden.contains(category) ? Qt::Unchecked : Qt::Checked);

@@ -83,6 +83,7 @@ private slots:
     void keysZoomAboutTheMiddle();
     void panningReRendersTheCanvas();
     void hiddenCategoryLeavesNoPixelOfItsColour();
+    void categoriesKeepTheirColoursInAnExtract();
     void countsEqualThePointsDrawn();
     void axisTitlesCarryTheShares();
     void indexQueriesEqualABruteForceScan();
@@ -373,6 +374,50 @@ void TestCAViewView::hiddenCategoryLeavesNoPixelOfItsColour()
     for (int k = 0; k < 40; ++k)
         colours.insert(CAView::categoryColour(k).rgb());
     QCOMPARE(colours.size(), 40);
+}
+
+// An extract holds a few of the collection's categories: each keeps the
+// colour it has on the whole collection's map (its place among the named
+// categories), so the two maps read alike side by side.
+void TestCAViewView::categoriesKeepTheirColoursInAnExtract()
+{
+    std::vector<std::vector<double>> z;
+    for (int i = 0; i < 90; ++i)
+        z.push_back({std::cos(i * 0.7) * (0.2 + i / 120.0), std::sin(i * 0.7) * (0.2 + i / 120.0)});
+    QMap<int, QString> names;
+    for (int c = 1; c <= 9; ++c)
+        names.insert(c, QStringLiteral("category %1").arg(c));
+
+    auto whole = makeData(z, {}, {1, 1});
+    whole->categoryNames = names;
+    whole->labels.reset(new ImageLabel[90]);
+    for (int i = 0; i < 90; ++i)
+        whole->labels[i].category = 1 + i % 9;
+    CAView wholeView(0, 1, 2);
+    attach(wholeView, whole.get());
+    wholeView.setCategoryColours(true);
+
+    // Only categories 3 and 8, and one the names do not know (12).
+    auto extract = makeData(z, {}, {1, 1});
+    extract->categoryNames = names;
+    extract->labels.reset(new ImageLabel[90]);
+    for (int i = 0; i < 90; ++i)
+        extract->labels[i].category = i % 3 == 0 ? 3 : i % 3 == 1 ? 8 : 12;
+    CAView extractView(0, 1, 2);
+    attach(extractView, extract.get());
+    extractView.setCategoryColours(true);
+    extractView.changeThreshold(0);
+
+    QCOMPARE(extractView.categoryList(), (QVector<int>{3, 8, 12}));
+    QCOMPARE(extractView.categoryColourAt(0), wholeView.categoryColourAt(2));
+    QCOMPARE(extractView.categoryColourAt(1), wholeView.categoryColourAt(7));
+    QCOMPARE(extractView.categoryColourAt(2), CAView::categoryColour(9));
+    QCOMPARE(extractView.imageColour(1), wholeView.imageColour(7)); // both category 8
+    // Drawn so: category 8's colour is on the extract's map, the colour of
+    // the extract's second present category is not.
+    const QImage shot = fixture::shot(extractView);
+    QVERIFY(fixture::count(shot, shot.rect(), CAView::categoryColour(7)) > 0);
+    QCOMPARE(fixture::count(shot, shot.rect(), CAView::categoryColour(1)), 0);
 }
 
 void TestCAViewView::countsEqualThePointsDrawn()
