@@ -65,11 +65,12 @@ void NearestImages::build(const CAData &data)
             irregular[group] |= quint16(1u << lane);
             continue; // its stored row stays zero
         }
-        const double length = std::sqrt(square);
+        const double factor = kScale / std::sqrt(square);
         qint8 *out = rows.data() + group * stride + std::size_t(lane);
         for (int k = 0; k < axes; ++k) {
-            const long q = std::lround(z[k] / length * kScale);
-            out[std::size_t(k) * kLanes] = qint8(std::clamp(q, -long(kScale), long(kScale)));
+            // Any rounding to nearest keeps the error within half a step.
+            const double q = std::nearbyint(z[k] * factor);
+            out[std::size_t(k) * kLanes] = qint8(std::clamp(q, -double(kScale), double(kScale)));
         }
     }
 }
