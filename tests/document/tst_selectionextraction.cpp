@@ -13,7 +13,6 @@
 #include "rowgate.h"
 #include "tests/filesizelimit.h"
 
-#include <QDirIterator>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -129,13 +128,7 @@ void TestSelectionExtraction::cleanup()
 QStringList TestSelectionExtraction::tempFiles() const
 {
     // Each extraction has a folder of its own; list what is in them too.
-    QStringList found;
-    QDirIterator it(m_tmp, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found << QDir(m_tmp).relativeFilePath(it.next());
-    found.sort();
-    return found;
+    return DocumentFixture::entries(m_tmp);
 }
 
 CAMdiChild *TestSelectionExtraction::openExtract(CAData *model)
