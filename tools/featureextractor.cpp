@@ -24,8 +24,9 @@ ImageFeatures FeatureExtractor::describe(const DecodedImage &decoded)
     const DecodedImage image = toWorkSide(decoded, m_options.workSide);
     std::vector<cv::KeyPoint> working;
     QString error;
+    bool blankOnly = false;
     if (!m_detector.detectScaled(image.grey, float(image.scale), m_options.gridStep, out.keypoints,
-                                 out.descriptors, &working, &error)) {
+                                 out.descriptors, &working, &error, &blankOnly)) {
         out.status = DecodedImage::Unreadable;
         out.reason = error;
         out.keypoints.clear();
@@ -34,8 +35,14 @@ ImageFeatures FeatureExtractor::describe(const DecodedImage &decoded)
     }
     if (m_options.rootSift && !out.descriptors.empty())
         KeypointDetector::toRootSift(out.descriptors);
-    if (m_options.colour && !working.empty())
+    if (m_options.colour && !working.empty()) {
         out.colourDescriptors = colourDescriptors(image.colour, working);
+        // Blank patches all look alike in grey; words made of them would be
+        // these images' alone and pull them far from everything else on the
+        // map. Their colours are what they share with other pictures.
+        if (blankOnly)
+            out.descriptors.release();
+    }
     return out;
 }
 

@@ -31,7 +31,7 @@ struct ImageFeatures
     DecodedImage::Status status = DecodedImage::Unreadable;
     QString reason;                 // why it cannot be indexed
     std::vector<Sift> keypoints;    // word -1; positions in pixels of the file
-    cv::Mat descriptors;            // CV_8U, 128 columns
+    cv::Mat descriptors;            // CV_8U, 128 columns; empty when described by colour alone
     cv::Mat colourDescriptors;      // CV_8U, colourSize columns, or empty
 };
 

@@ -347,11 +347,18 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     const int greyWords = reuse ? grey.size() : o.words;
     auto finishImage = [&](int i, std::vector<Sift> &kps, const cv::Mat &desc, const cv::Mat &cdesc) {
         std::vector<int> words, colourWords;
-        grey.assign(desc, words);
         const size_t count = kps.size();
-        for (size_t k = 0; k < count; ++k)
+        if (desc.empty() && !cdesc.empty() && colour.size() > 0) {
+            // Described by its colours alone: one colour record per patch.
+            colour.assign(cdesc, colourWords);
+            for (size_t k = 0; k < count; ++k)
+                kps[k].word = greyWords + colourWords[k];
+        } else {
+            grey.assign(desc, words);
+        }
+        for (size_t k = 0; k < words.size() && k < count; ++k)
             kps[k].word = words[k];
-        if (!cdesc.empty() && colour.size() > 0) {
+        if (!desc.empty() && !cdesc.empty() && colour.size() > 0) {
             // A colour word is one more record of the same region, so that
             // every count of the table is a keypoint the viewer can show.
             colour.assign(cdesc, colourWords);

@@ -162,7 +162,8 @@ void KeypointDetector::toRootSift(cv::Mat &descriptors)
 
 bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridStep,
                                     std::vector<Sift> &keypoints, cv::Mat &descriptors,
-                                    std::vector<cv::KeyPoint> *atWorkingScale, QString *error)
+                                    std::vector<cv::KeyPoint> *atWorkingScale, QString *error,
+                                    bool *blankOnly)
 {
     keypoints.clear();
     descriptors.release();
@@ -205,11 +206,17 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
     const int n = std::min<int>(int(order.size()), m_maxKeypoints);
 
     std::vector<cv::KeyPoint> grid = gridKeypoints(work, gridStep);
+    if (blankOnly)
+        *blankOnly = false;
     if (n == 0 && grid.empty() && gridStep > 0) {
-        // A finer step where the image is too small for the usual one: the
-        // smallest accepted image still gets a patch.
+        // Nothing stands out (a flat colour, a smooth gradient): the blank
+        // patches describe it, at a finer step where the image is too small
+        // for the usual one, so that the smallest accepted image still gets
+        // a patch.
         const int step = std::min(gridStep, std::min(work.cols, work.rows) / 3);
         grid = gridKeypoints(work, step, true);
+        if (blankOnly)
+            *blankOnly = !grid.empty();
     }
     cv::Mat gridDesc;
     if (!grid.empty()) {

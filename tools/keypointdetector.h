@@ -36,10 +36,10 @@ public:
     // except where the patch is blank: flat clip art has few blobs and
     // corners, but its shapes and strokes still describe it. An image
     // where neither finds anything (a smooth gradient, a flat colour) is
-    // described by its blank patches, so that it keeps a place on the map.
+    // described by its blank patches, and `blankOnly` says so.
     bool detectScaled(const cv::Mat &work, float back, int gridStep, std::vector<Sift> &keypoints,
                       cv::Mat &descriptors, std::vector<cv::KeyPoint> *atWorkingScale,
-                      QString *error);
+                      QString *error, bool *blankOnly = nullptr);
 
     // Grid keypoints of `grey` at `step` pixels whose patch is not flat
     // (every patch with `keepBlank`), in raster order. None reaches closer

@@ -338,10 +338,11 @@ void TestIndexer::featurelessImagesKeptWithTheGrid()
     QImage flat(64, 64, QImage::Format_RGB32);
     flat.fill(QColor(200, 40, 40));
     QVERIFY(flat.save(dir.filePath("in/a/flat.png")));
-    QImage gradient(200, 90, QImage::Format_RGB32);
+    // A quarter of a grey level per pixel: no 16-pixel patch of it varies.
+    QImage gradient(400, 90, QImage::Format_RGB32);
     for (int x = 0; x < gradient.width(); ++x)
         for (int y = 0; y < gradient.height(); ++y)
-            gradient.setPixel(x, y, qRgb(x, x, 255 - x));
+            gradient.setPixel(x, y, qRgb(x / 4, x / 4, 255 - x / 4));
     QVERIFY(gradient.save(dir.filePath("in/a/gradient.png")));
     QImage small(20, 17, QImage::Format_RGB32);
     small.fill(Qt::white);
@@ -350,6 +351,7 @@ void TestIndexer::featurelessImagesKeptWithTheGrid()
     const QString out = dir.filePath("out");
     IndexOptions o = smallOptions(dir.filePath("in"), out);
     o.words = 3;
+    o.colourWords = 4;
     o.gridStep = 16;
     Indexer indexer(o);
     QString error;
@@ -360,11 +362,28 @@ void TestIndexer::featurelessImagesKeptWithTheGrid()
     QCOMPARE(readAll(out + "/skipped.txt"), QByteArray());
     const QList<QByteArray> table = tokens(out + "/table.txt");
     QCOMPARE(table[0].toInt(), 4);
+    QCOMPARE(table[1].toInt(), 7);
     for (int r = 0; r < 4; ++r) {
         double sum = 0;
-        for (int c = 0; c < 3; ++c)
-            sum += table[2 + 3 * r + c].toDouble();
+        for (int c = 0; c < 7; ++c)
+            sum += table[2 + 7 * r + c].toDouble();
         QVERIFY2(sum > 0, qPrintable(QStringLiteral("row %1 is empty").arg(r)));
+    }
+    // Blank patches alike in grey would be words of these images alone;
+    // they are described by their colours, and the drawing by both.
+    const QList<QByteArray> list = tokens(out + "/keypoints.txt");
+    for (int r = 0; r < 4; ++r) {
+        const std::vector<Sift> kps = readKeypoints(out + "/" + QString::fromUtf8(list[1 + r]));
+        QVERIFY(!kps.empty());
+        int colourRecords = 0;
+        for (const Sift &k : kps)
+            colourRecords += k.word >= o.words ? 1 : 0;
+        if (r == 0)
+            QCOMPARE(2 * colourRecords, int(kps.size()));
+        else
+            QVERIFY2(colourRecords == int(kps.size()),
+                     qPrintable(QStringLiteral("row %1: %2 of %3 records are colour words")
+                                    .arg(r).arg(colourRecords).arg(kps.size())));
     }
 }
 
