@@ -1,5 +1,7 @@
 #include "tools/imagecollection.h"
 
+#include "data/regularfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -108,8 +110,11 @@ void ImageCollection::collectImages(const QString &folder, int category, const Q
                                      .arg(f.symLinkTarget())});
             continue;
         }
-        if (!f.isFile())
+        if (!f.isFile()) {
+            m_passedOver.append({QDir::cleanPath(f.absoluteFilePath()),
+                                 QStringLiteral("not a regular file (a FIFO, a device or a socket)")});
             continue;
+        }
         const QString path = QDir::cleanPath(f.absoluteFilePath());
         if (isUnder(canonicalOrAbsolute(path), exclude))
             continue;
@@ -165,8 +170,9 @@ bool ImageCollection::readList(const QString &listFile, QString *error)
     m_passedOver.clear();
     m_categoryNames.clear();
     QFile file(listFile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot open the list file '%1': %2").arg(listFile, file.errorString());
+    QString why;
+    if (!RegularFile::open(file, &why)) {
+        *error = QStringLiteral("cannot open the list file '%1': %2").arg(listFile, why);
         return false;
     }
     const QDir base = QFileInfo(listFile).absoluteDir();

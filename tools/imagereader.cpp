@@ -2,6 +2,8 @@
 
 #include "tools/rowreducer.h"
 
+#include "data/regularfile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -508,6 +510,11 @@ DecodedImage ImageReader::read(const QString &path, const Limits &limits)
     const QFileInfo info(path);
     if (!info.exists()) {
         out.reason = QStringLiteral("file not found");
+        return out;
+    }
+    // A FIFO or a device would block the decoder or never end.
+    if (!RegularFile::isRegular(path)) {
+        out.reason = QStringLiteral("not a regular file");
         return out;
     }
     const Format format = sniff(path, &error);

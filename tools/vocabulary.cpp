@@ -1,5 +1,7 @@
 #include "tools/vocabulary.h"
 
+#include "data/regularfile.h"
+
 #include "solver/calocalcommunicator.h"
 #include "tools/kmeans.h"
 
@@ -157,8 +159,9 @@ bool Vocabulary::save(const QString &path, QString *error) const
 bool Vocabulary::load(const QString &path, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open the vocabulary '%1': %2").arg(path, file.errorString());
+    QString why;
+    if (!RegularFile::open(file, &why)) {
+        *error = QStringLiteral("cannot open the vocabulary '%1': %2").arg(path, why);
         return false;
     }
     const QByteArray text = file.readAll();

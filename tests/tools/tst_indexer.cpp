@@ -22,6 +22,8 @@
 #include <cmath>
 #include <csignal>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -93,6 +95,7 @@ private slots:
     void demoIsReproducible();
     void everyFileIndexedOrListed();
     void outputFolderErrorSaysWhy();
+    void fifosAreRefusedNotWaitedFor();
     void interruptedRunLeavesEarlierIndex_data();
     void interruptedRunLeavesEarlierIndex();
 
@@ -720,6 +723,50 @@ void TestIndexer::everyFileIndexedOrListed()
     QVERIFY(log.contains("Indexed 4 of 7 images"));
     QCOMPARE(tokens(out + "/images.txt").size(), 8);
     QCOMPARE(readAll(out + "/categories.txt"), QByteArray("1 a\n2 b\n"));
+}
+
+void TestIndexer::fifosAreRefusedNotWaitedFor()
+{
+    // A FIFO without a writer blocks whoever opens it for reading: as an
+    // image, a list file or a vocabulary it must be refused at once.
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("in/a")));
+    QVERIFY(DemoCollection(1, 128, 3).draw(0).save(dir.filePath("in/a/drawing.png")));
+    QVERIFY(DemoCollection(1, 128, 3).draw(1).save(dir.filePath("in/a/other.png")));
+    const QByteArray pipe = dir.filePath("in/a/pipe.png").toLocal8Bit();
+    QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+
+    IndexOptions o = smallOptions(dir.filePath("in"), dir.filePath("out"));
+    o.words = 4;
+    Indexer folder(o);
+    QString error;
+    QVERIFY2(folder.run(&error), qPrintable(error));
+    QCOMPARE(folder.summary().indexed, 2);
+    QCOMPARE(folder.summary().passedOver, 1);
+    QVERIFY(readAll(dir.filePath("out/skipped.txt"))
+                .contains("passed over\t" + pipe + "\tnot a regular file"));
+
+    // Named in a list file, the FIFO is an unreadable image.
+    QFile list(dir.filePath("list.txt"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("1 in/a/drawing.png\n1 in/a/other.png\n1 in/a/pipe.png\n");
+    list.close();
+    o.input = list.fileName();
+    o.output = dir.filePath("out-list");
+    Indexer listed(o);
+    QVERIFY2(listed.run(&error), qPrintable(error));
+    QCOMPARE(listed.summary().unreadable, 1);
+    QVERIFY(readAll(dir.filePath("out-list/skipped.txt")).contains("not a regular file"));
+
+    // As the list file itself, or as the vocabulary to reuse.
+    o.input = QString::fromLocal8Bit(pipe);
+    o.output = dir.filePath("out-pipe");
+    QVERIFY(!Indexer(o).run(&error));
+    QVERIFY2(error.contains(o.input) && error.contains("FIFO"), qPrintable(error));
+    o.input = dir.filePath("in");
+    o.vocabulary = o.input + "/a/pipe.png";
+    QVERIFY(!Indexer(o).run(&error));
+    QVERIFY2(error.contains(o.vocabulary) && error.contains("FIFO"), qPrintable(error));
 }
 
 void TestIndexer::outputFolderErrorSaysWhy()
