@@ -215,6 +215,14 @@ QVector<ImageEntry> DemoCollection::entries(const QString &folder) const
     return list;
 }
 
+QStringList DemoCollection::categoryNames() const
+{
+    QStringList names{QStringLiteral(".")};
+    for (int k = 0; k < kinds.size(); ++k)
+        names.append(QFileInfo(relativePath(k * perKind)).path());
+    return names;
+}
+
 bool DemoCollection::write(const QString &folder, int jobs, QString *error) const
 {
     const QDir dir(folder);

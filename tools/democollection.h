@@ -33,6 +33,9 @@ public:
     // The images write() draws, with their categories (kind + 1), whatever
     // else the folder holds.
     QVector<ImageEntry> entries(const QString &folder) const;
+    // The category names a scan of the written folder gives ("." first, for
+    // images directly in it, then one folder name per kind).
+    QStringList categoryNames() const;
 
     int perKind;
     int size;

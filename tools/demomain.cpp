@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     ImageCollection collection;
     // The drawn images exactly: files left in the folder by anything else
     // are not part of the demo.
-    collection.setEntries(demo.entries(images));
+    collection.setEntries(demo.entries(images), demo.categoryNames());
     if (!demo.write(images, jobs, &error)) {
         std::fprintf(stderr, "ortelis-demo: error: %s\n", qPrintable(error));
         return 1;

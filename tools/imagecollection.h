@@ -32,7 +32,12 @@ public:
     // with its reason: they are listed, not silently passed over.
     struct Passed { QString path; QString reason; };
     const QVector<Passed> &passedOver() const { return m_passedOver; }
-    void setEntries(const QVector<ImageEntry> &entries) { m_entries = entries; }
+    // Entries made elsewhere, with the names of their categories when known.
+    void setEntries(const QVector<ImageEntry> &entries, const QStringList &categoryNames = {})
+    {
+        m_entries = entries;
+        m_categoryNames = categoryNames;
+    }
     // Categories in number order (index 0 is the folder itself), for messages.
     const QStringList &categoryNames() const { return m_categoryNames; }
 

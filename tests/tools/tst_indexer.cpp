@@ -646,6 +646,8 @@ void TestIndexer::demoIsReproducible()
         QCOMPARE(scanned.entries()[i].category, drawn[i].category);
     }
     QCOMPARE(drawn.last().category, 6);
+    // And its names, which the demo's index writes for the legend.
+    QCOMPARE(a.categoryNames(), scanned.categoryNames());
 }
 
 void TestIndexer::everyFileIndexedOrListed()
