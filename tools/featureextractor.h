@@ -47,13 +47,13 @@ public:
     // Same on an image already decoded.
     ImageFeatures describe(const DecodedImage &image);
 
-    // Mean colour (CIE L*a*b*, bytes) of the four quarters of each
-    // keypoint's patch at the working scale: 12 values.
     // The image scaled so that its longer side is `side` (enlarged when
     // smaller); `scale` still maps its pixels back to the file's. A side
     // of 0 leaves it as it is.
     static DecodedImage toWorkSide(const DecodedImage &image, int side);
 
+    // Mean colour (CIE L*a*b*, bytes) of the four quarters of each
+    // keypoint's patch at the working scale: 12 values.
     static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints);
     static constexpr int colourSize = 12;
 

@@ -348,26 +348,28 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     auto finishImage = [&](int i, std::vector<Sift> &kps, const cv::Mat &desc, const cv::Mat &cdesc) {
         std::vector<int> words, colourWords;
         const size_t count = kps.size();
-        if (desc.empty() && !cdesc.empty() && colour.size() > 0) {
+        const bool withColour = !cdesc.empty() && colour.size() > 0;
+        if (desc.empty() && withColour) {
             // Described by its colours alone: one colour record per patch.
             colour.assign(cdesc, colourWords);
             for (size_t k = 0; k < count; ++k)
                 kps[k].word = greyWords + colourWords[k];
         } else {
-            grey.assign(desc, words);
-        }
-        for (size_t k = 0; k < words.size() && k < count; ++k)
-            kps[k].word = words[k];
-        if (!desc.empty() && !cdesc.empty() && colour.size() > 0) {
-            // A colour word is one more record of the same region, so that
-            // every count of the table is a keypoint the viewer can show.
-            colour.assign(cdesc, colourWords);
-            kps.reserve(2 * count);
-            for (size_t k = 0; k < count; ++k) {
-                Sift s = kps[k];
-                s.id = int(count + k);
-                s.word = greyWords + colourWords[k];
-                kps.push_back(s);
+            grey.assign(desc, words); // one word per descriptor row, so per keypoint
+            for (size_t k = 0; k < words.size(); ++k)
+                kps[k].word = words[k];
+            if (withColour) {
+                // A colour word is one more record of the same region, so
+                // that every count of the table is a keypoint the viewer can
+                // show.
+                colour.assign(cdesc, colourWords);
+                kps.reserve(2 * count);
+                for (size_t k = 0; k < count; ++k) {
+                    Sift s = kps[k];
+                    s.id = int(count + k);
+                    s.word = greyWords + colourWords[k];
+                    kps.push_back(s);
+                }
             }
         }
         std::vector<int> &row = rowWords[size_t(i)];
