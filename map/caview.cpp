@@ -13,6 +13,8 @@ QList<QColor> CAView::colors;
 CAView::CAView(int x1, int x2, int x3, QWidget *parent)
     : QWidget(parent), axis1(x1), axis2(x2), axis3(x3)
 {
+    layers.push_back(std::make_unique<PointLayer>(PointFamily::images()));
+    layers.push_back(std::make_unique<PointLayer>(PointFamily::words()));
     originX = (width() - mapWidth) / 2;
     originY = (height() - mapHeight) / 2;
     createColor();
@@ -126,52 +128,62 @@ void CAView::resizeEvent(QResizeEvent *event)
 
 double CAView::getZ(int image, int axis) const
 {
-    const double z = data->Z[qint64(image) * data->zCols + axis];
-    return projectionMode == 2 ? z * std::sqrt(data->lambda[axis]) : z;
+    const PointFamily &f = layer(ImageLayer).family();
+    return f.row(*data, image)[axis] * mapTransform().projectionFactor(*data, axis, f.rescaledInMode);
 }
 
 double CAView::getW(int word, int axis) const
 {
-    const double w = data->W[qint64(word) * data->wCols + axis];
-    return projectionMode == 1 ? w * std::sqrt(data->lambda[axis]) : w;
+    const PointFamily &f = layer(WordLayer).family();
+    return f.row(*data, word)[axis] * mapTransform().projectionFactor(*data, axis, f.rescaledInMode);
 }
 
 int CAView::truncate(double v)
 {
-    constexpr double limit = 1 << 28;
-    if (std::isnan(v))
-        return -int(limit);
-    if (v > limit)
-        return int(limit);
-    if (v < -limit)
-        return -int(limit);
-    return int(v);
+    return MapTransform::truncate(v);
+}
+
+MapTransform CAView::mapTransform() const
+{
+    MapTransform t;
+    t.scale = scale;
+    t.mapWidth = mapWidth;
+    t.mapHeight = mapHeight;
+    t.originX = originX;
+    t.originY = originY;
+    t.panX = panX;
+    t.panY = panY;
+    t.shiftX = shiftX;
+    t.shiftY = shiftY;
+    t.projectionMode = projectionMode;
+    t.axis1 = axis1;
+    t.axis2 = axis2;
+    return t;
 }
 
 void CAView::transform(double x, double y, int &px, int &py) const
 {
-    px = mapWidth / 2 + truncate(scale * x) - shiftX;
-    py = mapHeight / 2 - truncate(scale * y) - shiftY;
+    const QPoint p = mapTransform().canvasPixel(x, y);
+    px = p.x();
+    py = p.y();
 }
 
 QPoint CAView::imagePosition(int image) const
 {
-    int px, py;
-    transform(getZ(image, axis1), getZ(image, axis2), px, py);
-    return QPoint(originX + panX + px, originY + panY + py);
+    return layer(ImageLayer).widgetPixel(*data, mapTransform(), image);
 }
 
 QPoint CAView::wordPosition(int word) const
 {
-    int px, py;
-    transform(getW(word, axis1), getW(word, axis2), px, py);
-    return QPoint(originX + panX + px, originY + panY + py);
+    return layer(WordLayer).widgetPixel(*data, mapTransform(), word);
 }
 
 void CAView::id2cell(int image, int &cx, int &cy) const
 {
-    int px, py;
-    transform(getZ(image, axis1), getZ(image, axis2), px, py);
+    const MapTransform t = mapTransform();
+    const QPointF m = layer(ImageLayer).position(*data, t, image);
+    const QPoint p = t.canvasPixel(m.x(), m.y());
+    const int px = p.x(), py = p.y();
     // A cell of size 0 or less would divide by zero; such a grid degenerates
     // to one pixel per cell.
     const int size = cellSize > 0 ? cellSize : 1;

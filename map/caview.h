@@ -1,8 +1,9 @@
 #ifndef CAVIEW_H
 #define CAVIEW_H
 
-#include "index/rtree.h"
+#include "map/maptransform.h"
 #include "map/nearestimages.h"
+#include "map/pointlayer.h"
 
 #include <QColor>
 #include <QElapsedTimer>
@@ -14,6 +15,8 @@
 #include <QWidget>
 
 #include <deque>
+#include <memory>
+#include <vector>
 
 class CAData;
 class QPainter;
@@ -57,6 +60,10 @@ public:
     void setMode(int mode);
     // Picks the widget cursor from the mode word.
     void setCursor();
+
+    // The view's geometry (scale, axes, projection, canvas placement) as one
+    // value, built from the fields below each time it is asked for.
+    MapTransform mapTransform() const;
 
     double getZ(int image, int axis) const;
     double getW(int word, int axis) const;
@@ -113,8 +120,8 @@ public:
     QString axisTitle(int axis) const;
 
     // Points drawn by the last rebuild (threshold, switches, legend).
-    int shownImages() const { return imagesShown; }
-    int shownWords() const { return wordsShown; }
+    int shownImages() const { return layer(ImageLayer).shown(); }
+    int shownWords() const { return layer(WordLayer).shown(); }
     bool imageDrawn(int image) const;
     bool wordDrawn(int word) const;
     // Drawn images / words whose canvas pixel lies within r canvas pixels of
@@ -123,6 +130,12 @@ public:
     // and projection; a zoom, a pan or a threshold never rebuilds them.
     void findImages(std::vector<int> &out, double cx, double cy, double r) const;
     void findWords(std::vector<int> &out, double cx, double cy, double r) const;
+
+    // The point families on the map, in drawing order: images, then words.
+    // Each layer draws, indexes, hit-tests and selects its own points.
+    enum LayerId { ImageLayer = 0, WordLayer = 1 };
+    const PointLayer &layer(int id) const { return *layers[std::size_t(id)]; }
+    int layerCount() const { return int(layers.size()); }
 
     void drawBackground();
     void createColor();
@@ -175,10 +188,6 @@ public:
     QSet<int> axis2PosLabels;
     QSet<int> axis2NegLabels;
     QSet<int> wordList;
-    // Every finite image / word position on the shown axes, in map units
-    // with the vertical axis pointing down, as the canvas does.
-    RTree imageIndex;
-    RTree wordIndex;
     int cellSize = 1;
     QVector<int> selectedImages;
     QVector<int> selectedWords;
@@ -264,15 +273,9 @@ private:
     QVector<int> categoryCounts;
     QVector<int> categoryPaletteIndex; // per entry of `categories`
     std::vector<int> imageCategory; // per image: its entry in `categories`
-    std::vector<quint8> imagesDrawn;
-    std::vector<quint8> wordsDrawn;
-    int imagesShown = 0;
-    int wordsShown = 0;
-
-    // Key of the indexes: the data, axes and projection they were built for.
-    const CAData *indexData = nullptr;
-    int imageIndexKey[3] = {-1, -1, -1};
-    int wordIndexKey[3] = {-1, -1, -1};
+    // The layers' styles from the view's switches, thresholds and categories.
+    void styleLayers();
+    std::vector<std::unique_ptr<PointLayer>> layers;
 
     bool fitPending = false;
     bool fitted = false;

@@ -114,12 +114,12 @@ void CAView::setHiddenCategories(const QSet<int> &hidden)
 
 bool CAView::imageDrawn(int image) const
 {
-    return image >= 0 && std::size_t(image) < imagesDrawn.size() && imagesDrawn[std::size_t(image)];
+    return layer(ImageLayer).drawn(image);
 }
 
 bool CAView::wordDrawn(int word) const
 {
-    return word >= 0 && std::size_t(word) < wordsDrawn.size() && wordsDrawn[std::size_t(word)];
+    return layer(WordLayer).drawn(word);
 }
 
 QColor CAView::imageColour(int image) const
@@ -127,4 +127,26 @@ QColor CAView::imageColour(int image) const
     if (!categoryColours || image < 0 || std::size_t(image) >= imageCategory.size())
         return QColor(Qt::red);
     return categoryColourAt(imageCategory[std::size_t(image)]);
+}
+
+void CAView::styleLayers()
+{
+    // Images: coloured and hidden by category when the project lists them.
+    PointLayer::Style images;
+    images.visible = showImagePoint;
+    images.thresholdFactor = imageThreshold;
+    if (!imageCategory.empty()) {
+        images.slot = &imageCategory;
+        const QRgb single = layer(ImageLayer).family().colour.rgb();
+        for (int k = 0; k < categories.size(); ++k) {
+            images.slotColour.push_back(categoryColours ? categoryColourAt(k).rgb() : single);
+            images.slotHidden.push_back(hiddenCategories.contains(categories.at(k)));
+        }
+    }
+    layers[ImageLayer]->setStyle(images);
+
+    PointLayer::Style words;
+    words.visible = showWordPoint;
+    words.thresholdFactor = wordThreshold;
+    layers[WordLayer]->setStyle(words);
 }

@@ -1,6 +1,7 @@
 #include "map/caview.h"
 
 #include "data/cadata.h"
+#include "data/contributions.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -19,18 +20,6 @@ constexpr int CardHeight = 350;
 constexpr int ChartHeight = int(310 / 3.5);
 // Top of the contribution scale.
 constexpr int ContributionTop = ChartHeight + 125;
-
-// What the card describes: one image or one word.
-struct CardSubject
-{
-    QString title;
-    QString topicsPrefix; // second line, followed by the number of topics
-    std::vector<double> coords; // stored coordinate on each axis in use
-    double mass = 0;
-    const double *lambda = nullptr;
-    double mean = 0; // mean contribution
-    int thresholdFactor = 0;
-};
 
 QChar microSign()
 {
@@ -63,7 +52,7 @@ void drawTickLabel(QPainter *painter, int y0, const QString &text)
                       text);
 }
 
-void drawQualityChart(QPainter *painter, const CardSubject &s)
+void drawQualityChart(QPainter *painter, const PointCard &s)
 {
     const int H = ChartHeight;
     painter->drawLine(20, 55 + H, 260, 55 + H);
@@ -71,21 +60,19 @@ void drawQualityChart(QPainter *painter, const CardSubject &s)
     painter->drawLine(18, 48, 20, 45);
     painter->drawLine(22, 48, 20, 45);
 
-    // A NaN coordinate carries no information: it is shown as zero.
+    // A NaN coordinate carries no information: it is ranked as zero. A
+    // point at the origin has no direction (0/0): every share is shown as an
+    // empty bar rather than a NaN one.
+    const int axes = int(s.coords.size());
     std::vector<double> squares(s.coords.size());
-    double sum = 0;
-    for (size_t a = 0; a < s.coords.size(); ++a) {
-        const double c = s.coords[a];
-        squares[a] = std::isnan(c) ? 0.0 : c * c;
-        sum += squares[a];
-    }
-    // A point at the origin has no direction (0/0): every share is shown as
-    // an empty bar rather than a NaN one.
-    const bool defined = sum > 0 && std::isfinite(sum);
+    for (int a = 0; a < axes; ++a)
+        squares[std::size_t(a)] = std::isnan(s.coords[std::size_t(a)])
+                                      ? 0.0
+                                      : s.coords[std::size_t(a)] * s.coords[std::size_t(a)];
     const std::vector<int> order = rankAxes(squares);
     for (size_t j = 0; j < order.size() && j < 10; ++j) {
         const int a = order[j];
-        double q = defined ? squares[a] / sum : 0.0;
+        double q = Contributions::quality(s.coords.data(), axes, a);
         if (!std::isfinite(q))
             q = 0.0;
         const int top = int((1 - q) * H + 55);
@@ -101,7 +88,7 @@ void drawQualityChart(QPainter *painter, const CardSubject &s)
 }
 
 // Returns the number of topics: drawn bars strictly above the threshold.
-int drawContributionChart(QPainter *painter, const CardSubject &s)
+int drawContributionChart(QPainter *painter, const PointCard &s)
 {
     const int H = ChartHeight;
     const int B = ContributionTop;
@@ -113,12 +100,8 @@ int drawContributionChart(QPainter *painter, const CardSubject &s)
     // An axis without inertia (eigenvalue 0) cannot be contributed to; its
     // contribution is 0 instead of an infinite or NaN bar.
     std::vector<double> ctr(s.coords.size());
-    for (size_t a = 0; a < s.coords.size(); ++a) {
-        const double c = s.coords[a];
-        const double l = s.lambda[a];
-        const double v = l > 0 ? s.mass * c * c / l : 0.0;
-        ctr[a] = std::isnan(v) ? 0.0 : v;
-    }
+    for (size_t a = 0; a < s.coords.size(); ++a)
+        ctr[a] = Contributions::shown(Contributions::contribution(s.mass, s.coords[a], s.lambda[a]));
     const double top = 10 * s.mean;
     const double perUnit = H / top;
     const double threshold = s.thresholdFactor * s.mean;
@@ -148,7 +131,7 @@ int drawContributionChart(QPainter *painter, const CardSubject &s)
 
 // The note-like card at the cursor, opening away from the nearest edges.
 void paintCard(QPainter *painter, int cursorX, int cursorY, int viewWidth, int viewHeight,
-               const CardSubject &s)
+               const PointCard &s)
 {
     const bool flipX = cursorX + CardWidth > viewWidth && cursorX > viewWidth / 2;
     const bool flipY = cursorY + CardHeight > viewHeight && cursorY > viewHeight / 2;
@@ -196,39 +179,16 @@ void CAView::showInformation(QPainter *painter)
 {
     if (!data || focusImage < 0 || focusImage >= data->nbImages)
         return;
-    CardSubject s;
-    s.title = QStringLiteral("Image: #%1").arg(focusImage);
-    // Without an image list there is neither a file name nor a category:
-    // the card then reads like a word's card.
-    if (data->labels) {
-        s.title += QStringLiteral(" - ") + data->getImageName(focusImage);
-        // "#N" when the project names no categories.
-        s.topicsPrefix = QStringLiteral("Category: %1 - nb. topics: ")
-                             .arg(data->categoryName(data->labels[focusImage].category));
-    } else {
-        s.topicsPrefix = QStringLiteral("Number of topics: ");
-    }
-    const double *z = data->Z.get() + qint64(focusImage) * data->zCols;
-    s.coords.assign(z, z + std::max(0, data->nbAxis));
-    s.mass = data->P[focusImage];
-    s.lambda = data->lambda.get();
-    s.mean = 1.0 / data->nbImages;
-    s.thresholdFactor = imageThreshold;
-    paintCard(painter, cursorX, cursorY, width(), height(), s);
+    PointCard card = layer(ImageLayer).card(*data, focusImage);
+    card.thresholdFactor = imageThreshold; // the field as it is now, rebuilt or not
+    paintCard(painter, cursorX, cursorY, width(), height(), card);
 }
 
 void CAView::showWordInformation(QPainter *painter)
 {
     if (!data || focusWord < 0 || focusWord >= data->nbWords)
         return;
-    CardSubject s;
-    s.title = QStringLiteral("Word: #%1").arg(focusWord);
-    s.topicsPrefix = QStringLiteral("Number of topics: ");
-    const double *w = data->W.get() + qint64(focusWord) * data->wCols;
-    s.coords.assign(w, w + std::max(0, data->nbAxis));
-    s.mass = data->Q[focusWord];
-    s.lambda = data->lambda.get();
-    s.mean = 1.0 / data->nbWords;
-    s.thresholdFactor = wordThreshold;
-    paintCard(painter, cursorX, cursorY, width(), height(), s);
+    PointCard card = layer(WordLayer).card(*data, focusWord);
+    card.thresholdFactor = wordThreshold;
+    paintCard(painter, cursorX, cursorY, width(), height(), card);
 }

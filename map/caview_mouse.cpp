@@ -145,8 +145,8 @@ void CAView::changeFocus(int focus)
 void CAView::hover(int ex, int ey)
 {
     // Queries are made in canvas pixels.
-    const double cx = double(ex) - originX - panX;
-    const double cy = double(ey) - originY - panY;
+    const QPointF c = mapTransform().canvasFromWidget(QPointF(ex, ey));
+    const double cx = c.x(), cy = c.y();
 
     if (showWordPoint) {
         hoverWords.clear();

@@ -4,12 +4,11 @@
 #include "data/imagefile.h"
 #include "data/sift.h"
 #include "detail/imageview.h"
+#include "map/axistitles.h"
 
 #include <QPainter>
 #include <QPixmap>
 #include <QRadialGradient>
-
-#include <QFontMetrics>
 
 #include <algorithm>
 #include <cmath>
@@ -124,7 +123,7 @@ void CAView::paintEvent(QPaintEvent *)
 void CAView::draw(QPainter *painter)
 {
     if (background)
-        painter->drawPixmap(originX + panX, originY + panY, *background);
+        painter->drawPixmap(mapTransform().canvasTopLeft(), *background);
 
     const bool imageFocus = focusOnImage && focusImage >= 0 && focusImage < data->nbImages;
     const bool wordFocus = !focusOnImage && focusWord >= 0 && focusWord < data->nbWords;
@@ -273,36 +272,9 @@ QString CAView::axisTitle(int axis) const
     return QStringLiteral("Axis %1 \u00B7 %2 %").arg(axis + 1).arg(100 * axisShare(axis), 0, 'f', 1);
 }
 
-// The two titles sit at the positive ends of the axes as they cross the
-// widget, kept inside it when the axis itself has left the view.
 void CAView::drawAxisTitles(QPainter *painter)
 {
-    painter->save();
-    QFont font = painter->font();
-    font.setBold(true);
-    painter->setFont(font);
-    const QFontMetrics metrics(font);
-    const int originSx = originX + panX + mapWidth / 2 - shiftX;
-    const int originSy = originY + panY + mapHeight / 2 - shiftY;
-    const int pad = 4;
-    const QString horizontal = axisTitle(axis1);
-    const QString vertical = axisTitle(axis2);
-    const int hw = metrics.horizontalAdvance(horizontal);
-    const int vw = metrics.horizontalAdvance(vertical);
-    const int th = metrics.height();
-
-    QRect h(width() - hw - 2 * pad - 6, originSy - th - pad, hw + 2 * pad, th);
-    h.moveTop(std::clamp(h.top(), 0, std::max(0, height() - th)));
-    QRect v(originSx + 6, 6, vw + 2 * pad, th);
-    v.moveLeft(std::clamp(v.left(), 0, std::max(0, width() - v.width())));
-
-    for (const auto &[box, text] : {std::pair<QRect, QString>(h, horizontal),
-                                    std::pair<QRect, QString>(v, vertical)}) {
-        painter->fillRect(box, QColor(255, 255, 255, 215));
-        painter->setPen(QColor(60, 60, 60));
-        painter->drawText(box, Qt::AlignCenter, text);
-    }
-    painter->restore();
+    AxisTitles::paint(*painter, mapTransform(), size(), axisTitle(axis1), axisTitle(axis2));
 }
 
 void CAView::setAxisTitles(bool on)

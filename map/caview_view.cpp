@@ -49,7 +49,7 @@ double pixelMiddle(int k)
 
 QPointF CAView::canvasCentre() const
 {
-    return QPointF((shiftX - panX) / scale, -(shiftY - panY) / scale);
+    return mapTransform().canvasCentre();
 }
 
 void CAView::setCanvasCentre(const QPointF &centre)
@@ -82,9 +82,7 @@ void CAView::setScale(double newScale)
 
 QPointF CAView::mapAt(const QPointF &p) const
 {
-    const double cx = p.x() - originX - panX;
-    const double cy = p.y() - originY - panY;
-    return QPointF((cx - mapWidth / 2 + shiftX) / scale, -(cy - mapHeight / 2 + shiftY) / scale);
+    return mapTransform().mapFromWidget(p);
 }
 
 void CAView::zoomAt(double factor, const QPointF &p)
@@ -143,12 +141,15 @@ void CAView::fitAll()
         y0 = std::min(y0, y);
         y1 = std::max(y1, y);
     };
-    for (int i = 0; i < data->nbImages; ++i)
-        if (imageDrawn(i))
-            take(getZ(i, axis1), getZ(i, axis2));
-    for (int j = 0; j < data->nbWords; ++j)
-        if (wordDrawn(j))
-            take(getW(j, axis1), getW(j, axis2));
+    const MapTransform t = mapTransform();
+    for (const auto &l : layers) {
+        const int n = l->count(*data);
+        for (int i = 0; i < n; ++i)
+            if (l->drawn(i)) {
+                const QPointF p = l->position(*data, t, i);
+                take(p.x(), p.y());
+            }
+    }
 
     const int W = width();
     const int H = height();
@@ -194,10 +195,7 @@ void CAView::fitIfLayoutChanged()
 
 void CAView::recentreIfUncovered(bool force)
 {
-    const int left = originX + panX;
-    const int top = originY + panY;
-    const bool uncovered = left > 0 || top > 0 || left + mapWidth < width()
-                           || top + mapHeight < height();
+    const bool uncovered = !mapTransform().canvasRect().contains(rect());
     if (!uncovered)
         return;
     // A widget larger than the canvas is never covered: re-render only after

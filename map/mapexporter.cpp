@@ -2,6 +2,7 @@
 
 #include "data/atomicfile.h"
 #include "data/cadata.h"
+#include "map/axistitles.h"
 #include "map/caview.h"
 
 #include <QBuffer>
@@ -10,21 +11,6 @@
 #include <QSvgGenerator>
 
 #include <cmath>
-
-namespace {
-
-// A mark is drawn where the view draws it: on the canvas (or just beside it)
-// and inside the window.
-bool shown(const Point &p, const CAView &v, int ox, int oy)
-{
-    if (p.x <= -8 || p.y <= -8 || p.x >= v.mapWidth + 8 || p.y >= v.mapHeight + 8)
-        return false;
-    const double x = ox + p.x;
-    const double y = oy + p.y;
-    return x > -3 && y > -3 && x < v.width() + 3 && y < v.height() + 3;
-}
-
-} // namespace
 
 MapExporter::MapExporter(const CAView &view) : m_view(view), m_legend(legendOf(view)) {}
 
@@ -69,77 +55,36 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     painter.fillRect(QRect(0, 0, W, H), Qt::white);
     if (!v.data)
         return marks;
-    const int ox = v.originX + v.panX;
-    const int oy = v.originY + v.panY;
+    // The same transform and layers as the screen: a mark is exported where
+    // the screen draws it, and only if the screen draws it.
+    const MapTransform t = v.mapTransform();
+    const QRect canvas = t.canvasRect();
 
     painter.save();
     painter.setClipRect(QRect(0, 0, W, H));
     painter.setPen(QPen(Qt::gray, 1));
     // The axes cross at the map's origin, wherever the canvas was rendered.
-    const int axisY = oy + v.mapHeight / 2 - v.shiftY;
-    const int axisX = ox + v.mapWidth / 2 - v.shiftX;
-    painter.drawLine(QPointF(ox, axisY), QPointF(ox + v.mapWidth, axisY));
-    painter.drawLine(QPointF(axisX, oy), QPointF(axisX, oy + v.mapHeight));
+    const QPoint axes = t.widgetOrigin();
+    painter.drawLine(QPointF(canvas.left(), axes.y()), QPointF(canvas.left() + v.mapWidth, axes.y()));
+    painter.drawLine(QPointF(axes.x(), canvas.top()), QPointF(axes.x(), canvas.top() + v.mapHeight));
 
     // Each mark is one path, so a drawing program (or a test) finds one
     // element per point.
     painter.setBrush(Qt::NoBrush);
-    for (int i = 0; i < v.data->nbImages; ++i) {
-        if (!v.imageDrawn(i))
-            continue;
-        int px, py;
-        v.transform(v.getZ(i, v.axis1), v.getZ(i, v.axis2), px, py);
-        const Point p(px, py, i);
-        if (!shown(p, v, ox, oy))
-            continue;
-        painter.setPen(QPen(v.imageColour(i), 1));
-        const double x = ox + p.x;
-        const double y = oy + p.y;
-        QPainterPath cross;
-        cross.moveTo(x - 2, y);
-        cross.lineTo(x + 2, y);
-        cross.moveTo(x, y - 2);
-        cross.lineTo(x, y + 2);
-        painter.drawPath(cross);
-        ++marks.images;
-    }
-    painter.setPen(QPen(Qt::blue, 1));
-    for (int j = 0; j < v.data->nbWords; ++j) {
-        if (!v.wordDrawn(j))
-            continue;
-        int px, py;
-        v.transform(v.getW(j, v.axis1), v.getW(j, v.axis2), px, py);
-        const Point p(px, py, j);
-        if (!shown(p, v, ox, oy))
-            continue;
-        QPainterPath circle;
-        circle.addEllipse(QRectF(ox + p.x - 2, oy + p.y - 2, 4, 4));
-        painter.drawPath(circle);
-        ++marks.words;
-    }
+    const QRect window(0, 0, W, H);
+    marks.images = v.layer(CAView::ImageLayer).paintMarks(painter, *v.data, t, window);
+    marks.words = v.layer(CAView::WordLayer).paintMarks(painter, *v.data, t, window);
 
     if ((v.mode & CAView::ModeSelection) && v.polygon.size() > 1) {
         painter.setPen(QPen(QBrush(Qt::black), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
         painter.drawPolyline(v.polygon.constData(), int(v.polygon.size()));
     }
 
-    // Axis titles at the visible ends of the axes, kept inside the window.
-    painter.setPen(Qt::black);
+    // Axis titles placed by the screen's own code: on their axes.
     QFont font = painter.font();
     font.setPointSizeF(9);
     painter.setFont(font);
-    const QFontMetrics fm(font);
-    const QString xTitle = axisTitle(v, v.axis1);
-    const QString yTitle = axisTitle(v, v.axis2);
-    const int xAxisY = oy + v.mapHeight / 2;
-    const int yAxisX = ox + v.mapWidth / 2;
-    const int xRight = std::min(W, ox + v.mapWidth) - 6;
-    const int xw = fm.horizontalAdvance(xTitle);
-    const int xTitleY = std::clamp(xAxisY - 6, fm.ascent() + 2, H - 4);
-    painter.drawText(QPointF(std::max(4, xRight - xw), xTitleY), xTitle);
-    const int yTop = std::max(0, oy) + fm.ascent() + 4;
-    const int yTitleX = std::clamp(yAxisX + 6, 4, std::max(4, W - fm.horizontalAdvance(yTitle) - 4));
-    painter.drawText(QPointF(yTitleX, std::min(yTop, H - 4)), yTitle);
+    AxisTitles::paint(painter, t, QSize(W, H), axisTitle(v, v.axis1), axisTitle(v, v.axis2));
     paintLegend(painter);
     painter.restore();
     return marks;

@@ -1,0 +1,23 @@
+#include "data/contributions.h"
+
+#include <cmath>
+
+double Contributions::squaredDistance(const double *coords, int axes)
+{
+    double sum = 0;
+    for (int a = 0; a < axes; ++a)
+        if (!std::isnan(coords[a]))
+            sum += coords[a] * coords[a];
+    return sum;
+}
+
+double Contributions::quality(const double *coords, int axes, int axis)
+{
+    if (axis < 0 || axis >= axes)
+        return 0.0;
+    const double sum = squaredDistance(coords, axes);
+    const double c = coords[axis];
+    if (!(sum > 0) || !std::isfinite(sum) || std::isnan(c))
+        return 0.0;
+    return c * c / sum;
+}
