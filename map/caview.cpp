@@ -2,6 +2,9 @@
 
 #include "data/cadata.h"
 #include "data/console.h"
+#include "map/tools/hovertool.h"
+#include "map/tools/pantool.h"
+#include "map/tools/selectiontool.h"
 
 #include <QPixmap>
 #include <QResizeEvent>
@@ -15,6 +18,9 @@ CAView::CAView(int x1, int x2, int x3, QWidget *parent)
 {
     layers.push_back(std::make_unique<PointLayer>(PointFamily::images()));
     layers.push_back(std::make_unique<PointLayer>(PointFamily::words()));
+    hoverTool = std::make_unique<HoverTool>(*this);
+    panTool = std::make_unique<PanTool>(*this);
+    selectionTool = std::make_unique<SelectionTool>(*this);
     originX = (width() - mapWidth) / 2;
     originY = (height() - mapHeight) / 2;
     createColor();

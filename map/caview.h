@@ -6,7 +6,6 @@
 #include "map/pointlayer.h"
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QList>
 #include <QPoint>
 #include <QPointF>
@@ -14,13 +13,16 @@
 #include <QVector>
 #include <QWidget>
 
-#include <deque>
 #include <memory>
 #include <vector>
 
 class CAData;
+class HoverTool;
+class MapTool;
+class PanTool;
 class QPainter;
 class QPixmap;
+class SelectionTool;
 
 // The map of one analysis: images (rows) and visual words (columns) as points
 // on two factorial axes. The points are drawn once into `background`; each
@@ -35,14 +37,19 @@ class QPixmap;
 //   caview_index.cpp      point indexes in map units and their pixel queries
 //   caview_paint.cpp      repaint and overlays (axis titles included)
 //   caview_info.cpp       information card
-//   caview_mouse.cpp      modes, cursors, hover, panning
+//   caview_mouse.cpp      modes, cursors, and the mouse handed to the tool of the mode
 //   caview_selection.cpp  polygon selection
-//   caview_travel.cpp     hover kept while the cursor leaves for the panes
+//   tools/                the mouse tools: hover (with its locks and the way
+//                         back from the panes), pan, free-hand selection
 class CAView : public QWidget
 {
     Q_OBJECT
     // Reads and restores the whole map state (sessions).
     friend struct MapState;
+    // The mouse tools work the view's interaction state.
+    friend class HoverTool;
+    friend class PanTool;
+    friend class SelectionTool;
 
 public:
     enum Mode {
@@ -239,32 +246,11 @@ private:
     void updateIndexes();
     void showInformation(QPainter *painter);
     void showWordInformation(QPainter *painter);
-    void hover(int ex, int ey);
-    void nearestImages();
-
-    // Interaction helpers
-    void toggleLock(Qt::MouseButton button);
-    void pan(int ex, int ey);
-    // Answer buffer of the point-index queries, reused by every movement so
-    // that hovering does not allocate.
-    std::vector<int> found;
-
-    // Recent hover steps, so that leaving the map can undo the ones made on
-    // the way out (caview_travel.cpp).
-    struct HoverStep
-    {
-        qint64 time;
-        int cursorX, cursorY;
-        int focusImage, focusWord;
-        bool focusOnImage;
-        QVector<int> imageList;
-        QSet<int> wordList, hoverWords;
-    };
-    void rememberHover();
-    void returnToRestingHover();
-    std::deque<HoverStep> trail;
-    QElapsedTimer clock;
-    mutable std::vector<int> candidates;
+    // The tool the mode word hands the mouse to; none without a mode.
+    MapTool *activeTool() const;
+    std::unique_ptr<HoverTool> hoverTool;
+    std::unique_ptr<PanTool> panTool;
+    std::unique_ptr<SelectionTool> selectionTool;
 
     bool categoryColours = false;
     bool axisTitles = false;
@@ -281,10 +267,9 @@ private:
     bool fitted = false;
     int fitKey[3] = {-1, -1, -1};
 
-    // The nearest-images search and its answer buffer; its copy of the
-    // rows is built on first use for the data shown.
+    // The nearest-images search of the hover; its copy of the rows is built
+    // on first use for the data shown.
     NearestImages nearest;
-    std::vector<int> neighbours;
 };
 
 #endif // CAVIEW_H

@@ -1,26 +1,13 @@
 #include "map/caview.h"
 
 #include "data/cadata.h"
-#include "data/console.h"
+#include "map/tools/hovertool.h"
+#include "map/tools/pantool.h"
+#include "map/tools/selectiontool.h"
 
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPixmap>
-
-#include <algorithm>
-#include <cmath>
-#include <utility>
-#include <vector>
-
-namespace {
-
-// Position of a mouse event in whole widget pixels.
-QPoint eventPoint(const QMouseEvent *event)
-{
-    return event->position().toPoint();
-}
-
-} // namespace
 
 void CAView::setMode(int m)
 {
@@ -28,7 +15,7 @@ void CAView::setMode(int m)
     mode = m;
     setMouseTracking((mode & ModeNormal) != 0);
     setCursor();
-    trail.clear();
+    hoverTool->reset();
     if (changed)
         emit modeChanged(mode);
 }
@@ -51,41 +38,24 @@ void CAView::setCursor()
         QWidget::setCursor(QCursor(Qt::ArrowCursor));
 }
 
+MapTool *CAView::activeTool() const
+{
+    // The drag modes first, as the cursor shows them.
+    if (mode & ModeSelection)
+        return selectionTool.get();
+    if (mode & ModeHand)
+        return panTool.get();
+    if (mode & ModeNormal)
+        return hoverTool.get();
+    return nullptr;
+}
+
 void CAView::mousePressEvent(QMouseEvent *event)
 {
     if (!data)
         return;
-    const QPoint p = eventPoint(event);
-    if (mode & ModeSelection) {
-        polygon.clear();
-        polygon.append(QPointF(p));
-        Console::out(QStringLiteral("Selection mode begin"));
-        selectedImages.clear();
-        selectedWords.clear();
-    } else if (mode & ModeHand) {
-        dragX = p.x();
-        dragY = p.y();
-    } else if (mode & ModeNormal) {
-        toggleLock(event->button());
-    }
-}
-
-void CAView::toggleLock(Qt::MouseButton button)
-{
-    if (button == Qt::LeftButton) {
-        mode ^= ModeLocked;
-    } else if (button == Qt::RightButton) {
-        // A full lock already freezes the images too.
-        if (mode & ModeLocked)
-            return;
-        mode ^= ModeImageLocked;
-    } else {
-        return;
-    }
-    setMouseTracking(true);
-    setCursor();
-    trail.clear();
-    emit modeChanged(mode);
+    if (MapTool *tool = activeTool())
+        tool->press(event);
 }
 
 // The second press of a double click arrives here instead of in
@@ -96,43 +66,26 @@ void CAView::mouseMoveEvent(QMouseEvent *event)
 {
     if (!data)
         return;
-    const QPoint p = eventPoint(event);
-    if (mode & ModeSelection) {
-        polygon.append(QPointF(p));
-        repaint();
-    } else if (mode & ModeHand) {
-        pan(p.x(), p.y());
-        recentreIfUncovered(false);
-        repaint();
-        dragX = p.x();
-        dragY = p.y();
-    } else if ((mode & ModeNormal) && !(mode & ModeLocked)) {
-        hover(p.x(), p.y());
-    }
+    if (MapTool *tool = activeTool())
+        tool->move(event);
 }
 
 void CAView::mouseReleaseEvent(QMouseEvent *event)
 {
     if (!data)
         return;
-    const QPoint p = eventPoint(event);
-    if (mode & ModeSelection) {
-        finishSelection();
-        repaint();
-    } else if (mode & ModeHand) {
-        // Each movement already moved the map up to dragX, dragY; only the
-        // rest since the last movement is added here.
-        pan(p.x(), p.y());
-        recentreIfUncovered(true);
-        repaint();
-    }
+    if (MapTool *tool = activeTool())
+        tool->release(event);
 }
 
-void CAView::pan(int ex, int ey)
+void CAView::leaveEvent(QEvent *event)
 {
-    panX += ex - dragX;
-    panY += ey - dragY;
-    fitted = false;
+    QWidget::leaveEvent(event);
+    // Only hovering leaves something to undo.
+    if (data && (mode & ModeNormal))
+        hoverTool->leave();
+    else
+        hoverTool->reset();
 }
 
 void CAView::changeFocus(int focus)
@@ -140,78 +93,4 @@ void CAView::changeFocus(int focus)
     focusOnImage = true;
     focusImage = focus;
     repaint();
-}
-
-void CAView::hover(int ex, int ey)
-{
-    // Queries are made in canvas pixels.
-    const QPointF c = mapTransform().canvasFromWidget(QPointF(ex, ey));
-    const double cx = c.x(), cy = c.y();
-
-    if (showWordPoint) {
-        hoverWords.clear();
-        wordList.clear();
-        found.clear();
-        findWords(found, cx, cy, radius);
-        for (const int w : found) {
-            hoverWords.insert(w);
-            wordList.insert(data->wordLabel(w));
-        }
-    }
-
-    cursorX = ex;
-    cursorY = ey;
-
-    bool imageHit = false;
-    if (!(mode & ModeImageLocked)) {
-        found.clear();
-        findImages(found, cx, cy, 2);
-        if (!found.empty()) {
-            // The tree's first answer, which is not necessarily the nearest.
-            imageHit = true;
-            focusOnImage = true;
-            focusImage = found.front();
-        }
-        if (circleNeighbour) {
-            found.clear();
-            findImages(found, cx, cy, radius);
-            imageList.clear();
-            imageList.reserve(qsizetype(found.size()));
-            for (const int i : found)
-                imageList.append(i);
-        } else if (imageHit) {
-            nearestImages();
-        }
-    }
-
-    if (!imageHit && showWordPoint) {
-        found.clear();
-        findWords(found, cx, cy, 2);
-        if (!found.empty()) {
-            focusOnImage = false;
-            focusWord = found.front();
-        }
-    }
-
-    repaint();
-    rememberHover();
-
-    if (mode & ModeImageLocked)
-        emit wordsChanged(&wordList);
-    else
-        emit imagesChanged(&imageList, &wordList, data, focusImage, this);
-}
-
-// The `radius` images most similar to the focused image, by ascending
-// distance. Each distance value is taken once: an image whose distance equals
-// that of a lower-numbered image is left out. An image whose distance is not
-// a number (coordinates that are NaN or overflow) cannot be ordered and is
-// never a neighbour.
-void CAView::nearestImages()
-{
-    nearest.find(*data, focusImage, radius, neighbours);
-    imageList.clear();
-    imageList.reserve(qsizetype(neighbours.size()));
-    for (const int i : neighbours)
-        imageList.append(i);
 }

@@ -1,0 +1,18 @@
+#ifndef SELECTIONTOOL_H
+#define SELECTIONTOOL_H
+
+#include "map/tools/maptool.h"
+
+// Selection mode: a free-hand outline drawn while a button is held; on
+// release the points inside it are selected.
+class SelectionTool : public MapTool
+{
+public:
+    using MapTool::MapTool;
+
+    void press(QMouseEvent *event) override;
+    void move(QMouseEvent *event) override;
+    void release(QMouseEvent *event) override;
+};
+
+#endif // SELECTIONTOOL_H
