@@ -154,6 +154,9 @@ void CAView::drawBackground()
         const double f2 = projectionMode == 2 ? std::sqrt(l2) : 1.0;
         const Stamp &cross = crossStamp();
         for (int i = 0; i < nImages; ++i) {
+            // Values the loader found unusable (not finite, no mass) give no point.
+            if (!data->drawable(i))
+                continue;
             const double *z = data->Z.get() + qint64(i) * data->zCols;
             if (imageT > contribution(data->P[i], z[axis1], l1)
                 && imageT > contribution(data->P[i], z[axis2], l2))
@@ -192,6 +195,8 @@ void CAView::drawBackground()
         const double l1 = data->lambda[axis1], l2 = data->lambda[axis2];
         const Stamp &circle = circleStamp();
         for (int j = 0; j < nWords; ++j) {
+            if (!data->drawableWord(j))
+                continue;
             const double *w = data->W.get() + qint64(j) * data->wCols;
             const double c1 = contribution(data->Q[j], w[axis1], l1);
             const double c2 = contribution(data->Q[j], w[axis2], l2);

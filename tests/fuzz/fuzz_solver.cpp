@@ -6,7 +6,7 @@
 #include "data/numberscanner.h"
 #include "fuzzsupport.h"
 #include "solver/caprogram.h"
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
 #include "solver/casolver.h"
 #include "solver/contingencytable.h"
 
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Fuzz::require(s.lambda[a] > 0 && s.lambda[a] <= 1 + 1e-9 && (a == 0 || s.lambda[a] <= s.lambda[a - 1] * (1 + 1e-9)),
                       "inertias in (0, 1], largest first");
     CAResultWriter writer;
-    Fuzz::require(writer.write(table, s), "the results are written");
+    Fuzz::require(writer.write(table, s.arrays()), "the results are written");
     CAResultWriter::removeResults(table);
     return 0;
 }
