@@ -3,6 +3,7 @@
 #include "data/console.h"
 #include "data/numberscanner.h"
 #include "data/regularfile.h"
+#include "data/resultfiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -262,11 +263,16 @@ bool CAData::readFiles()
         // The map always shows two axes: a one-axis request still asks the
         // solver for the second one (nbAxis itself stays as chosen).
         launchCA(fileF, nbAxis == 1 ? 2 : nbAxis, &solverError);
-        fileZ = fileF + QStringLiteral("_Z.txt");
-        fileW = fileF + QStringLiteral("_W.txt");
-        fileP = fileF + QStringLiteral("_P.txt");
-        fileQ = fileF + QStringLiteral("_Q.txt");
-        fileLambda = fileF + QStringLiteral("_Lambda.txt");
+        auto derived = [this](ResultFiles::Kind kind) {
+            return fileF + QString::fromLatin1(ResultFiles::suffix(kind));
+        };
+        fileZ = derived(ResultFiles::Z);
+        fileW = derived(ResultFiles::W);
+        fileP = derived(ResultFiles::P);
+        fileQ = derived(ResultFiles::Q);
+        fileLambda = derived(ResultFiles::Lambda);
+        // The manifest goes with the files the solver just wrote.
+        fileInertia.clear();
     }
 
     if (!readMatrix(fileZ, "Read Z", nbImages, zCols, Z))
@@ -302,6 +308,8 @@ bool CAData::readFiles()
     if (!readVector(fileLambda, "eigenvalue", 0, nullptr, lambda, &nbLambda))
         return false;
     Console::out(QStringLiteral("Lambda size = %1").arg(nbLambda));
+    if (!readManifest() || !readSupplementary())
+        return false;
 
     if (!readLabels())
         return false;
@@ -322,6 +330,8 @@ bool CAData::readFiles()
                          .arg(fileLambda).arg(nbLambda).arg(std::max(nbAxis, 2)));
         return false;
     }
+
+    checkValues();
 
     Console::out(QStringLiteral("reading finish!"));
     Console::out(QStringLiteral("Reading's time: %1").arg(QDateTime::currentSecsSinceEpoch() - start));

@@ -12,7 +12,9 @@
 #include <QSet>
 #include <QString>
 
+#include <limits>
 #include <memory>
+#include <vector>
 
 // One Correspondence Analysis result set of an image collection: the images
 // are the rows of the analysed table, the visual words its columns. Filled by
@@ -90,6 +92,36 @@ public:
     bool identityLabels;
     // Number of values in `lambda` (as given by the eigenvalue file).
     qint32 nbLambda = 0;
+    // The result set's manifest (project FILE INERTIA; otherwise looked for
+    // beside Z, named like it with "_Inertia.txt"). Optional: older result
+    // sets have none.
+    QString fileInertia;
+    // Total inertia of the analysed table, the sum of the inertias of all
+    // its axes (of which `lambda` holds the first nbLambda): from the
+    // manifest; NaN when unknown.
+    double totalInertia = std::numeric_limits<double>::quiet_NaN();
+    // The stamp of the solver run that wrote the result set; empty when
+    // unknown.
+    QString runStamp;
+    // Supplementary images (project FILE ZSUP, optional): placed on the axes
+    // by the transition formula without taking part in them. `ZSup` holds
+    // nbSupImages x supCols coordinates in Z's convention; `supLabels` their
+    // image list (FILE LABELSUP) when named, `fileFSup` their table (FILE
+    // FSUP) when named.
+    QString fileZSup;
+    QString fileFSup;
+    QString fileLabelSup;
+    qint32 nbSupImages = 0;
+    qint32 supCols = 0;
+    std::unique_ptr<double[]> ZSup;
+    std::unique_ptr<ImageLabel[]> supLabels;
+    // Values of the result files that cannot be drawn or used (not finite,
+    // out of range, masses or eigenvalues at or below zero), per file as
+    // reported on loading; images whose coordinates on the first two axes
+    // are all usable are drawable(i).
+    qint64 unusableValues = 0;
+    bool drawable(int image) const;
+    bool drawableWord(int word) const;
     // Why the solver run by read() failed, as it said it; empty otherwise.
     QString solverError;
 
@@ -107,6 +139,12 @@ private:
                     const char *mismatch, std::unique_ptr<double[]> &values,
                     qint32 *count);
     bool readLabels();
+    bool readManifest();
+    // Per image and per word, 1 when usable; empty when all are.
+    std::vector<quint8> imageUsable;
+    std::vector<quint8> wordUsable;
+    bool readSupplementary();
+    void checkValues();
     void readCategoryNames();
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;
     bool readDescriptors();

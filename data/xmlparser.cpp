@@ -62,6 +62,14 @@ bool XMLParser::startElement(const QString &, const QString &, const QString &qN
             data->categoriesPath = path;
         else if (name == QLatin1String("WORDS"))
             data->fileWordLabel = path;
+        else if (name == QLatin1String("INERTIA"))
+            data->fileInertia = path;
+        else if (name == QLatin1String("ZSUP"))
+            data->fileZSup = path;
+        else if (name == QLatin1String("FSUP"))
+            data->fileFSup = path;
+        else if (name == QLatin1String("LABELSUP"))
+            data->fileLabelSup = path;
     } else if (element == QLatin1String("AXIS")) {
         bool ok = false;
         const int number = atts.value(QLatin1String("number")).toString().toInt(&ok, 10);

@@ -2,6 +2,8 @@
 
 #include "data/atomicfile.h"
 #include "data/cadata.h"
+#include "data/caresultwriter.h"
+#include "data/projectxml.h"
 #include "data/regularfile.h"
 
 #include <QDir>
@@ -31,55 +33,12 @@ QString str(const char *s)
     return QString::fromLatin1(s);
 }
 
-// Shortest text that reads back as the same double.
-void appendNumber(QByteArray &out, double v)
-{
-    char buffer[64];
-    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, v);
-    out.append(buffer, int(r.ptr - buffer));
-}
-
-QByteArray matrix(const double *values, qint32 rows, qint32 cols)
-{
-    QByteArray out = QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
-    out.reserve(out.size() + qsizetype(rows) * cols * 24);
-    for (qint32 r = 0; r < rows; ++r) {
-        for (qint32 c = 0; c < cols; ++c) {
-            if (c)
-                out.append(' ');
-            appendNumber(out, values[qint64(r) * cols + c]);
-        }
-        out.append('\n');
-    }
-    return out;
-}
-
-QByteArray vector(const double *values, qint32 n)
-{
-    QByteArray out = QByteArray::number(n) + '\n';
-    for (qint32 i = 0; i < n; ++i) {
-        appendNumber(out, values[i]);
-        out.append('\n');
-    }
-    return out;
-}
-
 bool hasBlank(const QString &s)
 {
     for (QChar c : s)
         if (c.isSpace())
             return true;
     return false;
-}
-
-QString xmlAttr(QString s)
-{
-    s.replace(QLatin1Char('&'), QLatin1String("&amp;"));
-    s.replace(QLatin1Char('<'), QLatin1String("&lt;"));
-    s.replace(QLatin1Char('>'), QLatin1String("&gt;"));
-    s.replace(QLatin1Char('\''), QLatin1String("&apos;"));
-    s.replace(QLatin1Char('"'), QLatin1String("&quot;"));
-    return s;
 }
 
 // Where the files of the new folder are found, and how image and keypoint
@@ -240,17 +199,33 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
                                  AtomicFile::reason(errno, source.errorString())));
         withTable = true;
     }
-    const QByteArray zName = (table + QStringLiteral("_Z.txt")).toUtf8();
-    const QByteArray wName = (table + QStringLiteral("_W.txt")).toUtf8();
-    const QByteArray pName = (table + QStringLiteral("_P.txt")).toUtf8();
-    const QByteArray qName = (table + QStringLiteral("_Q.txt")).toUtf8();
-    const QByteArray lName = (table + QStringLiteral("_Lambda.txt")).toUtf8();
-    if (!put(zName.constData(), matrix(d.Z.get(), d.nbImages, d.zCols))
-        || !put(wName.constData(), matrix(d.W.get(), d.nbWords, d.wCols))
-        || !put(pName.constData(), vector(d.P.get(), d.nbImages))
-        || !put(qName.constData(), vector(d.Q.get(), d.nbWords))
-        || !put(lName.constData(), vector(d.lambda.get(), d.nbLambda)))
-        return false;
+    // The result set through the solver's own writer: the same files, the
+    // same manifest, the same all-or-nothing renaming.
+    {
+        CAResultArrays a;
+        a.rows = std::size_t(d.nbImages);
+        a.zCols = d.zCols;
+        a.Z = d.Z.get();
+        a.cols = std::size_t(d.nbWords);
+        a.wCols = d.wCols;
+        a.W = d.W.get();
+        a.P = d.P.get();
+        a.Q = d.Q.get();
+        a.lambdaCount = std::size_t(d.nbLambda);
+        a.lambda = d.lambda.get();
+        a.totalInertia = d.totalInertia;
+        if (d.ZSup && d.supCols == d.zCols) {
+            a.supRows = std::size_t(d.nbSupImages);
+            a.ZSup = d.ZSup.get();
+        }
+        CAResultWriter writer;
+        if (!writer.write(QFile::encodeName(out.filePath(table)).toStdString(), a)) {
+            QString message = QString::fromLocal8Bit(writer.error().c_str());
+            message.replace(out.path(), folder);
+            return fail(QStringLiteral("Cannot save the analysis: %1.").arg(message));
+        }
+    }
+    const bool withSup = d.ZSup && d.supCols == d.zCols;
 
     if (d.labels) {
         QByteArray list;
@@ -296,29 +271,28 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         withCategories = true;
     }
 
-    auto file = [&](const char *name, const QString &path) {
-        return QStringLiteral("<FILE name='%1' path='%2'/>\n")
-            .arg(str(name), xmlAttr(layout.prefix + path));
+    ProjectXml xml(layout.base.toStdString());
+    xml.setComment(kMark);
+    xml.setAxes(std::max(1, d.nbAxis));
+    auto file = [&](const char *key, const QString &name) {
+        xml.addFile(key, (layout.prefix + name).toStdString());
     };
-    QString xml = QStringLiteral("<XML>\n") + str(kMark) + QLatin1Char('\n');
-    xml += QStringLiteral("<BASE href='%1'/>\n").arg(xmlAttr(layout.base));
-    xml += QStringLiteral("<AXIS number='%1'/>\n").arg(std::max(1, d.nbAxis));
+    const std::string tableName = (layout.prefix + table).toStdString();
     if (withTable)
-        xml += file("F", table);
-    xml += file("Z", QString::fromUtf8(zName));
-    xml += file("W", QString::fromUtf8(wName));
-    xml += file("P", QString::fromUtf8(pName));
-    xml += file("Q", QString::fromUtf8(qName));
-    xml += file("LAMBDA", QString::fromUtf8(lName));
+        file("F", table);
+    for (ResultFiles::Kind kind : {ResultFiles::Z, ResultFiles::W, ResultFiles::P, ResultFiles::Q,
+                                   ResultFiles::Lambda, ResultFiles::Inertia})
+        xml.addResult(kind, tableName);
+    if (withSup)
+        xml.addResult(ResultFiles::ZSup, tableName);
     if (d.labels)
-        xml += file("LABEL", str(kImages));
+        file("LABEL", str(kImages));
     if (d.descriptors)
-        xml += file("DESCRIPTOR", str(kKeypoints));
+        file("DESCRIPTOR", str(kKeypoints));
     if (withCategories)
-        xml += file("CATEGORIES", str(kCategories));
-    xml += file("WORDS", str(kWords));
-    xml += QStringLiteral("</XML>\n");
-    if (!put("project.xml", xml.toUtf8()))
+        file("CATEGORIES", str(kCategories));
+    file("WORDS", str(kWords));
+    if (!put("project.xml", QByteArray::fromStdString(xml.text())))
         return false;
 
     // Complete: move it into place. A replaced analysis is kept aside until

@@ -10,6 +10,7 @@ PointFamily makeImages()
     f.count = [](const CAData &d) { return d.nbImages; };
     f.row = [](const CAData &d, int i) -> const double * { return d.Z.get() + qint64(i) * d.zCols; };
     f.mass = [](const CAData &d, int i) { return d.P[i]; };
+    f.usable = [](const CAData &d, int i) { return d.drawable(i); };
     f.category = [](const CAData &d, int i) { return d.labels ? int(d.labels[i].category) : -1; };
     f.rescaledInMode = 2;
     f.mark = MarkShape::Cross;
@@ -52,6 +53,7 @@ PointFamily makeWords()
     f.count = [](const CAData &d) { return d.nbWords; };
     f.row = [](const CAData &d, int j) -> const double * { return d.W.get() + qint64(j) * d.wCols; };
     f.mass = [](const CAData &d, int j) { return d.Q[j]; };
+    f.usable = [](const CAData &d, int j) { return d.drawableWord(j); };
     f.category = [](const CAData &, int) { return -1; };
     f.rescaledInMode = 1;
     f.mark = MarkShape::Circle;

@@ -20,6 +20,9 @@ struct PointFamily
     int (*count)(const CAData &data) = nullptr;
     const double *(*row)(const CAData &data, int i) = nullptr;
     double (*mass)(const CAData &data, int i) = nullptr;
+    // Whether the loader found point i's values usable (finite coordinates,
+    // a positive mass); an unusable point is never drawn nor selected.
+    bool (*usable)(const CAData &data, int i) = nullptr;
     // Category number of point i, or -1 when the family has none.
     int (*category)(const CAData &data, int i) = nullptr;
 

@@ -43,6 +43,8 @@ double PointLayer::threshold(const CAData &data) const
 
 bool PointLayer::candidate(const CAData &data, const MapTransform &t, int i) const
 {
+    if (m_family->usable && !m_family->usable(data, i))
+        return false;
     if (m_family->thresholded) {
         const double th = threshold(data);
         if (!Contributions::reaches(th, contribution(data, i, t.axis1), contribution(data, i, t.axis2)))
@@ -70,7 +72,11 @@ void PointLayer::draw(const CAData &data, const MapTransform &t, QImage &canvas)
     const double f2 = t.projectionFactor(data, a2, m_family->rescaledInMode);
     const bool thresholded = m_family->thresholded;
     const double th = threshold(data);
+    const auto usable = m_family->usable;
     for (int i = 0; i < n; ++i) {
+        // Values the loader found unusable (not finite, no mass) give no point.
+        if (usable && !usable(data, i))
+            continue;
         const double *c = m_family->row(data, i);
         if (thresholded) {
             const double m = m_family->mass(data, i);

@@ -1,9 +1,11 @@
 #include "solver/caprogram.h"
 
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
 #include "solver/casolver.h"
+#include "solver/casupplementary.h"
 #include "solver/contingencytable.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -41,7 +43,8 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 
 int CAProgram::usage(const char *problem)
 {
-    std::fprintf(m_err, "%s: %s\nusage: %s -k K TABLE TABLE\n", m_name, problem, m_name);
+    std::fprintf(m_err, "%s: %s\nusage: %s -k K TABLE TABLE\n       %s -k K --supplementary ROWS TABLE TABLE\n",
+                 m_name, problem, m_name, m_name);
     std::fflush(m_err);
     return 2;
 }
@@ -51,18 +54,38 @@ int CAProgram::run(int argc, const char *const *argv)
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fprintf(m_out,
                      "usage: %s -k K TABLE TABLE\n"
+                     "       %s -k K --supplementary ROWS TABLE TABLE\n"
                      "Correspondence Analysis of the contingency table TABLE (rows, columns, then\n"
                      "rows x columns non-negative counts, row by row). Writes TABLE_Z.txt (row\n"
                      "principal coordinates), TABLE_W.txt (column principal coordinates),\n"
                      "TABLE_P.txt and TABLE_Q.txt (row and column masses) and TABLE_Lambda.txt\n"
-                     "(principal inertias). K >= 1 keeps at most K axes, K = 0 every axis.\n"
-                     "The table path is given twice.\n",
-                     m_name);
+                     "(principal inertias), then TABLE_Inertia.txt: the total inertia of the\n"
+                     "table, a stamp of the run, and the size and digest of each file written,\n"
+                     "so that a set mixed from two runs can be told. K >= 1 keeps at most K\n"
+                     "axes, K = 0 every axis. The table path is given twice.\n"
+                     "--supplementary ROWS (or -s ROWS): a table of further rows over the same\n"
+                     "columns, in the same format, placed on the axes without taking part in\n"
+                     "them (row profile times the columns' standard coordinates). Their\n"
+                     "principal coordinates go to TABLE_ZSup.txt, in the format of TABLE_Z.txt.\n"
+                     "A supplementary row without any non-zero cell is refused.\n",
+                     m_name, m_name);
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::fprintf(m_out, "%s (Ortelis) %s\n", m_name, ORTELIS_VERSION);
         return 0;
+    }
+    // The supplementary rows' option comes between the axis count and the
+    // table paths.
+    const char *plain[5];
+    if (argc == 7 && (std::strcmp(argv[3], "--supplementary") == 0 || std::strcmp(argv[3], "-s") == 0)) {
+        if (!*argv[4])
+            return usage("the supplementary rows' table path is empty");
+        m_supplementary = argv[4];
+        const char *rest[5] = {argv[0], argv[1], argv[2], argv[5], argv[6]};
+        std::copy(rest, rest + 5, plain);
+        argv = plain;
+        argc = 5;
     }
     if (argc != 5)
         return usage("expected -k, an axis count and the table path twice");
@@ -116,6 +139,11 @@ int CAProgram::analyse(const char *table, int k)
     ContingencyTable t;
     if (!t.read(table))
         return fail(t.error());
+    CASupplementary supplementary;
+    if (m_supplementary && !supplementary.read(m_supplementary, t.cols())) {
+        CAResultWriter::removeResults(table);
+        return failure(m_supplementary, supplementary.error());
+    }
     const double readTime = secondsSince(start);
 
     start = std::chrono::steady_clock::now();
@@ -124,11 +152,13 @@ int CAProgram::analyse(const char *table, int k)
     CASolution solution;
     if (!solver.solve(t.takeCounts(), k, solution))
         return fail(solver.error());
+    if (m_supplementary)
+        supplementary.place(solution);
     const double solveTime = secondsSince(start);
 
     start = std::chrono::steady_clock::now();
     CAResultWriter writer;
-    if (!writer.write(table, solution))
+    if (!writer.write(table, solution.arrays()))
         return fail(writer.error());
     const double writeTime = secondsSince(start);
 

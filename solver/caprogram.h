@@ -8,7 +8,9 @@
 class CASolution;
 
 // The command line of the solver executable:
-//   ca.exe -k K TABLE TABLE   analyse TABLE, write its five result files
+//   ca.exe -k K [--supplementary ROWS] TABLE TABLE
+//                              analyse TABLE, write its result files (and
+//                              the coordinates of the rows of ROWS)
 //   ca.exe --help | --version
 // Progress goes to `out`, errors to `err`, each naming the table. The
 // distributed solver shares the command line and the messages under its own
@@ -34,6 +36,8 @@ protected:
     std::FILE *m_out;
     std::FILE *m_err;
     const char *m_name;
+    // The table of supplementary rows; null when none was given.
+    const char *m_supplementary = nullptr;
 
 private:
     int usage(const char *problem);

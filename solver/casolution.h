@@ -1,6 +1,8 @@
 #ifndef CASOLUTION_H
 #define CASOLUTION_H
 
+#include "data/caresultarrays.h"
+
 #include <vector>
 
 // The result of a Correspondence Analysis of one table, in the layout of the
@@ -22,6 +24,33 @@ public:
     std::vector<double> lambda;  // principal inertias, largest first
     double totalInertia = 0;     // chi-square / grand total: the sum of every axis's inertia
     double grandTotal = 0;       // sum of all counts
+    // Supplementary rows placed by the transition formula (supRows x axes,
+    // principal coordinates like Z); empty when none were given.
+    int supRows = 0;
+    std::vector<double> ZSup;
+
+    // The arrays as the result writer takes them (this process's rows of Z
+    // and P).
+    CAResultArrays arrays() const
+    {
+        CAResultArrays a;
+        a.rows = std::size_t(localRows);
+        a.zCols = axes;
+        a.Z = Z.data();
+        a.cols = std::size_t(cols);
+        a.wCols = axes;
+        a.W = W.data();
+        a.P = P.data();
+        a.Q = Q.data();
+        a.lambdaCount = lambda.size();
+        a.lambda = lambda.data();
+        a.totalInertia = totalInertia;
+        if (supRows > 0) {
+            a.supRows = std::size_t(supRows);
+            a.ZSup = ZSup.data();
+        }
+        return a;
+    }
 };
 
 #endif // CASOLUTION_H

@@ -1,11 +1,13 @@
 #include "solver/contingencytable.h"
 
 #include "data/numberscanner.h"
+#include "data/regularfile.h"
 
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,9 +29,14 @@ std::string shortNumber(double v)
 bool ContingencyTable::read(const std::string &path)
 {
     NumberScanner scanner;
+    // The scanner says what the path is (a FIFO, a device, a folder) where
+    // errno would only say "Invalid argument".
     if (!scanner.open(path))
-        return fail(std::string("cannot open the table: ") + std::strerror(errno));
-    return load(scanner);
+        return fail(openError(scanner));
+    m_path = path;
+    const bool ok = load(scanner);
+    m_path.clear();
+    return ok;
 }
 
 bool ContingencyTable::parse(std::string text)
@@ -37,6 +44,42 @@ bool ContingencyTable::parse(std::string text)
     NumberScanner scanner;
     scanner.openText(std::move(text));
     return load(scanner);
+}
+
+std::string ContingencyTable::openError(const NumberScanner &scanner)
+{
+    const std::string why = scanner.openError().empty() ? std::strerror(errno) : scanner.openError();
+    return "cannot open the table: " + why;
+}
+
+long long ContingencyTable::lineOf(const std::string &path, std::uint64_t offset)
+{
+    std::string why;
+    const int fd = RegularFile::open(path, why);
+    if (fd < 0)
+        return 0;
+    std::vector<char> buf(std::size_t(1) << 20);
+    long long line = 1;
+    for (std::uint64_t pos = 0; pos < offset;) {
+        const ssize_t n = ::read(fd, buf.data(), std::size_t(std::min<std::uint64_t>(buf.size(), offset - pos)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n; ++i)
+            line += buf[std::size_t(i)] == '\n';
+        pos += std::uint64_t(n);
+    }
+    ::close(fd);
+    return line;
+}
+
+std::string ContingencyTable::extraValuesError(int rows, int cols, long long line)
+{
+    std::string where = line > 0 ? "line " + std::to_string(line) : std::string("the text");
+    return where + " holds values beyond the " + std::to_string(std::uint64_t(rows) * std::uint64_t(cols))
+           + " its header announces (" + std::to_string(rows) + " x " + std::to_string(cols)
+           + "); a table ends with its last row";
 }
 
 bool ContingencyTable::fail(std::string message)
@@ -168,6 +211,10 @@ bool ContingencyTable::load(NumberScanner &scanner)
                 return fail(outOfMemoryError());
         }
     }
+    // A header that undercounts would otherwise analyse part of the table
+    // without a word.
+    if (!scanner.atEnd())
+        return fail(extraValuesError(rows, cols, m_path.empty() ? 0 : lineOf(m_path, scanner.consumed())));
     counts.squeeze();
     m_counts = std::move(counts);
     return true;

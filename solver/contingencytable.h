@@ -45,6 +45,13 @@ public:
     static std::string shortTextError(std::uint64_t read, int rows, int cols);
     static std::string tooManyCellsError();
     static std::string outOfMemoryError();
+    // Values after the last announced one, the first of them on `line`
+    // (0 when unknown).
+    static std::string extraValuesError(int rows, int cols, long long line);
+    // The line (from 1) holding byte `offset` of the file.
+    static long long lineOf(const std::string &path, std::uint64_t offset);
+    // Why the scanner could not open the table, in the scanner's words.
+    static std::string openError(const NumberScanner &scanner);
 
 private:
     bool load(NumberScanner &scanner);
@@ -52,6 +59,7 @@ private:
 
     Matrix m_counts;
     std::string m_error;
+    std::string m_path; // while reading a file
 };
 
 #endif // CONTINGENCYTABLE_H

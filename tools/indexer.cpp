@@ -162,6 +162,9 @@ bool Indexer::stopped(IndexWriter &writer, QString *error)
         return false;
     writer.abandon();
     m_summary.interrupted = true;
+    // Results the solver may have finished are gone with the unfinished
+    // index: the summary must not claim them.
+    m_summary.solved = false;
     *error = QStringLiteral("interrupted; the unfinished index was removed and '%1' is as it "
                             "was before")
                  .arg(m_options.output);

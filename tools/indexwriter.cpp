@@ -2,6 +2,9 @@
 
 #include "tools/vocabulary.h"
 
+#include "data/projectxml.h"
+#include "data/resultfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,9 +59,24 @@ const QString IndexWriter::skippedName = QStringLiteral("skipped.txt");
 const QString IndexWriter::duplicatesName = QStringLiteral("duplicates.txt");
 const QString IndexWriter::logName = QStringLiteral("index.log");
 const QString IndexWriter::spillFolder = QStringLiteral("descriptors");
-const QStringList IndexWriter::resultSuffixes = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt",
-                                                 "_Lambda.txt"};
-const QStringList IndexWriter::resultKeys = {"Z", "W", "P", "Q", "LAMBDA"};
+namespace {
+
+// Result files from `first` to `last` kind, as the shared list names them.
+QStringList resultList(const char *(*name)(ResultFiles::Kind), int first, int last)
+{
+    QStringList list;
+    for (int k = first; k <= last; ++k)
+        list << QString::fromLatin1(name(ResultFiles::Kind(k)));
+    return list;
+}
+
+} // namespace
+
+const QStringList IndexWriter::resultSuffixes =
+    resultList(ResultFiles::suffix, 0, ResultFiles::kDesignedCount - 1);
+const QStringList IndexWriter::resultKeys = resultList(ResultFiles::projectKey, 0, ResultFiles::kDesignedCount - 1);
+const QStringList IndexWriter::optionalResultSuffixes =
+    resultList(ResultFiles::suffix, ResultFiles::kDesignedCount, ResultFiles::KindCount - 1);
 
 IndexWriter::IndexWriter() = default;
 IndexWriter::~IndexWriter() = default;
@@ -229,24 +247,23 @@ void IndexWriter::abandon()
     m_staging.reset();
 }
 
-QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories)
+QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories, bool withManifest)
 {
-    auto file = [](const QString &name, const QString &path) {
-        return QStringLiteral("  <FILE name='%1' path='%2'/>\n").arg(name, path).toUtf8();
-    };
-    QByteArray xml = "<XML>\n  <BASE href='.'/>\n";
-    xml += "  <AXIS number='" + QByteArray::number(axes) + "'/>\n";
-    xml += file(QStringLiteral("F"), tableName);
+    ProjectXml xml(".", "  ");
+    xml.setAxes(axes);
+    const std::string table = tableName.toStdString();
+    xml.addFile("F", table);
     if (withResults) {
-        for (int i = 0; i < resultKeys.size(); ++i)
-            xml += file(resultKeys[i], tableName + resultSuffixes[i]);
+        for (int k = 0; k < ResultFiles::kDesignedCount; ++k)
+            xml.addResult(ResultFiles::Kind(k), table);
+        if (withManifest)
+            xml.addResult(ResultFiles::Inertia, table);
     }
-    xml += file(QStringLiteral("LABEL"), imageListName);
-    xml += file(QStringLiteral("DESCRIPTOR"), keypointListName);
+    xml.addFile("LABEL", imageListName.toStdString());
+    xml.addFile("DESCRIPTOR", keypointListName.toStdString());
     if (withCategories)
-        xml += file(QStringLiteral("CATEGORIES"), categoriesName);
-    xml += "</XML>\n";
-    return xml;
+        xml.addFile("CATEGORIES", categoriesName.toStdString());
+    return QByteArray::fromStdString(xml.text());
 }
 
 bool IndexWriter::commit(int axes, bool withResults, QString *error)
@@ -267,7 +284,7 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
     QStringList files = {tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
                          duplicatesName, logName};
-    for (const QString &suffix : resultSuffixes)
+    for (const QString &suffix : resultSuffixes + optionalResultSuffixes)
         files << tableName + suffix;
     for (const QString &name : files) {
         const QString target = out.filePath(name);
@@ -298,7 +315,8 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
     }
 
     QSaveFile project(out.filePath(projectName));
-    const QByteArray xml = projectXml(axes, withResults, QFileInfo::exists(out.filePath(categoriesName)));
+    const QByteArray xml = projectXml(axes, withResults, QFileInfo::exists(out.filePath(categoriesName)),
+                                      QFileInfo::exists(out.filePath(tableName + ResultFiles::suffix(ResultFiles::Inertia))));
     // The flush is checked on its own: commit() misses a failed final flush.
     if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
         || !project.flush() || !project.commit()) {

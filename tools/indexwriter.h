@@ -36,6 +36,9 @@ public:
     static const QStringList resultSuffixes;
     // FILE names in the project for those results, in the same order.
     static const QStringList resultKeys;
+    // Result files a solver may write besides (the set's manifest, the
+    // supplementary rows), moved with the others when they are there.
+    static const QStringList optionalResultSuffixes;
 
     IndexWriter();
     ~IndexWriter();
@@ -78,7 +81,9 @@ public:
     // solver's results when `withResults`.
     // The category names, when the index has them, as a further FILE
     // entry (readers that do not know it pass it over).
-    static QByteArray projectXml(int axes, bool withResults, bool withCategories = false);
+    // The result set's manifest, when the solver wrote one, as FILE INERTIA.
+    static QByteArray projectXml(int axes, bool withResults, bool withCategories = false,
+                                 bool withManifest = false);
     // The colour words' vocabulary beside a vocabulary file.
     static QString colourVocabularyPath(const QString &vocabularyPath);
 

@@ -1,7 +1,8 @@
 #include "solver/mpi/campiprogram.h"
 
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
 #include "solver/casolver.h"
+#include "solver/casupplementary.h"
 #include "solver/mpi/campicommunicator.h"
 #include "solver/mpi/campiresultwriter.h"
 #include "solver/mpi/campitablereader.h"
@@ -50,6 +51,20 @@ int CAMpiProgram::analyse(const char *table, int k)
     CAMpiTableReader reader;
     if (!reader.read(table, m_comm))
         return fail(reader.error());
+    // The supplementary rows, read and later placed by the first process,
+    // which holds the words' coordinates whole.
+    CASupplementary supplementary;
+    std::string supplementaryProblem;
+    if (m_supplementary && first && !supplementary.read(m_supplementary, reader.cols()))
+        supplementaryProblem = supplementary.error();
+    supplementaryProblem = m_comm.firstProblem(supplementaryProblem.empty(), 0, supplementaryProblem);
+    if (!supplementaryProblem.empty()) {
+        if (first) {
+            CAResultWriter::removeResults(table);
+            failure(m_supplementary, supplementaryProblem);
+        }
+        return 1;
+    }
     const double readTime = MPI_Wtime() - start;
     cpu[0] = cpuSeconds() - cpuStart;
 
@@ -62,6 +77,8 @@ int CAMpiProgram::analyse(const char *table, int k)
     const std::uint64_t sentBefore = m_comm.bytesSent(), operationsBefore = m_comm.operations();
     if (!solver.solve(reader.takeBlock(), reader.firstRow(), reader.rows(), k, solution, m_comm))
         return fail(solver.error());
+    if (m_supplementary && first)
+        supplementary.place(solution);
     const double solveTime = MPI_Wtime() - start;
     cpu[1] = cpuSeconds() - cpuStart;
     const std::uint64_t sentSolving = m_comm.bytesSent() - sentBefore;

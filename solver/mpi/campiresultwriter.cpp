@@ -1,6 +1,6 @@
 #include "solver/mpi/campiresultwriter.h"
 
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
 #include "solver/mpi/campicommunicator.h"
 
 #include <mpi.h>
@@ -64,22 +64,29 @@ bool CAMpiResultWriter::writeShared(const std::string &tempPath, const std::stri
 bool CAMpiResultWriter::write(const std::string &table, const CASolution &s, const CAMpiCommunicator &comm)
 {
     m_error.clear();
-    const int Z = 0, P = 2;
-    std::string temps[CAResultWriter::kFileCount];
+    const int Z = ResultFiles::Z, P = ResultFiles::P;
+    CAResultWriter::Temporaries temps;
     std::string problem;
     CAResultWriter single;
+    // The whole set as the first process sees it: the word side and the
+    // supplementary rows whole, the image side's counts for the manifest.
+    CAResultArrays whole = s.arrays();
+    whole.rows = std::size_t(s.rows);
 
     // The first process writes the word side whole and makes the empty
     // temporaries of the image side.
     if (comm.rank() == 0) {
         bool ok = true;
-        for (int f = 0; f < CAResultWriter::kFileCount && ok; ++f) {
-            const std::string path = table + CAResultWriter::kSuffixes[f];
+        for (int f = 0; f < ResultFiles::KindCount && ok; ++f) {
+            const auto kind = ResultFiles::Kind(f);
+            if (kind == ResultFiles::Inertia || (kind == ResultFiles::ZSup && !whole.ZSup))
+                continue;
+            const std::string path = ResultFiles::path(table, kind);
             if (f == Z || f == P) {
                 const int fd = single.createTemporary(path, temps[f]);
                 ok = fd >= 0 && ::close(fd) == 0;
             } else {
-                ok = single.writeFile(path, s, f, temps[f]);
+                ok = single.writeFile(path, whole, kind, temps[f]);
             }
         }
         if (!ok)
@@ -110,9 +117,10 @@ bool CAMpiResultWriter::write(const std::string &table, const CASolution &s, con
         ok = problem.empty();
     }
 
-    // All five complete: the first process renames them into place.
+    // All complete: the first process writes the manifest and renames them
+    // into place.
     if (comm.rank() == 0) {
-        if (!single.commit(table, temps, ok) && ok)
+        if (!single.commit(table, temps, whole, ok) && ok)
             problem = single.error();
     }
     problem = comm.firstProblem(problem.empty(), 0, problem);

@@ -7,9 +7,9 @@
 
 class CAMpiCommunicator;
 
-// Writes the five result files of a table solved by several processes, in
+// Writes the result set of a table solved by several processes, in
 // the same text and with the same guarantee as the single solver's writer:
-// every file is written under a temporary name and all five are renamed
+// every file is written under a temporary name and all are renamed
 // into place only when complete. The image-side files (Z and P) are written
 // by all processes together, each at its own offset, through MPI-IO; the
 // word-side files, whole on every process, by the first.

@@ -65,6 +65,30 @@ long long countTokens(int fd, std::uint64_t begin, std::uint64_t end)
     return tokens;
 }
 
+// The byte offset of the number `n` (from 0) of [begin, end).
+std::uint64_t tokenOffset(int fd, std::uint64_t begin, std::uint64_t end, long long n)
+{
+    std::vector<char> buf(kBlock);
+    long long tokens = 0;
+    bool inToken = false;
+    for (std::uint64_t pos = begin; pos < end;) {
+        const std::size_t want = std::size_t(std::min<std::uint64_t>(kBlock, end - pos));
+        const ssize_t got = ::pread(fd, buf.data(), want, off_t(pos));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        for (ssize_t i = 0; i < got; ++i) {
+            const bool space = isSpace(buf[std::size_t(i)]);
+            if (!space && !inToken && tokens++ == n)
+                return pos + std::uint64_t(i);
+            inToken = !space;
+        }
+        pos += std::uint64_t(got);
+    }
+    return end;
+}
+
 // The rows whose first cell is among the values [first, first + count) of
 // a rows x cols table: [begin, end).
 void ownedRows(long long first, long long count, int rows, int cols, int &begin, int &end)
@@ -101,7 +125,7 @@ bool CAMpiTableReader::read(const std::string &path, const CAMpiCommunicator &co
         NumberScanner scanner;
         int rows = 0, cols = 0;
         if (!scanner.open(path))
-            problem = std::string("cannot open the table: ") + std::strerror(errno);
+            problem = ContingencyTable::openError(scanner);
         else if (ContingencyTable::readHeader(scanner, rows, cols, problem))
             header[0] = rows, header[1] = cols, header[2] = (long long)scanner.consumed(),
             header[3] = (long long)scanner.size();
@@ -146,6 +170,19 @@ bool CAMpiTableReader::read(const std::string &path, const CAMpiCommunicator &co
         first[r + 1] = first[r] + counts[r];
     const long long total = first[size];
     const long long cells = (long long)m_rows * m_cols;
+    // Values beyond those the header announces: the process holding the
+    // first of them names its line.
+    if (total > cells) {
+        if (first[rank] <= cells && cells < first[rank + 1]) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            const std::uint64_t at = fd < 0 ? 0 : tokenOffset(fd, m_begin, m_end, cells - first[rank]);
+            if (fd >= 0)
+                ::close(fd);
+            problem = ContingencyTable::extraValuesError(m_rows, m_cols, ContingencyTable::lineOf(path, at));
+        }
+        problem = comm.firstProblem(problem.empty(), 0, problem);
+        return fail(problem);
+    }
     std::vector<int> rowBegin(static_cast<std::size_t>(size)), rowEnd(static_cast<std::size_t>(size));
     for (int r = 0; r < size; ++r)
         ownedRows(first[r], counts[r], m_rows, m_cols, rowBegin[r], rowEnd[r]);
@@ -161,7 +198,7 @@ bool CAMpiTableReader::read(const std::string &path, const CAMpiCommunicator &co
     {
         NumberScanner scanner;
         if (!scanner.openRange(path, m_begin, m_end)) {
-            problem = std::string("cannot open the table: ") + std::strerror(errno);
+            problem = ContingencyTable::openError(scanner);
         } else {
             const long long begin = first[rank];
             const long long end = std::min(first[rank] + counts[rank], cells);

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <cmath>
+
 #include <unistd.h>
 
 namespace {
@@ -63,6 +65,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     for (int a = 0; a < d.nbLambda; ++a)
         sum += d.lambda[a];
+    // A point counted as drawn has a place on the map and a mass.
+    for (int i = 0; i < d.nbImages; ++i) {
+        if (!d.drawable(i))
+            continue;
+        for (int a = 0; a < d.zCols; ++a)
+            Fuzz::require(std::isfinite(d.Z[qint64(i) * d.zCols + a]), "drawn images have finite coordinates");
+        Fuzz::require(std::isfinite(d.P[i]) && d.P[i] > 0, "drawn images have a mass");
+    }
+    for (int j = 0; j < d.nbWords; ++j) {
+        if (!d.drawableWord(j))
+            continue;
+        for (int a = 0; a < d.wCols; ++a)
+            Fuzz::require(std::isfinite(d.W[qint64(j) * d.wCols + a]), "drawn words have finite coordinates");
+        Fuzz::require(std::isfinite(d.Q[j]) && d.Q[j] > 0, "drawn words have a mass");
+    }
     for (int i = 0; i < d.nbImages; ++i) {
         if (d.labels)
             sum += d.labels[i].category + d.getImageName(i).size() + d.categoryName(d.labels[i].category).size();

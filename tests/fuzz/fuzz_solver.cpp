@@ -6,11 +6,12 @@
 #include "data/numberscanner.h"
 #include "fuzzsupport.h"
 #include "solver/caprogram.h"
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
 #include "solver/casolver.h"
 #include "solver/contingencytable.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
@@ -57,6 +58,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             header(table + "_Z.txt", rows, axes);
             header(table + "_W.txt", cols, axesW);
             Fuzz::require(axes == axesW && axes >= 1 && (k == 0 || axes <= k), "axes as asked");
+            // Every number of the text was part of the table: a header
+            // announcing fewer values than follow it is refused.
+            long long tokens = 0;
+            bool inToken = false;
+            for (std::size_t i = 1; i < size; ++i) {
+                const bool space = std::isspace(data[i]) != 0;
+                tokens += !space && !inToken;
+                inToken = !space;
+            }
+            Fuzz::require(tokens == 2 + rows * cols, "no values beyond the header's table");
         }
         CAResultWriter::removeResults(table);
         return 0;
@@ -114,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Fuzz::require(s.lambda[a] > 0 && s.lambda[a] <= 1 + 1e-9 && (a == 0 || s.lambda[a] <= s.lambda[a - 1] * (1 + 1e-9)),
                       "inertias in (0, 1], largest first");
     CAResultWriter writer;
-    Fuzz::require(writer.write(table, s), "the results are written");
+    Fuzz::require(writer.write(table, s.arrays()), "the results are written");
     CAResultWriter::removeResults(table);
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char *const kSuffixes[] = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"};
@@ -79,6 +81,8 @@ private slots:
     void writesResults();
     void sameTableGivesIdenticalFiles();
     void refusesDenseWorkBeyondMemoryLimit();
+    void namesWhatIsNotAFile_data();
+    void namesWhatIsNotAFile();
 };
 
 void TestCAExe::initTestCase()
@@ -135,6 +139,10 @@ void TestCAExe::refusesBadTables_data()
     QTest::newRow("all zeros") << QByteArray("2 3\n0 0 0\n0 0 0\n") << "all zeros";
     QTest::newRow("empty file") << QByteArray() << "ends before the row count";
     QTest::newRow("one non-empty row") << QByteArray("2 2\n1 2\n0 0\n") << "single non-empty row";
+    QTest::newRow("a row beyond the header")
+        << QByteArray("2 3\n1 2 3\n4 5 6\n7 8 9\n") << "line 4 holds values beyond the 6 its header announces (2 x 3)";
+    QTest::newRow("one value beyond the header")
+        << QByteArray("2 2\n1 2\n3 4 5\n\n") << "line 3 holds values beyond the 4";
 }
 
 void TestCAExe::refusesBadTables()
@@ -148,6 +156,7 @@ void TestCAExe::refusesBadTables()
     // Results of an earlier analysis of that path must not survive a failed run.
     for (const char *suffix : kSuffixes)
         writeFile(path + suffix, "1\n1\n");
+    writeFile(path + "_Inertia.txt", "ortelis-results 1\n");
     // Nor the temporaries of a run that was killed while writing.
     writeFile(path + "_Z.txt.k1Ll3d", "1 2\n0.");
     writeFile(path + "_Lambda.txt.Xy12ab", "");
@@ -211,8 +220,8 @@ void TestCAExe::writesResults()
     for (int i = 1; i < p.size(); ++i)
         massSum += p[i].toDouble();
     QVERIFY(std::abs(massSum - 1) < 1e-12);
-    // Nothing but the table and its five results.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 6);
+    // Nothing but the table, its five results and their manifest.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 7);
 }
 
 void TestCAExe::sameTableGivesIdenticalFiles()
@@ -277,6 +286,34 @@ void TestCAExe::refusesDenseWorkBeyondMemoryLimit()
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(tokens(path + "_Lambda.txt").size(), 4);
+}
+
+void TestCAExe::namesWhatIsNotAFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("FIFO") << "fifo" << "cannot open the table: it is a FIFO, not a regular file";
+    QTest::newRow("device") << "/dev/zero" << "cannot open the table: it is a character device, not a regular file";
+    QTest::newRow("folder") << "folder" << "cannot open the table: it is a folder, not a regular file";
+}
+
+// Said as the viewer says it, not as the system's "Invalid argument".
+void TestCAExe::namesWhatIsNotAFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QString path = dir.filePath("t.txt");
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir(dir.path()).mkdir("t.txt"));
+    else
+        path = kind;
+    const Run r = runSolver({"-k", "2", path, path});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(problem), qPrintable(r.err));
+    QVERIFY2(!r.err.contains("Invalid argument"), qPrintable(r.err));
 }
 
 QTEST_GUILESS_MAIN(TestCAExe)

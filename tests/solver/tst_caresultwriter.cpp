@@ -1,6 +1,7 @@
-// The five result files: their formats, exact round trip of the values, no
+// The result files: their formats, exact round trip of the values, no
 // temporary files left, and nothing left behind when writing fails.
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
+#include "solver/casolution.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@ CASolution sample()
 {
     CASolution s;
     s.rows = 3;
+    s.localRows = 3;
     s.cols = 2;
     s.axes = 2;
     s.Z = {0.1, -2.5e-7, 1.0 / 3.0, 0.0, -0.0, 123456789.125};
@@ -56,7 +58,7 @@ void TestCAResultWriter::writesFiveFilesExactly()
     const QString table = dir.filePath("my table.txt");
     CAResultWriter writer;
     const CASolution s = sample();
-    QVERIFY2(writer.write(table.toStdString(), s), writer.error().c_str());
+    QVERIFY2(writer.write(table.toStdString(), s.arrays()), writer.error().c_str());
 
     QFile z(table + "_Z.txt");
     QVERIFY(z.open(QIODevice::ReadOnly));
@@ -78,10 +80,10 @@ void TestCAResultWriter::writesFiveFilesExactly()
     QCOMPARE(numbers(table + "_Q.txt"), expect({2}, s.Q));
     QCOMPARE(numbers(table + "_Lambda.txt"), expect({2}, s.lambda));
 
-    // Only the five results are in the folder: no temporary file remains.
+    // Only the results and their manifest are in the folder: no temporary file remains.
     QStringList files = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(files, QStringList({"my table.txt_Lambda.txt", "my table.txt_P.txt", "my table.txt_Q.txt",
-                                 "my table.txt_W.txt", "my table.txt_Z.txt"}));
+    QCOMPARE(files, QStringList({"my table.txt_Inertia.txt", "my table.txt_Lambda.txt", "my table.txt_P.txt",
+                                 "my table.txt_Q.txt", "my table.txt_W.txt", "my table.txt_Z.txt"}));
     // Readable like any new file, not private like a raw temporary file.
     QVERIFY(QFile(table + "_Z.txt").permissions() & QFileDevice::ReadGroup);
 }
@@ -97,7 +99,7 @@ void TestCAResultWriter::replacesEarlierResults()
     }
     CASolution s = sample();
     CAResultWriter writer;
-    QVERIFY(writer.write(table.toStdString(), s));
+    QVERIFY(writer.write(table.toStdString(), s.arrays()));
     QCOMPARE(numbers(table + "_Lambda.txt"), QList<double>({2, 0.7, 0.1}));
     QVERIFY(QFileInfo(table + "_P.txt").size() < 100);
 
@@ -111,14 +113,14 @@ void TestCAResultWriter::failureLeavesNothing()
     // The table's folder does not exist: nothing can be written.
     const QString table = dir.filePath("missing/t.txt");
     CAResultWriter writer;
-    QVERIFY(!writer.write(table.toStdString(), sample()));
+    QVERIFY(!writer.write(table.toStdString(), sample().arrays()));
     QVERIFY2(QString::fromStdString(writer.error()).contains(table + "_Z.txt"), writer.error().c_str());
 
     // A result name taken by a folder: the first files are written, the
     // rename of that one fails, and none of the five is left.
     const QString t2 = dir.filePath("t2.txt");
     QVERIFY(QDir(dir.path()).mkpath("t2.txt_Q.txt/inside"));
-    QVERIFY(!writer.write(t2.toStdString(), sample()));
+    QVERIFY(!writer.write(t2.toStdString(), sample().arrays()));
     QVERIFY2(QString::fromStdString(writer.error()).contains("_Q.txt"), writer.error().c_str());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }

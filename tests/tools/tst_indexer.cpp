@@ -98,6 +98,7 @@ private slots:
     void fifosAreRefusedNotWaitedFor();
     void interruptedRunLeavesEarlierIndex_data();
     void interruptedRunLeavesEarlierIndex();
+    void interruptDuringSolverIsNotSolved();
 
 private:
     QTemporaryDir m_dir;
@@ -832,6 +833,33 @@ void TestIndexer::interruptedRunLeavesEarlierIndex()
     QCOMPARE(QDir(out).entryList({".ortelis-index-*"}, QDir::Hidden | QDir::AllEntries), QStringList());
     QCOMPARE(readAll(out + "/table.txt"), table);
     QCOMPARE(readAll(out + "/project.xml"), project);
+}
+
+// Ctrl-C while the solver runs: the solver may still finish, but the index
+// and its results are removed, and the summary does not say "solved".
+void TestIndexer::interruptDuringSolverIsNotSolved()
+{
+    const QString program = QDir(qEnvironmentVariable("ORTELIS_BIN_DIR",
+                                                      QCoreApplication::applicationDirPath()))
+                                .filePath("ortelis-index");
+    if (!QFileInfo(program).isExecutable())
+        QSKIP("ortelis-index is not built");
+    QTemporaryDir dir;
+    const QString solver = dir.filePath("interrupting-ca.sh");
+    QFile script(solver);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nkill -INT $PPID\nsleep 0.3\n"
+                 "for s in Z W P Q Lambda; do echo 1 1 0.5 > \"$3_$s.txt\"; done\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess child;
+    child.start(program, {"--jobs", "1", "--words", "12", "--solve", "--solver", solver, m_images,
+                          dir.filePath("out")});
+    QVERIFY(child.waitForFinished(120000));
+    QCOMPARE(child.exitCode(), 130);
+    const QString out = QString::fromUtf8(child.readAllStandardOutput());
+    QVERIFY2(child.readAllStandardError().contains("interrupted"), qPrintable(out));
+    QVERIFY2(out.contains("Indexed ") && !out.contains("; solved"), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestIndexer)

@@ -1,27 +1,37 @@
 #ifndef CARESULTWRITER_H
 #define CARESULTWRITER_H
 
-#include "solver/casolution.h"
+#include "data/caresultarrays.h"
+#include "data/resultfiles.h"
 
 #include <string>
 #include <vector>
 
-// Writes the five result files of a table (its path followed by "_Z.txt",
-// "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"). Each file is written under a
-// temporary name in the same folder and renamed into place only when all
-// five are complete, so a reader never sees a half-written result.
+class ResultManifest;
+
+// Writes the result set of a table: the five designed files (its path
+// followed by "_Z.txt", "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"), the
+// supplementary rows' "_ZSup.txt" when there are any, and the manifest
+// "_Inertia.txt" (see ResultManifest). Each file is written under a
+// temporary name in the same folder; when all are complete the manifest is
+// renamed into place first, then the others. A reader therefore never sees a
+// half-written file, and a set left part old, part new by a kill between
+// the renames no longer matches its manifest. Used by the solvers and by
+// "Save analysis as". No Qt.
 class CAResultWriter
 {
 public:
-    static constexpr int kFileCount = 5;
+    static constexpr int kFileCount = ResultFiles::kDesignedCount;
+    // The five designed suffixes.
     static const char *const kSuffixes[kFileCount];
+    using Temporaries = std::string[ResultFiles::KindCount];
 
     // False when a file cannot be written; error() says which and why, and
     // no result file of the table is left behind.
-    bool write(const std::string &table, const CASolution &solution);
+    bool write(const std::string &table, const CAResultArrays &arrays);
     const std::string &error() const { return m_error; }
 
-    // Removes the result files of a table (after a failed solve, so that an
+    // Removes every result file of a table (after a failed solve, so that an
     // older analysis is not taken for the result of this one).
     static void removeResults(const std::string &table);
 
@@ -38,16 +48,19 @@ public:
     CAResultWriter &operator=(const CAResultWriter &) = delete;
     ~CAResultWriter();
 
-    // File `which` (index into kSuffixes) of the solution, complete, under a
-    // temporary name beside its final path.
-    bool writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath);
+    // File `kind` of the arrays, complete, under a temporary name beside its
+    // final path (Inertia excepted: commit() writes it).
+    bool writeFile(const std::string &path, const CAResultArrays &a, ResultFiles::Kind kind,
+                   std::string &tempPath);
     // An empty file under a temporary name beside `path`, with the
     // permissions of a plain new file; -1 with error() set when it cannot
     // be made.
     int createTemporary(const std::string &path, std::string &tempPath);
-    // With `ok`, renames the five complete temporaries into place; otherwise,
-    // or when a rename fails, removes them and every result file of the table.
-    bool commit(const std::string &table, std::string (&temps)[kFileCount], bool ok);
+    // With `ok`, writes the manifest of the complete temporaries (the kinds
+    // whose entry is not empty) and renames them all into place, manifest
+    // first; result files of kinds not written are removed. Otherwise, or
+    // when a step fails, removes the temporaries and every result file.
+    bool commit(const std::string &table, Temporaries &temps, const CAResultArrays &a, bool ok);
 
     // The text of the files, in pieces: "rows cols" and "n" headers, one
     // line per matrix row, one line per vector value. Numbers are the
@@ -58,6 +71,8 @@ public:
     static void appendVectorValues(std::string &text, const double *values, std::size_t n);
 
 private:
+    bool writeManifest(const std::string &table, Temporaries &temps, const CAResultArrays &a);
+
     // Locks held on this writer's temporaries until commit() is done with
     // them, so that removeStaleTemporaries leaves a live run alone.
     std::vector<int> m_locks;

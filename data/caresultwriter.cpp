@@ -1,4 +1,6 @@
-#include "solver/caresultwriter.h"
+#include "data/caresultwriter.h"
+
+#include "data/resultmanifest.h"
 
 #include <cerrno>
 #include <charconv>
@@ -14,8 +16,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-const char *const CAResultWriter::kSuffixes[kFileCount] = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt",
-                                                           "_Lambda.txt"};
+const char *const CAResultWriter::kSuffixes[kFileCount] = {
+    ResultFiles::suffix(ResultFiles::Z), ResultFiles::suffix(ResultFiles::W), ResultFiles::suffix(ResultFiles::P),
+    ResultFiles::suffix(ResultFiles::Q), ResultFiles::suffix(ResultFiles::Lambda)};
 
 namespace {
 
@@ -72,22 +75,22 @@ private:
 };
 
 // Rows a few at a time, so the buffer stays near its size.
-void matrixText(FdSink &out, int rows, int cols, const std::vector<double> &values)
+void matrixText(FdSink &out, std::size_t rows, int cols, const double *values)
 {
-    CAResultWriter::appendMatrixHeader(out.text(), std::size_t(rows), cols);
-    const int step = 4096 / (cols > 0 ? cols : 1) + 1;
-    for (int i = 0; i < rows; i += step) {
-        const int n = std::min(step, rows - i);
-        CAResultWriter::appendMatrixRows(out.text(), values.data() + std::size_t(i) * cols, std::size_t(n), cols);
+    CAResultWriter::appendMatrixHeader(out.text(), rows, cols);
+    const std::size_t step = std::size_t(4096 / (cols > 0 ? cols : 1) + 1);
+    for (std::size_t i = 0; i < rows; i += step) {
+        const std::size_t n = std::min(step, rows - i);
+        CAResultWriter::appendMatrixRows(out.text(), values + i * std::size_t(cols), n, cols);
         out.maybeFlush();
     }
 }
 
-void vectorText(FdSink &out, const std::vector<double> &values)
+void vectorText(FdSink &out, std::size_t count, const double *values)
 {
-    CAResultWriter::appendVectorHeader(out.text(), values.size());
-    for (std::size_t i = 0; i < values.size(); i += 4096) {
-        CAResultWriter::appendVectorValues(out.text(), values.data() + i, std::min<std::size_t>(4096, values.size() - i));
+    CAResultWriter::appendVectorHeader(out.text(), count);
+    for (std::size_t i = 0; i < count; i += 4096) {
+        CAResultWriter::appendVectorValues(out.text(), values + i, std::min<std::size_t>(4096, count - i));
         out.maybeFlush();
     }
 }
@@ -152,19 +155,21 @@ int CAResultWriter::createTemporary(const std::string &path, std::string &tempPa
     return fd;
 }
 
-bool CAResultWriter::writeFile(const std::string &path, const CASolution &s, int which, std::string &tempPath)
+bool CAResultWriter::writeFile(const std::string &path, const CAResultArrays &a, ResultFiles::Kind kind,
+                               std::string &tempPath)
 {
     const int fd = createTemporary(path, tempPath);
     if (fd < 0)
         return false;
 
     FdSink out(fd);
-    switch (which) {
-    case 0: matrixText(out, s.rows, s.axes, s.Z); break;
-    case 1: matrixText(out, s.cols, s.axes, s.W); break;
-    case 2: vectorText(out, s.P); break;
-    case 3: vectorText(out, s.Q); break;
-    default: vectorText(out, s.lambda); break;
+    switch (kind) {
+    case ResultFiles::Z: matrixText(out, a.rows, a.zCols, a.Z); break;
+    case ResultFiles::W: matrixText(out, a.cols, a.wCols, a.W); break;
+    case ResultFiles::P: vectorText(out, a.rows, a.P); break;
+    case ResultFiles::Q: vectorText(out, a.cols, a.Q); break;
+    case ResultFiles::ZSup: matrixText(out, a.supRows, a.zCols, a.ZSup); break;
+    default: vectorText(out, a.lambdaCount, a.lambda); break;
     }
     bool ok = out.flush();
     if (!ok)
@@ -176,20 +181,76 @@ bool CAResultWriter::writeFile(const std::string &path, const CASolution &s, int
     return ok;
 }
 
-bool CAResultWriter::write(const std::string &table, const CASolution &s)
+bool CAResultWriter::write(const std::string &table, const CAResultArrays &a)
 {
     m_error.clear();
-    std::string temps[kFileCount];
+    Temporaries temps;
     bool ok = true;
-    for (int f = 0; f < kFileCount && ok; ++f)
-        ok = writeFile(table + kSuffixes[f], s, f, temps[f]);
-    return commit(table, temps, ok);
+    for (int f = 0; f < ResultFiles::KindCount && ok; ++f) {
+        const auto kind = ResultFiles::Kind(f);
+        if (kind == ResultFiles::Inertia || (kind == ResultFiles::ZSup && !a.ZSup))
+            continue;
+        ok = writeFile(ResultFiles::path(table, kind), a, kind, temps[f]);
+    }
+    return commit(table, temps, a, ok);
 }
 
-bool CAResultWriter::commit(const std::string &table, std::string (&temps)[kFileCount], bool ok)
+bool CAResultWriter::writeManifest(const std::string &table, Temporaries &temps, const CAResultArrays &a)
 {
-    for (int f = 0; f < kFileCount && ok; ++f) {
-        const std::string path = table + kSuffixes[f];
+    ResultManifest m;
+    m.inertia = a.totalInertia;
+    m.run = ResultManifest::newRunStamp();
+    m.rows = (long long)a.rows;
+    m.columns = (long long)a.cols;
+    m.axes = a.zCols;
+    if (a.ZSup)
+        m.supRows = (long long)a.supRows;
+    for (int f = 0; f < ResultFiles::KindCount; ++f) {
+        if (temps[f].empty() || f == ResultFiles::Inertia)
+            continue;
+        ResultManifest::Entry e;
+        e.suffix = ResultFiles::suffix(ResultFiles::Kind(f));
+        std::string why;
+        if (!ResultManifest::digestFile(temps[f], e, why)) {
+            m_error = "cannot read back " + temps[f] + ": " + why;
+            return false;
+        }
+        m.files.push_back(e);
+    }
+    const std::string path = ResultFiles::path(table, ResultFiles::Inertia);
+    const int fd = createTemporary(path, temps[ResultFiles::Inertia]);
+    if (fd < 0)
+        return false;
+    FdSink out(fd);
+    out.text() = m.text();
+    bool ok = out.flush();
+    if (!ok)
+        m_error = "cannot write " + path + ": " + std::strerror(errno);
+    if (::close(fd) != 0 && ok) {
+        m_error = "cannot write " + path + ": " + std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+bool CAResultWriter::commit(const std::string &table, Temporaries &temps, const CAResultArrays &a, bool ok)
+{
+    if (ok)
+        ok = writeManifest(table, temps, a);
+    // The manifest first: from then on the files it lists either all match
+    // it or the set shows as mixed.
+    static const ResultFiles::Kind order[] = {ResultFiles::Inertia, ResultFiles::Z, ResultFiles::W,
+                                              ResultFiles::P, ResultFiles::Q, ResultFiles::Lambda,
+                                              ResultFiles::ZSup};
+    for (ResultFiles::Kind f : order) {
+        if (!ok)
+            break;
+        const std::string path = ResultFiles::path(table, f);
+        if (temps[f].empty()) {
+            // A file of an earlier set that this one does not have.
+            std::remove(path.c_str());
+            continue;
+        }
         if (std::rename(temps[f].c_str(), path.c_str()) != 0) {
             m_error = "cannot rename " + temps[f] + " to " + path + ": " + std::strerror(errno);
             ok = false;
@@ -221,16 +282,19 @@ void CAResultWriter::releaseLocks()
 
 void CAResultWriter::removeResults(const std::string &table)
 {
-    for (const char *suffix : kSuffixes)
-        std::remove((table + suffix).c_str());
+    // The manifest first: while the others go, what is left reads as an
+    // older set without one, never as a set its manifest vouches for.
+    std::remove(ResultFiles::path(table, ResultFiles::Inertia).c_str());
+    for (int f = 0; f < ResultFiles::KindCount; ++f)
+        std::remove(ResultFiles::path(table, ResultFiles::Kind(f)).c_str());
 }
 
 bool CAResultWriter::isTemporaryOf(const std::string &table, const std::string &name)
 {
     const std::size_t slash = table.rfind('/');
     const std::string base = slash == std::string::npos ? table : table.substr(slash + 1);
-    for (const char *suffix : kSuffixes) {
-        const std::string prefix = base + suffix + ".";
+    for (int f = 0; f < ResultFiles::KindCount; ++f) {
+        const std::string prefix = base + ResultFiles::suffix(ResultFiles::Kind(f)) + ".";
         if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
             continue;
         // mkstemp fills the six places with letters and digits.

@@ -1,0 +1,253 @@
+// What a result set says beyond the five designed files: its manifest (total
+// inertia, run stamp, and whether the files on disk are the ones the run
+// wrote), the values that cannot be used, and the supplementary images.
+#include "data/cadata.h"
+
+#include "data/console.h"
+#include "data/numberscanner.h"
+#include "data/regularfile.h"
+#include "data/resultfiles.h"
+#include "data/resultmanifest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+#include <cmath>
+#include <new>
+
+namespace {
+
+// Coordinates beyond this are no position on any map (principal coordinates
+// of a real table stay within a few thousand); 1e308 and the like are
+// refused with the non-finite values.
+constexpr double kLargestCoordinate = 1e12;
+
+bool usableCoordinate(double v)
+{
+    return std::isfinite(v) && std::abs(v) <= kLargestCoordinate;
+}
+
+bool usableMass(double v)
+{
+    return std::isfinite(v) && v > 0 && v <= 1 + 1e-9;
+}
+
+QString suffixOf(ResultFiles::Kind kind)
+{
+    return QString::fromLatin1(ResultFiles::suffix(kind));
+}
+
+} // namespace
+
+bool CAData::drawable(int image) const
+{
+    return imageUsable.empty() || imageUsable[std::size_t(image)];
+}
+
+bool CAData::drawableWord(int word) const
+{
+    return wordUsable.empty() || wordUsable[std::size_t(word)];
+}
+
+bool CAData::readManifest()
+{
+    QString path;
+    const bool named = !fileInertia.isEmpty();
+    const QString designed = suffixOf(ResultFiles::Z);
+    if (named)
+        path = resolve(fileInertia);
+    else if (fileZ.endsWith(designed))
+        path = fileZ.chopped(designed.size()) + suffixOf(ResultFiles::Inertia);
+    else
+        return true;
+    if (!QFileInfo::exists(path)) {
+        // An older result set: the total inertia stays unknown.
+        if (named)
+            Console::err(QStringLiteral("Warning: the result manifest '%1' does not exist; the total inertia "
+                                        "is unknown.").arg(path));
+        return true;
+    }
+    fileInertia = path;
+    QFile file(path);
+    QString why;
+    if (!RegularFile::open(file, &why)) {
+        Console::err(QStringLiteral("Error: cannot open the result manifest '%1': %2.").arg(path, why));
+        return false;
+    }
+    const QByteArray bytes = file.read(qint64(ResultManifest::kMaxBytes) + 1);
+    ResultManifest m;
+    std::string problem;
+    if (bytes.size() > qsizetype(ResultManifest::kMaxBytes))
+        problem = "it is larger than any result manifest";
+    if (!problem.empty() || !m.parse(bytes.toStdString(), problem)) {
+        Console::err(QStringLiteral("Error: %1: not a result manifest (%2).")
+                         .arg(path, QString::fromStdString(problem)));
+        return false;
+    }
+
+    // Each file read from beside the manifest must be the one the run wrote.
+    const QString prefix = QDir::cleanPath(path.chopped(suffixOf(ResultFiles::Inertia).size()));
+    if (fileZSup.isEmpty() && m.entry(ResultFiles::suffix(ResultFiles::ZSup)))
+        fileZSup = prefix + suffixOf(ResultFiles::ZSup);
+    const struct
+    {
+        ResultFiles::Kind kind;
+        const QString *read;
+    } files[] = {{ResultFiles::Z, &fileZ},   {ResultFiles::W, &fileW},           {ResultFiles::P, &fileP},
+                 {ResultFiles::Q, &fileQ},   {ResultFiles::Lambda, &fileLambda}, {ResultFiles::ZSup, &fileZSup}};
+    for (const auto &f : files) {
+        const QString expected = prefix + suffixOf(f.kind);
+        if (f.read->isEmpty() || QDir::cleanPath(resolve(*f.read)) != expected)
+            continue;
+        const ResultManifest::Entry *entry = m.entry(ResultFiles::suffix(f.kind));
+        QString mismatch;
+        ResultManifest::Entry onDisk;
+        std::string reason;
+        if (!entry)
+            mismatch = QStringLiteral("'%1' is not one of its files").arg(expected);
+        else if (!ResultManifest::digestFile(QFile::encodeName(expected).toStdString(), onDisk, reason))
+            mismatch = QStringLiteral("'%1' cannot be read (%2)").arg(expected, QString::fromStdString(reason));
+        else if (onDisk.bytes != entry->bytes || onDisk.digest != entry->digest)
+            mismatch = QStringLiteral("'%1' is not the file that run wrote").arg(expected);
+        if (!mismatch.isEmpty()) {
+            Console::err(QStringLiteral("Error: %1: the result files are a mix of two solver runs: %2. "
+                                        "Run the solver on the table again.")
+                             .arg(path, mismatch));
+            return false;
+        }
+    }
+    totalInertia = m.inertia;
+    runStamp = QString::fromStdString(m.run);
+    return true;
+}
+
+void CAData::checkValues()
+{
+    // One line per file with values that cannot be used; the points they
+    // belong to are not drawn and not counted as shown.
+    auto report = [this](const QString &path, qint64 bad, qint64 all, const char *what) {
+        if (bad == 0)
+            return;
+        unusableValues += bad;
+        Console::err(QStringLiteral("Warning: %1: %2 of %3 values are not usable (%4).")
+                         .arg(path).arg(bad).arg(all).arg(QLatin1String(what)));
+    };
+    auto coordinates = [&](const double *values, qint32 rows, qint32 cols, const double *masses,
+                           std::vector<quint8> &usable, qint64 &badValues, qint64 &badMasses) {
+        usable.clear();
+        badValues = badMasses = 0;
+        bool all = true;
+        std::vector<quint8> flags(std::size_t(std::max(0, rows)), 1);
+        for (qint32 i = 0; i < rows; ++i) {
+            const double *row = values + qint64(i) * cols;
+            for (qint32 a = 0; a < cols; ++a)
+                if (!usableCoordinate(row[a])) {
+                    ++badValues;
+                    flags[std::size_t(i)] = 0;
+                }
+            if (!usableMass(masses[i])) {
+                ++badMasses;
+                flags[std::size_t(i)] = 0;
+            }
+            all = all && flags[std::size_t(i)];
+        }
+        if (!all)
+            usable = std::move(flags);
+    };
+    const char *coordinateProblem = "not finite numbers, or beyond any map";
+    const char *massProblem = "not finite, zero, negative or above 1";
+    qint64 badZ = 0, badP = 0, badW = 0, badQ = 0;
+    coordinates(Z.get(), nbImages, zCols, P.get(), imageUsable, badZ, badP);
+    coordinates(W.get(), nbWords, wCols, Q.get(), wordUsable, badW, badQ);
+    report(fileZ, badZ, qint64(nbImages) * zCols, coordinateProblem);
+    report(fileW, badW, qint64(nbWords) * wCols, coordinateProblem);
+    // Masses are checked only where a file gave them (otherwise all 1).
+    if (!fileP.isEmpty())
+        report(fileP, badP, nbImages, massProblem);
+    if (!fileQ.isEmpty())
+        report(fileQ, badQ, nbWords, massProblem);
+    qint64 badLambda = 0;
+    for (qint32 a = 0; a < nbLambda; ++a)
+        if (!(std::isfinite(lambda[a]) && lambda[a] > 0))
+            ++badLambda;
+    report(fileLambda, badLambda, nbLambda, "not finite, zero or negative");
+}
+
+bool CAData::readSupplementary()
+{
+    if (fileZSup.isEmpty())
+        return true;
+    // Optional points: a problem with them is reported and the analysis
+    // opens without them.
+    fileZSup = resolve(fileZSup);
+    NumberScanner in;
+    auto drop = [this](const QString &message) {
+        Console::err(message + QStringLiteral(" The supplementary images are not shown."));
+        ZSup.reset();
+        supLabels.reset();
+        nbSupImages = supCols = 0;
+        return true;
+    };
+    if (!in.open(QFile::encodeName(fileZSup).toStdString()))
+        return drop(QStringLiteral("Error: cannot open file '%1' for reading: %2.")
+                        .arg(fileZSup, QString::fromLocal8Bit(in.openError().c_str())));
+    long long rows = 0, cols = 0;
+    if (in.nextInt(rows) != NumberScanner::Ok || in.nextInt(cols) != NumberScanner::Ok || rows < 0 || cols < 0
+        || rows > INT_MAX || cols > INT_MAX)
+        return drop(QStringLiteral("Error: %1: the header is not two whole numbers.").arg(fileZSup));
+    if (cols != zCols)
+        return drop(QStringLiteral("Error: %1: %2 values per image where Z has %3.").arg(fileZSup).arg(cols).arg(zCols));
+    const std::uint64_t n = std::uint64_t(rows) * std::uint64_t(cols);
+    if (n > in.maxRemainingValues())
+        return drop(QStringLiteral("Error: %1: the header announces %2 values, more than the file can hold.")
+                        .arg(fileZSup).arg(qulonglong(n)));
+    std::unique_ptr<double[]> values(new (std::nothrow) double[std::size_t(n ? n : 1)]);
+    if (!values)
+        return drop(QStringLiteral("Error: %1: not enough memory for %2 values.").arg(fileZSup).arg(qulonglong(n)));
+    NumberScanner::Result r = NumberScanner::Ok;
+    const std::size_t got = in.readDoubles(values.get(), std::size_t(n), r);
+    if (r != NumberScanner::Ok)
+        return drop(QStringLiteral("Error: %1: the file ends after %2 of the %3 values it announces, or holds "
+                                   "something that is not a number.")
+                        .arg(fileZSup).arg(qulonglong(got)).arg(qulonglong(n)));
+    qint64 bad = 0;
+    for (std::uint64_t i = 0; i < n; ++i)
+        if (!usableCoordinate(values[std::size_t(i)]))
+            ++bad;
+    if (bad)
+        Console::err(QStringLiteral("Warning: %1: %2 of %3 values are not usable (not finite numbers, or beyond "
+                                    "any map).")
+                         .arg(fileZSup).arg(bad).arg(qulonglong(n)));
+    ZSup = std::move(values);
+    nbSupImages = qint32(rows);
+    supCols = qint32(cols);
+    Console::out(QStringLiteral("Supplementary images: %1").arg(nbSupImages));
+
+    if (!fileLabelSup.isEmpty()) {
+        fileLabelSup = resolve(fileLabelSup);
+        supLabels.reset(new (std::nothrow) ImageLabel[std::size_t(std::max(1, nbSupImages))]);
+        if (!supLabels)
+            return drop(QStringLiteral("Error: %1: not enough memory.").arg(fileLabelSup));
+        QFile list(fileLabelSup);
+        QString why;
+        if (!RegularFile::open(list, &why)) {
+            Console::err(QStringLiteral("Error: cannot open the image list '%1': %2.").arg(fileLabelSup, why));
+            supLabels.reset();
+            return true;
+        }
+        // "category name" pairs, as in the image list; the names are single
+        // words and the list is bounded by the images it names.
+        const QList<QByteArray> words = list.read(qint64(nbSupImages) * 8192 + 65536).simplified().split(' ');
+        for (qint32 i = 0; i < nbSupImages && 2 * qsizetype(i) + 1 < words.size(); ++i) {
+            bool ok = false;
+            const int category = words[2 * i].toInt(&ok);
+            if (!ok)
+                break;
+            supLabels[i].category = category;
+            supLabels[i].imageFile = QString::fromLocal8Bit(words[2 * i + 1]);
+        }
+    }
+    return true;
+}
