@@ -33,6 +33,11 @@ struct ImageFeatures
     std::vector<Sift> keypoints;    // word -1; positions in pixels of the file
     cv::Mat descriptors;            // CV_8U, 128 columns; empty when described by colour alone
     cv::Mat colourDescriptors;      // CV_8U, colourSize columns, or empty
+    // Nothing to describe: fully transparent, or a single flat colour.
+    // Such an image is left out of the table; `reason` says which.
+    bool blank = false;
+    bool blankHasColour = false;    // a flat colour, which colour words can still place
+    cv::Vec3b blankColour;          // that colour (BGR), when it has one
 };
 
 // Decodes an image and describes it. One extractor per worker thread (the
@@ -53,9 +58,20 @@ public:
     static DecodedImage toWorkSide(const DecodedImage &image, int side);
 
     // Mean colour (CIE L*a*b*, bytes) of the four quarters of each
-    // keypoint's patch at the working scale: 12 values.
-    static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints);
+    // keypoint's patch at the working scale: 12 values. Given an `alpha`,
+    // the means are of the drawn pixels only (weighted by their opacity),
+    // `bgr` being the picture over white: the transparent background gives
+    // no colour of its own.
+    static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints,
+                                     const cv::Mat &alpha = cv::Mat());
     static constexpr int colourSize = 12;
+
+    // Whether an image at working scale has nothing to describe: every
+    // pixel transparent, or every drawn pixel of one colour. `reason` says
+    // which; `colour` receives the flat colour (BGR) and `hasColour` whether
+    // there is one.
+    static bool isBlank(const DecodedImage &image, QString *reason, bool *hasColour,
+                        cv::Vec3b *colour);
 
 private:
     FeatureOptions m_options;

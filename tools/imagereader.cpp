@@ -54,27 +54,58 @@ bool checkHeader(qint64 w, qint64 h, const ImageReader::Limits &limits, DecodedI
                          .arg(pixels(w, h)).arg(limits.maxWorkingPixels / 1000000);
         return false;
     }
-    if (std::min(w, h) < limits.minSide) {
+    const QSize described = ImageReader::describedSize(QSize(int(w), int(h)), limits.maxSide,
+                                                       limits.workSide);
+    if (std::min(described.width(), described.height()) < limits.minSide) {
         out.status = DecodedImage::TooSmall;
-        out.reason = QStringLiteral("too small: %1 (at least %2 on each side)")
-                         .arg(pixels(w, h)).arg(limits.minSide);
+        out.reason = described == QSize(int(w), int(h))
+                         ? QStringLiteral("too small: %1 (at least %2 on each side)")
+                               .arg(pixels(w, h)).arg(limits.minSide)
+                         : QStringLiteral("too small: %1, %2 once scaled (at least %3 on each "
+                                          "side)")
+                               .arg(pixels(w, h))
+                               .arg(pixels(described.width(), described.height()))
+                               .arg(limits.minSide);
         return false;
     }
     return true;
 }
 
-// Transparent pixels over white: line art drawn on a transparent background
-// keeps its contrast.
-inline void overWhite(const unsigned char *rgba, unsigned char *bgr, int width, bool rgbOrder)
+// Premultiplied BGRA from RGBA: averaging premultiplied values keeps a
+// reduced pixel's colour that of its drawn part, and the picture over white
+// and the alpha both come back from it.
+inline void premultiplied(const unsigned char *rgba, unsigned char *bgra, int width)
 {
-    for (int x = 0; x < width; ++x, rgba += 4, bgr += 3) {
-        const unsigned a = rgba[3], w = 255u * (255u - a);
-        const unsigned r = (rgba[0] * a + w + 127) / 255, g = (rgba[1] * a + w + 127) / 255,
-                       b = (rgba[2] * a + w + 127) / 255;
-        bgr[0] = (unsigned char)(rgbOrder ? b : r);
-        bgr[1] = (unsigned char)g;
-        bgr[2] = (unsigned char)(rgbOrder ? r : b);
+    for (int x = 0; x < width; ++x, rgba += 4, bgra += 4) {
+        const unsigned a = rgba[3];
+        bgra[0] = (unsigned char)((rgba[2] * a + 127) / 255);
+        bgra[1] = (unsigned char)((rgba[1] * a + 127) / 255);
+        bgra[2] = (unsigned char)((rgba[0] * a + 127) / 255);
+        bgra[3] = (unsigned char)a;
     }
+}
+
+// Splits premultiplied BGRA into the picture over white and its alpha; the
+// alpha is dropped when every pixel is opaque.
+void splitOverWhite(const cv::Mat &bgra, DecodedImage &out)
+{
+    out.colour.create(bgra.size(), CV_8UC3);
+    out.alpha.create(bgra.size(), CV_8U);
+    bool transparent = false;
+    for (int y = 0; y < bgra.rows; ++y) {
+        const unsigned char *p = bgra.ptr<unsigned char>(y);
+        unsigned char *c = out.colour.ptr<unsigned char>(y), *a = out.alpha.ptr<unsigned char>(y);
+        for (int x = 0; x < bgra.cols; ++x, p += 4, c += 3) {
+            const unsigned back = 255u - p[3];
+            c[0] = (unsigned char)std::min(255u, p[0] + back);
+            c[1] = (unsigned char)std::min(255u, p[1] + back);
+            c[2] = (unsigned char)std::min(255u, p[2] + back);
+            a[x] = p[3];
+            transparent = transparent || p[3] < 255;
+        }
+    }
+    if (!transparent)
+        out.alpha.release();
 }
 
 inline void rgbToBgr(const unsigned char *rgb, unsigned char *bgr, int width)
@@ -156,11 +187,11 @@ bool decodePng(PngRead &r, const ImageReader::Limits &limits, DecodedImage &out)
     }
     const size_t rowBytes = png_get_rowbytes(r.png, r.info);
     const QSize target = ImageReader::workingSize(QSize(int(w), int(h)), limits.maxSide);
-    r.reducer.start(int(w), int(h), target);
-    r.bgr.resize(size_t(w) * 3);
+    r.reducer.start(int(w), int(h), target, channels);
+    r.bgr.resize(size_t(w) * size_t(channels));
     auto push = [&](const unsigned char *p) {
         if (channels == 4)
-            overWhite(p, r.bgr.data(), int(w), true);
+            premultiplied(p, r.bgr.data(), int(w));
         else
             rgbToBgr(p, r.bgr.data(), int(w));
         r.reducer.addRow(r.bgr.data());
@@ -221,7 +252,11 @@ bool readPng(const QString &path, const ImageReader::Limits &limits, DecodedImag
     }
     if (!decodePng(r, limits, out))
         return false;
-    out.colour = r.reducer.finish();
+    const cv::Mat reduced = r.reducer.finish();
+    if (reduced.channels() == 4)
+        splitOverWhite(reduced, out);
+    else
+        out.colour = reduced;
     return true;
 }
 
@@ -367,8 +402,9 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     if (size.isValid()) {
         if (!checkHeader(size.width(), size.height(), limits, out))
             return false;
-        // The decoded image, its copy over white and the colour matrix.
-        const qint64 bytes = qint64(size.width()) * size.height() * 10;
+        // The decoded image, its copy over white, its alpha and the colour
+        // matrix.
+        const qint64 bytes = qint64(size.width()) * size.height() * 11;
         if (bytes > limits.maxDecodeBytes) {
             out.status = DecodedImage::TooLarge;
             out.reason = QStringLiteral("too large: %1 would take %2 MB to decode in this "
@@ -419,6 +455,21 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     if (!size.isValid() && !checkHeader(image.width(), image.height(), limits, out))
         return false;
     out.fileSize = image.size();
+    const QSize target = ImageReader::workingSize(image.size(), limits.maxSide);
+    if (image.hasAlphaChannel()) {
+        const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
+        const cv::Mat a(alpha.height(), alpha.width(), CV_8U, const_cast<uchar *>(alpha.constBits()),
+                        size_t(alpha.bytesPerLine()));
+        double lowest = 255;
+        cv::minMaxLoc(a, &lowest);
+        if (lowest < 255) {
+            if (target != alpha.size())
+                cv::resize(a, out.alpha, cv::Size(target.width(), target.height()), 0, 0,
+                           cv::INTER_AREA);
+            else
+                out.alpha = a.clone();
+        }
+    }
     QImage flat(image.size(), QImage::Format_RGB888);
     flat.fill(Qt::white);
     {
@@ -429,7 +480,6 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     const cv::Mat rgb(flat.height(), flat.width(), CV_8UC3, flat.bits(), size_t(flat.bytesPerLine()));
     cv::Mat bgr;
     cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
-    const QSize target = ImageReader::workingSize(flat.size(), limits.maxSide);
     if (target != flat.size())
         cv::resize(bgr, out.colour, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
     else
@@ -457,6 +507,17 @@ Format sniff(const QString &path, QString *error)
 }
 
 } // namespace
+
+QSize ImageReader::describedSize(const QSize &size, int maxSide, int workSide)
+{
+    const QSize working = workingSize(size, maxSide);
+    const int side = std::max(working.width(), working.height());
+    if (workSide <= 0 || side <= 0 || side == workSide)
+        return working;
+    // As the extractor scales it: the same factor on both sides.
+    const double f = double(workSide) / side;
+    return QSize(int(working.width() * f + 0.5), int(working.height() * f + 0.5));
+}
 
 QSize ImageReader::workingSize(const QSize &size, int maxSide)
 {
@@ -540,17 +601,21 @@ DecodedImage ImageReader::read(const QString &path, const Limits &limits)
     }
     if (!ok) {
         out.colour.release();
+        out.alpha.release();
         if (out.reason.isEmpty())
             out.reason = QStringLiteral("not a readable image (corrupt or unknown format)");
         return out;
     }
-    if (std::min(out.colour.cols, out.colour.rows) < limits.minSide) {
+    const QSize described = describedSize(QSize(out.colour.cols, out.colour.rows), 0,
+                                          limits.workSide);
+    if (std::min(described.width(), described.height()) < limits.minSide) {
         out.status = DecodedImage::TooSmall;
         out.reason = QStringLiteral("too small once scaled to at most %1 pixels a side: %2 "
                                     "(at least %3 on each side)")
                          .arg(limits.maxSide).arg(pixels(out.colour.cols, out.colour.rows))
                          .arg(limits.minSide);
         out.colour.release();
+        out.alpha.release();
         return out;
     }
     cv::cvtColor(out.colour, out.grey, cv::COLOR_BGR2GRAY);

@@ -89,6 +89,7 @@ FeatureOptions Indexer::featureOptions(const IndexOptions &o)
     f.limits.maxSide = o.maxSide;
     f.limits.maxPixels = o.maxMegapixels * 1000000;
     f.limits.minSide = KeypointDetector::minimumSide;
+    f.limits.workSide = o.workSide;
     return f;
 }
 
@@ -150,10 +151,14 @@ void Indexer::skip(ProgressReporter *progress, const QString &kind, const QStrin
         m_skippedLines.append(kind + QLatin1Char('\t') + path + QLatin1Char('\t') + reason);
         m_skippedImages.push_back(image);
     }
-    report(progress, kind == QLatin1String("no keypoints")
-                         ? QStringLiteral("no keypoint in '%1': left out of the table").arg(path)
-                         : QStringLiteral("skipped '%1': %2").arg(path, reason),
-           image);
+    QString line;
+    if (kind == QLatin1String("no keypoints"))
+        line = QStringLiteral("no keypoint in '%1': left out of the table").arg(path);
+    else if (kind == QLatin1String("blank"))
+        line = QStringLiteral("blank image '%1' left out of the table: %2").arg(path, reason);
+    else
+        line = QStringLiteral("skipped '%1': %2").arg(path, reason);
+    report(progress, line, image);
 }
 
 bool Indexer::stopped(IndexWriter &writer, QString *error)
@@ -393,6 +398,11 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
                 skip(&progress, kindOf(f.status), entries[i].path, f.reason, i);
                 return;
             }
+            if (f.blank) {
+                status[size_t(i)] = Skipped;
+                skip(&progress, QStringLiteral("blank"), entries[i].path, f.reason, i);
+                return;
+            }
             if (f.keypoints.empty()) {
                 status[size_t(i)] = Skipped;
                 skip(&progress, QStringLiteral("no keypoints"), entries[i].path,
@@ -537,6 +547,11 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
         else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
         else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
+        else if (kind == QLatin1String("blank")) {
+            ++m_summary.blank;
+            if (line.contains(QLatin1String("flat colour")))
+                ++m_summary.blankWithColour;
+        }
     }
 
     // Category names, when the folder names gave them.
@@ -657,6 +672,9 @@ QString Indexer::summaryText() const
     add(s.tooLarge, "too large");
     add(s.tooSmall, "too small");
     add(s.withoutKeypoints, "without keypoints");
+    add(s.blank, "blank");
+    if (s.blankWithColour)
+        reasons.last() += QStringLiteral(" (%1 of one flat colour)").arg(s.blankWithColour);
     add(s.refusedNames, "with blanks in their names");
     QString text = QStringLiteral("Indexed %1 of %2 images (%3 skipped%4), %5 keypoints, "
                                   "%6 of %7 words used, %8 s")

@@ -15,6 +15,8 @@ struct IndexSummary
     int tooLarge = 0;     //   above the pixel or memory limits
     int tooSmall = 0;     //   below the minimum side
     int withoutKeypoints = 0; // no keypoint at all: no profile to show
+    int blank = 0;        //   fully transparent or a single flat colour
+    int blankWithColour = 0; // of those, the flat colour ones (colour words can place them)
     int refusedNames = 0; //   names the image list cannot hold
     int passedOver = 0;   // links and folders of the scan that hold no image
     int duplicateGroups = 0; // groups of byte-identical files (all indexed)

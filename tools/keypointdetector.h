@@ -37,15 +37,21 @@ public:
     // corners, but its shapes and strokes still describe it. An image
     // where neither finds anything (a smooth gradient, a flat colour) is
     // described by its blank patches, and `blankOnly` says so.
+    // With an `alpha` (CV_8U, same size; empty: all opaque), grid patches
+    // that are mostly transparent are left out like blank ones: over white
+    // they show the background, not the drawing.
     bool detectScaled(const cv::Mat &work, float back, int gridStep, std::vector<Sift> &keypoints,
                       cv::Mat &descriptors, std::vector<cv::KeyPoint> *atWorkingScale,
-                      QString *error, bool *blankOnly = nullptr);
+                      QString *error, bool *blankOnly = nullptr,
+                      const cv::Mat &alpha = cv::Mat());
 
     // Grid keypoints of `grey` at `step` pixels whose patch is not flat
-    // (every patch with `keepBlank`), in raster order. None reaches closer
-    // than a patch to the border.
+    // (every patch with `keepBlank`) and, given an `alpha`, not mostly
+    // transparent, in raster order. None reaches closer than a patch to the
+    // border.
     static std::vector<cv::KeyPoint> gridKeypoints(const cv::Mat &grey, int step,
-                                                   bool keepBlank = false);
+                                                   bool keepBlank = false,
+                                                   const cv::Mat &alpha = cv::Mat());
 
     // RootSIFT: each descriptor divided by its sum and square-rooted, so
     // that Euclidean distances between them compare like the Hellinger
