@@ -1,5 +1,6 @@
 #include "tools/indexer.h"
 
+#include "tools/axisreport.h"
 #include "tools/descriptorspill.h"
 #include "tools/duplicatefinder.h"
 #include "tools/imagecollection.h"
@@ -599,6 +600,17 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     if (o.solve) {
         m_summary.solved = runSolver(solver, writer.stagingPath(IndexWriter::tableName),
                                      &solveError);
+        if (m_summary.solved) {
+            reportAxisShares(writer.stagingPath(IndexWriter::tableName), grey.size(), colour,
+                             listNames);
+            m_summary.seconds = clock.elapsed() / 1000.0;
+            QByteArray solvedLog = m_summary.problems.join(QLatin1Char('\n')).toUtf8();
+            if (!solvedLog.isEmpty())
+                solvedLog += '\n';
+            solvedLog += summaryText().toUtf8() + '\n';
+            if (!writer.writeFile(IndexWriter::logName, solvedLog, error))
+                return finish(false);
+        }
     }
     if (stopped(writer, error))
         return finish(false);
@@ -660,6 +672,33 @@ bool Indexer::runSolver(const QString &solver, const QString &table, QString *er
     return true;
 }
 
+void Indexer::reportAxisShares(const QString &table, int greyWords, const Vocabulary &colour,
+                               const QStringList &rowNames)
+{
+    AxisReport shares;
+    QString e;
+    if (!shares.compute(table, axesReported, shareReported, &e)) {
+        report(nullptr, QStringLiteral("could not check the axes for dominant words: %1").arg(e));
+        return;
+    }
+    auto wordName = [&](int j) {
+        if (j < greyWords)
+            return QStringLiteral("word %1").arg(j);
+        const cv::Mat &c = colour.centres();
+        const int r = j - greyWords;
+        double lab[3] = {0, 0, 0};
+        if (r < c.rows && c.cols == FeatureExtractor::colourSize) {
+            // The mean of the four quarters of the patch.
+            for (int q = 0; q < 4; ++q)
+                for (int k = 0; k < 3; ++k)
+                    lab[k] += c.at<float>(r, 3 * q + k) / 4;
+        }
+        return QStringLiteral("colour word %1 (%2)").arg(j).arg(AxisReport::colourName(lab[0], lab[1], lab[2]));
+    };
+    auto rowName = [&](int r) { return r < rowNames.size() ? rowNames[r] : QString::number(r); };
+    m_summary.axisShares = shares.lines(wordName, rowName);
+}
+
 QString Indexer::summaryText() const
 {
     const IndexSummary &s = m_summary;
@@ -693,5 +732,7 @@ QString Indexer::summaryText() const
         text += QStringLiteral(", %1 listed under blank-free links").arg(s.renamed);
     if (s.solved)
         text += QStringLiteral("; solved");
+    for (const QString &line : s.axisShares)
+        text += QLatin1Char('\n') + line;
     return text;
 }

@@ -26,6 +26,9 @@ struct IndexSummary
     int wordsUsed = 0;    // columns with at least one keypoint
     double seconds = 0;
     bool solved = false;  // the solver's results are part of the project
+    // Words and groups of identical images that take more than a quarter of
+    // one of the first three axes, one line each (solved runs only).
+    QStringList axisShares;
     bool interrupted = false;
     QStringList problems; // one line per reported image
 };
