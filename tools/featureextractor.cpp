@@ -7,6 +7,7 @@
 FeatureExtractor::FeatureExtractor(const FeatureOptions &options)
     : m_options(options), m_detector(options.maxKeypoints)
 {
+    m_detector.setGridScales(options.gridScales);
     // The size floor is that of the image as described.
     m_options.limits.workSide = options.workSide;
 }
@@ -141,6 +142,8 @@ ImageFeatures FeatureExtractor::describe(const DecodedImage &decoded)
         KeypointDetector::toRootSift(out.descriptors);
     if (m_options.colour && !working.empty()) {
         out.colourDescriptors = colourDescriptors(image.colour, working, image.alpha);
+        if (m_options.colourLayout > 0)
+            appendLayout(out.colourDescriptors, working, image.colour.size(), m_options.colourLayout);
         // Blank patches all look alike in grey; words made of them would be
         // these images' alone and pull them far from everything else on the
         // map. Their colours are what they share with other pictures.
@@ -258,3 +261,21 @@ cv::Mat drawnColourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoin
 }
 
 } // namespace
+
+void FeatureExtractor::appendLayout(cv::Mat &colour, const std::vector<cv::KeyPoint> &keypoints,
+                                    cv::Size picture, int weightPercent)
+{
+    cv::Mat out(colour.rows, colourLayoutSize, CV_8U);
+    colour.copyTo(out.colRange(0, colourSize));
+    // Centred on 128, so that the weight shrinks positions towards the
+    // middle rather than towards a corner.
+    const double w = weightPercent / 100.0;
+    for (int i = 0; i < colour.rows; ++i) {
+        const cv::KeyPoint &kp = keypoints[size_t(i)];
+        const double x = 255.0 * kp.pt.x / std::max(1, picture.width - 1);
+        const double y = 255.0 * kp.pt.y / std::max(1, picture.height - 1);
+        out.at<uchar>(i, colourSize) = cv::saturate_cast<uchar>(128 + w * (x - 128));
+        out.at<uchar>(i, colourSize + 1) = cv::saturate_cast<uchar>(128 + w * (y - 128));
+    }
+    colour = out;
+}

@@ -19,6 +19,8 @@ struct FeatureOptions
     int workSide = 0;        // longer side every image is brought to first; 0: as read
     bool rootSift = false;   // RootSIFT instead of plain SIFT descriptors
     bool colour = false;     // a colour descriptor for every keypoint too
+    int gridScales = 1;      // grid patch sizes (step, 2 step, 4 step)
+    int colourLayout = 0;    // weight (percent) of the position in colour descriptors
     ImageReader::Limits limits;
 };
 
@@ -65,6 +67,11 @@ public:
     static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints,
                                      const cv::Mat &alpha = cv::Mat());
     static constexpr int colourSize = 12;
+    // With a layout, two more values: the patch's position across and down
+    // the picture (0..255) times the layout weight.
+    static constexpr int colourLayoutSize = 14;
+    static void appendLayout(cv::Mat &colour, const std::vector<cv::KeyPoint> &keypoints,
+                             cv::Size picture, int weightPercent);
 
     // Whether an image at working scale has nothing to describe: every
     // pixel transparent, or every drawn pixel of one colour. `reason` says

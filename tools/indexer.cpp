@@ -87,6 +87,8 @@ FeatureOptions Indexer::featureOptions(const IndexOptions &o)
     f.workSide = o.workSide;
     f.rootSift = o.rootSift;
     f.colour = o.colourWords > 0;
+    f.gridScales = o.gridScales;
+    f.colourLayout = o.colourLayout;
     f.limits.maxSide = o.maxSide;
     f.limits.maxPixels = o.maxMegapixels * 1000000;
     f.limits.minSide = KeypointDetector::minimumSide;
@@ -211,6 +213,41 @@ bool loadVocabulary(Vocabulary &v, const QString &path, int dimension, const cha
 
 } // namespace
 
+void Indexer::appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k)
+{
+    // Weights fall with the squared distance relative to the nearest's:
+    // a word as near as the nearest weighs as much, one half again as far
+    // (squared) about a third as much.
+    double w[8], total = 0;
+    k = std::min(k, 8);
+    const double nearest = std::max(1e-6, double(d2[0]));
+    for (int j = 0; j < k; ++j) {
+        w[j] = words[j] >= 0 ? std::exp(-2.0 * (double(d2[j]) / nearest - 1.0)) : 0.0;
+        total += w[j];
+    }
+    // Whole votes by largest remainder, so that every record casts exactly
+    // softVotes of them.
+    int given = 0, votes[8];
+    double rest[8];
+    for (int j = 0; j < k; ++j) {
+        const double share = softVotes * w[j] / total;
+        votes[j] = int(share);
+        rest[j] = share - votes[j];
+        given += votes[j];
+    }
+    while (given < softVotes) {
+        int best = 0;
+        for (int j = 1; j < k; ++j)
+            if (rest[j] > rest[best])
+                best = j;
+        ++votes[best];
+        rest[best] = -1;
+        ++given;
+    }
+    for (int j = 0; j < k; ++j)
+        row.insert(row.end(), size_t(votes[j]), words[j]);
+}
+
 bool Indexer::run(const ImageCollection &collection, QString *error)
 {
     QElapsedTimer clock;
@@ -251,7 +288,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         // The vocabulary decides: colour words exactly when it has them.
         const QString colourPath = IndexWriter::colourVocabularyPath(o.vocabulary);
         features.colour = QFileInfo::exists(colourPath);
-        if (features.colour && !loadVocabulary(colour, colourPath, FeatureExtractor::colourSize,
+        if (features.colour && !loadVocabulary(colour, colourPath, features.colourLayout > 0 ? FeatureExtractor::colourLayoutSize : FeatureExtractor::colourSize,
                                                "colour", error))
             return false;
     }
@@ -349,8 +386,12 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             writeError = e;
     };
 
-    // Words, keypoint file and word list of one image.
+    // Words, keypoint file and word list of one image. With soft words,
+    // each record casts votesPerRecord votes (the table is the same up to
+    // scale when they all go to one word).
     const int greyWords = reuse ? grey.size() : o.words;
+    const int soft = std::max(1, o.softWords);
+    const int votesPerRecord = soft > 1 ? softVotes : 1;
     auto finishImage = [&](int i, std::vector<Sift> &kps, const cv::Mat &desc, const cv::Mat &cdesc) {
         std::vector<int> words, colourWords;
         const size_t count = kps.size();
@@ -360,10 +401,25 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             colour.assign(cdesc, colourWords);
             for (size_t k = 0; k < count; ++k)
                 kps[k].word = greyWords + colourWords[k];
+        } else if (soft > 1) {
+            // The keypoint file names the nearest word; the table shares the
+            // record's votes among the nearest few by closeness.
+            std::vector<float> d2;
+            grey.assignNearest(desc, soft, words, d2);
+            std::vector<int> &row = rowWords[size_t(i)];
+            row.reserve(size_t(votesPerRecord) * 2 * count);
+            for (size_t k = 0; k < count; ++k) {
+                const int *w = words.data() + k * size_t(soft);
+                const float *d = d2.data() + k * size_t(soft);
+                kps[k].word = w[0];
+                appendSoftVotes(row, w, d, soft);
+            }
         } else {
             grey.assign(desc, words); // one word per descriptor row, so per keypoint
             for (size_t k = 0; k < words.size(); ++k)
                 kps[k].word = words[k];
+        }
+        if (!desc.empty()) {
             if (withColour) {
                 // A colour word is one more record of the same region, so
                 // that every count of the table is a keypoint the viewer can
@@ -379,9 +435,10 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             }
         }
         std::vector<int> &row = rowWords[size_t(i)];
-        row.reserve(kps.size());
-        for (const Sift &s : kps)
-            row.push_back(s.word);
+        const size_t firstPlain = soft > 1 && !desc.empty() ? count : 0;
+        row.reserve(row.size() + (kps.size() - firstPlain) * size_t(votesPerRecord));
+        for (size_t k = firstPlain; k < kps.size(); ++k)
+            row.insert(row.end(), size_t(votesPerRecord), kps[k].word);
         QString e;
         if (!writer.writeKeypoints(i, kps, &e))
             failWrite(e);
@@ -393,7 +450,18 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         parallelFor(n, jobs, &progress, [&](int i, int w) {
             if (status[size_t(i)] == Skipped || writeFailed || (shared && !shared->owns(i)))
                 return;
-            ImageFeatures f = extractors[size_t(w)].extract(entries[i].path);
+            ImageFeatures f;
+            try {
+                f = extractors[size_t(w)].extract(entries[i].path);
+            } catch (const cv::Exception &e) {
+                // One image that OpenCV cannot handle is listed; the run goes on.
+                f = ImageFeatures();
+                f.reason = QStringLiteral("cannot be described: %1").arg(QString::fromStdString(e.msg).trimmed());
+            } catch (const std::bad_alloc &) {
+                f = ImageFeatures();
+                f.status = DecodedImage::TooLarge;
+                f.reason = QStringLiteral("too large: not enough memory to describe it");
+            }
             if (f.status != DecodedImage::Ok) {
                 status[size_t(i)] = Skipped;
                 skip(&progress, kindOf(f.status), entries[i].path, f.reason, i);
@@ -527,7 +595,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             continue;
         for (int word : rowWords[size_t(i)])
             ++counts[size_t(row) * size_t(cols) + size_t(word)];
-        m_summary.keypoints += qint64(rowWords[size_t(i)].size());
+        m_summary.keypoints += qint64(rowWords[size_t(i)].size()) / (o.softWords > 1 ? softVotes : 1);
         categories.push_back(entries[i].category);
         listNames << names[i];
         keypointFiles << IndexWriter::keypointFileName(i);

@@ -69,6 +69,13 @@ public:
     static constexpr int axesReported = 3;
     static constexpr double shareReported = 0.25;
 
+    // Votes of one record when descriptors are shared among their nearest
+    // words.
+    static constexpr int softVotes = 8;
+    // Appends the votes of one descriptor given its `k` nearest words and
+    // their squared distances, nearest first.
+    static void appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k);
+
 private:
     void reportAxisShares(const QString &table, int greyWords, const Vocabulary &colour,
                           const QStringList &rowNames);

@@ -215,6 +215,10 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
     const int n = std::min<int>(int(order.size()), m_maxKeypoints);
 
     std::vector<cv::KeyPoint> grid = gridKeypoints(work, gridStep, false, alpha);
+    for (int s = 1; s < m_gridScales && gridStep > 0; ++s) {
+        const std::vector<cv::KeyPoint> coarser = gridKeypoints(work, gridStep << s, false, alpha);
+        grid.insert(grid.end(), coarser.begin(), coarser.end());
+    }
     if (blankOnly)
         *blankOnly = false;
     if (n == 0 && grid.empty() && gridStep > 0) {

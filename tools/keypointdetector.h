@@ -66,6 +66,9 @@ public:
     // only Qt reads. An empty matrix means the file could not be decoded.
     static cv::Mat readGrey(const QString &path, QString *error);
 
+    // Grid patches at this many sizes: the step, twice and four times it.
+    void setGridScales(int scales) { m_gridScales = scales; }
+
     static constexpr int descriptorSize = 128;
     // Smaller images are not given to SIFT.
     static constexpr int minimumSide = 16;
@@ -73,6 +76,7 @@ public:
 private:
     int m_maxKeypoints;
     int m_maxSide;
+    int m_gridScales = 1;
     cv::Ptr<cv::SIFT> m_sift;
 };
 
