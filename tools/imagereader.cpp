@@ -564,6 +564,21 @@ bool ImageReader::readSize(const QString &path, QSize *size, QString *error)
     return true;
 }
 
+bool ImageReader::checkHeaderOnly(const QString &path, const Limits &limits,
+                                  DecodedImage::Status *status, QString *reason)
+{
+    QSize size;
+    QString e;
+    if (!RegularFile::isRegular(path) || !readSize(path, &size, &e))
+        return true;
+    DecodedImage out;
+    if (checkHeader(size.width(), size.height(), limits, out))
+        return true;
+    *status = out.status;
+    *reason = out.reason;
+    return false;
+}
+
 DecodedImage ImageReader::read(const QString &path, const Limits &limits)
 {
     DecodedImage out;

@@ -53,6 +53,13 @@ public:
 
     static DecodedImage read(const QString &path, const Limits &limits);
 
+    // The refusals `read` would make from the header alone (size, pixels,
+    // the size floor), without decoding. True when the image may be read;
+    // otherwise `status` and `reason` say why not. A file whose header
+    // cannot be read passes: reading it says what is wrong.
+    static bool checkHeaderOnly(const QString &path, const Limits &limits,
+                                DecodedImage::Status *status, QString *reason);
+
     // The image's size from its header alone (PNG and JPEG parsed here,
     // other formats through Qt's readers). False when there is no header to
     // read; `error` says why.

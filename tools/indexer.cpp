@@ -294,13 +294,14 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     }
 
     IndexWriter writer;
+    QStringList leftovers;
     if (!shared) {
-        if (!writer.begin(o.output, error))
+        if (!writer.begin(o.output, error, &leftovers))
             return false;
     } else {
         // The lead makes the staging folder; the others write their images'
         // files into it.
-        const bool begun = !lead || writer.begin(o.output, error);
+        const bool begun = !lead || writer.begin(o.output, error, &leftovers);
         if (!shared->agree(begun, error))
             return false;
         const QString staging = shared->broadcast(writer.stagingFolder());
@@ -308,6 +309,9 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             writer.join(o.output, staging);
     }
     const QString output = writer.outputFolder();
+    for (const QString &path : std::as_const(leftovers))
+        report(nullptr, QStringLiteral("removed '%1', the unfinished index of a run that ended "
+                                       "without finishing").arg(path));
 
     const QVector<ImageEntry> &entries = collection.entries();
     const int n = int(entries.size());
@@ -355,7 +359,30 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     // Lines recorded from here on concern one image each.
     const int skippedBefore = int(m_skippedLines.size()), problemsBefore = int(m_summary.problems.size());
 
-    const QVector<QVector<int>> duplicates = lead ? findDuplicateFiles(paths) : QVector<QVector<int>>();
+    // Copies are looked for among the files that may be read: one refused
+    // for its size from its header alone is never read in full.
+    QVector<QVector<int>> duplicates;
+    if (lead) {
+        std::vector<bool> eligible(size_t(n), true);
+        for (int i = 0; i < n; ++i) {
+            DecodedImage::Status refusal;
+            QString reason;
+            if (status[size_t(i)] != Skipped
+                && !ImageReader::checkHeaderOnly(paths[i], features.limits, &refusal, &reason))
+                eligible[size_t(i)] = false;
+        }
+        const int toHash = filesToHash(paths, eligible);
+        ProgressReporter progress(QStringLiteral("Looking for copies"), toHash, o.quiet || toHash == 0);
+        duplicates = findDuplicateFiles(paths, eligible, &progress, [&progress] {
+            progress.refresh();
+            return interrupted();
+        });
+        progress.finish();
+    }
+    if (shared && !shared->agree(!interrupted(), error))
+        return false;
+    if (stopped(writer, error))
+        return false;
     QByteArray duplicateText;
     for (int g = 0; g < duplicates.size(); ++g) {
         m_summary.duplicateFiles += duplicates[g].size();
