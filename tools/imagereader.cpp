@@ -327,6 +327,27 @@ bool decodeJpeg(JpegRead &r, const ImageReader::Limits &limits, DecodedImage &ou
     const qint64 w = r.info.image_width, h = r.info.image_height;
     if (!checkHeader(w, h, limits, out))
         return false;
+    if (jpeg_has_multiple_scans(&r.info)) {
+        // A progressive JPEG keeps every DCT coefficient of the picture
+        // until its last scan: 128 bytes per 8 x 8 block of each component,
+        // whatever the output scale.
+        qint64 bytes = 0;
+        const int maxH = std::max(1, r.info.max_h_samp_factor), maxV = std::max(1, r.info.max_v_samp_factor);
+        for (int c = 0; c < r.info.num_components; ++c) {
+            const jpeg_component_info &ci = r.info.comp_info[c];
+            const qint64 bw = (w * ci.h_samp_factor / maxH + 7) / 8, bh = (h * ci.v_samp_factor / maxV + 7) / 8;
+            bytes += bw * bh * 128;
+        }
+        if (bytes > limits.maxDecodeBytes) {
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large for a progressive JPEG: %1 would take %2 MB "
+                                        "to decode (limit %3 MB)")
+                             .arg(pixels(w, h)).arg(bytes >> 20).arg(limits.maxDecodeBytes >> 20);
+            return false;
+        }
+        // The decoder's own pools stay within the same budget.
+        r.info.mem->max_memory_to_use = long(limits.maxDecodeBytes);
+    }
     const QSize target = ImageReader::workingSize(QSize(int(w), int(h)), limits.maxSide);
     // The smallest DCT scaling that still gives at least the working size.
     r.info.scale_denom = 8;
@@ -394,6 +415,8 @@ bool readJpeg(const QString &path, const ImageReader::Limits &limits, DecodedIma
 
 // ---- every other format, decoded whole when that fits ---------------------
 
+QSize opencvHeaderSize(const QByteArray &head, QString *format);
+
 bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedImage &out)
 {
     QImageReader reader(path);
@@ -416,23 +439,45 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     }
     QImage image = reader.read();
     if (image.isNull()) {
-        // Formats only OpenCV reads (HDR, EXR, PFM, ...): their files are
-        // about as large as their pixels, so the file size bounds the decode.
+        // Formats only OpenCV reads: decoded whole, so only when the size
+        // their header announces fits the budget. A run-length coded HDR
+        // file of a few megabytes can announce gigabytes of pixels, so the
+        // file's own size says nothing.
         QFile file(path);
-        if (file.size() > limits.maxDecodeBytes / 4) {
-            out.status = DecodedImage::TooLarge;
-            out.reason = QStringLiteral("too large: a %1 MB file in a format decoded whole "
-                                        "(limit %2 MB)")
-                             .arg(file.size() >> 20).arg(limits.maxDecodeBytes / 4 >> 20);
+        if (!file.open(QIODevice::ReadOnly)) {
+            out.reason = QStringLiteral("cannot open: %1").arg(file.errorString());
             return false;
         }
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
+        QString format;
+        const QSize announced = opencvHeaderSize(file.peek(4096), &format);
+        if (!announced.isValid()) {
+            out.reason = QStringLiteral("not a readable image (corrupt or unknown format, or "
+                                        "one whose size cannot be read before decoding it)");
+            return false;
+        }
+        if (!checkHeader(announced.width(), announced.height(), limits, out))
+            return false;
+        // Floating-point pixels, then the 8-bit colour made of them.
+        const qint64 need = qint64(announced.width()) * announced.height() * 16;
+        if (need > limits.maxDecodeBytes) {
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large: %1 would take %2 MB to decode as %3 (limit "
+                                        "%4 MB)")
+                             .arg(pixels(announced.width(), announced.height()))
+                             .arg(need >> 20).arg(format).arg(limits.maxDecodeBytes >> 20);
+            return false;
+        }
+        if (file.size() > limits.maxDecodeBytes) {
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large: a %1 MB file (limit %2 MB)")
+                             .arg(file.size() >> 20).arg(limits.maxDecodeBytes >> 20);
+            return false;
+        }
+        const QByteArray bytes = file.readAll();
         cv::Mat decoded;
         try {
             if (!bytes.isEmpty())
-                decoded = cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8U, bytes.data()),
+                decoded = cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8U, const_cast<char *>(bytes.constData())),
                                        cv::IMREAD_COLOR);
         } catch (const cv::Exception &) {
             decoded.release();
@@ -485,6 +530,57 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     else
         out.colour = bgr;
     return true;
+}
+
+// The size announced by the header of the formats that only OpenCV reads
+// here: Radiance HDR, PFM and Sun raster. Invalid when `head` is none of
+// them or its size line is missing.
+QSize opencvHeaderSize(const QByteArray &head, QString *format)
+{
+    if (head.startsWith("#?RADIANCE") || head.startsWith("#?RGBE")) {
+        *format = QStringLiteral("Radiance HDR");
+        // Header lines, an empty line, then "-Y rows +X columns" (or
+        // another orientation of the same two).
+        const int blank = head.indexOf("\n\n");
+        if (blank < 0)
+            return QSize();
+        const int end = head.indexOf('\n', blank + 2);
+        const QByteArray line = head.mid(blank + 2, end < 0 ? -1 : end - blank - 2).simplified();
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() != 4)
+            return QSize();
+        bool ok1 = false, ok2 = false;
+        const qint64 a = parts[1].toLongLong(&ok1), b = parts[3].toLongLong(&ok2);
+        if (!ok1 || !ok2 || parts[0].size() != 2 || parts[2].size() != 2)
+            return QSize();
+        const bool rowsFirst = parts[0].endsWith('Y');
+        const qint64 w = rowsFirst ? b : a, h = rowsFirst ? a : b;
+        if (w <= 0 || h <= 0 || w > INT_MAX || h > INT_MAX)
+            return QSize();
+        return QSize(int(w), int(h));
+    }
+    if (head.startsWith("PF\n") || head.startsWith("Pf\n")) {
+        *format = QStringLiteral("PFM");
+        const QList<QByteArray> parts = head.mid(3, 64).simplified().split(' ');
+        bool ok1 = false, ok2 = false;
+        const qint64 w = parts.value(0).toLongLong(&ok1), h = parts.value(1).toLongLong(&ok2);
+        if (!ok1 || !ok2 || w <= 0 || h <= 0 || w > INT_MAX || h > INT_MAX)
+            return QSize();
+        return QSize(int(w), int(h));
+    }
+    if (head.size() >= 12 && uchar(head[0]) == 0x59 && uchar(head[1]) == 0xa6
+        && uchar(head[2]) == 0x6a && uchar(head[3]) == 0x95) {
+        *format = QStringLiteral("Sun raster");
+        auto be = [&](int at) {
+            return (quint32(uchar(head[at])) << 24) | (quint32(uchar(head[at + 1])) << 16)
+                   | (quint32(uchar(head[at + 2])) << 8) | quint32(uchar(head[at + 3]));
+        };
+        const quint32 w = be(4), h = be(8);
+        if (w == 0 || h == 0 || w > INT_MAX || h > INT_MAX)
+            return QSize();
+        return QSize(int(w), int(h));
+    }
+    return QSize();
 }
 
 enum class Format { Png, Jpeg, Other };

@@ -93,6 +93,10 @@ FeatureOptions Indexer::featureOptions(const IndexOptions &o)
     f.limits.maxPixels = o.maxMegapixels * 1000000;
     f.limits.minSide = KeypointDetector::minimumSide;
     f.limits.workSide = o.workSide;
+    // Images decoded whole (interlaced PNG, progressive JPEG, other
+    // formats) share the run's decoding budget among the workers.
+    f.limits.maxDecodeBytes = std::min<qint64>(f.limits.maxDecodeBytes,
+                                               decodeBudget / std::max(1, o.jobs));
     return f;
 }
 

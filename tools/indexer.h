@@ -72,6 +72,8 @@ public:
     // Votes of one record when descriptors are shared among their nearest
     // words.
     static constexpr int softVotes = 8;
+    // Memory all workers together may use for images decoded whole.
+    static constexpr qint64 decodeBudget = qint64(1) << 30;
     // Appends the votes of one descriptor given its `k` nearest words and
     // their squared distances, nearest first.
     static void appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k);

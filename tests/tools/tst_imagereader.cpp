@@ -80,6 +80,8 @@ private slots:
     void coloursOfDrawnPixelsOnly();
     void blankImages_data();
     void blankImages();
+    void decodedWithinBudget_data();
+    void decodedWithinBudget();
 
 private:
     QTemporaryDir m_dir;
@@ -494,6 +496,84 @@ void TestImageReader::blankImages()
     } else {
         QVERIFY(!f.keypoints.empty());
     }
+}
+
+namespace {
+
+// A small progressive JPEG whose frame header then announces `side` x
+// `side` pixels: the decoder would keep every coefficient of that size.
+QByteArray progressiveJpeg(int side)
+{
+    std::vector<unsigned char> rgb(64 * 48 * 3, 128);
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = 64;
+    c.image_height = 48;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = rgb.data() + c.next_scanline * 64 * 3;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    QByteArray out(reinterpret_cast<const char *>(buffer), int(size));
+    free(buffer);
+    jpeg_destroy_compress(&c);
+    const int sof = out.indexOf("\xff\xc2");
+    if (sof >= 0 && side > 0) {
+        qToBigEndian<quint16>(quint16(side), out.data() + sof + 5);
+        qToBigEndian<quint16>(quint16(side), out.data() + sof + 7);
+    }
+    return out;
+}
+
+} // namespace
+
+void TestImageReader::decodedWithinBudget_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("reason");
+    // 30000 x 30000 at 4:2:0: (3750 x 3750 + 2 x 1875 x 1875) blocks of 128
+    // bytes, about 2.5 GB of coefficients.
+    QTest::newRow("progressive JPEG announcing 30000 x 30000")
+        << "huge.jpg" << progressiveJpeg(30000) << int(DecodedImage::TooLarge) << "progressive JPEG";
+    QTest::newRow("small progressive JPEG") << "small.jpg" << progressiveJpeg(0)
+                                            << int(DecodedImage::Ok) << "";
+    QTest::newRow("HDR announcing 20000 x 15000")
+        << "huge.hdr" << QByteArray("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 15000 +X 20000\n")
+                             + QByteArray(64, '\x02')
+        << int(DecodedImage::TooLarge) << "Radiance HDR";
+    QTest::newRow("PFM announcing 20000 x 20000")
+        << "huge.pfm" << QByteArray("PF\n20000 20000\n-1.0\n") + QByteArray(64, '\0')
+        << int(DecodedImage::TooLarge) << "PFM";
+    QTest::newRow("unknown format, size unknown") << "mystery.bin" << QByteArray(64, '\x07')
+                                                  << int(DecodedImage::Unreadable) << "cannot be read";
+}
+
+void TestImageReader::decodedWithinBudget()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QString, reason);
+    const QString path = m_dir.filePath(name);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+    f.close();
+    const DecodedImage d = ImageReader::read(path, limits());
+    QVERIFY2(int(d.status) == status, qPrintable(d.reason));
+    QVERIFY2(d.reason.contains(reason), qPrintable(d.reason));
 }
 
 QTEST_GUILESS_MAIN(TestImageReader)
