@@ -2,8 +2,10 @@
 // folder that is not an index is refused, the unfinished folders of dead
 // runs are removed while live ones stay, copies are looked for only among
 // files that may be read and the search stops when asked, and descriptors
-// shared among their nearest words cast whole votes.
+// shared among their nearest words cast whole votes. Names that are not
+// UTF-8 are listed, never dropped.
 #include "tools/duplicatefinder.h"
+#include "tools/imagecollection.h"
 #include "tools/indexer.h"
 #include "tools/indexwriter.h"
 
@@ -13,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +41,7 @@ private slots:
     void copySearchStops();
     void softVotes_data();
     void softVotes();
+    void namesNotUtf8Listed();
 };
 
 void TestIndexWriter::outputFolders_data()
@@ -184,6 +189,28 @@ void TestIndexWriter::softVotes()
     QCOMPARE(int(row.size()), Indexer::softVotes);
     for (int j = 0; j < k; ++j)
         QCOMPARE(int(std::count(row.begin(), row.end(), 10 + j)), votes[j]);
+}
+
+void TestIndexWriter::namesNotUtf8Listed()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath("in/cat")));
+    QVERIFY(write(dir.filePath("in/cat/good.png"), "x"));
+    // Latin-1 names, as an old archive or another system leaves them.
+    const QByteArray root = QFile::encodeName(dir.filePath("in"));
+    QVERIFY(write(QFile::decodeName(root + "/cat/plain.png"), "x"));
+    QVERIFY(::rename((root + "/cat/plain.png").constData(), (root + "/cat/caf\xe9.png").constData()) == 0);
+    QVERIFY(::mkdir((root + "/\xc9t\xe9").constData(), 0777) == 0);
+    ImageCollection collection;
+    QString error;
+    QVERIFY2(collection.load(dir.filePath("in"), dir.filePath("out"), &error), qPrintable(error));
+    QCOMPARE(collection.entries().size(), 1);
+    QStringList passed;
+    for (const ImageCollection::Passed &p : collection.passedOver())
+        passed << p.path.mid(dir.path().size()) + " | " + p.reason.left(40);
+    passed.sort();
+    QCOMPARE(passed, (QStringList{"/in/\\xc9t\\xe9 | a folder whose name is not valid UTF-8 (",
+                                  "/in/cat/caf\\xe9.png | an image whose name is not valid UTF-8 ("}));
 }
 
 QTEST_GUILESS_MAIN(TestIndexWriter)
