@@ -2,7 +2,7 @@
 
 #include "data/regularfile.h"
 
-#include "solver/calocalcommunicator.h"
+#include "data/calocalcommunicator.h"
 #include "tools/kmeans.h"
 
 #include <QFile>

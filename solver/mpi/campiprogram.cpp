@@ -2,7 +2,7 @@
 
 #include "solver/caresultwriter.h"
 #include "solver/casolver.h"
-#include "solver/mpi/campicommunicator.h"
+#include "data/mpi/campicommunicator.h"
 #include "solver/mpi/campiresultwriter.h"
 #include "solver/mpi/campitablereader.h"
 
