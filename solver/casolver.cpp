@@ -1,7 +1,7 @@
 #include "solver/casolver.h"
 
-#include "solver/cacommunicator.h"
-#include "solver/calocalcommunicator.h"
+#include "data/cacommunicator.h"
+#include "data/calocalcommunicator.h"
 
 #include <Eigen/Dense>
 #include <Spectra/SymEigsSolver.h>

@@ -19,6 +19,8 @@ struct FeatureOptions
     int workSide = 0;        // longer side every image is brought to first; 0: as read
     bool rootSift = false;   // RootSIFT instead of plain SIFT descriptors
     bool colour = false;     // a colour descriptor for every keypoint too
+    int gridScales = 1;      // grid patch sizes (step, 2 step, 4 step)
+    int colourLayout = 0;    // weight (percent) of the position in colour descriptors
     ImageReader::Limits limits;
 };
 
@@ -33,6 +35,11 @@ struct ImageFeatures
     std::vector<Sift> keypoints;    // word -1; positions in pixels of the file
     cv::Mat descriptors;            // CV_8U, 128 columns; empty when described by colour alone
     cv::Mat colourDescriptors;      // CV_8U, colourSize columns, or empty
+    // Nothing to describe: fully transparent, or a single flat colour.
+    // Such an image is left out of the table; `reason` says which.
+    bool blank = false;
+    bool blankHasColour = false;    // a flat colour, which colour words can still place
+    cv::Vec3b blankColour;          // that colour (BGR), when it has one
 };
 
 // Decodes an image and describes it. One extractor per worker thread (the
@@ -53,9 +60,25 @@ public:
     static DecodedImage toWorkSide(const DecodedImage &image, int side);
 
     // Mean colour (CIE L*a*b*, bytes) of the four quarters of each
-    // keypoint's patch at the working scale: 12 values.
-    static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints);
+    // keypoint's patch at the working scale: 12 values. Given an `alpha`,
+    // the means are of the drawn pixels only (weighted by their opacity),
+    // `bgr` being the picture over white: the transparent background gives
+    // no colour of its own.
+    static cv::Mat colourDescriptors(const cv::Mat &bgr, const std::vector<cv::KeyPoint> &keypoints,
+                                     const cv::Mat &alpha = cv::Mat());
     static constexpr int colourSize = 12;
+    // With a layout, two more values: the patch's position across and down
+    // the picture (0..255) times the layout weight.
+    static constexpr int colourLayoutSize = 14;
+    static void appendLayout(cv::Mat &colour, const std::vector<cv::KeyPoint> &keypoints,
+                             cv::Size picture, int weightPercent);
+
+    // Whether an image at working scale has nothing to describe: every
+    // pixel transparent, or every drawn pixel of one colour. `reason` says
+    // which; `colour` receives the flat colour (BGR) and `hasColour` whether
+    // there is one.
+    static bool isBlank(const DecodedImage &image, QString *reason, bool *hasColour,
+                        cv::Vec3b *colour);
 
 private:
     FeatureOptions m_options;

@@ -3,9 +3,13 @@
 #include "data/regularfile.h"
 
 #include <QDir>
+#include <QStringDecoder>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+
+#include <dirent.h>
+#include <sys/stat.h>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTextStream>
@@ -58,6 +62,68 @@ bool ImageCollection::isImageFileName(const QString &fileName)
     return extensions.contains(QFileInfo(fileName).suffix().toLower());
 }
 
+namespace {
+
+bool validUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// The name with every byte outside ASCII written as \xNN, so that a name
+// the file system holds but UTF-8 cannot can still be shown and found.
+QString escapedName(const QByteArray &bytes)
+{
+    QString out;
+    for (char c : bytes) {
+        if (uchar(c) < 0x80)
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x%1").arg(uchar(c), 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
+} // namespace
+
+void ImageCollection::listUndecodableNames(const QString &folder, bool folders)
+{
+    // Qt cannot name these entries (they are not valid UTF-8), so its
+    // listing leaves them out without a word: the raw listing finds them.
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    QVector<QPair<QByteArray, bool>> found;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (name == "." || name == ".." || validUtf8(name))
+            continue;
+        struct stat st;
+        const QByteArray full = QFile::encodeName(folder) + '/' + name;
+        if (::stat(full.constData(), &st) != 0)
+            continue;
+        const bool isFolder = S_ISDIR(st.st_mode);
+        if (isFolder ? !folders : !isImageFileName(QString::fromLatin1(name.mid(name.lastIndexOf('.')))))
+            continue;
+        found.append({name, isFolder});
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end());
+    for (const auto &f : std::as_const(found)) {
+        const QString path = QDir::cleanPath(folder) + QLatin1Char('/') + escapedName(f.first);
+        m_passedOver.append({path, f.second
+                                       ? QStringLiteral("a folder whose name is not valid UTF-8 "
+                                                        "(other bytes shown as \\xNN): the image "
+                                                        "list cannot name its images; rename it "
+                                                        "to index them")
+                                       : QStringLiteral("an image whose name is not valid UTF-8 "
+                                                        "(other bytes shown as \\xNN), which the "
+                                                        "image list cannot hold; rename it to "
+                                                        "index it")});
+    }
+}
+
 bool ImageCollection::load(const QString &input, const QString &output, QString *error)
 {
     const QFileInfo info(input);
@@ -98,6 +164,7 @@ void ImageCollection::collectImages(const QString &folder, int category, const Q
         m_passedOver.append({QDir::cleanPath(folder), QStringLiteral("cannot read this folder")});
         return;
     }
+    listUndecodableNames(folder, category > 0);
     // System entries too: a link whose target is gone is listed, not lost.
     QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::System);
     sortByName(files);
@@ -148,6 +215,8 @@ bool ImageCollection::scanFolder(const QString &folder, const QStringList &exclu
     QSet<QString> visited;
     m_categoryNames.append(QStringLiteral("."));
     collectImages(dir.absolutePath(), 0, excluded, visited);
+    // Category folders Qt cannot name.
+    listUndecodableNames(dir.absolutePath(), true);
 
     QFileInfoList subs = dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot);
     sortByName(subs);

@@ -49,6 +49,10 @@ private:
                        QSet<QString> &visited);
 
     QVector<ImageEntry> m_entries;
+    // Lists the images (and, with `folders`, the sub-folders) of `folder`
+    // whose names are not valid UTF-8 as passed over, with the reason.
+    void listUndecodableNames(const QString &folder, bool folders);
+
     QVector<Passed> m_passedOver;
     QStringList m_categoryNames;
 };

@@ -54,27 +54,58 @@ bool checkHeader(qint64 w, qint64 h, const ImageReader::Limits &limits, DecodedI
                          .arg(pixels(w, h)).arg(limits.maxWorkingPixels / 1000000);
         return false;
     }
-    if (std::min(w, h) < limits.minSide) {
+    const QSize described = ImageReader::describedSize(QSize(int(w), int(h)), limits.maxSide,
+                                                       limits.workSide);
+    if (std::min(described.width(), described.height()) < limits.minSide) {
         out.status = DecodedImage::TooSmall;
-        out.reason = QStringLiteral("too small: %1 (at least %2 on each side)")
-                         .arg(pixels(w, h)).arg(limits.minSide);
+        out.reason = described == QSize(int(w), int(h))
+                         ? QStringLiteral("too small: %1 (at least %2 on each side)")
+                               .arg(pixels(w, h)).arg(limits.minSide)
+                         : QStringLiteral("too small: %1, %2 once scaled (at least %3 on each "
+                                          "side)")
+                               .arg(pixels(w, h))
+                               .arg(pixels(described.width(), described.height()))
+                               .arg(limits.minSide);
         return false;
     }
     return true;
 }
 
-// Transparent pixels over white: line art drawn on a transparent background
-// keeps its contrast.
-inline void overWhite(const unsigned char *rgba, unsigned char *bgr, int width, bool rgbOrder)
+// Premultiplied BGRA from RGBA: averaging premultiplied values keeps a
+// reduced pixel's colour that of its drawn part, and the picture over white
+// and the alpha both come back from it.
+inline void premultiplied(const unsigned char *rgba, unsigned char *bgra, int width)
 {
-    for (int x = 0; x < width; ++x, rgba += 4, bgr += 3) {
-        const unsigned a = rgba[3], w = 255u * (255u - a);
-        const unsigned r = (rgba[0] * a + w + 127) / 255, g = (rgba[1] * a + w + 127) / 255,
-                       b = (rgba[2] * a + w + 127) / 255;
-        bgr[0] = (unsigned char)(rgbOrder ? b : r);
-        bgr[1] = (unsigned char)g;
-        bgr[2] = (unsigned char)(rgbOrder ? r : b);
+    for (int x = 0; x < width; ++x, rgba += 4, bgra += 4) {
+        const unsigned a = rgba[3];
+        bgra[0] = (unsigned char)((rgba[2] * a + 127) / 255);
+        bgra[1] = (unsigned char)((rgba[1] * a + 127) / 255);
+        bgra[2] = (unsigned char)((rgba[0] * a + 127) / 255);
+        bgra[3] = (unsigned char)a;
     }
+}
+
+// Splits premultiplied BGRA into the picture over white and its alpha; the
+// alpha is dropped when every pixel is opaque.
+void splitOverWhite(const cv::Mat &bgra, DecodedImage &out)
+{
+    out.colour.create(bgra.size(), CV_8UC3);
+    out.alpha.create(bgra.size(), CV_8U);
+    bool transparent = false;
+    for (int y = 0; y < bgra.rows; ++y) {
+        const unsigned char *p = bgra.ptr<unsigned char>(y);
+        unsigned char *c = out.colour.ptr<unsigned char>(y), *a = out.alpha.ptr<unsigned char>(y);
+        for (int x = 0; x < bgra.cols; ++x, p += 4, c += 3) {
+            const unsigned back = 255u - p[3];
+            c[0] = (unsigned char)std::min(255u, p[0] + back);
+            c[1] = (unsigned char)std::min(255u, p[1] + back);
+            c[2] = (unsigned char)std::min(255u, p[2] + back);
+            a[x] = p[3];
+            transparent = transparent || p[3] < 255;
+        }
+    }
+    if (!transparent)
+        out.alpha.release();
 }
 
 inline void rgbToBgr(const unsigned char *rgb, unsigned char *bgr, int width)
@@ -156,11 +187,11 @@ bool decodePng(PngRead &r, const ImageReader::Limits &limits, DecodedImage &out)
     }
     const size_t rowBytes = png_get_rowbytes(r.png, r.info);
     const QSize target = ImageReader::workingSize(QSize(int(w), int(h)), limits.maxSide);
-    r.reducer.start(int(w), int(h), target);
-    r.bgr.resize(size_t(w) * 3);
+    r.reducer.start(int(w), int(h), target, channels);
+    r.bgr.resize(size_t(w) * size_t(channels));
     auto push = [&](const unsigned char *p) {
         if (channels == 4)
-            overWhite(p, r.bgr.data(), int(w), true);
+            premultiplied(p, r.bgr.data(), int(w));
         else
             rgbToBgr(p, r.bgr.data(), int(w));
         r.reducer.addRow(r.bgr.data());
@@ -221,7 +252,11 @@ bool readPng(const QString &path, const ImageReader::Limits &limits, DecodedImag
     }
     if (!decodePng(r, limits, out))
         return false;
-    out.colour = r.reducer.finish();
+    const cv::Mat reduced = r.reducer.finish();
+    if (reduced.channels() == 4)
+        splitOverWhite(reduced, out);
+    else
+        out.colour = reduced;
     return true;
 }
 
@@ -292,6 +327,27 @@ bool decodeJpeg(JpegRead &r, const ImageReader::Limits &limits, DecodedImage &ou
     const qint64 w = r.info.image_width, h = r.info.image_height;
     if (!checkHeader(w, h, limits, out))
         return false;
+    if (jpeg_has_multiple_scans(&r.info)) {
+        // A progressive JPEG keeps every DCT coefficient of the picture
+        // until its last scan: 128 bytes per 8 x 8 block of each component,
+        // whatever the output scale.
+        qint64 bytes = 0;
+        const int maxH = std::max(1, r.info.max_h_samp_factor), maxV = std::max(1, r.info.max_v_samp_factor);
+        for (int c = 0; c < r.info.num_components; ++c) {
+            const jpeg_component_info &ci = r.info.comp_info[c];
+            const qint64 bw = (w * ci.h_samp_factor / maxH + 7) / 8, bh = (h * ci.v_samp_factor / maxV + 7) / 8;
+            bytes += bw * bh * 128;
+        }
+        if (bytes > limits.maxDecodeBytes) {
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large for a progressive JPEG: %1 would take %2 MB "
+                                        "to decode (limit %3 MB)")
+                             .arg(pixels(w, h)).arg(bytes >> 20).arg(limits.maxDecodeBytes >> 20);
+            return false;
+        }
+        // The decoder's own pools stay within the same budget.
+        r.info.mem->max_memory_to_use = long(limits.maxDecodeBytes);
+    }
     const QSize target = ImageReader::workingSize(QSize(int(w), int(h)), limits.maxSide);
     // The smallest DCT scaling that still gives at least the working size.
     r.info.scale_denom = 8;
@@ -359,6 +415,8 @@ bool readJpeg(const QString &path, const ImageReader::Limits &limits, DecodedIma
 
 // ---- every other format, decoded whole when that fits ---------------------
 
+QSize opencvHeaderSize(const QByteArray &head, QString *format);
+
 bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedImage &out)
 {
     QImageReader reader(path);
@@ -367,8 +425,9 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     if (size.isValid()) {
         if (!checkHeader(size.width(), size.height(), limits, out))
             return false;
-        // The decoded image, its copy over white and the colour matrix.
-        const qint64 bytes = qint64(size.width()) * size.height() * 10;
+        // The decoded image, its copy over white, its alpha and the colour
+        // matrix.
+        const qint64 bytes = qint64(size.width()) * size.height() * 11;
         if (bytes > limits.maxDecodeBytes) {
             out.status = DecodedImage::TooLarge;
             out.reason = QStringLiteral("too large: %1 would take %2 MB to decode in this "
@@ -380,23 +439,45 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     }
     QImage image = reader.read();
     if (image.isNull()) {
-        // Formats only OpenCV reads (HDR, EXR, PFM, ...): their files are
-        // about as large as their pixels, so the file size bounds the decode.
+        // Formats only OpenCV reads: decoded whole, so only when the size
+        // their header announces fits the budget. A run-length coded HDR
+        // file of a few megabytes can announce gigabytes of pixels, so the
+        // file's own size says nothing.
         QFile file(path);
-        if (file.size() > limits.maxDecodeBytes / 4) {
-            out.status = DecodedImage::TooLarge;
-            out.reason = QStringLiteral("too large: a %1 MB file in a format decoded whole "
-                                        "(limit %2 MB)")
-                             .arg(file.size() >> 20).arg(limits.maxDecodeBytes / 4 >> 20);
+        if (!file.open(QIODevice::ReadOnly)) {
+            out.reason = QStringLiteral("cannot open: %1").arg(file.errorString());
             return false;
         }
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
+        QString format;
+        const QSize announced = opencvHeaderSize(file.peek(4096), &format);
+        if (!announced.isValid()) {
+            out.reason = QStringLiteral("not a readable image (corrupt or unknown format, or "
+                                        "one whose size cannot be read before decoding it)");
+            return false;
+        }
+        if (!checkHeader(announced.width(), announced.height(), limits, out))
+            return false;
+        // Floating-point pixels, then the 8-bit colour made of them.
+        const qint64 need = qint64(announced.width()) * announced.height() * 16;
+        if (need > limits.maxDecodeBytes) {
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large: %1 would take %2 MB to decode as %3 (limit "
+                                        "%4 MB)")
+                             .arg(pixels(announced.width(), announced.height()))
+                             .arg(need >> 20).arg(format).arg(limits.maxDecodeBytes >> 20);
+            return false;
+        }
+        if (file.size() > limits.maxDecodeBytes) {
+            out.status = DecodedImage::TooLarge;
+            out.reason = QStringLiteral("too large: a %1 MB file (limit %2 MB)")
+                             .arg(file.size() >> 20).arg(limits.maxDecodeBytes >> 20);
+            return false;
+        }
+        const QByteArray bytes = file.readAll();
         cv::Mat decoded;
         try {
             if (!bytes.isEmpty())
-                decoded = cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8U, bytes.data()),
+                decoded = cv::imdecode(cv::Mat(1, int(bytes.size()), CV_8U, const_cast<char *>(bytes.constData())),
                                        cv::IMREAD_COLOR);
         } catch (const cv::Exception &) {
             decoded.release();
@@ -419,6 +500,21 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     if (!size.isValid() && !checkHeader(image.width(), image.height(), limits, out))
         return false;
     out.fileSize = image.size();
+    const QSize target = ImageReader::workingSize(image.size(), limits.maxSide);
+    if (image.hasAlphaChannel()) {
+        const QImage alpha = image.convertToFormat(QImage::Format_Alpha8);
+        const cv::Mat a(alpha.height(), alpha.width(), CV_8U, const_cast<uchar *>(alpha.constBits()),
+                        size_t(alpha.bytesPerLine()));
+        double lowest = 255;
+        cv::minMaxLoc(a, &lowest);
+        if (lowest < 255) {
+            if (target != alpha.size())
+                cv::resize(a, out.alpha, cv::Size(target.width(), target.height()), 0, 0,
+                           cv::INTER_AREA);
+            else
+                out.alpha = a.clone();
+        }
+    }
     QImage flat(image.size(), QImage::Format_RGB888);
     flat.fill(Qt::white);
     {
@@ -429,12 +525,62 @@ bool readWhole(const QString &path, const ImageReader::Limits &limits, DecodedIm
     const cv::Mat rgb(flat.height(), flat.width(), CV_8UC3, flat.bits(), size_t(flat.bytesPerLine()));
     cv::Mat bgr;
     cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
-    const QSize target = ImageReader::workingSize(flat.size(), limits.maxSide);
     if (target != flat.size())
         cv::resize(bgr, out.colour, cv::Size(target.width(), target.height()), 0, 0, cv::INTER_AREA);
     else
         out.colour = bgr;
     return true;
+}
+
+// The size announced by the header of the formats that only OpenCV reads
+// here: Radiance HDR, PFM and Sun raster. Invalid when `head` is none of
+// them or its size line is missing.
+QSize opencvHeaderSize(const QByteArray &head, QString *format)
+{
+    if (head.startsWith("#?RADIANCE") || head.startsWith("#?RGBE")) {
+        *format = QStringLiteral("Radiance HDR");
+        // Header lines, an empty line, then "-Y rows +X columns" (or
+        // another orientation of the same two).
+        const int blank = head.indexOf("\n\n");
+        if (blank < 0)
+            return QSize();
+        const int end = head.indexOf('\n', blank + 2);
+        const QByteArray line = head.mid(blank + 2, end < 0 ? -1 : end - blank - 2).simplified();
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() != 4)
+            return QSize();
+        bool ok1 = false, ok2 = false;
+        const qint64 a = parts[1].toLongLong(&ok1), b = parts[3].toLongLong(&ok2);
+        if (!ok1 || !ok2 || parts[0].size() != 2 || parts[2].size() != 2)
+            return QSize();
+        const bool rowsFirst = parts[0].endsWith('Y');
+        const qint64 w = rowsFirst ? b : a, h = rowsFirst ? a : b;
+        if (w <= 0 || h <= 0 || w > INT_MAX || h > INT_MAX)
+            return QSize();
+        return QSize(int(w), int(h));
+    }
+    if (head.startsWith("PF\n") || head.startsWith("Pf\n")) {
+        *format = QStringLiteral("PFM");
+        const QList<QByteArray> parts = head.mid(3, 64).simplified().split(' ');
+        bool ok1 = false, ok2 = false;
+        const qint64 w = parts.value(0).toLongLong(&ok1), h = parts.value(1).toLongLong(&ok2);
+        if (!ok1 || !ok2 || w <= 0 || h <= 0 || w > INT_MAX || h > INT_MAX)
+            return QSize();
+        return QSize(int(w), int(h));
+    }
+    if (head.size() >= 12 && uchar(head[0]) == 0x59 && uchar(head[1]) == 0xa6
+        && uchar(head[2]) == 0x6a && uchar(head[3]) == 0x95) {
+        *format = QStringLiteral("Sun raster");
+        auto be = [&](int at) {
+            return (quint32(uchar(head[at])) << 24) | (quint32(uchar(head[at + 1])) << 16)
+                   | (quint32(uchar(head[at + 2])) << 8) | quint32(uchar(head[at + 3]));
+        };
+        const quint32 w = be(4), h = be(8);
+        if (w == 0 || h == 0 || w > INT_MAX || h > INT_MAX)
+            return QSize();
+        return QSize(int(w), int(h));
+    }
+    return QSize();
 }
 
 enum class Format { Png, Jpeg, Other };
@@ -457,6 +603,17 @@ Format sniff(const QString &path, QString *error)
 }
 
 } // namespace
+
+QSize ImageReader::describedSize(const QSize &size, int maxSide, int workSide)
+{
+    const QSize working = workingSize(size, maxSide);
+    const int side = std::max(working.width(), working.height());
+    if (workSide <= 0 || side <= 0 || side == workSide)
+        return working;
+    // As the extractor scales it: the same factor on both sides.
+    const double f = double(workSide) / side;
+    return QSize(int(working.width() * f + 0.5), int(working.height() * f + 0.5));
+}
 
 QSize ImageReader::workingSize(const QSize &size, int maxSide)
 {
@@ -503,6 +660,21 @@ bool ImageReader::readSize(const QString &path, QSize *size, QString *error)
     return true;
 }
 
+bool ImageReader::checkHeaderOnly(const QString &path, const Limits &limits,
+                                  DecodedImage::Status *status, QString *reason)
+{
+    QSize size;
+    QString e;
+    if (!RegularFile::isRegular(path) || !readSize(path, &size, &e))
+        return true;
+    DecodedImage out;
+    if (checkHeader(size.width(), size.height(), limits, out))
+        return true;
+    *status = out.status;
+    *reason = out.reason;
+    return false;
+}
+
 DecodedImage ImageReader::read(const QString &path, const Limits &limits)
 {
     DecodedImage out;
@@ -540,17 +712,21 @@ DecodedImage ImageReader::read(const QString &path, const Limits &limits)
     }
     if (!ok) {
         out.colour.release();
+        out.alpha.release();
         if (out.reason.isEmpty())
             out.reason = QStringLiteral("not a readable image (corrupt or unknown format)");
         return out;
     }
-    if (std::min(out.colour.cols, out.colour.rows) < limits.minSide) {
+    const QSize described = describedSize(QSize(out.colour.cols, out.colour.rows), 0,
+                                          limits.workSide);
+    if (std::min(described.width(), described.height()) < limits.minSide) {
         out.status = DecodedImage::TooSmall;
         out.reason = QStringLiteral("too small once scaled to at most %1 pixels a side: %2 "
                                     "(at least %3 on each side)")
                          .arg(limits.maxSide).arg(pixels(out.colour.cols, out.colour.rows))
                          .arg(limits.minSide);
         out.colour.release();
+        out.alpha.release();
         return out;
     }
     cv::cvtColor(out.colour, out.grey, cv::COLOR_BGR2GRAY);

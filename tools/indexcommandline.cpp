@@ -7,16 +7,33 @@
 
 namespace {
 
-bool readInt(const QCommandLineParser &parser, const QString &name, int minimum, int &value,
-             QString &message)
+bool readInt(const QCommandLineParser &parser, const QString &name, int minimum, int maximum,
+             int &value, QString &message)
 {
     if (!parser.isSet(name))
         return true;
     bool ok = false;
     const int v = parser.value(name).toInt(&ok);
-    if (!ok || v < minimum) {
-        message = QStringLiteral("--%1 expects a whole number of at least %2, not \"%3\"")
-                      .arg(name).arg(minimum).arg(parser.value(name));
+    if (!ok || v < minimum || v > maximum) {
+        message = QStringLiteral("--%1 expects a whole number from %2 to %3, not \"%4\"")
+                      .arg(name).arg(minimum).arg(maximum).arg(parser.value(name));
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// A size that is 0 (off) or within [minimum, maximum].
+bool readOffOrInt(const QCommandLineParser &parser, const QString &name, const char *off,
+                  int minimum, int maximum, int &value, QString &message)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int v = parser.value(name).toInt(&ok);
+    if (!ok || (v != 0 && (v < minimum || v > maximum))) {
+        message = QStringLiteral("--%1 expects 0 (%2) or a whole number from %3 to %4, not \"%5\"")
+                      .arg(name, QLatin1String(off)).arg(minimum).arg(maximum).arg(parser.value(name));
         return false;
     }
     value = v;
@@ -39,29 +56,40 @@ QString IndexCommandLine::usage()
         "\"category path\" lines (paths relative to that file).\n"
         "\n"
         "Options:\n"
-        "  --words N          vocabulary size (default 1000)\n"
-        "  --max-keypoints N  strongest keypoints kept per image (default 500)\n"
+        "  --words N          vocabulary size, 1 to 65536 (default 1000)\n"
+        "  --max-keypoints N  strongest keypoints kept per image, 1 to 100000 (default 500)\n"
         "  --seed N           seed of the vocabulary's k-means (default 1)\n"
-        "  --axes N           number of axes written into the project (default 10)\n"
+        "  --axes N           number of axes written into the project, 1 to 1000\n"
+        "                     (default 10)\n"
         "  --vocabulary FILE  reuse this vocabulary instead of building one\n"
-        "  --sample N         descriptors sampled for k-means (default 25 per word)\n"
-        "  --max-side N       scale larger images down to N pixels a side first\n"
-        "                     (default 1024; 0 keeps full size)\n"
+        "  --sample N         descriptors sampled for k-means, 1 to 2000000 (default 25\n"
+        "                     per word)\n"
+        "  --max-side N       scale larger images down to N pixels a side first, 16 to\n"
+        "                     16384 (default 1024; 0 keeps full size)\n"
         "  --work-side N      then bring every image to N pixels on its longer side,\n"
-        "                     enlarging small ones (default 512; 0 keeps the size read)\n"
-        "  --max-megapixels N refuse larger images without decoding them (default 1000)\n"
+        "                     enlarging small ones, 16 to 4096 (default 512; 0 keeps the\n"
+        "                     size read)\n"
+        "  --max-megapixels N refuse larger images without decoding them, 1 to 100000\n"
+        "                     (default 1000)\n"
         "  --grid N           also describe the image every N pixels on a grid, blank\n"
-        "                     patches left out (default 16; 0: detected keypoints only)\n"
+        "                     and mostly transparent patches left out, 4 to 1024\n"
+        "                     (default 16; 0: detected keypoints only)\n"
+        "  --grid-scales N    grid patches at N sizes: the step, twice and four times\n"
+        "                     it, 1 to 3 (default 1)\n"
         "  --rootsift         RootSIFT descriptors instead of plain SIFT\n"
-        "  --colour-words N   N colour words appended as further columns (default 200;\n"
-        "                     0: none)\n"
+        "  --colour-words N   N colour words appended as further columns, 0 to 65536\n"
+        "                     (default 200; 0: none)\n"
+        "  --colour-layout N  colour words also keep where the colour lies, the\n"
+        "                     position weighing N % of a colour, 0 to 400 (default 0)\n"
+        "  --soft-words N     each descriptor counts for its N nearest words, shared\n"
+        "                     by closeness, 1 to 3 (default 1)\n"
         "  --counts MODE      table values: sqrt (square root of each word's count,\n"
         "                     the default), raw (plain counts) or presence (0 or 1)\n"
         "  --search-checks N  find each descriptor's word with k-d trees, looking at N\n"
-        "                     leaves (default 0: exact search over every word)\n"
+        "                     leaves, 0 to 100000 (default 0: exact search over every word)\n"
         "  --solve            run the solver (ca.exe beside this program) at the end\n"
         "  --solver FILE      solver to run with --solve\n"
-        "  --jobs N           worker threads (default: number of cores)\n"
+        "  --jobs N           worker threads, 1 to 256 (default: number of cores)\n"
         "  --quiet            no progress output\n"
         "  --help             this text\n");
 }
@@ -74,7 +102,7 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
     const QStringList valued = {"words", "max-keypoints", "seed", "axes", "vocabulary",
                                 "sample", "max-side", "solver", "jobs", "max-megapixels",
                                 "grid", "colour-words", "search-checks", "work-side",
-                                "counts"};
+                                "counts", "soft-words", "grid-scales", "colour-layout"};
     for (const QString &name : valued)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : {QStringLiteral("solve"), QStringLiteral("quiet"),
@@ -92,29 +120,26 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
     }
     int seed = int(options.seed);
     int megapixels = int(std::min<qint64>(options.maxMegapixels, INT_MAX));
-    if (!readInt(parser, "words", 1, options.words, message)
-        || !readInt(parser, "max-keypoints", 1, options.maxKeypoints, message)
-        || !readInt(parser, "seed", 0, seed, message)
-        || !readInt(parser, "axes", 1, options.axes, message)
-        || !readInt(parser, "sample", 1, options.sampleSize, message)
-        || !readInt(parser, "max-side", 0, options.maxSide, message)
-        || !readInt(parser, "work-side", 0, options.workSide, message)
-        || !readInt(parser, "max-megapixels", 1, megapixels, message)
-        || !readInt(parser, "grid", 0, options.gridStep, message)
-        || !readInt(parser, "colour-words", 0, options.colourWords, message)
-        || !readInt(parser, "search-checks", 0, options.searchChecks, message)
-        || !readInt(parser, "jobs", 1, options.jobs, message))
+    // Every range keeps one run within memory and time a machine has: a
+    // vocabulary is k-means over samples x words, a working side costs
+    // about 100 bytes a pixel per worker, and so on.
+    using L = IndexCommandLine;
+    if (!readInt(parser, "words", 1, L::maxWords, options.words, message)
+        || !readInt(parser, "max-keypoints", 1, L::maxKeypointsPerImage, options.maxKeypoints, message)
+        || !readInt(parser, "seed", 0, INT_MAX, seed, message)
+        || !readInt(parser, "axes", 1, L::maxAxes, options.axes, message)
+        || !readInt(parser, "sample", 1, L::maxSample, options.sampleSize, message)
+        || !readOffOrInt(parser, "max-side", "full size", 16, L::maxSide, options.maxSide, message)
+        || !readOffOrInt(parser, "work-side", "the size read", 16, L::maxWorkSide, options.workSide, message)
+        || !readInt(parser, "max-megapixels", 1, L::maxMegapixels, megapixels, message)
+        || !readOffOrInt(parser, "grid", "no grid", 4, L::maxGrid, options.gridStep, message)
+        || !readInt(parser, "grid-scales", 1, 3, options.gridScales, message)
+        || !readInt(parser, "colour-words", 0, L::maxWords, options.colourWords, message)
+        || !readInt(parser, "colour-layout", 0, 400, options.colourLayout, message)
+        || !readInt(parser, "soft-words", 1, 3, options.softWords, message)
+        || !readInt(parser, "search-checks", 0, L::maxSearchChecks, options.searchChecks, message)
+        || !readInt(parser, "jobs", 1, L::maxJobs, options.jobs, message))
         return Invalid;
-    if (options.maxSide > 0 && options.maxSide < 16) {
-        message = QStringLiteral("--max-side expects 0 (full size) or at least 16, not \"%1\"")
-                      .arg(parser.value("max-side"));
-        return Invalid;
-    }
-    if (options.workSide > 0 && options.workSide < 16) {
-        message = QStringLiteral("--work-side expects 0 (the size read) or at least 16, not \"%1\"")
-                      .arg(parser.value("work-side"));
-        return Invalid;
-    }
     if (parser.isSet("counts")) {
         const QString mode = parser.value("counts");
         if (mode == QLatin1String("raw"))

@@ -1,6 +1,6 @@
 #include "tools/indexdistribution.h"
 
-#include "solver/cacommunicator.h"
+#include "data/cacommunicator.h"
 
 #include <QDataStream>
 #include <QIODevice>

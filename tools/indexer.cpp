@@ -1,5 +1,6 @@
 #include "tools/indexer.h"
 
+#include "tools/axisreport.h"
 #include "tools/descriptorspill.h"
 #include "tools/duplicatefinder.h"
 #include "tools/imagecollection.h"
@@ -86,9 +87,16 @@ FeatureOptions Indexer::featureOptions(const IndexOptions &o)
     f.workSide = o.workSide;
     f.rootSift = o.rootSift;
     f.colour = o.colourWords > 0;
+    f.gridScales = o.gridScales;
+    f.colourLayout = o.colourLayout;
     f.limits.maxSide = o.maxSide;
     f.limits.maxPixels = o.maxMegapixels * 1000000;
     f.limits.minSide = KeypointDetector::minimumSide;
+    f.limits.workSide = o.workSide;
+    // Images decoded whole (interlaced PNG, progressive JPEG, other
+    // formats) share the run's decoding budget among the workers.
+    f.limits.maxDecodeBytes = std::min<qint64>(f.limits.maxDecodeBytes,
+                                               decodeBudget / std::max(1, o.jobs));
     return f;
 }
 
@@ -150,10 +158,14 @@ void Indexer::skip(ProgressReporter *progress, const QString &kind, const QStrin
         m_skippedLines.append(kind + QLatin1Char('\t') + path + QLatin1Char('\t') + reason);
         m_skippedImages.push_back(image);
     }
-    report(progress, kind == QLatin1String("no keypoints")
-                         ? QStringLiteral("no keypoint in '%1': left out of the table").arg(path)
-                         : QStringLiteral("skipped '%1': %2").arg(path, reason),
-           image);
+    QString line;
+    if (kind == QLatin1String("no keypoints"))
+        line = QStringLiteral("no keypoint in '%1': left out of the table").arg(path);
+    else if (kind == QLatin1String("blank"))
+        line = QStringLiteral("blank image '%1' left out of the table: %2").arg(path, reason);
+    else
+        line = QStringLiteral("skipped '%1': %2").arg(path, reason);
+    report(progress, line, image);
 }
 
 bool Indexer::stopped(IndexWriter &writer, QString *error)
@@ -208,6 +220,41 @@ bool loadVocabulary(Vocabulary &v, const QString &path, int dimension, const cha
 
 } // namespace
 
+void Indexer::appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k)
+{
+    // Weights fall with the squared distance relative to the nearest's:
+    // a word as near as the nearest weighs as much, one half again as far
+    // (squared) about a third as much.
+    double w[8], total = 0;
+    k = std::min(k, 8);
+    const double nearest = std::max(1e-6, double(d2[0]));
+    for (int j = 0; j < k; ++j) {
+        w[j] = words[j] >= 0 ? std::exp(-2.0 * (double(d2[j]) / nearest - 1.0)) : 0.0;
+        total += w[j];
+    }
+    // Whole votes by largest remainder, so that every record casts exactly
+    // softVotes of them.
+    int given = 0, votes[8];
+    double rest[8];
+    for (int j = 0; j < k; ++j) {
+        const double share = softVotes * w[j] / total;
+        votes[j] = int(share);
+        rest[j] = share - votes[j];
+        given += votes[j];
+    }
+    while (given < softVotes) {
+        int best = 0;
+        for (int j = 1; j < k; ++j)
+            if (rest[j] > rest[best])
+                best = j;
+        ++votes[best];
+        rest[best] = -1;
+        ++given;
+    }
+    for (int j = 0; j < k; ++j)
+        row.insert(row.end(), size_t(votes[j]), words[j]);
+}
+
 bool Indexer::run(const ImageCollection &collection, QString *error)
 {
     QElapsedTimer clock;
@@ -248,19 +295,20 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         // The vocabulary decides: colour words exactly when it has them.
         const QString colourPath = IndexWriter::colourVocabularyPath(o.vocabulary);
         features.colour = QFileInfo::exists(colourPath);
-        if (features.colour && !loadVocabulary(colour, colourPath, FeatureExtractor::colourSize,
+        if (features.colour && !loadVocabulary(colour, colourPath, features.colourLayout > 0 ? FeatureExtractor::colourLayoutSize : FeatureExtractor::colourSize,
                                                "colour", error))
             return false;
     }
 
     IndexWriter writer;
+    QStringList leftovers;
     if (!shared) {
-        if (!writer.begin(o.output, error))
+        if (!writer.begin(o.output, error, &leftovers))
             return false;
     } else {
         // The lead makes the staging folder; the others write their images'
         // files into it.
-        const bool begun = !lead || writer.begin(o.output, error);
+        const bool begun = !lead || writer.begin(o.output, error, &leftovers);
         if (!shared->agree(begun, error))
             return false;
         const QString staging = shared->broadcast(writer.stagingFolder());
@@ -268,6 +316,9 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             writer.join(o.output, staging);
     }
     const QString output = writer.outputFolder();
+    for (const QString &path : std::as_const(leftovers))
+        report(nullptr, QStringLiteral("removed '%1', the unfinished index of a run that ended "
+                                       "without finishing").arg(path));
 
     const QVector<ImageEntry> &entries = collection.entries();
     const int n = int(entries.size());
@@ -315,7 +366,30 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     // Lines recorded from here on concern one image each.
     const int skippedBefore = int(m_skippedLines.size()), problemsBefore = int(m_summary.problems.size());
 
-    const QVector<QVector<int>> duplicates = lead ? findDuplicateFiles(paths) : QVector<QVector<int>>();
+    // Copies are looked for among the files that may be read: one refused
+    // for its size from its header alone is never read in full.
+    QVector<QVector<int>> duplicates;
+    if (lead) {
+        std::vector<bool> eligible(size_t(n), true);
+        for (int i = 0; i < n; ++i) {
+            DecodedImage::Status refusal;
+            QString reason;
+            if (status[size_t(i)] != Skipped
+                && !ImageReader::checkHeaderOnly(paths[i], features.limits, &refusal, &reason))
+                eligible[size_t(i)] = false;
+        }
+        const int toHash = filesToHash(paths, eligible);
+        ProgressReporter progress(QStringLiteral("Looking for copies"), toHash, o.quiet || toHash == 0);
+        duplicates = findDuplicateFiles(paths, eligible, &progress, [&progress] {
+            progress.refresh();
+            return interrupted();
+        });
+        progress.finish();
+    }
+    if (shared && !shared->agree(!interrupted(), error))
+        return false;
+    if (stopped(writer, error))
+        return false;
     QByteArray duplicateText;
     for (int g = 0; g < duplicates.size(); ++g) {
         m_summary.duplicateFiles += duplicates[g].size();
@@ -346,8 +420,12 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             writeError = e;
     };
 
-    // Words, keypoint file and word list of one image.
+    // Words, keypoint file and word list of one image. With soft words,
+    // each record casts votesPerRecord votes (the table is the same up to
+    // scale when they all go to one word).
     const int greyWords = reuse ? grey.size() : o.words;
+    const int soft = std::max(1, o.softWords);
+    const int votesPerRecord = soft > 1 ? softVotes : 1;
     auto finishImage = [&](int i, std::vector<Sift> &kps, const cv::Mat &desc, const cv::Mat &cdesc) {
         std::vector<int> words, colourWords;
         const size_t count = kps.size();
@@ -357,10 +435,25 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             colour.assign(cdesc, colourWords);
             for (size_t k = 0; k < count; ++k)
                 kps[k].word = greyWords + colourWords[k];
+        } else if (soft > 1) {
+            // The keypoint file names the nearest word; the table shares the
+            // record's votes among the nearest few by closeness.
+            std::vector<float> d2;
+            grey.assignNearest(desc, soft, words, d2);
+            std::vector<int> &row = rowWords[size_t(i)];
+            row.reserve(size_t(votesPerRecord) * 2 * count);
+            for (size_t k = 0; k < count; ++k) {
+                const int *w = words.data() + k * size_t(soft);
+                const float *d = d2.data() + k * size_t(soft);
+                kps[k].word = w[0];
+                appendSoftVotes(row, w, d, soft);
+            }
         } else {
             grey.assign(desc, words); // one word per descriptor row, so per keypoint
             for (size_t k = 0; k < words.size(); ++k)
                 kps[k].word = words[k];
+        }
+        if (!desc.empty()) {
             if (withColour) {
                 // A colour word is one more record of the same region, so
                 // that every count of the table is a keypoint the viewer can
@@ -376,9 +469,10 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             }
         }
         std::vector<int> &row = rowWords[size_t(i)];
-        row.reserve(kps.size());
-        for (const Sift &s : kps)
-            row.push_back(s.word);
+        const size_t firstPlain = soft > 1 && !desc.empty() ? count : 0;
+        row.reserve(row.size() + (kps.size() - firstPlain) * size_t(votesPerRecord));
+        for (size_t k = firstPlain; k < kps.size(); ++k)
+            row.insert(row.end(), size_t(votesPerRecord), kps[k].word);
         QString e;
         if (!writer.writeKeypoints(i, kps, &e))
             failWrite(e);
@@ -390,10 +484,26 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         parallelFor(n, jobs, &progress, [&](int i, int w) {
             if (status[size_t(i)] == Skipped || writeFailed || (shared && !shared->owns(i)))
                 return;
-            ImageFeatures f = extractors[size_t(w)].extract(entries[i].path);
+            ImageFeatures f;
+            try {
+                f = extractors[size_t(w)].extract(entries[i].path);
+            } catch (const cv::Exception &e) {
+                // One image that OpenCV cannot handle is listed; the run goes on.
+                f = ImageFeatures();
+                f.reason = QStringLiteral("cannot be described: %1").arg(QString::fromStdString(e.msg).trimmed());
+            } catch (const std::bad_alloc &) {
+                f = ImageFeatures();
+                f.status = DecodedImage::TooLarge;
+                f.reason = QStringLiteral("too large: not enough memory to describe it");
+            }
             if (f.status != DecodedImage::Ok) {
                 status[size_t(i)] = Skipped;
                 skip(&progress, kindOf(f.status), entries[i].path, f.reason, i);
+                return;
+            }
+            if (f.blank) {
+                status[size_t(i)] = Skipped;
+                skip(&progress, QStringLiteral("blank"), entries[i].path, f.reason, i);
                 return;
             }
             if (f.keypoints.empty()) {
@@ -519,7 +629,7 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
             continue;
         for (int word : rowWords[size_t(i)])
             ++counts[size_t(row) * size_t(cols) + size_t(word)];
-        m_summary.keypoints += qint64(rowWords[size_t(i)].size());
+        m_summary.keypoints += qint64(rowWords[size_t(i)].size()) / (o.softWords > 1 ? softVotes : 1);
         categories.push_back(entries[i].category);
         listNames << names[i];
         keypointFiles << IndexWriter::keypointFileName(i);
@@ -540,6 +650,11 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
         else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
         else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
         else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
+        else if (kind == QLatin1String("blank")) {
+            ++m_summary.blank;
+            if (line.contains(QLatin1String("flat colour")))
+                ++m_summary.blankWithColour;
+        }
     }
 
     // Category names, when the folder names gave them.
@@ -587,6 +702,17 @@ bool Indexer::run(const ImageCollection &collection, QString *error)
     if (o.solve) {
         m_summary.solved = runSolver(solver, writer.stagingPath(IndexWriter::tableName),
                                      &solveError);
+        if (m_summary.solved) {
+            reportAxisShares(writer.stagingPath(IndexWriter::tableName), grey.size(), colour,
+                             listNames);
+            m_summary.seconds = clock.elapsed() / 1000.0;
+            QByteArray solvedLog = m_summary.problems.join(QLatin1Char('\n')).toUtf8();
+            if (!solvedLog.isEmpty())
+                solvedLog += '\n';
+            solvedLog += summaryText().toUtf8() + '\n';
+            if (!writer.writeFile(IndexWriter::logName, solvedLog, error))
+                return finish(false);
+        }
     }
     if (stopped(writer, error))
         return finish(false);
@@ -648,6 +774,33 @@ bool Indexer::runSolver(const QString &solver, const QString &table, QString *er
     return true;
 }
 
+void Indexer::reportAxisShares(const QString &table, int greyWords, const Vocabulary &colour,
+                               const QStringList &rowNames)
+{
+    AxisReport shares;
+    QString e;
+    if (!shares.compute(table, axesReported, shareReported, &e)) {
+        report(nullptr, QStringLiteral("could not check the axes for dominant words: %1").arg(e));
+        return;
+    }
+    auto wordName = [&](int j) {
+        if (j < greyWords)
+            return QStringLiteral("word %1").arg(j);
+        const cv::Mat &c = colour.centres();
+        const int r = j - greyWords;
+        double lab[3] = {0, 0, 0};
+        if (r < c.rows && c.cols == FeatureExtractor::colourSize) {
+            // The mean of the four quarters of the patch.
+            for (int q = 0; q < 4; ++q)
+                for (int k = 0; k < 3; ++k)
+                    lab[k] += c.at<float>(r, 3 * q + k) / 4;
+        }
+        return QStringLiteral("colour word %1 (%2)").arg(j).arg(AxisReport::colourName(lab[0], lab[1], lab[2]));
+    };
+    auto rowName = [&](int r) { return r < rowNames.size() ? rowNames[r] : QString::number(r); };
+    m_summary.axisShares = shares.lines(wordName, rowName);
+}
+
 QString Indexer::summaryText() const
 {
     const IndexSummary &s = m_summary;
@@ -660,6 +813,9 @@ QString Indexer::summaryText() const
     add(s.tooLarge, "too large");
     add(s.tooSmall, "too small");
     add(s.withoutKeypoints, "without keypoints");
+    add(s.blank, "blank");
+    if (s.blankWithColour)
+        reasons.last() += QStringLiteral(" (%1 of one flat colour)").arg(s.blankWithColour);
     add(s.refusedNames, "with blanks in their names");
     QString text = QStringLiteral("Indexed %1 of %2 images (%3 skipped%4), %5 keypoints, "
                                   "%6 of %7 words used, %8 s")
@@ -678,5 +834,7 @@ QString Indexer::summaryText() const
         text += QStringLiteral(", %1 listed under blank-free links").arg(s.renamed);
     if (s.solved)
         text += QStringLiteral("; solved");
+    for (const QString &line : s.axisShares)
+        text += QLatin1Char('\n') + line;
     return text;
 }

@@ -18,6 +18,7 @@ class ImageCollection;
 class IndexDistribution;
 class IndexWriter;
 class ProgressReporter;
+class Vocabulary;
 
 // Turns a collection of images into an index: keypoint files, image list,
 // keypoint-file list, contingency table, vocabulary and project file, and
@@ -63,7 +64,23 @@ public:
     // What the options ask of each image.
     static FeatureOptions featureOptions(const IndexOptions &options);
 
+    // Axes checked for a single word or group of identical images that
+    // takes them, and the share of an axis's inertia that is named.
+    static constexpr int axesReported = 3;
+    static constexpr double shareReported = 0.25;
+
+    // Votes of one record when descriptors are shared among their nearest
+    // words.
+    static constexpr int softVotes = 8;
+    // Memory all workers together may use for images decoded whole.
+    static constexpr qint64 decodeBudget = qint64(1) << 30;
+    // Appends the votes of one descriptor given its `k` nearest words and
+    // their squared distances, nearest first.
+    static void appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k);
+
 private:
+    void reportAxisShares(const QString &table, int greyWords, const Vocabulary &colour,
+                          const QStringList &rowNames);
     bool runSolver(const QString &solver, const QString &table, QString *error);
     // `image`: the image the line is about, or -1.
     void report(ProgressReporter *progress, const QString &line, int image = -1);

@@ -38,6 +38,16 @@ struct IndexOptions
     // keypoint's patch tell food from flags where the shapes alike do not.
     int colourWords = 200;
     int searchChecks = 0;   // approximate word search (k-d trees); 0: exact
+    // Each grey descriptor shared among its N nearest words by closeness
+    // (1: the nearest alone): a descriptor halfway between two words no
+    // longer falls wholly on either side by chance.
+    int softWords = 1;
+    // Grid patches at N sizes (the step, twice, four times it): strokes and
+    // shapes larger than one patch get words of their own.
+    int gridScales = 1;
+    // Where colour lies, as a share (percent) of a colour word's weight:
+    // 0 describes colour alone; more keeps a coarse layout (flags, signs).
+    int colourLayout = 0;
     TableCounts counts = TableCounts::Sqrt;
     QString vocabulary;     // existing vocabulary to reuse instead of building one
     bool solve = false;     // run the solver on the table at the end

@@ -15,6 +15,8 @@ struct IndexSummary
     int tooLarge = 0;     //   above the pixel or memory limits
     int tooSmall = 0;     //   below the minimum side
     int withoutKeypoints = 0; // no keypoint at all: no profile to show
+    int blank = 0;        //   fully transparent or a single flat colour
+    int blankWithColour = 0; // of those, the flat colour ones (colour words can place them)
     int refusedNames = 0; //   names the image list cannot hold
     int passedOver = 0;   // links and folders of the scan that hold no image
     int duplicateGroups = 0; // groups of byte-identical files (all indexed)
@@ -24,6 +26,9 @@ struct IndexSummary
     int wordsUsed = 0;    // columns with at least one keypoint
     double seconds = 0;
     bool solved = false;  // the solver's results are part of the project
+    // Words and groups of identical images that take more than a quarter of
+    // one of the first three axes, one line each (solved runs only).
+    QStringList axisShares;
     bool interrupted = false;
     QStringList problems; // one line per reported image
 };

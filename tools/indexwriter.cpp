@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStorageInfo>
+#include <QDateTime>
 
 #include <cerrno>
 #include <cmath>
@@ -81,7 +83,73 @@ const QStringList IndexWriter::optionalResultSuffixes =
 IndexWriter::IndexWriter() = default;
 IndexWriter::~IndexWriter() = default;
 
-bool IndexWriter::begin(const QString &outputFolder, QString *error)
+namespace {
+
+const char stagingPrefix[] = ".ortelis-index-";
+const char lockName[] = "owner.lock";
+
+// Removes the staging folders of runs that ended without finishing: their
+// lock is stale (QLockFile knows when its process is gone), or they have
+// none and are old enough not to be a run that is only starting.
+QStringList removeLeftovers(const QString &output)
+{
+    QStringList removed;
+    const QDir dir(output);
+    const QStringList folders = dir.entryList({QString::fromLatin1(stagingPrefix) + QLatin1Char('*')},
+                                              QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString &name : folders) {
+        const QString path = dir.filePath(name);
+        const QString lockPath = QDir(path).filePath(QLatin1String(lockName));
+        bool dead = false;
+        if (QFileInfo::exists(lockPath)) {
+            QLockFile lock(lockPath);
+            // Only the owner's death makes the lock stale, never its age:
+            // a long run keeps its folder.
+            lock.setStaleLockTime(0);
+            if (lock.tryLock(0)) {
+                dead = true;
+                lock.unlock();
+            }
+        } else {
+            dead = QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) > 60;
+        }
+        if (dead && QDir(path).removeRecursively())
+            removed << path;
+    }
+    return removed;
+}
+
+} // namespace
+
+QStringList IndexWriter::indexNamesIn(const QString &folder)
+{
+    QStringList names = {projectName, tableName, imageListName, keypointListName, vocabularyName,
+                         colourVocabularyPath(vocabularyName), categoriesName, skippedName,
+                         duplicatesName, logName};
+    for (const QString &suffix : resultSuffixes)
+        names << tableName + suffix;
+    const QDir dir(folder);
+    QStringList present;
+    for (const QString &name : std::as_const(names))
+        if (QFileInfo::exists(dir.filePath(name)))
+            present << name;
+    for (const QString &name : {keypointFolder, linkFolder})
+        if (QFileInfo::exists(dir.filePath(name)))
+            present << name + QLatin1Char('/');
+    return present;
+}
+
+bool IndexWriter::isIndexFolder(const QString &folder)
+{
+    QFile project(QDir(folder).filePath(projectName));
+    if (project.size() > (1 << 20) || !project.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray xml = project.readAll();
+    return xml.contains("<FILE name='F' path='" + tableName.toUtf8() + "'/>")
+           && xml.contains("<FILE name='DESCRIPTOR' path='" + keypointListName.toUtf8() + "'/>");
+}
+
+bool IndexWriter::begin(const QString &outputFolder, QString *error, QStringList *removed)
 {
     m_output = QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath());
     const QFileInfo info(m_output);
@@ -89,17 +157,39 @@ bool IndexWriter::begin(const QString &outputFolder, QString *error)
         *error = QStringLiteral("the output '%1' is a file, not a folder").arg(m_output);
         return false;
     }
+    if (info.exists() && !isIndexFolder(m_output)) {
+        const QStringList held = indexNamesIn(m_output);
+        if (!held.isEmpty()) {
+            *error = QStringLiteral("the output folder '%1' is not an Ortelis index (it has no "
+                                    "project.xml written by ortelis-index) and holds %2, which "
+                                    "indexing would replace; choose another folder, or move "
+                                    "them away first")
+                         .arg(m_output, held.join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+    if (info.exists()) {
+        const QStringList gone = removeLeftovers(m_output);
+        if (removed)
+            *removed = gone;
+    }
     QString reason;
     if (!makeFolders(m_output, &reason)) {
         *error = QStringLiteral("cannot create the output folder '%1': %2").arg(m_output, reason);
         return false;
     }
-    m_staging = std::make_unique<QTemporaryDir>(m_output + QStringLiteral("/.ortelis-index-XXXXXX"));
-    if (!m_staging->isValid() || !QDir(m_staging->path()).mkdir(keypointFolder)
+    m_staging = std::make_unique<QTemporaryDir>(m_output + QLatin1Char('/')
+                                                + QLatin1String(stagingPrefix) + QStringLiteral("XXXXXX"));
+    if (m_staging->isValid()) {
+        m_lock = std::make_unique<QLockFile>(m_staging->filePath(QLatin1String(lockName)));
+        m_lock->setStaleLockTime(0);
+    }
+    if (!m_staging->isValid() || !m_lock->tryLock(0) || !QDir(m_staging->path()).mkdir(keypointFolder)
         || !QDir(m_staging->path()).mkdir(spillFolder)) {
         *error = QStringLiteral("cannot write in the output folder '%1'%2")
                      .arg(m_output,
                           m_staging->isValid() ? QString() : QStringLiteral(": ") + m_staging->errorString());
+        m_lock.reset();
         m_staging.reset();
         return false;
     }
@@ -148,13 +238,26 @@ bool IndexWriter::linkImage(int image, const QString &target, QString *listName,
     return true;
 }
 
+QString IndexWriter::writeFailure(const QString &folder, const QString &reason)
+{
+    // A full disk shows as a short write, which Qt may report as "Unknown
+    // error": the free space says what happened.
+    const QStorageInfo storage(folder);
+    if (storage.isValid() && storage.bytesAvailable() < (1 << 20))
+        return QStringLiteral("the disk is full (%1 KB free on '%2')")
+            .arg(storage.bytesAvailable() / 1024).arg(storage.rootPath());
+    if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
+        return QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
+    return reason;
+}
+
 bool IndexWriter::writeText(const QString &name, const QByteArray &text, QString *error)
 {
     QFile file(stagingPath(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || file.write(text) != text.size() || !file.flush()) {
         *error = QStringLiteral("cannot write '%1': %2")
-                     .arg(QDir(m_output).filePath(name), file.errorString());
+                     .arg(QDir(m_output).filePath(name), writeFailure(m_output, file.errorString()));
         return false;
     }
     return true;
@@ -222,12 +325,21 @@ bool IndexWriter::writeKeypointList(const QStringList &keypointFiles, QString *e
 
 bool IndexWriter::writeVocabulary(const Vocabulary &vocabulary, QString *error)
 {
-    return vocabulary.save(stagingPath(vocabularyName), error);
+    if (vocabulary.save(stagingPath(vocabularyName), error))
+        return true;
+    *error = QStringLiteral("cannot write '%1': %2")
+                 .arg(QDir(m_output).filePath(vocabularyName), writeFailure(m_output, *error));
+    return false;
 }
 
 bool IndexWriter::writeColourVocabulary(const Vocabulary &vocabulary, QString *error)
 {
-    return vocabulary.save(colourVocabularyPath(stagingPath(vocabularyName)), error);
+    if (vocabulary.save(colourVocabularyPath(stagingPath(vocabularyName)), error))
+        return true;
+    *error = QStringLiteral("cannot write '%1': %2")
+                 .arg(QDir(m_output).filePath(colourVocabularyPath(vocabularyName)),
+                      writeFailure(m_output, *error));
+    return false;
 }
 
 QString IndexWriter::colourVocabularyPath(const QString &vocabularyPath)
@@ -244,6 +356,7 @@ bool IndexWriter::writeFile(const QString &name, const QByteArray &text, QString
 
 void IndexWriter::abandon()
 {
+    m_lock.reset();
     m_staging.reset();
 }
 
@@ -321,9 +434,10 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
     if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
         || !project.flush() || !project.commit()) {
         *error = QStringLiteral("cannot write '%1': %2").arg(out.filePath(projectName),
-                                                             project.errorString());
+                                                             writeFailure(m_output, project.errorString()));
         return false;
     }
+    m_lock.reset();
     m_staging.reset(); // removes the staging folder and any old keypoint files
     return true;
 }

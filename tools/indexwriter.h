@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -43,8 +44,24 @@ public:
     IndexWriter();
     ~IndexWriter();
 
-    // Creates the output folder if needed and the staging folder in it.
-    bool begin(const QString &outputFolder, QString *error);
+    // Creates the output folder if needed and the staging folder in it,
+    // locked for as long as this writer lives (the lock dies with the
+    // process). An existing folder is refused when it holds files an index
+    // would replace but no project written by this indexer: they are the
+    // user's. Staging folders whose owner is gone (a killed or crashed run)
+    // are removed first; `removed` receives their paths.
+    bool begin(const QString &outputFolder, QString *error, QStringList *removed = nullptr);
+
+    // What a failed write in `folder` means: the disk is full, or `reason`
+    // (the system's word for it when Qt has none).
+    static QString writeFailure(const QString &folder, const QString &reason);
+
+    // Whether `folder` holds an index written by this indexer (its
+    // project.xml names the indexer's table and keypoint list).
+    static bool isIndexFolder(const QString &folder);
+    // The names in `folder` that writing an index there would replace or
+    // remove.
+    static QStringList indexNamesIn(const QString &folder);
 
     // Writes into a staging folder another writer began (a process of an
     // MPI job writing its images' files); it never commits nor removes it.
@@ -100,6 +117,7 @@ private:
 
     QString m_output;
     std::unique_ptr<QTemporaryDir> m_staging;
+    std::unique_ptr<QLockFile> m_lock;
     QString m_joined; // the staging folder of another writer
 };
 

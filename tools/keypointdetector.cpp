@@ -110,7 +110,7 @@ bool KeypointDetector::detect(const cv::Mat &grey, std::vector<Sift> &keypoints,
 }
 
 std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, int step,
-                                                         bool keepBlank)
+                                                         bool keepBlank, const cv::Mat &alpha)
 {
     std::vector<cv::KeyPoint> grid;
     if (step <= 0 || grey.empty())
@@ -123,6 +123,9 @@ std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, i
         return grid;
     cv::Mat sum, sqsum;
     cv::integral(grey, sum, sqsum, CV_64F, CV_64F);
+    cv::Mat drawn;
+    if (!alpha.empty())
+        cv::integral(alpha, drawn, CV_64F);
     const int half = step / 2;
     // The octave whose blur matches the size, as SIFT would have found it.
     const int octave = std::max(0, int(std::floor(std::log2(size / (2 * 1.6f)))));
@@ -137,6 +140,12 @@ std::vector<cv::KeyPoint> KeypointDetector::gridKeypoints(const cv::Mat &grey, i
             const double variance = q / n - (s / n) * (s / n);
             if (!keepBlank && variance < 4.0) // blank: a standard deviation below 2 grey levels
                 continue;
+            if (!drawn.empty()) {
+                const double a = drawn.at<double>(y1, x1) - drawn.at<double>(y0, x1)
+                                 - drawn.at<double>(y1, x0) + drawn.at<double>(y0, x0);
+                if (a < 0.5 * 255.0 * n) // mostly transparent
+                    continue;
+            }
             cv::KeyPoint kp(float(x), float(y), size, -1, 0, octave);
             grid.push_back(kp);
         }
@@ -163,7 +172,7 @@ void KeypointDetector::toRootSift(cv::Mat &descriptors)
 bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridStep,
                                     std::vector<Sift> &keypoints, cv::Mat &descriptors,
                                     std::vector<cv::KeyPoint> *atWorkingScale, QString *error,
-                                    bool *blankOnly)
+                                    bool *blankOnly, const cv::Mat &alpha)
 {
     keypoints.clear();
     descriptors.release();
@@ -205,7 +214,11 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
     });
     const int n = std::min<int>(int(order.size()), m_maxKeypoints);
 
-    std::vector<cv::KeyPoint> grid = gridKeypoints(work, gridStep);
+    std::vector<cv::KeyPoint> grid = gridKeypoints(work, gridStep, false, alpha);
+    for (int s = 1; s < m_gridScales && gridStep > 0; ++s) {
+        const std::vector<cv::KeyPoint> coarser = gridKeypoints(work, gridStep << s, false, alpha);
+        grid.insert(grid.end(), coarser.begin(), coarser.end());
+    }
     if (blankOnly)
         *blankOnly = false;
     if (n == 0 && grid.empty() && gridStep > 0) {
@@ -214,7 +227,7 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
         // for the usual one, so that the smallest accepted image still gets
         // a patch.
         const int step = std::min(gridStep, std::min(work.cols, work.rows) / 3);
-        grid = gridKeypoints(work, step, true);
+        grid = gridKeypoints(work, step, true, alpha);
         if (blankOnly)
             *blankOnly = !grid.empty();
     }

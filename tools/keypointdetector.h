@@ -37,15 +37,21 @@ public:
     // corners, but its shapes and strokes still describe it. An image
     // where neither finds anything (a smooth gradient, a flat colour) is
     // described by its blank patches, and `blankOnly` says so.
+    // With an `alpha` (CV_8U, same size; empty: all opaque), grid patches
+    // that are mostly transparent are left out like blank ones: over white
+    // they show the background, not the drawing.
     bool detectScaled(const cv::Mat &work, float back, int gridStep, std::vector<Sift> &keypoints,
                       cv::Mat &descriptors, std::vector<cv::KeyPoint> *atWorkingScale,
-                      QString *error, bool *blankOnly = nullptr);
+                      QString *error, bool *blankOnly = nullptr,
+                      const cv::Mat &alpha = cv::Mat());
 
     // Grid keypoints of `grey` at `step` pixels whose patch is not flat
-    // (every patch with `keepBlank`), in raster order. None reaches closer
-    // than a patch to the border.
+    // (every patch with `keepBlank`) and, given an `alpha`, not mostly
+    // transparent, in raster order. None reaches closer than a patch to the
+    // border.
     static std::vector<cv::KeyPoint> gridKeypoints(const cv::Mat &grey, int step,
-                                                   bool keepBlank = false);
+                                                   bool keepBlank = false,
+                                                   const cv::Mat &alpha = cv::Mat());
 
     // RootSIFT: each descriptor divided by its sum and square-rooted, so
     // that Euclidean distances between them compare like the Hellinger
@@ -60,6 +66,9 @@ public:
     // only Qt reads. An empty matrix means the file could not be decoded.
     static cv::Mat readGrey(const QString &path, QString *error);
 
+    // Grid patches at this many sizes: the step, twice and four times it.
+    void setGridScales(int scales) { m_gridScales = scales; }
+
     static constexpr int descriptorSize = 128;
     // Smaller images are not given to SIFT.
     static constexpr int minimumSide = 16;
@@ -67,6 +76,7 @@ public:
 private:
     int m_maxKeypoints;
     int m_maxSide;
+    int m_gridScales = 1;
     cv::Ptr<cv::SIFT> m_sift;
 };
 

@@ -1,6 +1,6 @@
 #include "tools/kmeans.h"
 
-#include "solver/cacommunicator.h"
+#include "data/cacommunicator.h"
 
 #include <algorithm>
 #include <cmath>

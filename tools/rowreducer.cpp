@@ -4,16 +4,17 @@
 
 #include <algorithm>
 
-void RowReducer::start(int width, int height, const QSize &target)
+void RowReducer::start(int width, int height, const QSize &target, int channels)
 {
+    m_channels = channels;
     m_width = width;
     m_height = height;
     m_target = target;
     m_box = std::max(1, std::min(width / std::max(1, target.width()),
                                  height / std::max(1, target.height())));
     const int rw = (width + m_box - 1) / m_box, rh = (height + m_box - 1) / m_box;
-    m_reduced.create(rh, rw, CV_8UC3);
-    m_sum.assign(size_t(rw) * 3, 0);
+    m_reduced.create(rh, rw, CV_8UC(channels));
+    m_sum.assign(size_t(rw) * size_t(channels), 0);
     m_rowsIn = 0;
     m_rowsOut = 0;
 }
@@ -22,16 +23,17 @@ void RowReducer::addRow(const unsigned char *bgr)
 {
     if (m_rowsOut >= m_reduced.rows)
         return;
+    const int ch = m_channels;
     if (m_box == 1) {
-        std::copy(bgr, bgr + size_t(m_width) * 3, m_reduced.ptr<unsigned char>(m_rowsOut++));
+        std::copy(bgr, bgr + size_t(m_width) * size_t(ch), m_reduced.ptr<unsigned char>(m_rowsOut++));
         return;
     }
     unsigned *sum = m_sum.data();
     for (int x = 0; x < m_width; ++x) {
-        unsigned *s = sum + size_t(x / m_box) * 3;
-        s[0] += bgr[3 * x];
-        s[1] += bgr[3 * x + 1];
-        s[2] += bgr[3 * x + 2];
+        unsigned *s = sum + size_t(x / m_box) * size_t(ch);
+        const unsigned char *p = bgr + size_t(x) * size_t(ch);
+        for (int k = 0; k < ch; ++k)
+            s[k] += p[k];
     }
     if (++m_rowsIn == m_box)
         emitRow();
@@ -44,8 +46,8 @@ void RowReducer::emitRow()
         // The last box of a row or column may be cut short by the border.
         const unsigned cols = unsigned(std::min(m_box, m_width - c * m_box));
         const unsigned n = cols * unsigned(m_rowsIn);
-        for (int k = 0; k < 3; ++k) {
-            const size_t i = size_t(c) * 3 + size_t(k);
+        for (int k = 0; k < m_channels; ++k) {
+            const size_t i = size_t(c) * size_t(m_channels) + size_t(k);
             out[i] = (unsigned char)((m_sum[i] + n / 2) / n);
             m_sum[i] = 0;
         }

@@ -2,7 +2,7 @@
 
 #include "data/regularfile.h"
 
-#include "solver/calocalcommunicator.h"
+#include "data/calocalcommunicator.h"
 #include "tools/kmeans.h"
 
 #include <QFile>
@@ -123,6 +123,35 @@ void Vocabulary::assign(const cv::Mat &descriptors, std::vector<int> &words) con
     cv::batchDistance(query, m_centres, dist, CV_32F, nearest, cv::NORM_L2SQR, 1);
     for (int i = 0; i < descriptors.rows; ++i)
         words[size_t(i)] = nearest.at<int>(i, 0);
+}
+
+void Vocabulary::assignNearest(const cv::Mat &descriptors, int k, std::vector<int> &words,
+                               std::vector<float> &distances) const
+{
+    k = std::max(1, std::min(k, m_centres.rows));
+    words.assign(size_t(descriptors.rows) * size_t(k), -1);
+    distances.assign(words.size(), 0.0f);
+    if (descriptors.empty() || m_centres.empty())
+        return;
+    cv::Mat query;
+    descriptors.convertTo(query, CV_32F);
+    if (m_search) {
+        cv::Mat indices, dists;
+        m_search->knnSearch(query, indices, dists, k, cv::flann::SearchParams(m_checks));
+        for (int i = 0; i < descriptors.rows; ++i)
+            for (int j = 0; j < k; ++j) {
+                words[size_t(i) * size_t(k) + size_t(j)] = indices.at<int>(i, j);
+                distances[size_t(i) * size_t(k) + size_t(j)] = dists.at<float>(i, j);
+            }
+        return;
+    }
+    cv::Mat dist, nearest;
+    cv::batchDistance(query, m_centres, dist, CV_32F, nearest, cv::NORM_L2SQR, k);
+    for (int i = 0; i < descriptors.rows; ++i)
+        for (int j = 0; j < k; ++j) {
+            words[size_t(i) * size_t(k) + size_t(j)] = nearest.at<int>(i, j);
+            distances[size_t(i) * size_t(k) + size_t(j)] = dist.at<float>(i, j);
+        }
 }
 
 bool Vocabulary::save(const QString &path, QString *error) const

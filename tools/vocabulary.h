@@ -34,6 +34,11 @@ public:
     // prepareSearch() was called; either way the same descriptors always
     // get the same words. Thread-safe once prepared.
     void assign(const cv::Mat &descriptors, std::vector<int> &words) const;
+    // The `k` nearest words of each descriptor row (exact search), nearest
+    // first: row i's are words[k i .. k i + k - 1], with their squared
+    // distances.
+    void assignNearest(const cv::Mat &descriptors, int k, std::vector<int> &words,
+                       std::vector<float> &distances) const;
 
     // Builds a search tree over the words (randomised k-d trees, seeded,
     // so the same words give the same tree) for assign(): a few hundred

@@ -44,10 +44,13 @@ peak_kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$LOG.time")
 
 "$BIN/ca.exe" -k 10 "$OUTPUT/table.txt" "$OUTPUT/table.txt" >/dev/null
 agreement=$("$BIN/bench_agreement" "$OUTPUT" 10)
+shares=""
+[ -x "$BIN/bench_axis_shares" ] && shares=$("$BIN/bench_axis_shares" "$OUTPUT" || true)
 
 echo "$summary"
 [ -f "$OUTPUT/skipped.txt" ] && echo "skipped.txt: $(grep -c . "$OUTPUT/skipped.txt" || true) lines"
 echo "$agreement"
+[ -n "$shares" ] && echo "$shares"
 echo "load average before: $load_before; after: $load_after"
 a12=$(sed -n 's/.*axes 1-2 \([0-9.]*\),.*/\1/p' <<<"$agreement")
 aall=$(sed -n 's/.*axes \([0-9.]*\), chance.*/\1/p' <<<"$agreement")

@@ -3,7 +3,7 @@
 #include "data/caresultwriter.h"
 #include "solver/casolver.h"
 #include "solver/casupplementary.h"
-#include "solver/mpi/campicommunicator.h"
+#include "data/mpi/campicommunicator.h"
 #include "solver/mpi/campiresultwriter.h"
 #include "solver/mpi/campitablereader.h"
 

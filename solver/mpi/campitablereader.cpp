@@ -2,7 +2,7 @@
 
 #include "data/numberscanner.h"
 #include "solver/contingencytable.h"
-#include "solver/mpi/campicommunicator.h"
+#include "data/mpi/campicommunicator.h"
 
 #include <cerrno>
 #include <climits>

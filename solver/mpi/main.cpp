@@ -1,4 +1,4 @@
-#include "solver/mpi/campicommunicator.h"
+#include "data/mpi/campicommunicator.h"
 #include "solver/mpi/campiprogram.h"
 
 #include <mpi.h>

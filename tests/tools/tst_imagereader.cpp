@@ -1,6 +1,7 @@
 // Reading images for indexing: sizes refused from the header alone, images
 // too small for SIFT, transparency over white in every PNG layout, 16-bit
-// samples, CMYK and truncated JPEGs, and row-by-row reduction.
+// samples, CMYK and truncated JPEGs, row-by-row reduction, the size floor
+// at the described size, colours of the drawn pixels only, and blank images.
 #include "tools/featureextractor.h"
 #include "tools/imagereader.h"
 #include "tools/keypointdetector.h"
@@ -73,6 +74,14 @@ private slots:
     void cmykJpeg();
     void truncatedJpegIsDamaged();
     void largeImagesAreReducedRowByRow();
+    void sizeFloorAtDescribedSize_data();
+    void sizeFloorAtDescribedSize();
+    void coloursOfDrawnPixelsOnly_data();
+    void coloursOfDrawnPixelsOnly();
+    void blankImages_data();
+    void blankImages();
+    void decodedWithinBudget_data();
+    void decodedWithinBudget();
 
 private:
     QTemporaryDir m_dir;
@@ -310,6 +319,261 @@ void TestImageReader::largeImagesAreReducedRowByRow()
         const double mean = cv::mean(diff)[0];
         QVERIFY2(mean < (format == QByteArray("PNG") ? 2.0 : 6.0), qPrintable(QString::number(mean)));
     }
+}
+
+void TestImageReader::sizeFloorAtDescribedSize_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("maxSide");
+    QTest::addColumn<int>("workSide");
+    QTest::addColumn<bool>("described");
+    // The floor is 16 pixels on each side of the picture as described:
+    // 39 x 7 at 512 is 512 x 92; 4000 x 30 first becomes 1024 x 8 (round
+    // 7.68), then 512 x 4.
+    QTest::newRow("thin stamp enlarged") << 39 << 7 << 1024 << 512 << true;
+    QTest::newRow("small stamp enlarged") << 27 << 15 << 1024 << 512 << true;
+    QTest::newRow("thin stamp as read") << 39 << 7 << 1024 << 0 << false;
+    QTest::newRow("banner reduced") << 4000 << 30 << 1024 << 512 << false;
+    QTest::newRow("strip just enough") << 512 << 16 << 1024 << 512 << true;
+    QTest::newRow("strip one short") << 1024 << 30 << 1024 << 512 << false;
+}
+
+void TestImageReader::sizeFloorAtDescribedSize()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, maxSide);
+    QFETCH(int, workSide);
+    QFETCH(bool, described);
+    // A dark bar across a light picture, so that there is something to see.
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(230, 230, 230));
+    for (int x = width / 4; x < 3 * width / 4; ++x)
+        for (int y = height / 3; y < std::max(height / 3 + 1, 2 * height / 3); ++y)
+            image.setPixel(x, y, qRgb(20, 20, 80));
+    const QString path = m_dir.filePath(QStringLiteral("floor-%1x%2.png").arg(width).arg(height));
+    QVERIFY(image.save(path));
+    ImageReader::Limits l = limits(maxSide);
+    l.workSide = workSide;
+    const DecodedImage d = ImageReader::read(path, l);
+    QCOMPARE(d.status, described ? DecodedImage::Ok : DecodedImage::TooSmall);
+    if (!described) {
+        QVERIFY2(d.reason.startsWith("too small"), qPrintable(d.reason));
+        return;
+    }
+    FeatureOptions o;
+    o.workSide = workSide;
+    o.gridStep = 16;
+    o.limits = l;
+    FeatureExtractor extractor(o);
+    const ImageFeatures f = extractor.extract(path);
+    QCOMPARE(f.status, DecodedImage::Ok);
+    QVERIFY(!f.blank);
+    QVERIFY(!f.keypoints.empty());
+}
+
+void TestImageReader::coloursOfDrawnPixelsOnly_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("PNG, read a row at a time") << "png";
+    QTest::newRow("TIFF, read whole") << "tiff";
+}
+
+void TestImageReader::coloursOfDrawnPixelsOnly()
+{
+    QFETCH(QString, format);
+    // Red strokes on a transparent canvas, without antialiasing: every
+    // drawn pixel is pure red, every other one fully transparent.
+    QImage art(200, 160, QImage::Format_ARGB32);
+    art.fill(Qt::transparent);
+    {
+        QPainter p(&art);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(QColor(220, 0, 0), 4));
+        p.drawRect(30, 30, 60, 50);
+        p.drawEllipse(QPoint(140, 90), 35, 35);
+        p.drawLine(20, 140, 180, 120);
+    }
+    const QString path = m_dir.filePath("red-art." + format);
+    QVERIFY(art.save(path, qPrintable(format.toUpper())));
+    // The same picture laid over white by hand, as a file without alpha.
+    QImage flat(art.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    {
+        QPainter p(&flat);
+        p.drawImage(0, 0, art);
+    }
+    const QString flatPath = m_dir.filePath("red-art-flat.png");
+    QVERIFY(flat.save(flatPath));
+
+    FeatureOptions o;
+    o.workSide = 0;
+    o.gridStep = 16;
+    o.colour = true;
+    FeatureExtractor extractor(o);
+    const ImageFeatures f = extractor.extract(path);
+    QCOMPARE(f.status, DecodedImage::Ok);
+    QVERIFY(!f.blank);
+    QVERIFY(!f.keypoints.empty());
+    QCOMPARE(f.colourDescriptors.rows, int(f.keypoints.size()));
+    // Reference: the stroke colour in Lab as OpenCV converts one pixel.
+    cv::Mat red(1, 1, CV_8UC3, cv::Scalar(0, 0, 220)), redLab;
+    cv::cvtColor(red, redLab, cv::COLOR_BGR2Lab);
+    const cv::Vec3b want = redLab.at<cv::Vec3b>(0, 0);
+    for (int r = 0; r < f.colourDescriptors.rows; ++r)
+        for (int q = 0; q < 4; ++q)
+            for (int c = 0; c < 3; ++c)
+                QVERIFY2(std::abs(int(f.colourDescriptors.at<uchar>(r, 3 * q + c)) - int(want[c])) <= 1,
+                         qPrintable(QStringLiteral("keypoint %1, quarter %2: %3 where the strokes give %4")
+                                        .arg(r).arg(q).arg(f.colourDescriptors.at<uchar>(r, 3 * q + c))
+                                        .arg(want[c])));
+
+    // Over white, the same strokes are described with the white around
+    // them, and with grid patches that are mostly background.
+    const ImageFeatures g = extractor.extract(flatPath);
+    QCOMPARE(g.status, DecodedImage::Ok);
+    QVERIFY(g.keypoints.size() > f.keypoints.size());
+    cv::Mat white(1, 1, CV_8UC3, cv::Scalar(255, 255, 255)), whiteLab;
+    cv::cvtColor(white, whiteLab, cv::COLOR_BGR2Lab);
+    bool sawWhite = false;
+    for (int r = 0; r < g.colourDescriptors.rows && !sawWhite; ++r)
+        for (int q = 0; q < 4; ++q)
+            sawWhite = sawWhite || g.colourDescriptors.at<uchar>(r, 3 * q) == whiteLab.at<cv::Vec3b>(0, 0)[0];
+    QVERIFY(sawWhite);
+}
+
+void TestImageReader::blankImages_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("blank");
+    QTest::addColumn<bool>("hasColour");
+    QTest::addColumn<QString>("hex");
+    QTest::newRow("fully transparent") << "transparent" << true << false << "";
+    QTest::newRow("flat opaque colour") << "flat" << true << true << "#c82828";
+    QTest::newRow("flat colour, half transparent") << "halfflat" << true << true << "#ff8080";
+    QTest::newRow("one-colour drawing on transparency") << "drawing" << false << false << "";
+    QTest::newRow("smooth gradient") << "gradient" << false << false << "";
+}
+
+void TestImageReader::blankImages()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, blank);
+    QFETCH(bool, hasColour);
+    QFETCH(QString, hex);
+    QImage image(120, 90, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    if (kind == "flat") {
+        image.fill(QColor(200, 40, 40));
+    } else if (kind == "halfflat") {
+        // Red at half opacity: pink (255, 128, 128) once over white.
+        image.fill(QColor(255, 0, 0, 127));
+    } else if (kind == "drawing") {
+        QPainter p(&image);
+        p.setPen(QPen(Qt::black, 3));
+        p.drawEllipse(QPoint(60, 45), 30, 30);
+    } else if (kind == "gradient") {
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                image.setPixel(x, y, qRgb(2 * x, 2 * x, 255 - 2 * x));
+    }
+    const QString path = m_dir.filePath("blank-" + kind + ".png");
+    QVERIFY(image.save(path));
+    FeatureOptions o;
+    o.gridStep = 16;
+    o.colour = true;
+    FeatureExtractor extractor(o);
+    const ImageFeatures f = extractor.extract(path);
+    QCOMPARE(f.status, DecodedImage::Ok);
+    QCOMPARE(f.blank, blank);
+    QCOMPARE(f.blankHasColour, hasColour);
+    if (blank) {
+        QVERIFY(f.keypoints.empty());
+        QVERIFY2(hasColour ? f.reason.contains("flat colour (" + hex + ")")
+                           : f.reason.contains("transparent everywhere"),
+                 qPrintable(f.reason));
+    } else {
+        QVERIFY(!f.keypoints.empty());
+    }
+}
+
+namespace {
+
+// A small progressive JPEG whose frame header then announces `side` x
+// `side` pixels: the decoder would keep every coefficient of that size.
+QByteArray progressiveJpeg(int side)
+{
+    std::vector<unsigned char> rgb(64 * 48 * 3, 128);
+    jpeg_compress_struct c;
+    jpeg_error_mgr e;
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = 64;
+    c.image_height = 48;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = rgb.data() + c.next_scanline * 64 * 3;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    QByteArray out(reinterpret_cast<const char *>(buffer), int(size));
+    free(buffer);
+    jpeg_destroy_compress(&c);
+    const int sof = out.indexOf("\xff\xc2");
+    if (sof >= 0 && side > 0) {
+        qToBigEndian<quint16>(quint16(side), out.data() + sof + 5);
+        qToBigEndian<quint16>(quint16(side), out.data() + sof + 7);
+    }
+    return out;
+}
+
+} // namespace
+
+void TestImageReader::decodedWithinBudget_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("reason");
+    // 30000 x 30000 at 4:2:0: (3750 x 3750 + 2 x 1875 x 1875) blocks of 128
+    // bytes, about 2.5 GB of coefficients.
+    QTest::newRow("progressive JPEG announcing 30000 x 30000")
+        << "huge.jpg" << progressiveJpeg(30000) << int(DecodedImage::TooLarge) << "progressive JPEG";
+    QTest::newRow("small progressive JPEG") << "small.jpg" << progressiveJpeg(0)
+                                            << int(DecodedImage::Ok) << "";
+    QTest::newRow("HDR announcing 20000 x 15000")
+        << "huge.hdr" << QByteArray("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 15000 +X 20000\n")
+                             + QByteArray(64, '\x02')
+        << int(DecodedImage::TooLarge) << "Radiance HDR";
+    QTest::newRow("PFM announcing 20000 x 20000")
+        << "huge.pfm" << QByteArray("PF\n20000 20000\n-1.0\n") + QByteArray(64, '\0')
+        << int(DecodedImage::TooLarge) << "PFM";
+    QTest::newRow("unknown format, size unknown") << "mystery.bin" << QByteArray(64, '\x07')
+                                                  << int(DecodedImage::Unreadable) << "cannot be read";
+}
+
+void TestImageReader::decodedWithinBudget()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, status);
+    QFETCH(QString, reason);
+    const QString path = m_dir.filePath(name);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+    f.close();
+    const DecodedImage d = ImageReader::read(path, limits());
+    QVERIFY2(int(d.status) == status, qPrintable(d.reason));
+    QVERIFY2(d.reason.contains(reason), qPrintable(d.reason));
 }
 
 QTEST_GUILESS_MAIN(TestImageReader)

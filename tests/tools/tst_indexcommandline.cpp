@@ -71,6 +71,23 @@ void TestIndexCommandLine::invalid_data()
     QTest::newRow("unknown counts") << QStringList{"--counts", "log", "in", "out"} << "--counts";
     QTest::newRow("work side too small") << QStringList{"--work-side", "8", "in", "out"}
                                          << "--work-side";
+    // Values that would take the machine are refused with the range allowed.
+    QTest::newRow("work side too large") << QStringList{"--work-side", "100000", "in", "out"}
+                                         << "--work-side expects 0 (the size read) or a whole number from 16 to 4096, not \"100000\"";
+    QTest::newRow("too many jobs") << QStringList{"--jobs", "70000", "in", "out"}
+                                   << "--jobs expects a whole number from 1 to 256, not \"70000\"";
+    QTest::newRow("too many words") << QStringList{"--words", "100000", "in", "out"}
+                                    << "from 1 to 65536";
+    QTest::newRow("sample beyond memory") << QStringList{"--sample", "50000000", "in", "out"}
+                                          << "from 1 to 2000000";
+    QTest::newRow("max side too large") << QStringList{"--max-side", "20000", "in", "out"}
+                                        << "from 16 to 16384";
+    QTest::newRow("grid of one pixel") << QStringList{"--grid", "1", "in", "out"}
+                                       << "--grid expects 0 (no grid) or a whole number from 4 to 1024";
+    QTest::newRow("soft words beyond three") << QStringList{"--soft-words", "4", "in", "out"}
+                                             << "--soft-words";
+    QTest::newRow("number past int") << QStringList{"--axes", "99999999999", "in", "out"}
+                                     << "\"99999999999\"";
 }
 
 void TestIndexCommandLine::invalid()

@@ -301,7 +301,8 @@ void TestIndexer::badImagesAreReportedAndSkipped()
     QCOMPARE(s.unreadable, 1);
     QCOMPARE(s.indexed, 3);
     QCOMPARE(s.renamed, 1);
-    QCOMPARE(s.withoutKeypoints, 1);
+    QCOMPARE(s.blank, 1);
+    QCOMPARE(s.withoutKeypoints, 0);
     QCOMPARE(s.problems.size(), 3);
     QVERIFY(s.problems.filter("b-broken.png").size() == 1);
     QVERIFY(s.problems.filter("c-flat.png").size() == 1);
@@ -315,8 +316,8 @@ void TestIndexer::badImagesAreReportedAndSkipped()
     QCOMPARE(list[2], QByteArray("1 linked/000004-e_good.png"));
     QCOMPARE(QImage(out + "/linked/000004-e_good.png"), QImage(dir.filePath("in/cat/e good.png")));
 
-    // The flat image has no profile: it is left out of the table and the
-    // keypoint list, and listed with its reason instead.
+    // The flat image has nothing to describe: it is left out of the table
+    // and the keypoint list, and listed with its reason instead.
     const QList<QByteArray> kp = tokens(out + "/keypoints.txt");
     QCOMPARE(kp[0].toInt(), 3);
     const QList<QByteArray> table = tokens(out + "/table.txt");
@@ -328,14 +329,15 @@ void TestIndexer::badImagesAreReportedAndSkipped()
         QVERIFY(sum > 0);
     }
     const QByteArray skipped = readAll(out + "/skipped.txt");
-    QVERIFY(skipped.contains("no keypoints\t" + dir.filePath("in/cat/c-flat.png").toUtf8()));
+    QVERIFY(skipped.contains("blank\t" + dir.filePath("in/cat/c-flat.png").toUtf8()));
     QVERIFY(skipped.contains("unreadable\t" + dir.filePath("in/cat/b-broken.png").toUtf8()));
 }
 
 void TestIndexer::featurelessImagesKeptWithTheGrid()
 {
-    // Flat colours and smooth gradients have neither blobs nor a patch that
-    // is not blank; with the grid on they are still described, and so kept.
+    // Smooth gradients have neither blobs nor a patch that is not blank;
+    // with the grid on they are still described, and so kept. A single flat
+    // colour shows nothing at all: it is listed as blank.
     QTemporaryDir dir;
     QVERIFY(QDir().mkpath(dir.filePath("in/a")));
     QVERIFY(DemoCollection(1, 128, 3).draw(0).save(dir.filePath("in/a/drawing.png")));
@@ -361,13 +363,20 @@ void TestIndexer::featurelessImagesKeptWithTheGrid()
     QString error;
     QVERIFY2(indexer.run(&error), qPrintable(error));
     QCOMPARE(indexer.summary().found, 4);
-    QCOMPARE(indexer.summary().indexed, 4);
+    QCOMPARE(indexer.summary().indexed, 2);
     QCOMPARE(indexer.summary().withoutKeypoints, 0);
-    QCOMPARE(readAll(out + "/skipped.txt"), QByteArray());
+    QCOMPARE(indexer.summary().blank, 2);
+    QCOMPARE(indexer.summary().blankWithColour, 2);
+    QStringList skipped = QString::fromUtf8(readAll(out + "/skipped.txt")).split('\n', Qt::SkipEmptyParts);
+    skipped.sort();
+    QCOMPARE(skipped, QStringList({"blank\t" + dir.filePath("in/a/flat.png")
+                                       + "\ta single flat colour (#c82828): nothing is drawn on it",
+                                   "blank\t" + dir.filePath("in/a/small.png")
+                                       + "\ta single flat colour (#ffffff): nothing is drawn on it"}));
     const QList<QByteArray> table = tokens(out + "/table.txt");
-    QCOMPARE(table[0].toInt(), 4);
+    QCOMPARE(table[0].toInt(), 2);
     QCOMPARE(table[1].toInt(), 7);
-    for (int r = 0; r < 4; ++r) {
+    for (int r = 0; r < 2; ++r) {
         double sum = 0;
         for (int c = 0; c < 7; ++c)
             sum += table[2 + 7 * r + c].toDouble();
@@ -376,7 +385,7 @@ void TestIndexer::featurelessImagesKeptWithTheGrid()
     // Blank patches alike in grey would be words of these images alone;
     // they are described by their colours, and the drawing by both.
     const QList<QByteArray> list = tokens(out + "/keypoints.txt");
-    for (int r = 0; r < 4; ++r) {
+    for (int r = 0; r < 2; ++r) {
         const std::vector<Sift> kps = readKeypoints(out + "/" + QString::fromUtf8(list[1 + r]));
         QVERIFY(!kps.empty());
         int colourRecords = 0;
@@ -691,7 +700,8 @@ void TestIndexer::everyFileIndexedOrListed()
     QCOMPARE(s.skipped, 3);
     QCOMPARE(s.unreadable, 1);
     QCOMPARE(s.tooSmall, 1);
-    QCOMPARE(s.withoutKeypoints, 1);
+    QCOMPARE(s.blank, 1);
+    QCOMPARE(s.withoutKeypoints, 0);
     QCOMPARE(s.passedOver, 2);
     QCOMPARE(s.duplicateGroups, 1);
     QCOMPARE(s.duplicateFiles, 3);
@@ -699,7 +709,7 @@ void TestIndexer::everyFileIndexedOrListed()
 
     const QString text = indexer.summaryText();
     QVERIFY2(text.startsWith("Indexed 4 of 7 images (3 skipped: 1 unreadable, 1 too small, "
-                             "1 without keypoints)"), qPrintable(text));
+                             "1 blank (1 of one flat colour))"), qPrintable(text));
     QVERIFY2(text.contains("see skipped.txt") && text.contains("2 links or folders passed over")
                  && text.contains("3 files are exact copies of another, in 1 groups"),
              qPrintable(text));
@@ -708,7 +718,7 @@ void TestIndexer::everyFileIndexedOrListed()
     QStringList lines = QString::fromUtf8(readAll(out + "/skipped.txt")).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 5);
     lines.sort();
-    QVERIFY2(lines[0].startsWith("no keypoints\t" + dir.filePath("in/b/flat.png")), qPrintable(lines[0]));
+    QVERIFY2(lines[0].startsWith("blank\t" + dir.filePath("in/b/flat.png")), qPrintable(lines[0]));
     QVERIFY(lines[1].startsWith("passed over\t" + dir.filePath("in/b/dangling.png") + "\t"));
     QVERIFY(lines[2].startsWith("passed over\t" + dir.filePath("in/b/loop") + "\t"));
     QVERIFY2(lines[3].startsWith("too small\t" + dir.filePath("in/b/tiny.png") + "\ttoo small: 3 x 2"),

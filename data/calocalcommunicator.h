@@ -1,7 +1,7 @@
 #ifndef CALOCALCOMMUNICATOR_H
 #define CALOCALCOMMUNICATOR_H
 
-#include "solver/cacommunicator.h"
+#include "data/cacommunicator.h"
 
 // A single process holding the whole table: every reduction is the identity.
 class CALocalCommunicator : public CACommunicator

@@ -1,7 +1,7 @@
 #ifndef CAMPICOMMUNICATOR_H
 #define CAMPICOMMUNICATOR_H
 
-#include "solver/cacommunicator.h"
+#include "data/cacommunicator.h"
 
 #include <mpi.h>
 
