@@ -7,10 +7,30 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <new>
+
+namespace {
+
+// A refused keypoint file is named once, not at every hover over its image.
+// Views on the GUI thread and extractions on workers ask alike.
+bool firstRefusal(const QString &path)
+{
+    static QMutex mutex;
+    static QSet<QString> named;
+    QMutexLocker lock(&mutex);
+    if (named.contains(path))
+        return false;
+    named.insert(path);
+    return true;
+}
+
+} // namespace
 
 int CAData::wordLabel(int word) const
 {
@@ -48,6 +68,15 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool 
     const qint64 size = RegularFile::open(file, nullptr) ? file.size() : -1;
     if (size < 0 || size % qint64(sizeof(Sift)) != 0) {
         Console::err(QStringLiteral("Wrong file format: '%1'").arg(path));
+        return;
+    }
+    if (size > kMaxKeypointFileBytes) {
+        if (firstRefusal(path))
+            Console::err(QStringLiteral("Error: '%1': %2 keypoints, more than the %3 a keypoint file may "
+                                        "hold; its image is shown without keypoints.")
+                             .arg(path)
+                             .arg(size / qint64(sizeof(Sift)))
+                             .arg(kMaxKeypointFileBytes / qint64(sizeof(Sift))));
         return;
     }
     // Read in blocks and filtered as it goes: only the records asked for are

@@ -4,6 +4,7 @@
 #include "data/regularfile.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -64,6 +65,11 @@ void CAData::readCategoryNames()
         ++warnings;
     };
 
+    // A file saved in another encoding still gives its names, but the user
+    // learns why some letters show as replacement characters.
+    int badLines = 0;
+    int firstBadLine = 0;
+
     int lineNo = 0;
     qsizetype start = 0;
     while (start < text.size()) {
@@ -71,8 +77,14 @@ void CAData::readCategoryNames()
         if (end < 0)
             end = text.size();
         ++lineNo;
-        const QString line = QString::fromUtf8(text.constData() + start, end - start).trimmed();
+        // A byte-order mark inside the file (two files put end to end) is
+        // kept, so that the line is refused naming it.
+        QStringDecoder utf8(QStringDecoder::Utf8,
+                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        const QString line = QString(utf8.decode(QByteArrayView(text.constData() + start, end - start))).trimmed();
         start = end + 1;
+        if (utf8.hasError() && badLines++ == 0)
+            firstBadLine = lineNo;
         if (line.isEmpty())
             continue;
 
@@ -83,7 +95,7 @@ void CAData::readCategoryNames()
         const int number = QStringView(line).left(gap).toInt(&ok);
         if (!ok) {
             warn(lineNo, QStringLiteral("'%1' is not a category number")
-                             .arg(line.left(gap).left(40)));
+                             .arg(Console::visible(line.left(gap).left(40))));
             continue;
         }
         QString name = line.mid(gap).trimmed();
@@ -104,4 +116,9 @@ void CAData::readCategoryNames()
         }
         categoryNames.insert(number, name);
     }
+    if (badLines)
+        Console::err(QStringLiteral("Warning: %1, line %2: the text is not valid UTF-8 (%3 line(s) in all); "
+                                    "the bytes that cannot be read are shown as U+FFFD. Save the file "
+                                    "as UTF-8.")
+                         .arg(categoriesPath).arg(firstBadLine).arg(badLines));
 }

@@ -7,6 +7,23 @@
 
 namespace Console {
 
+QString visible(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const QChar::Category k = c.category();
+        const bool invisible = k == QChar::Other_Format || k == QChar::Other_Control
+            || ((k == QChar::Separator_Space || k == QChar::Separator_Line
+                 || k == QChar::Separator_Paragraph) && c != QLatin1Char(' '));
+        if (invisible)
+            out += QStringLiteral("U+") + QStringLiteral("%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
 namespace {
 QMutex mutex;
 Capture *capture = nullptr;

@@ -12,6 +12,12 @@ namespace Console {
 void out(const QString &line);
 void err(const QString &line);
 
+// `text` as it may be quoted in a line: characters that print as nothing or
+// as something else (a byte-order mark, zero-width and no-break spaces,
+// control characters) written as U+XXXX, so that a quote never looks like
+// what it is not.
+QString visible(const QString &text);
+
 // The error lines written from any thread are also kept (the last few
 // hundred), so that a message box can show the reason the console gave:
 // take a mark before the work, and ask for the lines written since.

@@ -174,6 +174,32 @@ const char *NumberScanner::tokenEnd(const char *p) const
     return p;
 }
 
+namespace {
+
+// The name of the invisible UTF-8 character starting at p, or null.
+const char *invisibleAt(const char *p, const char *end)
+{
+    const auto at = [&](std::size_t k) { return p + k < end ? static_cast<unsigned char>(p[k]) : 0; };
+    if (at(0) == 0xef && at(1) == 0xbb && at(2) == 0xbf)
+        return "U+FEFF";
+    if (at(0) == 0xc2 && at(1) == 0xa0)
+        return "U+00A0";
+    if (at(0) == 0xe2 && at(1) == 0x80) {
+        switch (at(2)) {
+        case 0x8b: return "U+200B";
+        case 0x8c: return "U+200C";
+        case 0x8d: return "U+200D";
+        case 0xaf: return "U+202F";
+        default: break;
+        }
+    }
+    if (at(0) == 0xe2 && at(1) == 0x81 && at(2) == 0xa0)
+        return "U+2060";
+    return nullptr;
+}
+
+} // namespace
+
 NumberScanner::Result NumberScanner::badAt(const char *p, const char *e)
 {
     (void)e;
@@ -184,6 +210,14 @@ NumberScanner::Result NumberScanner::badAt(const char *p, const char *e)
     m_badToken.clear();
     for (std::size_t i = 0; i < len && i < 40; ++i) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
+        // Characters that print as nothing (a byte-order mark, zero-width
+        // spaces, a no-break space) are named, or the quote would look
+        // like a good number.
+        if (const char *name = invisibleAt(p + i, p + len)) {
+            m_badToken += name;
+            i += c == 0xc2 ? 1 : 2;
+            continue;
+        }
         if (c < 0x20 || c == 0x7f) {
             static const char hex[] = "0123456789abcdef";
             m_badToken += "\\x";

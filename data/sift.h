@@ -34,6 +34,12 @@ struct Sift
     void toLittleEndian(uchar *bytes) const;
 };
 
+// The largest keypoint file a view reads: 64 MB, 2,097,152 keypoints, far
+// beyond what a detector finds in one picture. A larger file is refused
+// unread, so that neither the memory of a view nor the time of a hover
+// grows with the size of a file.
+constexpr qint64 kMaxKeypointFileBytes = qint64(64) << 20;
+
 static_assert(sizeof(Sift) == 32, "a Sift record is 32 bytes on disk");
 static_assert(alignof(Sift) == 4, "Sift records are packed without padding");
 

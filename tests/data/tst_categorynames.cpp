@@ -77,8 +77,11 @@ private slots:
         QTest::newRow("later line wins") << QByteArray("1 a\n1 b\n") << QStringList{"b", "#2", "#17"} << 0;
         QTest::newRow("name too long") << QByteArray("1 " + QByteArray(300, 'n') + "\n2 ok\n")
                                        << QStringList{"#1", "ok", "#17"} << 1;
+        // Three malformed lines, and the bytes that are not UTF-8 said once.
         QTest::newRow("binary garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
-                                        << QStringList{"#1", "#2", "#17"} << 3;
+                                        << QStringList{"#1", "#2", "#17"} << 4;
+        QTest::newRow("Latin-1, not UTF-8") << QByteArray("1 caf\xE9\n2 cr\xE8me\n17 ok\n")
+                                            << QStringList{QStringLiteral("caf\uFFFD"), QStringLiteral("cr\uFFFDme"), "ok"} << 1;
     }
     void names()
     {
@@ -106,6 +109,32 @@ private slots:
         QCOMPARE(capture.err(),
                  QStringList{"Warning: " + dir.filePath("categories.txt")
                              + ", line 3: 'abc' is not a category number; the line is ignored."});
+    }
+
+    // What cannot be seen is named: a byte-order mark inside the file (two
+    // files put end to end), and text that is not UTF-8.
+    void invisibleAndUndecodableAreSaid_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("second byte-order mark")
+            << QByteArray("\xEF\xBB\xBF" "1 a\n\xEF\xBB\xBF" "2 b\n")
+            << QStringLiteral(", line 2: 'U+FEFF2' is not a category number; the line is ignored.");
+        QTest::newRow("Latin-1 from line 3")
+            << QByteArray("1 a\n2 b\n3 \xE9t\xE9\n4 \xFF\n")
+            << QStringLiteral(", line 3: the text is not valid UTF-8 (2 line(s) in all); the bytes that "
+                              "cannot be read are shown as U+FFFD. Save the file as UTF-8.");
+    }
+
+    void invisibleAndUndecodableAreSaid()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, warning);
+        write("categories.txt", text);
+        Console::Capture capture;
+        auto d = project("categories.txt");
+        QVERIFY(d->read());
+        QCOMPARE(capture.err(), QStringList{"Warning: " + dir.filePath("categories.txt") + warning});
     }
 
     void missingFileStillOpens()

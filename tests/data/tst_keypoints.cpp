@@ -222,6 +222,47 @@ private slots:
         QCOMPARE(capture.err(), QStringList{"Wrong file format: '" + fifo + "'"});
     }
 
+    // A keypoint file beyond the bound is refused unread and named once,
+    // however often its image is hovered; one at the bound is read.
+    void fileOverTheBound_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<int>("found");
+        QTest::addColumn<int>("lines");
+        // 64 MB = 2,097,152 records of 32 bytes.
+        QTest::newRow("at the bound") << qint64(64) * 1024 * 1024 << 2097152 << 0;
+        QTest::newRow("one record over") << qint64(64) * 1024 * 1024 + 32 << 0 << 1;
+        QTest::newRow("2 GB") << qint64(2) * 1024 * 1024 * 1024 << 0 << 1;
+    }
+
+    void fileOverTheBound()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(int, found);
+        QFETCH(int, lines);
+        const QString name = QStringLiteral("big_%1.sift").arg(bytes);
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(bytes)); // sparse: zero records, word 0
+        f.close();
+        auto d = analysis(1, 1);
+        d->descriptors[0] = name;
+        Console::Capture capture;
+        QList<Sift> out;
+        d->getAllSifts(0, out);
+        QCOMPARE(out.size(), found);
+        out.clear();
+        d->getSifts(0, out, nullptr);
+        QCOMPARE(out.size(), found);
+        QCOMPARE(int(capture.err().size()), lines);
+        if (lines) {
+            const QString line = capture.err().first();
+            QVERIFY2(line.contains(f.fileName()) && line.contains(QString::number(bytes / 32))
+                         && line.contains(QStringLiteral("2097152")) && line.contains(QStringLiteral("without keypoints")),
+                     qPrintable(line));
+        }
+    }
+
     // Records from a keypoint file are drawn only as far as they make
     // sense: a centre that is not a number draws nothing, and a region far
     // larger than any screen only its cross, at once (found by fuzzing: one

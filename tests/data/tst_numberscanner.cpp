@@ -178,6 +178,29 @@ private slots:
         QCOMPARE(in.badToken(), std::string("\\x00\\x00\\x01x"));
     }
 
+    // Characters that print as nothing are named in the quote, so that a
+    // refused token never looks like a good number.
+    void invisibleCharactersAreNamed_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("quoted");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "3 4") << QByteArray("U+FEFF3");
+        QTest::newRow("no-break space") << QByteArray("1\xC2\xA0" "5") << QByteArray("1U+00A05");
+        QTest::newRow("zero-width space") << QByteArray("7\xE2\x80\x8B") << QByteArray("7U+200B");
+        QTest::newRow("other UTF-8 kept") << QByteArray("\xC3\xA9t\xC3\xA9") << QByteArray("\xC3\xA9t\xC3\xA9");
+    }
+
+    void invisibleCharactersAreNamed()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, quoted);
+        NumberScanner in;
+        in.openText(text.toStdString());
+        long long n;
+        QCOMPARE(in.nextInt(n), NumberScanner::Bad);
+        QCOMPARE(QByteArray::fromStdString(in.badToken()), quoted);
+    }
+
     void capacityBound()
     {
         NumberScanner in;
