@@ -191,10 +191,17 @@ private slots:
         QCOMPARE(w.recentFiles->files().size(), RecentFiles::kMaxFiles);
         // The Open dialog starts in the folder of the last project.
         QCOMPARE(w.recentFiles->lastFolder(), QFileInfo(project("r5")).absolutePath());
-        // A recent entry opens its project.
+        // A recent entry of a project already open brings its window to the
+        // front; once that window is closed, the entry opens the project.
+        w.show(); // windows are activated only in a shown workspace
         const int before = int(w.workspace->subWindowList().size());
         w.recentMenu->actions().at(1)->trigger();
-        QCOMPARE(w.workspace->subWindowList().size(), before + 1);
+        QCOMPARE(w.workspace->subWindowList().size(), before);
+        QTRY_COMPARE(w.activeMdiChild()->curFile, project("r9"));
+        w.workspace->closeActiveSubWindow();
+        QCOMPARE(w.workspace->subWindowList().size(), before - 1);
+        w.recentMenu->actions().at(1)->trigger();
+        QCOMPARE(w.workspace->subWindowList().size(), before);
         QCOMPARE(w.activeMdiChild()->curFile, project("r9"));
     }
 
