@@ -81,6 +81,19 @@ void TestDecodeBudget::judgedBeforeDecoding_data()
     // (the file holds no scan, so it then fails as unreadable).
     QTest::newRow("baseline JPEG header, 30000 px")
         << jpegHeader(0xC0, 30000, 30000) << QStringLiteral("*") << QSize();
+    // A real progressive JPEG whose frame header says 30,000 pixels a side:
+    // its scans start a decode that would take the whole budget and more.
+    QByteArray patched = encoded(small, "jpeg", true);
+    const qsizetype sof = patched.indexOf("\xFF\xC2");
+    QVERIFY(sof > 0);
+    for (int k : {5, 7}) {
+        patched[sof + k] = char(30000 >> 8);
+        patched[sof + k + 1] = char(30000 & 0xff);
+    }
+    QTest::newRow("progressive JPEG with scans, 30000 px")
+        << patched
+        << QStringLiteral("a progressive JPEG of 30000 \u00d7 30000 pixels would take")
+        << QSize();
     QTest::newRow("Radiance HDR header, 60000 px")
         << hdrHeader(60000, 60000)
         << QStringLiteral("a Radiance HDR picture of 60000 \u00d7 60000 pixels would take 40 GB to decode, more than the 256 MB a picture may take")
