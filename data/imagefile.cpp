@@ -1,9 +1,15 @@
 #include "data/imagefile.h"
 
+#include "data/console.h"
+#include "data/decodebudget.h"
 #include "data/pngreduced.h"
 #include "data/regularfile.h"
 
+#include <QFileInfo>
 #include <QImageReader>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
 
 namespace ImageFile {
 
@@ -23,17 +29,52 @@ QSize size(const QString &path)
     return s;
 }
 
-QImage read(const QString &path, const QSize &bound, QSize *original)
+namespace {
+
+// A refused picture is named once, not at every repaint of its thumbnail.
+void sayOnce(const QString &path, const QString &why)
+{
+    static QMutex mutex;
+    static QSet<QString> said;
+    QMutexLocker lock(&mutex);
+    if (said.contains(path))
+        return;
+    said.insert(path);
+    Console::err(QStringLiteral("Warning: '%1' is not shown: %2.").arg(path, why));
+}
+
+} // namespace
+
+QImage read(const QString &path, const QSize &bound, QSize *original, QString *why)
 {
     if (original)
         *original = QSize();
+    QString reason;
+    const auto refuse = [&](const QString &r) {
+        if (why)
+            *why = r;
+        return QImage();
+    };
     // A FIFO named as a picture would block the decoder, and the interface.
     if (!RegularFile::isRegular(path))
-        return QImage();
+        return refuse(QFileInfo::exists(path) ? QStringLiteral("it is not a regular file")
+                                              : QStringLiteral("not found"));
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // The format first: a reader that failed on the header forgets it.
+    const QByteArray format = reader.format();
     QSize full = reader.size();
+    if (format.isEmpty()) {
+        // No reader knows it; some formats still say what they hold.
+        reason = DecodeBudget::unreadable(path);
+        if (!reason.isEmpty())
+            sayOnce(path, reason);
+        return refuse(reason.isEmpty() ? QStringLiteral("it is not a picture this viewer reads") : reason);
+    }
     const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    // Without a size from the reader, the budget judges by the header and
+    // the box the picture is shown in.
+    QSize target = full.isValid() ? full : bound;
     if (full.isValid() && bound.isValid() && !bound.isEmpty()) {
         // The scaled size is given in the file's own orientation.
         QSize box = turned ? bound.transposed() : bound;
@@ -41,10 +82,17 @@ QImage read(const QString &path, const QSize &bound, QSize *original)
             QSize scaled = full.scaled(box, Qt::KeepAspectRatio);
             scaled = scaled.expandedTo(QSize(1, 1));
             reader.setScaledSize(scaled);
+            target = scaled;
         }
     }
-    const QByteArray format = reader.format();
-    QImage image = reader.read();
+    // Judged from the header, before a pixel is read.
+    const DecodeBudget::Cost cost = DecodeBudget::of(path, format, full, target);
+    if (!cost.refusal.isEmpty()) {
+        sayOnce(path, cost.refusal);
+        return refuse(cost.refusal);
+    }
+    const DecodeBudget::Reservation share(cost.bytes);
+    QImage image = cost.rowByRow ? QImage() : reader.read();
     if (image.isNull() && full.isValid() && format == "png") {
         // Qt decodes a PNG whole before reducing it and refuses those above
         // its allocation limit; read those a row at a time instead.
@@ -53,7 +101,7 @@ QImage read(const QString &path, const QSize &bound, QSize *original)
                                          .expandedTo(QSize(1, 1)));
     }
     if (image.isNull())
-        return QImage();
+        return refuse(reader.errorString());
     if (original) {
         QSize s = full.isValid() ? full : image.size();
         if (turned && full.isValid())

@@ -33,7 +33,8 @@ void jumpOnError(png_structp png, png_const_charp)
 // Everything that may run between setjmp and a longjmp lives in the caller,
 // so no destructor is skipped by the jump.
 bool readRows(png_structp png, png_infop info, std::vector<png_byte> &row,
-              std::vector<quint64> &sums, std::vector<quint32> &counts, QImage &out)
+              std::vector<quint64> &sums, std::vector<quint32> &counts, std::vector<int> &column,
+              QImage &out)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
@@ -57,7 +58,7 @@ bool readRows(png_structp png, png_infop info, std::vector<png_byte> &row,
     sums.assign(std::size_t(tw) * 4, 0);
     counts.assign(std::size_t(tw), 0);
     // Target column of each file column.
-    std::vector<int> column(width);
+    column.resize(width);
     for (png_uint_32 x = 0; x < width; ++x)
         column[x] = int(quint64(x) * quint64(tw) / width);
 
@@ -122,7 +123,8 @@ QImage readPngReduced(const QString &path, const QSize &target)
     std::vector<png_byte> row;
     std::vector<quint64> sums;
     std::vector<quint32> counts;
-    if (!readRows(f.png, f.info, row, sums, counts, out))
+    std::vector<int> column;
+    if (!readRows(f.png, f.info, row, sums, counts, column, out))
         return QImage();
     return out;
 }

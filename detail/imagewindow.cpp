@@ -52,11 +52,12 @@ ImageWindow::ImageWindow(const CAData &data, int image, const QSet<int> *hovered
 {
     setAttribute(Qt::WA_DeleteOnClose);
     QString file;
+    QString why;
     if (data.labels && image >= 0 && image < data.nbImages) {
         file = data.labels[image].imageFile;
         m_picture = ImageFile::read(data.resolve(file), QSize(ImageFile::kLargestSide,
                                                               ImageFile::kLargestSide),
-                                    &m_original);
+                                    &m_original, &why);
         // Shown with a solid background: clip-art is often transparent.
         if (m_picture.hasAlphaChannel()) {
             QImage flat(m_picture.size(), QImage::Format_RGB32);
@@ -83,8 +84,13 @@ ImageWindow::ImageWindow(const CAData &data, int image, const QSet<int> *hovered
     hoveredOnlyBox->setToolTip(tr("Only the keypoints of the words around the map cursor"));
     hoveredOnlyBox->setEnabled(!m_hovered.isEmpty());
     auto *info = new QLabel(this);
-    if (m_original.isEmpty())
-        info->setText(tr("%1: cannot be read").arg(QDir::toNativeSeparators(file)));
+    // A file that is not there is said to be missing; "cannot be read" is
+    // for one that is there, with the reason.
+    if (m_original.isEmpty() && why == QLatin1String("not found"))
+        info->setText(tr("%1: not found").arg(QDir::toNativeSeparators(file)));
+    else if (m_original.isEmpty())
+        info->setText(tr("%1: cannot be read%2").arg(QDir::toNativeSeparators(file),
+                                                     why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why)));
     else if (m_original != m_picture.size())
         info->setText(tr("%1 \u2014 %2 \u00d7 %3 pixels, shown at %4 \u00d7 %5")
                           .arg(QDir::toNativeSeparators(file))

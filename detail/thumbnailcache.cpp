@@ -97,8 +97,11 @@ QPixmap ThumbnailCache::render(const QPixmap &picture, int box)
     double ox, oy, s;
     ImageView::map2view(box, box, picture.width(), picture.height(), ox, oy, s);
     QPainter painter(&square);
-    painter.drawPixmap(QRectF(ox, oy, picture.width() * s, picture.height() * s), picture,
-                       QRectF(picture.rect()));
+    const QRectF where(ox, oy, picture.width() * s, picture.height() * s);
+    // Transparent parts over white, as clip-art is drawn to be seen.
+    if (picture.hasAlphaChannel())
+        painter.fillRect(where, Qt::white);
+    painter.drawPixmap(where, picture, QRectF(picture.rect()));
     return square;
 }
 
@@ -119,8 +122,11 @@ QImage ThumbnailCache::makeSquare(const QString &path, int box, QSize *imageSize
     ImageView::map2view(box, box, original.width(), original.height(), ox, oy, s);
     QPainter painter(&square);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(ox, oy, original.width() * s, original.height() * s), picture,
-                      QRectF(picture.rect()));
+    const QRectF where(ox, oy, original.width() * s, original.height() * s);
+    // Transparent parts over white, as clip-art is drawn to be seen.
+    if (picture.hasAlphaChannel())
+        painter.fillRect(where, Qt::white);
+    painter.drawImage(where, picture, QRectF(picture.rect()));
     painter.end();
     return square;
 }

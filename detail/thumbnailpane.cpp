@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -18,6 +19,26 @@ ThumbnailPane::ThumbnailPane(int edge, int cols, QWidget *parent)
     // to what is on screen.
     connect(&thumbnailCache, &ThumbnailCache::squareReady, this,
             qOverload<>(&QWidget::update));
+    // A click on a square gives the pane the keyboard, for K.
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+void ThumbnailPane::setKeypointsShown(bool shown)
+{
+    if (shown == m_keypointsShown)
+        return;
+    m_keypointsShown = shown;
+    update();
+    emit keypointsShownChanged(shown);
+}
+
+void ThumbnailPane::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_K && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        setKeypointsShown(!m_keypointsShown);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 ThumbnailGrid ThumbnailPane::grid() const
@@ -85,7 +106,7 @@ void ThumbnailPane::drawSquare(QPainter &painter, int k)
     painter.drawPixmap(box.topLeft(), square);
     drawBadges(painter, k, box);
 
-    if (!data->descriptors || (size.isEmpty() && !keypointsWithoutPicture))
+    if (!m_keypointsShown || !data->descriptors || (size.isEmpty() && !keypointsWithoutPicture))
         return;
     const QList<Sift> all = keypointCache.keypoints(*data, image);
     if (all.isEmpty())

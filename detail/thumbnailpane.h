@@ -39,6 +39,9 @@ public:
     QImage rendered();
     // The full-size window opened last by a double click, if still open.
     ImageWindow *lastOpened() const { return m_opened; }
+    // Keypoints over the squares: shown unless switched off (K, as in the
+    // full-size window), for when they hide the pictures.
+    bool keypointsShown() const { return m_keypointsShown; }
 
     QSet<int> *wordList = nullptr;
     CAData *data = nullptr;
@@ -54,8 +57,10 @@ public:
 
 signals:
     void imageOpened(ImageWindow *window);
+    void keypointsShownChanged(bool shown);
 
 public slots:
+    void setKeypointsShown(bool shown);
     // Opens image `image` at full size in a window of its own.
     void openImage(int image);
 
@@ -63,6 +68,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     bool event(QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
     // The labels a pane writes over square k (drawn before the keypoints).
     virtual void drawBadges(QPainter &painter, int k, const QRect &square) const = 0;
@@ -77,6 +83,7 @@ private:
     void drawSquare(QPainter &painter, int k);
     QPointer<ImageWindow> m_opened;
     bool m_outline = true;
+    bool m_keypointsShown = true;
 };
 
 #endif // THUMBNAILPANE_H

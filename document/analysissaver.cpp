@@ -4,6 +4,8 @@
 #include "data/cadata.h"
 #include "data/caresultwriter.h"
 #include "data/projectxml.h"
+#include "data/console.h"
+#include "data/folderowner.h"
 #include "data/regularfile.h"
 
 #include <QDir>
@@ -169,11 +171,15 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
     const QString parent = info.absolutePath();
     if (!QDir().mkpath(parent))
         return fail(QStringLiteral("Cannot create the folder '%1'.").arg(parent));
+    // What an earlier save that was killed left here goes first.
+    for (const QString &gone : FolderOwner::removeAbandoned(parent, {QStringLiteral(".") + info.fileName()
+                                                                      + QStringLiteral(".part-*")}))
+        Console::out(QStringLiteral("Removed '%1', left by a save that did not finish.").arg(gone));
     errno = 0;
     QTemporaryDir staging(parent + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part-XXXXXX"));
-    if (!staging.isValid())
+    if (!staging.isValid() || !FolderOwner::claim(staging.path(), &why))
         return fail(QStringLiteral("Cannot save the analysis in '%1': %2.")
-                        .arg(parent, AtomicFile::reason(errno, staging.errorString())));
+                        .arg(parent, staging.isValid() ? why : AtomicFile::reason(errno, staging.errorString())));
     const QDir out(staging.path());
     const Layout layout = layoutFor(d, folder);
 
@@ -316,6 +322,8 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
                 return fail(QStringLiteral("Cannot replace '%1': %2.").arg(folder, AtomicFile::reason(errno, QString())));
         }
     }
+    // The lock file must not be part of the saved analysis.
+    FolderOwner::release(staging.path());
     errno = 0;
     if (std::rename(QFile::encodeName(staging.path()).constData(), QFile::encodeName(folder).constData()) != 0) {
         const QString reason = AtomicFile::reason(errno, QString());

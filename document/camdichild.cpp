@@ -49,6 +49,9 @@ CAMdiChild::CAMdiChild()
     connect(wordView, &WordView::focusChanged, caView, &CAView::changeFocus);
     connect(imageView, &ImageView::focusChanged, caView, &CAView::changeFocus);
     connect(caView, &CAView::selectionFinished, this, &CAMdiChild::finishSelection);
+    // One switch for the keypoints of both panes.
+    connect(wordView, &ThumbnailPane::keypointsShownChanged, imageView, &ThumbnailPane::setKeypointsShown);
+    connect(imageView, &ThumbnailPane::keypointsShownChanged, wordView, &ThumbnailPane::setKeypointsShown);
 }
 
 CAMdiChild::~CAMdiChild()

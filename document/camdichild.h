@@ -49,6 +49,14 @@ public:
     CAData *data = nullptr;
     QString curFile;
     QList<QProcessThread *> threads;
+    // For an extracted view, where it comes from and its size ("from
+    // clipart/project.xml: 402 images × 89 words"); empty for a project.
+    QString origin;
+    // Where the images were looked for and where the user located them
+    // (File > Locate images...); empty while they are where the project
+    // says. Kept with the session.
+    QString imagesFrom;
+    QString imagesTo;
     // Console error count when the current fill began: the lines written
     // since are the reason a failure box gives.
     quint64 errorMark = 0;

@@ -1,5 +1,6 @@
 #include "document/tableextraction.h"
 
+#include "data/folderowner.h"
 #include "data/numberscanner.h"
 
 #include <QDir>
@@ -150,6 +151,13 @@ QString TableExtraction::write(QString &error)
     if (!dir.isValid()) {
         error = QStringLiteral("Cannot create the extracted table in '%1': %2.")
                     .arg(QDir::tempPath(), dir.errorString());
+        return QString();
+    }
+    // Marked as this process's for as long as it runs, so that a viewer
+    // starting after a crash can tell this folder from a live one.
+    QString why;
+    if (!FolderOwner::claim(dir.path(), &why)) {
+        error = QStringLiteral("Cannot create the extracted table in '%1': %2.").arg(dir.path(), why);
         return QString();
     }
     const QString path = QDir().absoluteFilePath(dir.filePath(QStringLiteral("table.txt")));

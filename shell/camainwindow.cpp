@@ -2,14 +2,17 @@
 
 #include "data/cadata.h"
 #include "data/console.h"
+#include "data/folderowner.h"
 #include "document/camdichild.h"
 #include "document/errorbox.h"
 #include "map/caview.h"
 #include "shell/recentfiles.h"
+#include "shell/titletips.h"
 #include "shell/mappanels.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIntValidator>
@@ -24,12 +27,14 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
 {
     workspace = new QMdiArea(this);
     setCentralWidget(workspace);
+    titleTips = new TitleTips(this);
     connect(workspace, &QMdiArea::subWindowActivated, this, &CAMainWindow::updateMenus);
 
     createActions();
     createMenus();
     createToolBars();
     createFileActions();
+    createImageActions();
     createWindowCommands();
     mapPanels = new MapPanels(this);
     statusBar()->showMessage(tr("Ready"));
@@ -39,6 +44,10 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     connect(cellSizeSlider, &QSlider::valueChanged, this, &CAMainWindow::changeCellSize);
 
     updateMenus();
+    // The extracted views of a viewer that was killed or crashed stay in the
+    // temporary folder; those of viewers still running are theirs.
+    for (const QString &gone : FolderOwner::removeAbandoned(QDir::tempPath(), {QStringLiteral("ortelis-*")}))
+        Console::out(QStringLiteral("Removed '%1', left by a viewer that has ended.").arg(gone));
     // Sized before the first project opens, so its window fits the
     // workspace it gets.
     placeWindow();
@@ -119,6 +128,8 @@ bool CAMainWindow::open(const QString &fileName)
     if (loaded) {
         recentFiles->add(fileName);
         updateMenus();
+        updateFileActions();
+        reportMissingImages(child);
     } else {
         // The window the user was working in comes back, not the first one.
         if (!QFileInfo::exists(fileName))
@@ -129,10 +140,30 @@ bool CAMainWindow::open(const QString &fileName)
     return loaded;
 }
 
-void CAMainWindow::createChildView(CAData *data, CAMdiChild *)
+void CAMainWindow::createChildView(CAData *data, CAMdiChild *parent_view)
 {
     CAMdiChild *child = addChild();
-    finishChild(child, child->setData(data));
+    const bool filled = child->setData(data);
+    // The parent may have closed while the extraction ran: it is looked for
+    // among the open windows before it is asked anything.
+    CAMdiChild *from = nullptr;
+    for (QMdiSubWindow *frame : workspace->subWindowList())
+        if (frame->widget() == parent_view)
+            from = parent_view;
+    if (filled && from) {
+        // The parent as its title names it, without the program's name.
+        QString parent = from->windowTitle();
+        parent.remove(QLatin1String("[*]"));
+        parent.remove(tr(" - %1").arg(tr("Ortelis")));
+        child->origin = tr("from %1: %2 images \u00d7 %3 words")
+                            .arg(parent)
+                            .arg(child->data->nbImages)
+                            .arg(child->data->nbWords);
+    }
+    finishChild(child, filled);
+    if (filled && !child->origin.isEmpty())
+        if (QWidget *frame = child->parentWidget())
+            titleTips->watch(frame, child->origin);
 }
 
 void CAMainWindow::updateMenus()

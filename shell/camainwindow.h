@@ -16,6 +16,7 @@ class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
 class RecentFiles;
+class TitleTips;
 class WorkspaceFitter;
 class QMenu;
 class QSlider;
@@ -35,6 +36,9 @@ public:
     // Opens a project file into a new document window; false when it does
     // not load (the document window has reported why and is closed).
     bool open(const QString &fileName);
+    // Open Recent: brings the window already showing the project to the
+    // front, or opens it.
+    bool openOrActivate(const QString &fileName);
     CAMdiChild *activeMdiChild() const;
     // The map of the active document window, or null.
     CAView *activeView() const;
@@ -87,6 +91,22 @@ public:
     // windows; `missing` receives one line per window it could not restore.
     bool saveSessionTo(const QString &path, bool replace, QString *error);
     bool openSessionFrom(const QString &path, QStringList *missing, QString *error);
+    // A session restores at most this many windows, and stops earlier when
+    // the memory left would fall below the reserve (or below twice what the
+    // largest window so far took): each window holds its analysis and its
+    // pixmaps, and a session file may name thousands.
+    static int sessionWindowLimit;
+    static qint64 sessionMemoryReserve;
+    // Images not found where the project says (camainwindow_images.cpp).
+    QAction *locateImagesAct = nullptr;
+    QAction *paneKeypointsAct = nullptr;
+    // Says in the status bar how many images of `child` are not found, and
+    // where they were looked for; nothing when all are there.
+    void reportMissingImages(CAMdiChild *child);
+    // Takes the images of `child` under `from` from `to` instead. False,
+    // with the reason, when none of them is there (nothing then changes).
+    bool relocateImages(CAMdiChild *child, const QString &from, const QString &to,
+                        QString *error = nullptr);
     // Window menu, recent projects, lock state and help
     // (camainwindow_windows.cpp).
     QMenu *windowMenu = nullptr;
@@ -139,6 +159,7 @@ private slots:
     void updateRecentMenu();
     void showLockState();
     void showGettingStarted();
+    void locateImages();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -155,6 +176,8 @@ private:
     // Sizes and places a new document window inside the workspace.
     void fitInWorkspace(QMdiSubWindow *frame);
     WorkspaceFitter *workspaceFitter = nullptr;
+    // Tooltips over the title bars of extracted views.
+    TitleTips *titleTips = nullptr;
     // The title copied from the active document window, kept against the
     // workspace's own rewriting of it while a window is maximised.
     QString documentTitle;
@@ -162,6 +185,7 @@ private:
     void createMenus();
     void createToolBars();
     void createFileActions();
+    void createImageActions();
     bool confirmReplace(const QString &path);
     void exportPointsOf(bool selectionOnly);
     // Adds a new document window to the workspace; `filled` tells whether

@@ -6,10 +6,13 @@
 #include "data/cadata.h"
 #include "data/regularfile.h"
 #include "document/camdichild.h"
+#include "detail/wordview.h"
 #include "map/caview.h"
 #include "map/mapexporter.h"
 #include "map/mapstate.h"
 #include "map/pointexporter.h"
+#include "shell/memoryleft.h"
+#include "shell/problemlist.h"
 #include "shell/session.h"
 
 #include <QAction>
@@ -26,6 +29,8 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,6 +59,9 @@ void remember(const QString &path)
 }
 
 } // namespace
+
+int CAMainWindow::sessionWindowLimit = 64;
+qint64 CAMainWindow::sessionMemoryReserve = qint64(256) << 20;
 
 void CAMainWindow::createFileActions()
 {
@@ -109,6 +117,12 @@ void CAMainWindow::updateFileActions()
     const bool usable = w && w->data && w->caView;
     for (QAction *a : {saveAnalysisAct, exportMapAct, exportPointsAct, exportSelectionAct, copyNamesAct})
         a->setEnabled(usable);
+    if (locateImagesAct)
+        locateImagesAct->setEnabled(usable && w->data->labels);
+    if (paneKeypointsAct) {
+        paneKeypointsAct->setEnabled(usable);
+        paneKeypointsAct->setChecked(!usable || w->wordView->keypointsShown());
+    }
     saveSessionAct->setEnabled(!workspace->subWindowList().isEmpty());
 }
 
@@ -242,6 +256,8 @@ bool CAMainWindow::saveSessionTo(const QString &path, bool replace, QString *err
         if (auto *column = qobject_cast<QSplitter *>(child->widget(1)))
             w.column = column->saveState();
         w.map = MapState::of(*child->caView);
+        w.imagesFrom = child->imagesFrom;
+        w.imagesTo = child->imagesTo;
         session.windows.append(w);
     }
     return AtomicFile::write(path, session.toJson(path),
@@ -272,6 +288,10 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
     if (!session.mainGeometry.isEmpty())
         restoreGeometry(session.mainGeometry);
     QMdiSubWindow *toActivate = nullptr;
+    int restored = 0;
+    qint64 largestWindow = 0;
+    QString stoppedBy;
+    int leftOut = 0;
     for (const Session::Window &w : std::as_const(session.windows)) {
         if (w.project.isEmpty()) {
             if (missing)
@@ -281,6 +301,21 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
         if (!QFileInfo::exists(w.project)) {
             if (missing)
                 *missing << QStringLiteral("%1: the project file is not there any more").arg(w.project);
+            continue;
+        }
+        if (!stoppedBy.isEmpty()) {
+            ++leftOut;
+            continue;
+        }
+        if (restored >= sessionWindowLimit) {
+            stoppedBy = QStringLiteral("a session restores at most %1 windows").arg(sessionWindowLimit);
+            ++leftOut;
+            continue;
+        }
+        const qint64 before = memoryLeft();
+        if (before >= 0 && before < std::max(sessionMemoryReserve, 2 * largestWindow)) {
+            stoppedBy = QStringLiteral("only %1 MB of memory is left").arg(before >> 20);
+            ++leftOut;
             continue;
         }
         // Something else in its place (a FIFO, a device, a folder) is named
@@ -301,6 +336,14 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
                 *missing << QStringLiteral("%1: it could not be read").arg(w.project);
             continue;
         }
+        ++restored;
+        if (!w.imagesTo.isEmpty())
+            relocateImages(child, w.imagesFrom, w.imagesTo);
+        else
+            reportMissingImages(child);
+        const qint64 after = memoryLeft();
+        if (before >= 0 && after >= 0)
+            largestWindow = std::max(largestWindow, before - after);
         QMdiSubWindow *frame = qobject_cast<QMdiSubWindow *>(child->parentWidget());
         if (frame && w.geometry.isValid())
             frame->setGeometry(w.geometry);
@@ -316,6 +359,10 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
         if (w.active)
             toActivate = frame;
     }
+    // One line, first, however many windows it concerns.
+    if (leftOut && missing)
+        missing->prepend(QStringLiteral("%1 more window(s) left out after %2 restored: %3.")
+                             .arg(ProblemList::count(leftOut)).arg(restored).arg(stoppedBy));
     if (toActivate)
         workspace->setActiveSubWindow(toActivate);
     updateMenus();
@@ -369,10 +416,8 @@ void CAMainWindow::openSession()
         return;
     }
     if (!missing.isEmpty())
-        QMessageBox::warning(this, QStringLiteral("Ortelis"),
-                             QStringLiteral("Some windows of the session could not be restored:\n")
-                                 + missing.join(QLatin1Char('\n')),
-                             QMessageBox::Ok);
+        ProblemList::warn(this, QStringLiteral("Some windows of the session could not be restored:"),
+                          missing);
 }
 
 void CAMainWindow::closeEvent(QCloseEvent *event)

@@ -207,8 +207,14 @@ void CAMainWindow::updateWindowMenu()
     auto *group = new QActionGroup(windowMenu);
     for (int i = 0; i < windows.size(); ++i) {
         QMdiSubWindow *frame = windows.at(i);
-        QString title = frame->widget() ? frame->widget()->windowTitle() : frame->windowTitle();
-        title.remove(QLatin1String("[*]"));
+        QWidget *document = frame->widget();
+        QString title = document ? document->windowTitle() : frame->windowTitle();
+        // The mark of an unsaved view, as its title bar shows it.
+        title.replace(QLatin1String("[*]"), document && document->isWindowModified() ? QStringLiteral("*")
+                                                                                       : QString());
+        // An extracted view says where it comes from.
+        if (auto *child = qobject_cast<CAMdiChild *>(document); child && !child->origin.isEmpty())
+            title += QStringLiteral(" (%1)").arg(child->origin);
         const QString text = i < 9 ? tr("&%1 %2").arg(i + 1).arg(title)
                                    : tr("%1 %2").arg(i + 1).arg(title);
         QAction *action = windowMenu->addAction(text);
@@ -233,7 +239,7 @@ void CAMainWindow::updateRecentMenu()
         action->setData(files.at(i));
         action->setStatusTip(QDir::toNativeSeparators(files.at(i)));
         const QString path = files.at(i);
-        connect(action, &QAction::triggered, this, [this, path] { open(path); });
+        connect(action, &QAction::triggered, this, [this, path] { openOrActivate(path); });
     }
     recentMenu->setEnabled(!files.isEmpty());
 }
@@ -292,4 +298,22 @@ void CAMainWindow::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     for (const QString &file : files)
         open(file);
+}
+
+bool CAMainWindow::openOrActivate(const QString &fileName)
+{
+    // The window already showing this project, as saved (an unsaved
+    // extracted view shows no file).
+    const QString wanted = QFileInfo(fileName).absoluteFilePath();
+    for (QMdiSubWindow *frame : workspace->subWindowList()) {
+        auto *child = qobject_cast<CAMdiChild *>(frame->widget());
+        if (child && child->data && !child->isWindowModified()
+            && QFileInfo(child->curFile).absoluteFilePath() == wanted) {
+            if (frame->isMinimized())
+                frame->showNormal();
+            workspace->setActiveSubWindow(frame);
+            return true;
+        }
+    }
+    return open(fileName);
 }

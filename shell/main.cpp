@@ -1,11 +1,13 @@
 #include "data/cadata.h"
 #include "shell/camainwindow.h"
+#include "shell/commandlineexport.h"
 
 #include <QApplication>
 #include <QFile>
 
 int main(int argc, char *argv[])
 {
+    const bool exporting = CommandLineExport::wanted(argc, argv);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Ortelis"));
     QCoreApplication::setApplicationName(QStringLiteral("Ortelis"));
@@ -13,6 +15,8 @@ int main(int argc, char *argv[])
     // working folder.
     CAData::casolver = QCoreApplication::applicationDirPath() + QStringLiteral("/ca.exe");
     QCoreApplication::addLibraryPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
+    if (exporting)
+        return CommandLineExport::main(QCoreApplication::arguments());
     // QApplication has taken its own options out of argv.
     CAMainWindow mainWin(argc > 1 ? argv[1] : nullptr);
     // Further projects on the command line open beside the first.

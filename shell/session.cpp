@@ -50,6 +50,10 @@ QByteArray Session::toJson(const QString &sessionPath) const
             {QStringLiteral("column"), base64(w.column)},
             {QStringLiteral("map"), w.map.toJson()},
         };
+        if (!w.imagesTo.isEmpty()) {
+            o.insert(QStringLiteral("imagesFrom"), w.imagesFrom);
+            o.insert(QStringLiteral("imagesTo"), w.imagesTo);
+        }
         if (w.project.isEmpty()) {
             o.insert(QStringLiteral("unsaved"), true);
         } else {
@@ -108,6 +112,8 @@ bool Session::fromJson(const QByteArray &json, const QString &sessionPath, Sessi
         w.panes = unbase64(o.value(QStringLiteral("panes")));
         w.column = unbase64(o.value(QStringLiteral("column")));
         w.map = MapState::fromJson(o.value(QStringLiteral("map")).toObject());
+        w.imagesFrom = o.value(QStringLiteral("imagesFrom")).toString();
+        w.imagesTo = o.value(QStringLiteral("imagesTo")).toString();
         out.windows.append(w);
     }
     return true;

@@ -29,6 +29,9 @@ struct Session
         QByteArray panes;  // QSplitter state of the document window
         QByteArray column; // QSplitter state of its detail-pane column
         MapState map;
+        // Images located elsewhere than the project says: from, to.
+        QString imagesFrom;
+        QString imagesTo;
     };
 
     QByteArray mainGeometry;

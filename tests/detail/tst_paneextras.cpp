@@ -3,6 +3,7 @@
 // whole, and the titled scroll areas.
 
 #include "detail/imageview.h"
+#include "detail/thumbnailcache.h"
 #include "detail/imagewindow.h"
 #include "detail/panearea.h"
 #include "detail/wordview.h"
@@ -12,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QImageWriter>
 #include <QLabel>
 #include <QMouseEvent>
@@ -29,6 +31,10 @@ private slots:
     void keypointsSwitchInTheWindow();
     void hugePictureIsReadReduced();
     void paneAreaShowsItsTitle();
+    void windowSaysMissingOrUnreadable_data();
+    void windowSaysMissingOrUnreadable();
+    void transparentPicturesOverWhite();
+    void paneSwitchHidesKeypoints();
 };
 
 namespace {
@@ -195,6 +201,88 @@ void TestPaneExtras::paneAreaShowsItsTitle()
     const QRect title = area.titleLabel()->geometry();
     QVERIFY(title.height() > 0);
     QVERIFY(area.viewport()->geometry().top() >= title.bottom());
+}
+
+void TestPaneExtras::windowSaysMissingOrUnreadable_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<QString>("said");
+    QTest::newRow("missing") << QByteArray() << QStringLiteral("img0.png: not found");
+    QTest::newRow("there, not a picture") << QByteArray("not a picture at all")
+                                          << QStringLiteral("img0.png: cannot be read (");
+}
+
+void TestPaneExtras::windowSaysMissingOrUnreadable()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, said);
+    DetailFixture f(1, false);
+    if (!content.isNull()) {
+        QFile file(f.picturePath(0));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    ImageWindow window(f.data, 0, nullptr);
+    QStringList texts;
+    for (const QLabel *label : window.findChildren<QLabel *>())
+        texts << label->text();
+    QVERIFY2(std::any_of(texts.cbegin(), texts.cend(), [&](const QString &t) { return t.startsWith(said); }),
+             qPrintable(texts.join(QLatin1Char('|'))));
+}
+
+// Transparent parts of a picture show over white in the panes, never over
+// black (nor the gray of the empty square).
+void TestPaneExtras::transparentPicturesOverWhite()
+{
+    DetailFixture f(2, false);
+    QImage clear(64, 64, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    QVERIFY(clear.save(f.picturePath(0), "PNG"));
+    // Half opaque red, half transparent.
+    QImage half(64, 64, QImage::Format_ARGB32);
+    half.fill(Qt::transparent);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 32; ++x)
+            half.setPixelColor(x, y, Qt::red);
+    QVERIFY(half.save(f.picturePath(1), "PNG"));
+    ThumbnailCache cache;
+    for (int image : {0, 1}) {
+        QSize size;
+        const QImage square = cache.square(f.data, image, 80, &size).toImage();
+        QCOMPARE(size, QSize(64, 64));
+        // The picture fills the square (80 px for 64): its centre and the
+        // right half are transparent in the file.
+        QCOMPARE(square.pixelColor(60, 40), QColor(Qt::white));
+        if (image == 1)
+            QCOMPARE(square.pixelColor(15, 40), QColor(Qt::red));
+    }
+}
+
+// K over either pane hides the keypoints in both, as in the full-size
+// window; they show by default.
+void TestPaneExtras::paneSwitchHidesKeypoints()
+{
+    DetailFixture f(1);
+    f.writePicture(0, Qt::white, QSize(200, 200));
+    f.writeKeypoints(0, {DetailFixture::keypoint(4, 100, 100, 60)});
+    f.neighbourhood = {0};
+    f.words = {4};
+    WordView words(nullptr, nullptr);
+    words.changeImages(&f.neighbourhood, &f.words, &f.data, -1, &f.map);
+    QVERIFY(words.keypointsShown());
+    const QColor colour = ImageView::keypointColour(4);
+    words.rendered();
+    QVERIFY(DetailFixture::hasColourIn(words.rendered(), words.rect(), colour));
+
+    QSignalSpy switched(&words, &ThumbnailPane::keypointsShownChanged);
+    QKeyEvent k(QEvent::KeyPress, Qt::Key_K, Qt::NoModifier, QStringLiteral("k"));
+    QCoreApplication::sendEvent(&words, &k);
+    QCOMPARE(switched.count(), 1);
+    QCOMPARE(switched.first().first().toBool(), false);
+    QVERIFY(!DetailFixture::hasColourIn(words.rendered(), words.rect(), colour));
+    QCoreApplication::sendEvent(&words, &k);
+    QVERIFY(words.keypointsShown());
+    QVERIFY(DetailFixture::hasColourIn(words.rendered(), words.rect(), colour));
 }
 
 QTEST_MAIN(TestPaneExtras)

@@ -3,6 +3,8 @@
 // folder is written whole or not at all; unsaved extracted views ask before
 // they close, and their temporary folders go with them.
 #include "data/cadata.h"
+#include "data/console.h"
+#include "data/folderowner.h"
 #include "document/analysissaver.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
@@ -14,6 +16,7 @@
 
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +36,7 @@ private slots:
     void refusesAndReplaces();
     void writeFailureLeavesNothing();
     void unsavedViewAsksBeforeClosing();
+    void leftoversOfKilledSavesGo();
 
 private:
     // An extracted view of `project`, as the main window would open it.
@@ -324,6 +328,41 @@ void TestAnalysisSaver::unsavedViewAsksBeforeClosing()
     QVERIFY(parent->close());
     QTRY_VERIFY(!parentGuard);
     QVERIFY(none.texts.isEmpty());
+}
+
+// The staging folder of a save that was killed goes at the next save beside
+// it, and is named; that of a save still running in another program stays,
+// and the saved analysis carries no owner's mark.
+void TestAnalysisSaver::leftoversOfKilledSavesGo()
+{
+    DocumentFixture::Options o;
+    o.withTable = false;
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("leftovers")), o);
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    const QString parent = m_dir.filePath(QStringLiteral("saves"));
+    const QString killed = parent + QStringLiteral("/.kept.part-AbC123");
+    const QString running = parent + QStringLiteral("/.kept.part-XyZ789");
+    QVERIFY(QDir().mkpath(killed) && QDir().mkpath(running));
+    // Owners are other processes: one that has ended, one still holding its
+    // lock (flock(1) locks as the viewer does).
+    const auto lockOf = [](const QString &folder) { return QDir(folder).filePath(FolderOwner::lockName()); };
+    QCOMPARE(QProcess::execute(QStringLiteral("flock"), {lockOf(killed), QStringLiteral("true")}), 0);
+    QProcess holder;
+    holder.start(QStringLiteral("flock"), {lockOf(running), QStringLiteral("cat")});
+    QVERIFY(holder.waitForStarted());
+    QTRY_VERIFY(QFileInfo::exists(lockOf(running)));
+    QTest::qWait(200); // the lock is taken right after the file is made
+
+    Console::Capture capture;
+    QString error;
+    QVERIFY2(view.saveAnalysisTo(parent + QStringLiteral("/kept"), false, &error), qPrintable(error));
+    holder.closeWriteChannel(); // its command ends with its input
+    QVERIFY(holder.waitForFinished());
+    QVERIFY(!QFileInfo::exists(killed));
+    QVERIFY(QFileInfo::exists(running));
+    QCOMPARE(capture.out(), QStringList{QStringLiteral("Removed '%1', left by a save that did not finish.").arg(killed)});
+    QVERIFY(!QFileInfo::exists(lockOf(parent + QStringLiteral("/kept"))));
 }
 
 QTEST_MAIN(TestAnalysisSaver)

@@ -167,8 +167,14 @@ void TestSelectionExtraction::extractedTableAndModel()
     const QString folder = QFileInfo(model->fileF).absolutePath();
     QCOMPARE(QFileInfo(folder).absolutePath(), m_tmp);
     QCOMPARE(model->scratchDir, folder);
-    QCOMPARE(tempFiles(), (QStringList{QFileInfo(folder).fileName(),
-                                       QFileInfo(folder).fileName() + QStringLiteral("/table.txt")}));
+    // The table, and the lock that tells a later viewer this one owns it.
+    QStringList expected{QFileInfo(folder).fileName(),
+                         QFileInfo(folder).fileName() + QStringLiteral("/table.txt"),
+                         QFileInfo(folder).fileName() + QStringLiteral("/.ortelis-owner.lock")};
+    QStringList listed = tempFiles();
+    expected.sort();
+    listed.sort();
+    QCOMPARE(listed, expected);
     const QByteArray table = readAll(model->fileF);
     QCOMPARE(table, expectedTable(kImages, kWords));
     const QList<QByteArray> lines = table.split('\n');

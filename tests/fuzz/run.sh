@@ -29,7 +29,7 @@ shift || true
 case $SECONDS_EACH in
   ''|*[!0-9]*|0) echo "usage: $0 [SECONDS>0] [TARGET...] | --build-only" >&2; exit 2 ;;
 esac
-ALL=(fuzz_numberscanner fuzz_cadata_read fuzz_project fuzz_keypoints fuzz_solver fuzz_extraction)
+ALL=(fuzz_numberscanner fuzz_cadata_read fuzz_project fuzz_keypoints fuzz_solver fuzz_extraction fuzz_imagefile)
 TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=("${ALL[@]}")
 

@@ -2,10 +2,13 @@
 // state; an extracted view never saved is named as missing; extracted views
 // ask before the program ends, and leave nothing in the temporary folder.
 #include "data/cadata.h"
+#include "data/console.h"
+#include "data/folderowner.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/mapstate.h"
 #include "shell/camainwindow.h"
+#include "shell/problemlist.h"
 #include "shell/session.h"
 
 #include "tests/document/documentfixture.h"
@@ -18,7 +21,9 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,7 +50,13 @@ private slots:
     void roundTrip();
     void badSessionFiles_data();
     void badSessionFiles();
+    void windowCap_data();
+    void windowCap();
+    void longProblemLists_data();
+    void longProblemLists();
     void exitAsksForUnsavedViewsAndCleansUp();
+    void startRemovesDeadViewersFolders();
+    void windowMenuNamesExtractedViews();
     void copyNamesOfTheNeighbourhood();
 
 private:
@@ -216,6 +227,105 @@ void TestSession::badSessionFiles()
     QCOMPARE(documents(main).size(), 1);
 }
 
+void TestSession::windowCap_data()
+{
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<qint64>("reserve");
+    QTest::addColumn<int>("named");
+    QTest::addColumn<int>("gone");
+    QTest::addColumn<int>("opened");
+    QTest::addColumn<QString>("leftOut");
+    const qint64 usual = CAMainWindow::sessionMemoryReserve;
+    QTest::newRow("under the cap") << 4 << usual << 3 << 0 << 3 << QString();
+    QTest::newRow("over the cap") << 3 << usual << 7 << 2 << 3
+                                  << QStringLiteral("4 more window(s) left out after 3 restored: "
+                                                    "a session restores at most 3 windows.");
+    // A reserve no machine has: nothing opens, and one line says why.
+    QTest::newRow("no memory left") << 64 << (qint64(1) << 60) << 5 << 1 << 0
+                                    << QStringLiteral("5 more window(s) left out after 0 restored: only ");
+}
+
+void TestSession::windowCap()
+{
+    QFETCH(int, limit);
+    QFETCH(qint64, reserve);
+    QFETCH(int, named);
+    QFETCH(int, gone);
+    QFETCH(int, opened);
+    QFETCH(QString, leftOut);
+    QByteArray windows;
+    for (int i = 0; i < named + gone; ++i) {
+        if (i)
+            windows += ',';
+        windows += i < named ? QByteArray("{\"project\": \"a/project.xml\", \"name\": \"project.xml\"}")
+                             : QByteArray("{\"project\": \"gone/p") + QByteArray::number(i)
+                                   + "/project.xml\", \"name\": \"project.xml\"}";
+    }
+    const QString path = m_dir.filePath(QStringLiteral("cap_%1.json").arg(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_')));
+    QVERIFY(DocumentFixture::writeFile(path, "{\"format\": \"ortelis-session\", \"version\": 1, \"windows\": ["
+                                                 + windows + "]}"));
+    const int oldLimit = CAMainWindow::sessionWindowLimit;
+    const qint64 oldReserve = CAMainWindow::sessionMemoryReserve;
+    CAMainWindow::sessionWindowLimit = limit;
+    CAMainWindow::sessionMemoryReserve = reserve;
+    CAMainWindow main;
+    QStringList missing;
+    QString error;
+    const bool ok = main.openSessionFrom(path, &missing, &error);
+    CAMainWindow::sessionWindowLimit = oldLimit;
+    CAMainWindow::sessionMemoryReserve = oldReserve;
+    QVERIFY2(ok, qPrintable(error));
+    QCOMPARE(int(documents(main).size()), opened);
+    // The projects that have gone are each named; the windows left out are
+    // counted on one line, whatever their number.
+    QCOMPARE(int(missing.size()), gone + (leftOut.isEmpty() ? 0 : 1));
+    if (!leftOut.isEmpty())
+        QVERIFY2(missing.first().startsWith(leftOut), qPrintable(missing.first()));
+}
+
+void TestSession::longProblemLists_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("more");
+    QTest::addColumn<int>("detailLines");
+    QTest::addColumn<QString>("lastDetail");
+    QTest::newRow("short") << 3 << QString() << 0 << QString();
+    QTest::newRow("some") << 40 << QStringLiteral("\n38 more (see the details).") << 40 << QStringLiteral("p39: gone");
+    QTest::newRow("many") << 20000 << QStringLiteral("\n19,998 more (see the details).") << 2001
+                          << QStringLiteral("... and 18,000 more.");
+}
+
+void TestSession::longProblemLists()
+{
+    QFETCH(int, lines);
+    QFETCH(QString, more);
+    QFETCH(int, detailLines);
+    QFETCH(QString, lastDetail);
+    QStringList list;
+    for (int i = 0; i < lines; ++i)
+        list << QStringLiteral("p%1: gone").arg(i);
+    const ProblemList::Text t = ProblemList::summarise(QStringLiteral("Heading:"), list);
+    const QStringList shown = t.text.split(QLatin1Char('\n'));
+    // Never taller than a few lines, whatever the list.
+    QVERIFY2(shown.size() <= 4, qPrintable(t.text));
+    QCOMPARE(shown.first(), QStringLiteral("Heading:"));
+    QCOMPARE(shown.at(1), QStringLiteral("p0: gone"));
+    if (more.isEmpty()) {
+        QCOMPARE(shown.size(), lines + 1);
+        QVERIFY(t.details.isEmpty());
+        return;
+    }
+    QVERIFY2(t.text.endsWith(more), qPrintable(t.text));
+    const QStringList details = t.details.split(QLatin1Char('\n'));
+    QCOMPARE(int(details.size()), detailLines);
+    QCOMPARE(details.last(), lastDetail);
+
+    // Shown in one box that holds the summary, not the list.
+    MessageBoxAnswer ok(QMessageBox::Ok);
+    ProblemList::warn(nullptr, QStringLiteral("Heading:"), list);
+    QCOMPARE(ok.texts, QStringList{t.text});
+}
+
 void TestSession::exitAsksForUnsavedViewsAndCleansUp()
 {
     auto *main = new CAMainWindow;
@@ -236,6 +346,70 @@ void TestSession::exitAsksForUnsavedViewsAndCleansUp()
     }
     delete main;
     QVERIFY2(DocumentFixture::entries(m_tmp).isEmpty(), qPrintable(DocumentFixture::entries(m_tmp).join(QLatin1Char(' '))));
+}
+
+// A viewer that starts removes the extraction folders of viewers that have
+// ended (killed, crashed) and names them; those of a viewer still running
+// stay, as do folders it cannot tell the owner of.
+void TestSession::startRemovesDeadViewersFolders()
+{
+    const QString dead = QDir(m_tmp).filePath(QStringLiteral("ortelis-dead01"));
+    const QString live = QDir(m_tmp).filePath(QStringLiteral("ortelis-live01"));
+    const QString unknown = QDir(m_tmp).filePath(QStringLiteral("ortelis-old001"));
+    for (const QString &f : {dead, live, unknown})
+        QVERIFY(QDir().mkpath(f));
+    const auto lockOf = [](const QString &folder) { return QDir(folder).filePath(FolderOwner::lockName()); };
+    QCOMPARE(QProcess::execute(QStringLiteral("flock"), {lockOf(dead), QStringLiteral("true")}), 0);
+    QProcess other;
+    other.start(QStringLiteral("flock"), {lockOf(live), QStringLiteral("cat")});
+    QVERIFY(other.waitForStarted());
+    QTRY_VERIFY(QFileInfo::exists(lockOf(live)));
+    QTest::qWait(200);
+
+    Console::Capture capture;
+    {
+        CAMainWindow main;
+    }
+    // It ends when its input does.
+    other.closeWriteChannel();
+    QVERIFY(other.waitForFinished());
+    QVERIFY(!QFileInfo::exists(dead));
+    QVERIFY(QFileInfo::exists(live));
+    QVERIFY(QFileInfo::exists(unknown));
+    QVERIFY2(capture.out().contains(QStringLiteral("Removed '%1', left by a viewer that has ended.").arg(dead)),
+             qPrintable(capture.out().join(QLatin1Char('\n'))));
+    // Once that viewer has ended too, the next start removes its folder.
+    {
+        CAMainWindow main;
+    }
+    QVERIFY(!QFileInfo::exists(live));
+    QDir(unknown).removeRecursively();
+}
+
+// An extracted view keeps its designed title; the Window menu marks it
+// unsaved and adds its parent and size.
+void TestSession::windowMenuNamesExtractedViews()
+{
+    CAMainWindow main;
+    main.show();
+    QVERIFY(main.open(m_projectA));
+    CAMdiChild *view = extractFrom(main, documents(main).at(0));
+    QVERIFY(view);
+    QVERIFY(view->windowTitle().startsWith(QStringLiteral("Extracted view [")));
+    const QString origin = QStringLiteral("from a/project.xml: %1 images \u00d7 %2 words")
+                               .arg(view->data->nbImages)
+                               .arg(view->data->nbWords);
+    QCOMPARE(view->origin, origin);
+    emit main.windowMenu->aboutToShow();
+    QStringList entries;
+    for (QAction *a : main.windowMenu->actions())
+        entries << a->text();
+    const QString name = view->curFile;
+    QVERIFY2(entries.contains(QStringLiteral("&2 %1* - Ortelis (%2)").arg(name, origin)),
+             qPrintable(entries.join(QLatin1Char('|'))));
+    QVERIFY2(entries.contains(QStringLiteral("&1 a/project.xml - Ortelis")), qPrintable(entries.join(QLatin1Char('|'))));
+    MessageBoxAnswer discard(QMessageBox::Discard);
+    main.close();
 }
 
 void TestSession::copyNamesOfTheNeighbourhood()

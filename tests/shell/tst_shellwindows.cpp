@@ -8,6 +8,7 @@
 #include "shell/camainwindow.h"
 #include "shell/helpdialog.h"
 #include "shell/recentfiles.h"
+#include "shell/titletips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QHelpEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <QtTest>
 
@@ -191,10 +194,17 @@ private slots:
         QCOMPARE(w.recentFiles->files().size(), RecentFiles::kMaxFiles);
         // The Open dialog starts in the folder of the last project.
         QCOMPARE(w.recentFiles->lastFolder(), QFileInfo(project("r5")).absolutePath());
-        // A recent entry opens its project.
+        // A recent entry of a project already open brings its window to the
+        // front; once that window is closed, the entry opens the project.
+        w.show(); // windows are activated only in a shown workspace
         const int before = int(w.workspace->subWindowList().size());
         w.recentMenu->actions().at(1)->trigger();
-        QCOMPARE(w.workspace->subWindowList().size(), before + 1);
+        QCOMPARE(w.workspace->subWindowList().size(), before);
+        QTRY_COMPARE(w.activeMdiChild()->curFile, project("r9"));
+        w.workspace->closeActiveSubWindow();
+        QCOMPARE(w.workspace->subWindowList().size(), before - 1);
+        w.recentMenu->actions().at(1)->trigger();
+        QCOMPARE(w.workspace->subWindowList().size(), before);
         QCOMPARE(w.activeMdiChild()->curFile, project("r9"));
     }
 
@@ -317,6 +327,37 @@ private slots:
                                   "Hand", "outline", "Radius"})
             QVERIFY2(page.contains(QLatin1String(topic), Qt::CaseInsensitive), topic);
         QCOMPARE(w.helpMenu->actions().first(), w.gettingStartedAct);
+    }
+
+    // An extracted view's title bar tells its parent and size in a tooltip;
+    // the map and panes below keep their own.
+    void titleTipOnlyOverTheTitle_data()
+    {
+        QTest::addColumn<bool>("overTitle");
+        QTest::newRow("title bar") << true;
+        QTest::newRow("inside the window") << false;
+    }
+    void titleTipOnlyOverTheTitle()
+    {
+        QFETCH(bool, overTitle);
+        QMdiArea area;
+        area.resize(600, 400);
+        auto *inside = new QLabel(QStringLiteral("map"));
+        QMdiSubWindow *frame = area.addSubWindow(inside);
+        area.show();
+        frame->resize(300, 200);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        TitleTips tips(&area);
+        tips.watch(frame, QStringLiteral("from a/project.xml: 12 images \u00d7 9 words"));
+        const QPoint at = overTitle ? QPoint(frame->width() / 2, inside->geometry().top() / 2)
+                                    : inside->geometry().center();
+        QHelpEvent help(QEvent::ToolTip, at, frame->mapToGlobal(at));
+        QToolTip::hideText();
+        QCoreApplication::sendEvent(frame, &help);
+        QCOMPARE(QToolTip::isVisible() && QToolTip::text().startsWith(QStringLiteral("from a/project.xml")),
+                 overTitle);
+        QToolTip::hideText();
     }
 };
 
