@@ -2,6 +2,7 @@
 // full-size window opened by a double click, pictures too large to decode
 // whole, and the titled scroll areas.
 
+#include "data/keypointpalette.h"
 #include "detail/imageview.h"
 #include "detail/thumbnailcache.h"
 #include "detail/imagewindow.h"
@@ -270,7 +271,7 @@ void TestPaneExtras::paneSwitchHidesKeypoints()
     WordView words(nullptr, nullptr);
     words.changeImages(&f.neighbourhood, &f.words, &f.data, -1, &f.map);
     QVERIFY(words.keypointsShown());
-    const QColor colour = ImageView::keypointColour(4);
+    const QColor colour = KeypointPalette::colour(KeypointPalette::defaults(), 4);
     words.rendered();
     QVERIFY(DetailFixture::hasColourIn(words.rendered(), words.rect(), colour));
 
