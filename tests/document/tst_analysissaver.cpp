@@ -31,6 +31,7 @@ private slots:
     void extractedViewRoundTrip_data();
     void extractedViewRoundTrip();
     void projectViewRoundTrip();
+    void supplementaryImagesAreSaved();
     void refusesAndReplaces();
     void writeFailureLeavesNothing();
     void unsavedViewAsksBeforeClosing();
@@ -210,6 +211,44 @@ void TestAnalysisSaver::projectViewRoundTrip()
     CAMdiChild reopened;
     QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
     compareModels(*view.data, *reopened.data);
+}
+
+// Supplementary images go with the analysis: their coordinates in the
+// result set, their image list beside it, both named in the project.
+void TestAnalysisSaver::supplementaryImagesAreSaved()
+{
+    DocumentFixture::Options o;
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("withsup")), o);
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    CAData &d = *view.data;
+    d.nbSupImages = 2;
+    d.supCols = d.zCols;
+    d.ZSup.reset(new double[std::size_t(2 * d.zCols)]);
+    for (int k = 0; k < 2 * d.zCols; ++k)
+        d.ZSup[k] = 0.125 * k - 0.3;
+    d.supLabels.reset(new ImageLabel[2]);
+    d.supLabels[0].category = 7;
+    d.supLabels[0].imageFile = QStringLiteral("new/one.png");
+    d.supLabels[1].category = 8;
+    d.supLabels[1].imageFile = QStringLiteral("new/two.png");
+    const QString folder = m_dir.filePath(QStringLiteral("withsup-copy"));
+    QString error;
+    QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
+    QFile xml(AnalysisSaver::projectFile(folder));
+    QVERIFY(xml.open(QIODevice::ReadOnly));
+    const QByteArray text = xml.readAll();
+    QVERIFY2(text.contains("name='ZSUP'") && text.contains("name='LABELSUP'"), text.constData());
+    CAMdiChild reopened;
+    QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
+    const CAData &r = *reopened.data;
+    QCOMPARE(r.nbSupImages, 2);
+    QCOMPARE(r.supCols, d.zCols);
+    for (int k = 0; k < 2 * d.zCols; ++k)
+        QCOMPARE(r.ZSup[k], d.ZSup[k]);
+    QVERIFY(r.supLabels);
+    QCOMPARE(r.supLabels[1].category, 8);
+    QCOMPARE(QDir::cleanPath(r.resolve(r.supLabels[1].imageFile)), QDir::cleanPath(d.resolve(QStringLiteral("new/two.png"))));
 }
 
 void TestAnalysisSaver::refusesAndReplaces()
