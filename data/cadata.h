@@ -98,7 +98,8 @@ public:
     QString fileInertia;
     // Total inertia of the analysed table, the sum of the inertias of all
     // its axes (of which `lambda` holds the first nbLambda): from the
-    // manifest; NaN when unknown.
+    // manifest, or for an older set from its table when that is named and
+    // at most kInertiaTableBytes; NaN when unknown.
     double totalInertia = std::numeric_limits<double>::quiet_NaN();
     // The stamp of the solver run that wrote the result set; empty when
     // unknown.
@@ -144,6 +145,10 @@ private:
     std::vector<quint8> imageUsable;
     std::vector<quint8> wordUsable;
     bool readSupplementary();
+    void inertiaFromTable();
+    // Largest table text whose total inertia is worked out when the result
+    // set does not give it.
+    static constexpr qint64 kInertiaTableBytes = 64 * 1024 * 1024;
     void checkValues();
     void readCategoryNames();
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;

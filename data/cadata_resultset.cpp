@@ -13,9 +13,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -121,6 +123,50 @@ bool CAData::readManifest()
     totalInertia = m.inertia;
     runStamp = QString::fromStdString(m.run);
     return true;
+}
+
+void CAData::inertiaFromTable()
+{
+    // An older result set: when its table is at hand and small, its total
+    // inertia sum_ij n_ij^2 / (R_i C_j) - 1 costs two passes over it.
+    if (!std::isnan(totalInertia) || fileF.isEmpty())
+        return;
+    const QString path = resolve(fileF);
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kInertiaTableBytes)
+        return;
+    const std::string native = QFile::encodeName(path).toStdString();
+    std::vector<double> rowSum, colSum;
+    double total = 0, sum = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        NumberScanner in;
+        long long rows = 0, cols = 0;
+        if (!in.open(native) || in.nextInt(rows) != NumberScanner::Ok || in.nextInt(cols) != NumberScanner::Ok
+            || rows != nbImages || cols != nbWords)
+            return;
+        if (pass == 0) {
+            rowSum.assign(std::size_t(rows), 0.0);
+            colSum.assign(std::size_t(cols), 0.0);
+        }
+        for (long long i = 0; i < rows; ++i)
+            for (long long j = 0; j < cols; ++j) {
+                double v = 0;
+                if (in.nextDouble(v) != NumberScanner::Ok || !std::isfinite(v) || v < 0)
+                    return;
+                if (v == 0)
+                    continue;
+                if (pass == 0) {
+                    rowSum[std::size_t(i)] += v;
+                    colSum[std::size_t(j)] += v;
+                    total += v;
+                } else {
+                    sum += v / rowSum[std::size_t(i)] * (v / colSum[std::size_t(j)]);
+                }
+            }
+    }
+    const double inertia = sum - 1;
+    if (total > 0 && std::isfinite(inertia))
+        totalInertia = std::max(inertia, 0.0);
 }
 
 void CAData::checkValues()

@@ -5,8 +5,9 @@
 
 class CAData;
 
-// Writes an analysis as a project folder of its own: the table, the five
-// result files, the image list, the keypoint-file list, the word identities
+// Writes an analysis as a project folder of its own: the table, the
+// result files (with their manifest, and the supplementary images' when
+// there are any), the image list, the keypoint-file list, the word identities
 // and project.xml, which the viewer opens to the same map. Image and keypoint
 // files are not copied; their names are rewritten so that they still resolve
 // from the new folder.

@@ -27,6 +27,125 @@ using Index = Eigen::Index;
 // whatever the table's total inertia.
 constexpr double kNoiseInertia = 1e-13;
 
+// The live rows and columns of B = Dr^-1/2 F Dc^-1/2, applied without being
+// formed: the table's own cells (counts in single or double precision, their
+// columns renumbered to the live ones) scaled on the fly by 1/sqrt of their
+// row and column sums. The table is never held twice, nor widened.
+class ScaledBlock
+{
+public:
+    ScaledBlock(Index rows, Index cols, const int *outer, const int *inner, const float *floats,
+                const double *doubles, Vec rowScale, Vec colScale)
+        : m_rows(rows), m_cols(cols), m_outer(outer), m_inner(inner), m_floats(floats), m_doubles(doubles),
+          m_rowScale(std::move(rowScale)), m_colScale(std::move(colScale))
+    {
+    }
+
+    Index rows() const { return m_rows; }
+    Index cols() const { return m_cols; }
+    Index nonZeros() const { return m_outer[m_rows]; }
+
+    // y = B x.
+    void mul(const double *x, double *y) const
+    {
+        if (m_floats)
+            mulT_<float>(m_floats, x, y);
+        else
+            mulT_<double>(m_doubles, x, y);
+    }
+    // y = B^T t.
+    void mulTransposed(const double *t, double *y) const
+    {
+        if (m_floats)
+            transposedT_<float>(m_floats, t, y);
+        else
+            transposedT_<double>(m_doubles, t, y);
+    }
+    // out = B m (rows x m.cols()).
+    Mat mul(const Mat &m) const
+    {
+        Mat out = Mat::Zero(m_rows, m.cols());
+        for (Index r = 0; r < m_rows; ++r)
+            for (int p = m_outer[r]; p < m_outer[r + 1]; ++p)
+                out.row(r) += entry(r, p) * m.row(m_inner[p]);
+        return out;
+    }
+    // out = B^T m (cols x m.cols()).
+    Mat mulTransposed(const Mat &m) const
+    {
+        Mat out = Mat::Zero(m_cols, m.cols());
+        for (Index r = 0; r < m_rows; ++r)
+            for (int p = m_outer[r]; p < m_outer[r + 1]; ++p)
+                out.row(m_inner[p]) += entry(r, p) * m.row(r);
+        return out;
+    }
+    double entry(Index row, int cell) const
+    {
+        const double n = m_floats ? double(m_floats[cell]) : m_doubles[cell];
+        return n * m_rowScale[row] * m_colScale[m_inner[cell]];
+    }
+    // B as a matrix of its own (the dense row-side decomposition).
+    SpMat matrix() const
+    {
+        SpMat b(m_rows, m_cols);
+        std::vector<Eigen::Triplet<double, int>> cells;
+        cells.reserve(std::size_t(nonZeros()));
+        for (Index r = 0; r < m_rows; ++r)
+            for (int p = m_outer[r]; p < m_outer[r + 1]; ++p)
+                cells.emplace_back(int(r), m_inner[p], entry(r, p));
+        b.setFromTriplets(cells.begin(), cells.end());
+        return b;
+    }
+    // The lower triangle of g += B^T B (cost: the sum of the squared row counts).
+    void addRowProducts(Mat &g) const
+    {
+        std::vector<double> row;
+        for (Index r = 0; r < m_rows; ++r) {
+            const int begin = m_outer[r], end = m_outer[r + 1];
+            row.resize(std::size_t(end - begin));
+            for (int p = begin; p < end; ++p)
+                row[std::size_t(p - begin)] = entry(r, p);
+            for (int q = begin; q < end; ++q) {
+                double *col = g.col(m_inner[q]).data();
+                const double aq = row[std::size_t(q - begin)];
+                for (int p = q; p < end; ++p)
+                    col[m_inner[p]] += row[std::size_t(p - begin)] * aq;
+            }
+        }
+    }
+
+private:
+    template<typename T>
+    void mulT_(const T *value, const double *x, double *y) const
+    {
+        for (Index r = 0; r < m_rows; ++r) {
+            double sum = 0;
+            for (int p = m_outer[r]; p < m_outer[r + 1]; ++p)
+                sum += double(value[p]) * m_colScale[m_inner[p]] * x[m_inner[p]];
+            y[r] = sum * m_rowScale[r];
+        }
+    }
+    template<typename T>
+    void transposedT_(const T *value, const double *t, double *y) const
+    {
+        std::fill(y, y + m_cols, 0.0);
+        for (Index r = 0; r < m_rows; ++r) {
+            const double tr = t[r] * m_rowScale[r];
+            for (int p = m_outer[r]; p < m_outer[r + 1]; ++p)
+                y[m_inner[p]] += double(value[p]) * tr;
+        }
+        for (Index c = 0; c < m_cols; ++c)
+            y[c] *= m_colScale[c];
+    }
+
+    Index m_rows, m_cols;
+    const int *m_outer;
+    const int *m_inner;
+    const float *m_floats;
+    const double *m_doubles;
+    Vec m_rowScale, m_colScale;
+};
+
 // Both Gram operators below add shift x: the shift lifts the zero
 // eigenvalues of a low-rank table to the scale of the others, so the
 // stopping test, relative to each eigenvalue, can accept them too; it
@@ -40,7 +159,7 @@ class ColumnGramOp
 public:
     using Scalar = double;
 
-    ColumnGramOp(const SpView &b, const Vec &u, const Vec &v, double shift, const CACommunicator &comm)
+    ColumnGramOp(const ScaledBlock &b, const Vec &u, const Vec &v, double shift, const CACommunicator &comm)
         : m_b(b), m_u(u), m_v(v), m_shift(shift), m_comm(comm), m_t(b.rows()), m_sum(b.cols() + 1)
     {
     }
@@ -53,9 +172,9 @@ public:
         const Index m = m_b.cols();
         Eigen::Map<const Vec> x(xIn, m);
         Eigen::Map<Vec> y(yOut, m);
-        m_t.noalias() = m_b * x;
+        m_b.mul(xIn, m_t.data());
         m_t -= m_u * m_v.dot(x);
-        m_sum.head(m).noalias() = m_b.transpose() * m_t;
+        m_b.mulTransposed(m_t.data(), m_sum.data());
         m_sum[m] = m_u.dot(m_t);
         m_comm.sum(m_sum.data(), std::size_t(m + 1));
         y = m_sum.head(m) - m_v * m_sum[m];
@@ -63,7 +182,7 @@ public:
     }
 
 private:
-    const SpView &m_b;
+    const ScaledBlock &m_b;
     const Vec &m_u;
     const Vec &m_v;
     double m_shift;
@@ -80,7 +199,7 @@ class RowGramOp
 public:
     using Scalar = double;
 
-    RowGramOp(const SpView &b, const Vec &u, const Vec &v, Index liveBegin, Index liveRows, double shift,
+    RowGramOp(const ScaledBlock &b, const Vec &u, const Vec &v, Index liveBegin, Index liveRows, double shift,
               const CACommunicator &comm)
         : m_b(b), m_u(u), m_v(v), m_begin(liveBegin), m_m(liveRows), m_shift(shift), m_comm(comm),
           m_sum(b.cols() + 1), m_t(b.cols()), m_local(b.rows())
@@ -96,18 +215,18 @@ public:
         Eigen::Map<const Vec> x(xIn, m_m);
         Eigen::Map<Vec> y(yOut, m_m);
         const auto xl = x.segment(m_begin, m_b.rows());
-        m_sum.head(nc).noalias() = m_b.transpose() * xl;
+        m_b.mulTransposed(xIn + m_begin, m_sum.data());
         m_sum[nc] = m_u.dot(xl);
         m_comm.sum(m_sum.data(), std::size_t(nc + 1));
         m_t = m_sum.head(nc) - m_v * m_sum[nc];
-        m_local.noalias() = m_b * m_t;
+        m_b.mul(m_t.data(), m_local.data());
         m_local -= m_u * m_v.dot(m_t);
         m_comm.gather(m_local.data(), std::size_t(m_local.size()), m_all);
         y = Eigen::Map<const Vec>(m_all.data(), m_m) + m_shift * x;
     }
 
 private:
-    const SpView &m_b;
+    const ScaledBlock &m_b;
     const Vec &m_u;
     const Vec &m_v;
     Index m_begin;
@@ -158,11 +277,11 @@ void addRowProducts(const SpView &a, Mat &g)
 
 // Lower triangle of the word-side Gram matrix S^T S = B^T B - v v^T,
 // summed over the blocks of rows.
-Mat columnGram(const SpView &b, const Vec &v, const CACommunicator &comm)
+Mat columnGram(const ScaledBlock &b, const Vec &v, const CACommunicator &comm)
 {
     const Index m = b.cols();
     Mat g = Mat::Zero(m, m);
-    addRowProducts(b, g);
+    b.addRowProducts(g);
     comm.sum(g.data(), std::size_t(m) * std::size_t(m));
     for (Index c = 0; c < m; ++c)
         g.col(c).tail(m - c) -= v.tail(m - c) * v[c];
@@ -172,8 +291,11 @@ Mat columnGram(const SpView &b, const Vec &v, const CACommunicator &comm)
 // Lower triangle of the image-side Gram matrix S S^T = B B^T - u u^T. It
 // pairs rows of different blocks, so the live rows are first put together
 // on every process (this side is decomposed only when rows are the fewer).
-Mat rowGram(const SpView &b, const Vec &uAll, const CACommunicator &comm)
+Mat rowGram(const ScaledBlock &scaled, const Vec &uAll, const CACommunicator &comm)
 {
+    const SpMat own = scaled.matrix();
+    const SpView b(own.rows(), own.cols(), own.nonZeros(), own.outerIndexPtr(), own.innerIndexPtr(),
+                   own.valuePtr());
     const Index m = uAll.size();
     Mat g = Mat::Zero(m, m);
     SpMat byColumn; // row j: the non-zeros of column j of B
@@ -220,14 +342,18 @@ void denseEigen(Mat g, Vec &values, Mat &vectors)
 // that is not finite. `exponent` receives the power of two divided out.
 // Counts more than 2^1074 times smaller than the largest fall to 0, as they
 // would in any sum with it; their cells are dropped.
-bool scaleToUnit(SparseRows &block, const CACommunicator &comm, int &exponent)
+bool scaleToUnit(SparseRows &block, const CACommunicator &comm, int &exponent, bool &memory)
 {
     exponent = 0;
-    double *value = block.values();
+    memory = true;
     const std::int64_t n = block.nonZeros();
-    double largest = 0;
-    for (std::int64_t p = 0; p < n; ++p)
-        largest = std::max(largest, std::abs(value[p]));
+    double largest = 0, smallest = std::numeric_limits<double>::infinity();
+    for (std::int64_t p = 0; p < n; ++p) {
+        const double v = std::abs(block.value(std::size_t(p)));
+        largest = std::max(largest, v);
+        if (v > 0)
+            smallest = std::min(smallest, v);
+    }
     comm.max(&largest, 1);
     if (!std::isfinite(largest))
         return false;
@@ -236,17 +362,29 @@ bool scaleToUnit(SparseRows &block, const CACommunicator &comm, int &exponent)
     exponent = e;
     if (e == 0)
         return true;
-    if (e > -1022 && e < 1022) {
+    // Counts held in single precision stay there when every one of them
+    // still is an exact float once scaled (the smallest decides).
+    if (block.single() && n > 0 && !SparseRows::exactFloat(std::ldexp(smallest, -e)) && !block.widen()) {
+        memory = false;
+        return false;
+    }
+    if (block.single()) {
+        float *value = block.floats();
+        for (std::int64_t p = 0; p < n; ++p)
+            value[p] = float(std::ldexp(double(value[p]), -e));
+    } else if (e > -1022 && e < 1022) {
+        double *value = block.values();
         const double factor = std::ldexp(1.0, -e); // exact, and exact products
         for (std::int64_t p = 0; p < n; ++p)
             value[p] *= factor;
     } else {
+        double *value = block.values();
         for (std::int64_t p = 0; p < n; ++p)
             value[p] = std::ldexp(value[p], -e);
     }
     bool zeroed = false;
     for (std::int64_t p = 0; p < n && !zeroed; ++p)
-        zeroed = value[p] == 0;
+        zeroed = block.value(std::size_t(p)) == 0;
     if (zeroed)
         block.dropZeros();
     return true;
@@ -315,17 +453,19 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     // column sums and the grand total are summed over the blocks; the row
     // sums stay with their rows.
     int exponent = 0;
-    if (!scaleToUnit(block, comm, exponent))
-        return fail("the table holds a count that is not a finite number");
+    bool memory = true;
+    if (!scaleToUnit(block, comm, exponent, memory))
+        return fail(memory ? "the table holds a count that is not a finite number"
+                           : "there is not enough memory for the non-zero cells of the table");
     int *inner = block.inner();
-    double *value = block.values();
     const int *outer = block.outer();
     std::vector<double> rowSum(std::size_t(localRows), 0.0), colSum(std::size_t(cols), 0.0);
     double total = 0;
     for (Index i = 0; i < localRows; ++i) {
         for (int p = outer[i]; p < outer[i + 1]; ++p) {
-            rowSum[i] += value[p];
-            colSum[inner[p]] += value[p];
+            const double v = block.value(std::size_t(p));
+            rowSum[i] += v;
+            colSum[inner[p]] += v;
         }
         total += rowSum[i];
     }
@@ -376,25 +516,30 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
         return fail("the table has a single non-empty column, so it has no axis");
 
     // B = Dr^-1/2 F Dc^-1/2 on the live rows and columns, b_ij = n_ij /
-    // sqrt(R_i C_j), made in place in the table's own arrays: the table is
-    // never held twice. Empty rows hold no entries, so dropping them only
-    // shortens the row starts.
-    long double sumSquares = 0;
+    // (sqrt(R_i) sqrt(C_j)), applied from the table's own cells: their
+    // columns are renumbered to the live ones in place, and empty rows hold
+    // no cells, so dropping them only shortens the row starts.
+    Vec rowScale(liveLocal), colScale(liveCols);
+    for (Index r = 0; r < liveLocal; ++r)
+        rowScale[r] = 1.0 / std::sqrt(rowSum[rowOf[r]]);
+    for (Index c = 0; c < liveCols; ++c)
+        colScale[c] = 1.0 / std::sqrt(colSum[colOf[c]]);
     for (Index i = 0; i < localRows; ++i)
-        for (int p = outer[i]; p < outer[i + 1]; ++p) {
-            // The product of two tiny margins can underflow where their
-            // square roots do not.
-            const double rc = rowSum[i] * colSum[inner[p]];
-            value[p] /= rc >= std::numeric_limits<double>::min() ? std::sqrt(rc)
-                                                                 : std::sqrt(rowSum[i]) * std::sqrt(colSum[inner[p]]);
+        for (int p = outer[i]; p < outer[i + 1]; ++p)
             inner[p] = colAt[inner[p]];
-            sumSquares += (long double)value[p] * value[p];
-        }
-    comm.sum(sumSquares);
     std::vector<int> liveOuter(std::size_t(liveLocal) + 1);
     for (Index r = 0; r < liveLocal; ++r)
         liveOuter[r] = outer[rowOf[r]];
     liveOuter[liveLocal] = outer[localRows];
+    const ScaledBlock b(liveLocal, liveCols, liveOuter.data(), inner, block.floats(), block.values(),
+                        std::move(rowScale), std::move(colScale));
+    long double sumSquares = 0;
+    for (Index r = 0; r < liveLocal; ++r)
+        for (int p = liveOuter[r]; p < liveOuter[r + 1]; ++p) {
+            const double e = b.entry(r, p);
+            sumSquares += (long double)e * e;
+        }
+    comm.sum(sumSquares);
     // ||S||^2 = ||B||^2 - 1, since B v = u and |u| = |v| = 1.
     const double inertia = double(sumSquares - 1.0L);
     out.totalInertia = inertia > 0 ? inertia : 0;
@@ -406,7 +551,6 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
         u[r] = std::sqrt(out.P[rowOf[r]]);
     for (Index c = 0; c < liveCols; ++c)
         v[c] = std::sqrt(out.Q[colOf[c]]);
-    const SpView b(liveLocal, liveCols, block.nonZeros(), liveOuter.data(), inner, value);
 
     // Decompose the smaller Gram matrix, of side m: the words' when the
     // words are the fewer (the usual case, and the one whose vectors are
@@ -488,13 +632,13 @@ bool CASolver::solve(SparseRows block, int firstRow, int totalRows, int k, CASol
     if (wordSide) {
         colCoord = basis * sigma.asDiagonal();
         colCoord.array().colwise() /= v.array();
-        rowCoord = b * basis;
+        rowCoord = b.mul(basis);
         rowCoord -= u * (v.transpose() * basis);
         rowCoord.array().colwise() /= u.array();
     } else {
         rowCoord = basis.middleRows(liveBegin, liveLocal) * sigma.asDiagonal();
         rowCoord.array().colwise() /= u.array();
-        colCoord = b.transpose() * basis.middleRows(liveBegin, liveLocal);
+        colCoord = b.mulTransposed(Mat(basis.middleRows(liveBegin, liveLocal)));
         colCoord -= v * (u.transpose() * basis.middleRows(liveBegin, liveLocal));
         comm.sum(colCoord.data(), std::size_t(colCoord.size()));
         colCoord.array().colwise() /= v.array();

@@ -45,18 +45,17 @@ void CASupplementary::place(CASolution &s) const
         scale[a] = 1.0 / std::sqrt(s.lambda[a]);
     const int *outer = m_rows.outer();
     const int *inner = m_rows.inner();
-    const double *value = m_rows.values();
     for (int r = 0; r < n; ++r) {
         // The profile of counts taken relative to the row's largest, so
         // that no sum of huge counts overflows.
         double largest = 0, total = 0;
         for (int p = outer[r]; p < outer[r + 1]; ++p)
-            largest = std::max(largest, value[p]);
+            largest = std::max(largest, m_rows.value(std::size_t(p)));
         for (int p = outer[r]; p < outer[r + 1]; ++p)
-            total += value[p] / largest;
+            total += m_rows.value(std::size_t(p)) / largest;
         double *out = s.ZSup.data() + std::size_t(r) * axes;
         for (int p = outer[r]; p < outer[r + 1]; ++p) {
-            const double profile = value[p] / largest / total;
+            const double profile = m_rows.value(std::size_t(p)) / largest / total;
             const double *g = s.W.data() + std::size_t(inner[p]) * axes;
             for (int a = 0; a < axes; ++a)
                 out[a] += profile * g[a];

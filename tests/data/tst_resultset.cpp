@@ -201,6 +201,44 @@ private slots:
         }
     }
 
+    // An older set (no manifest) whose table is named: the total inertia is
+    // the table's chi-square over its total, computed here cell by cell.
+    void olderSetTakesInertiaFromItsTable()
+    {
+        QVERIFY(write(Set(0)));
+        QVERIFY(QFile::remove(table() + "_Inertia.txt"));
+        const double n[4][3] = {{4, 0, 1}, {2, 5, 0}, {0, 1, 6}, {3, 3, 3}};
+        QByteArray text = "4 3\n";
+        double total = 0, rows[4] = {}, cols[3] = {};
+        for (int i = 0; i < 4; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                text += QByteArray::number(n[i][j]) + ' ';
+                rows[i] += n[i][j];
+                cols[j] += n[i][j];
+                total += n[i][j];
+            }
+            text += '\n';
+        }
+        double chi2 = 0;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 3; ++j) {
+                const double expected = rows[i] * cols[j] / total;
+                chi2 += (n[i][j] - expected) * (n[i][j] - expected) / expected;
+            }
+        put(table(), text);
+        Console::Capture capture;
+        auto d = project();
+        d->fileF = "t.txt";
+        QVERIFY(d->read());
+        QVERIFY(std::abs(d->totalInertia - chi2 / total) <= 1e-12 * chi2 / total);
+        // A table of another shape is not this set's: the inertia stays unknown.
+        put(table(), "2 2\n1 2\n3 4\n");
+        auto other = project();
+        other->fileF = "t.txt";
+        QVERIFY(other->read());
+        QVERIFY(std::isnan(other->totalInertia));
+    }
+
     void unusableValuesAreNamed_data()
     {
         QTest::addColumn<QString>("suffix");

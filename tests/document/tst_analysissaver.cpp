@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <unistd.h>
 
 class TestAnalysisSaver : public QObject
@@ -33,6 +34,7 @@ private slots:
     void extractedViewRoundTrip_data();
     void extractedViewRoundTrip();
     void projectViewRoundTrip();
+    void supplementaryImagesAreSaved();
     void refusesAndReplaces();
     void writeFailureLeavesNothing();
     void unsavedViewAsksBeforeClosing();
@@ -117,6 +119,10 @@ void TestAnalysisSaver::compareModels(const CAData &a, const CAData &b)
         QCOMPARE(b.wordLabel(j), a.wordLabel(j));
     QCOMPARE(b.wordSet, a.wordSet);
     QCOMPARE(b.categoryNames, a.categoryNames);
+    // The total inertia goes with the results, or stays unknown with them.
+    QCOMPARE(std::isnan(b.totalInertia), std::isnan(a.totalInertia));
+    if (!std::isnan(a.totalInertia))
+        QCOMPARE(b.totalInertia, a.totalInertia);
 }
 
 void TestAnalysisSaver::extractedViewRoundTrip_data()
@@ -145,6 +151,9 @@ void TestAnalysisSaver::extractedViewRoundTrip()
     const QString scratch = view->data->scratchDir;
     QVERIFY(QFileInfo(scratch).isDir());
 
+    // The test's stand-in solver writes no manifest: the loader worked the
+    // total inertia out from the extracted table, and the saved set keeps it.
+    QVERIFY(std::isfinite(view->data->totalInertia) && view->data->totalInertia > 0);
     const QString folder = m_dir.filePath(savedFolder);
     QString error;
     QVERIFY2(view->saveAnalysisTo(folder, false, &error), qPrintable(error));
@@ -155,7 +164,7 @@ void TestAnalysisSaver::extractedViewRoundTrip()
     const QStringList files = DocumentFixture::entries(folder);
     for (const char *name : {"project.xml", "table.txt", "categories.txt", "table.txt_Z.txt", "table.txt_W.txt",
                              "table.txt_P.txt", "table.txt_Q.txt", "table.txt_Lambda.txt",
-                             "images.txt", "keypoints.txt", "words.txt"})
+                             "table.txt_Inertia.txt", "images.txt", "keypoints.txt", "words.txt"})
         QVERIFY2(files.contains(QString::fromLatin1(name)), name);
     // Nothing left beside it from the way it was written.
     QCOMPARE(DocumentFixture::entries(QFileInfo(folder).absolutePath()), QStringList{QFileInfo(folder).fileName()} + [&] {
@@ -205,6 +214,44 @@ void TestAnalysisSaver::projectViewRoundTrip()
     CAMdiChild reopened;
     QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
     compareModels(*view.data, *reopened.data);
+}
+
+// Supplementary images go with the analysis: their coordinates in the
+// result set, their image list beside it, both named in the project.
+void TestAnalysisSaver::supplementaryImagesAreSaved()
+{
+    DocumentFixture::Options o;
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("withsup")), o);
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    CAData &d = *view.data;
+    d.nbSupImages = 2;
+    d.supCols = d.zCols;
+    d.ZSup.reset(new double[std::size_t(2 * d.zCols)]);
+    for (int k = 0; k < 2 * d.zCols; ++k)
+        d.ZSup[k] = 0.125 * k - 0.3;
+    d.supLabels.reset(new ImageLabel[2]);
+    d.supLabels[0].category = 7;
+    d.supLabels[0].imageFile = QStringLiteral("new/one.png");
+    d.supLabels[1].category = 8;
+    d.supLabels[1].imageFile = QStringLiteral("new/two.png");
+    const QString folder = m_dir.filePath(QStringLiteral("withsup-copy"));
+    QString error;
+    QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
+    QFile xml(AnalysisSaver::projectFile(folder));
+    QVERIFY(xml.open(QIODevice::ReadOnly));
+    const QByteArray text = xml.readAll();
+    QVERIFY2(text.contains("name='ZSUP'") && text.contains("name='LABELSUP'"), text.constData());
+    CAMdiChild reopened;
+    QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
+    const CAData &r = *reopened.data;
+    QCOMPARE(r.nbSupImages, 2);
+    QCOMPARE(r.supCols, d.zCols);
+    for (int k = 0; k < 2 * d.zCols; ++k)
+        QCOMPARE(r.ZSup[k], d.ZSup[k]);
+    QVERIFY(r.supLabels);
+    QCOMPARE(r.supLabels[1].category, 8);
+    QCOMPARE(QDir::cleanPath(r.resolve(r.supLabels[1].imageFile)), QDir::cleanPath(d.resolve(QStringLiteral("new/two.png"))));
 }
 
 void TestAnalysisSaver::refusesAndReplaces()

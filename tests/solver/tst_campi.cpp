@@ -153,7 +153,14 @@ void TestCAMpi::matchesSingleSolver()
     const QString single = dir.filePath("single.txt"), spread = dir.filePath("spread table.txt");
     writeFile(single, table);
     writeFile(spread, table);
-    const QStringList kArg{"-k", QString::number(k)};
+    // Supplementary rows over the same columns, placed by the first process.
+    const int cols = table.left(table.indexOf('\n')).split(' ').value(1).toInt();
+    QVector<QVector<int>> supRows = makeCounts(6, cols, 0.3, 0, 99);
+    for (int i = 0; i < supRows.size(); ++i)
+        supRows[i][i % cols] += 1;
+    const QString sup = dir.filePath("sup.txt");
+    writeFile(sup, tableText(supRows, 0, true));
+    const QStringList kArg{"-k", QString::number(k), "--supplementary", sup};
     const Run a = run(binDir() + "/ca.exe", kArg + QStringList{single, single});
     QVERIFY2(a.exitCode == 0, qPrintable(a.err));
     const Run b = MpiLauncher::runMpi(QStringLiteral("ca-mpi"), ranks(),
@@ -168,13 +175,25 @@ void TestCAMpi::matchesSingleSolver()
         int header;
         double tolerance;
     } files[] = {{"_Lambda.txt", 1, 1e-9}, {"_Z.txt", 2, 1e-7}, {"_W.txt", 2, 1e-7}, {"_P.txt", 1, 1e-12},
-                 {"_Q.txt", 1, 1e-12}};
+                 {"_Q.txt", 1, 1e-12}, {"_ZSup.txt", 2, 1e-7}};
     for (const auto &f : files) {
         const double d = relativeDifference(numbers(single + f.suffix), numbers(spread + f.suffix), f.header);
         QVERIFY2(d <= f.tolerance, qPrintable(QString("%1 differs by %2").arg(f.suffix).arg(d)));
     }
     // Nothing else beside the table: no temporaries left.
-    QCOMPARE(QDir(dir.path()).entryList({"spread table.txt*"}, QDir::Files).size(), 7);
+    QCOMPARE(QDir(dir.path()).entryList({"spread table.txt*"}, QDir::Files).size(), 8);
+    // The same total inertia in both manifests.
+    auto inertia = [](const QString &path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("inertia "))
+                return line.mid(8).toDouble();
+        return -1.0;
+    };
+    const double total = inertia(single + "_Inertia.txt");
+    QVERIFY(total > 0);
+    QVERIFY(std::abs(inertia(spread + "_Inertia.txt") - total) <= 1e-12 * total);
 }
 
 void TestCAMpi::refusesBadTableOnce_data()
@@ -206,6 +225,10 @@ void TestCAMpi::refusesBadTableOnce_data()
     QTest::newRow("bad header") << QByteArray("3 x\n1 2 3\n") << "the column count of the header is not a whole number";
     QTest::newRow("empty") << QByteArray() << "ends before the row count";
     QTest::newRow("no axis") << QByteArray("3 2\n1 2\n2 4\n3 6\n") << "same profile";
+    // Values beyond the header's table, in the last process's share.
+    QByteArray beyond = tableText(makeCounts(300, 20, 0.3, 0, 5), 0, true);
+    beyond.replace(0, beyond.indexOf(' '), "299");
+    QTest::newRow("a row beyond the header") << beyond << "line 301 holds values beyond the 5980";
 }
 
 void TestCAMpi::refusesBadTableOnce()

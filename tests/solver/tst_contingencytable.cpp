@@ -122,9 +122,9 @@ void TestContingencyTable::readsFileAndKeepsOnlyNonZeros()
                 ++expectedNonZeros;
                 expectedSum += (i + j) % 9 + 1;
             }
-    const SparseRows::View counts = t.counts().view();
+    const SparseRows::Matrix counts = t.counts().view();
     for (int k = 0; k < counts.outerSize(); ++k)
-        for (SparseRows::View::InnerIterator it(counts, k); it; ++it)
+        for (SparseRows::Matrix::InnerIterator it(counts, k); it; ++it)
             sum += it.value();
     QCOMPARE(long(counts.nonZeros()), expectedNonZeros);
     QCOMPARE(sum, expectedSum);
