@@ -116,9 +116,21 @@ bool Indexer::collect(IndexRun &r, QString *error)
         // The vocabulary decides: colour words exactly when it has them.
         const QString colourPath = IndexWriter::colourVocabularyPath(o.vocabulary);
         features.colour = QFileInfo::exists(colourPath);
-        if (features.colour && !loadVocabulary(colour, colourPath, features.colourLayout > 0 ? FeatureExtractor::colourLayoutSize : FeatureExtractor::colourSize,
-                                               "colour", error))
-            return false;
+        if (features.colour) {
+            // Its colour words keep a layout exactly when they have the two
+            // position values: older vocabularies describe colour alone.
+            if (!colour.load(colourPath, error))
+                return false;
+            if (colour.dimension() == FeatureExtractor::colourLayoutSize)
+                features.colourLayout = o.colourLayout > 0 ? o.colourLayout : IndexOptions().colourLayout;
+            else
+                features.colourLayout = 0;
+            if (!loadVocabulary(colour, colourPath,
+                                features.colourLayout > 0 ? FeatureExtractor::colourLayoutSize
+                                                          : FeatureExtractor::colourSize,
+                                "colour", error))
+                return false;
+        }
     }
 
     IndexWriter &writer = r.writer;
