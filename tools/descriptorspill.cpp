@@ -1,5 +1,7 @@
 #include "tools/descriptorspill.h"
 
+#include "tools/indexwriter.h"
+
 #include <QFile>
 
 namespace {
@@ -45,7 +47,8 @@ bool DescriptorSpill::write(int image, const std::vector<Sift> &keypoints, const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writeMat(file, records)
         || !writeMat(file, grey)
         || !writeMat(file, colour) || !file.flush()) {
-        *error = QStringLiteral("cannot write '%1': %2").arg(file.fileName(), file.errorString());
+        *error = QStringLiteral("cannot write '%1': %2")
+                     .arg(file.fileName(), IndexWriter::writeFailure(m_folder, file.errorString()));
         return false;
     }
     return true;

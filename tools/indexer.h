@@ -17,6 +17,7 @@ class CACommunicator;
 class ImageCollection;
 class IndexDistribution;
 class IndexWriter;
+struct IndexRun;
 class ProgressReporter;
 class Vocabulary;
 
@@ -79,6 +80,16 @@ public:
     static void appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k);
 
 private:
+    // The phases of run(), in order (see indexerphases.cpp).
+    bool collect(IndexRun &r, QString *error);
+    bool describe(IndexRun &r, QString *error);
+    bool buildVocabulary(IndexRun &r, QString *error);
+    bool assignWords(IndexRun &r, QString *error);
+    bool write(IndexRun &r, QString *error);
+    // Words, keypoint file and table row of one described image.
+    void finishImage(IndexRun &r, int i, std::vector<Sift> &keypoints, const cv::Mat &descriptors,
+                     const cv::Mat &colourDescriptors);
+
     void reportAxisShares(const QString &table, int greyWords, const Vocabulary &colour,
                           const QStringList &rowNames);
     bool runSolver(const QString &solver, const QString &table, QString *error);

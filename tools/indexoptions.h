@@ -47,7 +47,8 @@ struct IndexOptions
     int gridScales = 1;
     // Where colour lies, as a share (percent) of a colour word's weight:
     // 0 describes colour alone; more keeps a coarse layout (flags, signs).
-    int colourLayout = 0;
+    // Measured on a real collection, 100 groups the categories best.
+    int colourLayout = 100;
     TableCounts counts = TableCounts::Sqrt;
     QString vocabulary;     // existing vocabulary to reuse instead of building one
     bool solve = false;     // run the solver on the table at the end

@@ -325,21 +325,12 @@ bool IndexWriter::writeKeypointList(const QStringList &keypointFiles, QString *e
 
 bool IndexWriter::writeVocabulary(const Vocabulary &vocabulary, QString *error)
 {
-    if (vocabulary.save(stagingPath(vocabularyName), error))
-        return true;
-    *error = QStringLiteral("cannot write '%1': %2")
-                 .arg(QDir(m_output).filePath(vocabularyName), writeFailure(m_output, *error));
-    return false;
+    return vocabulary.save(stagingPath(vocabularyName), error);
 }
 
 bool IndexWriter::writeColourVocabulary(const Vocabulary &vocabulary, QString *error)
 {
-    if (vocabulary.save(colourVocabularyPath(stagingPath(vocabularyName)), error))
-        return true;
-    *error = QStringLiteral("cannot write '%1': %2")
-                 .arg(QDir(m_output).filePath(colourVocabularyPath(vocabularyName)),
-                      writeFailure(m_output, *error));
-    return false;
+    return vocabulary.save(colourVocabularyPath(stagingPath(vocabularyName)), error);
 }
 
 QString IndexWriter::colourVocabularyPath(const QString &vocabularyPath)

@@ -1,11 +1,14 @@
 #include "tools/vocabulary.h"
 
+#include "tools/indexwriter.h"
+
 #include "data/regularfile.h"
 
 #include "data/calocalcommunicator.h"
 #include "tools/kmeans.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <opencv2/core.hpp>
@@ -158,7 +161,8 @@ bool Vocabulary::save(const QString &path, QString *error) const
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
+        *error = QStringLiteral("cannot write '%1': %2")
+                     .arg(path, IndexWriter::writeFailure(QFileInfo(path).absolutePath(), file.errorString()));
         return false;
     }
     QByteArray text;
@@ -179,7 +183,8 @@ bool Vocabulary::save(const QString &path, QString *error) const
     // QSaveFile::commit() does not see a failure of the final flush (a full
     // disk), so the flush is checked here before the file takes its name.
     if (file.write(text) != text.size() || !file.flush() || !file.commit()) {
-        *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
+        *error = QStringLiteral("cannot write '%1': %2")
+                     .arg(path, IndexWriter::writeFailure(QFileInfo(path).absolutePath(), file.errorString()));
         return false;
     }
     return true;

@@ -82,6 +82,8 @@ private slots:
     void blankImages();
     void decodedWithinBudget_data();
     void decodedWithinBudget();
+    void colourLayout_data();
+    void colourLayout();
 
 private:
     QTemporaryDir m_dir;
@@ -574,6 +576,39 @@ void TestImageReader::decodedWithinBudget()
     const DecodedImage d = ImageReader::read(path, limits());
     QVERIFY2(int(d.status) == status, qPrintable(d.reason));
     QVERIFY2(d.reason.contains(reason), qPrintable(d.reason));
+}
+
+void TestImageReader::colourLayout_data()
+{
+    QTest::addColumn<float>("x");
+    QTest::addColumn<float>("y");
+    QTest::addColumn<int>("weight");
+    QTest::addColumn<int>("across");
+    QTest::addColumn<int>("down");
+    // On a 101 x 51 picture, position p of the side s is 255 p / (s - 1),
+    // drawn towards the middle (128) by the weight: 128 + w (v - 128).
+    QTest::newRow("top left, full weight") << 0.0f << 0.0f << 100 << 0 << 0;
+    QTest::newRow("bottom right, full weight") << 100.0f << 50.0f << 100 << 255 << 255;
+    QTest::newRow("middle") << 50.0f << 25.0f << 100 << 128 << 128;
+    QTest::newRow("top left, half weight") << 0.0f << 0.0f << 50 << 64 << 64;
+    QTest::newRow("right edge, double weight") << 100.0f << 25.0f << 200 << 255 << 128;
+}
+
+void TestImageReader::colourLayout()
+{
+    QFETCH(float, x);
+    QFETCH(float, y);
+    QFETCH(int, weight);
+    QFETCH(int, across);
+    QFETCH(int, down);
+    cv::Mat colour(1, FeatureExtractor::colourSize, CV_8U, cv::Scalar(77));
+    const std::vector<cv::KeyPoint> kps = {cv::KeyPoint(x, y, 8)};
+    FeatureExtractor::appendLayout(colour, kps, cv::Size(101, 51), weight);
+    QCOMPARE(colour.cols, FeatureExtractor::colourLayoutSize);
+    for (int c = 0; c < FeatureExtractor::colourSize; ++c)
+        QCOMPARE(int(colour.at<uchar>(0, c)), 77);
+    QVERIFY(std::abs(int(colour.at<uchar>(0, 12)) - across) <= 1);
+    QVERIFY(std::abs(int(colour.at<uchar>(0, 13)) - down) <= 1);
 }
 
 QTEST_GUILESS_MAIN(TestImageReader)

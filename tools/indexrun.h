@@ -1,0 +1,61 @@
+#ifndef INDEXRUN_H
+#define INDEXRUN_H
+
+#include "tools/descriptorspill.h"
+#include "tools/featureextractor.h"
+#include "tools/indexwriter.h"
+#include "tools/vocabulary.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+
+#include <opencv2/core.hpp>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class ImageCollection;
+class IndexDistribution;
+
+// What the phases of one indexing run hand on to each other: the images and
+// their fates, the vocabularies, the words of every image, and the index
+// being written. One per run; the phases fill it in order.
+struct IndexRun
+{
+    QElapsedTimer clock;
+    IndexDistribution *shared = nullptr; // the job's processes, or null
+    bool lead = true;                    // this process writes the index's own files
+    const ImageCollection *collection = nullptr;
+    QString solver;                      // with --solve, checked before anything else
+
+    FeatureOptions features;
+    Vocabulary grey, colour;
+    bool reuse = false;                  // the vocabulary was given, not built
+
+    IndexWriter writer;
+    int n = 0;                           // images found
+    std::vector<int> status;             // Pending, Indexed or Skipped, per image
+    QStringList names, paths;            // list name and file of each image
+    int skippedBefore = 0, problemsBefore = 0; // lines written before the images were shared out
+    QByteArray duplicateText;
+
+    std::unique_ptr<DescriptorSpill> spill;
+    std::vector<std::vector<int>> rowWords; // the table row of each indexed image, as words
+    std::vector<cv::Mat> greySample, colourSample;
+    std::vector<FeatureExtractor> extractors; // one per worker
+    int sample = 0, colourSampleSize = 0;
+
+    // A failed write stops the workers; the first error is kept.
+    std::atomic<bool> writeFailed{false};
+    QString writeError;
+    std::mutex writeErrorMutex;
+    void failWrite(const QString &e);
+    // Whether any process failed to write; `error` then says what.
+    bool writesFailed(QString *error);
+};
+
+#endif // INDEXRUN_H
