@@ -1,11 +1,17 @@
 #include "data/cadata.h"
 #include "shell/camainwindow.h"
+#include "shell/describecommand.h"
 
 #include <QApplication>
 #include <QFile>
 
 int main(int argc, char *argv[])
 {
+    // The descriptions for scripts and reports need no display.
+    if (DescribeCommand::wanted(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return DescribeCommand::run(QCoreApplication::arguments());
+    }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Ortelis"));
     QCoreApplication::setApplicationName(QStringLiteral("Ortelis"));

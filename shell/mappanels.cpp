@@ -2,9 +2,12 @@
 
 #include "data/cadata.h"
 #include "map/caview.h"
+#include "shell/axespanel.h"
 #include "shell/camainwindow.h"
 #include "shell/categorylegend.h"
+#include "shell/grouppanel.h"
 #include "shell/screepanel.h"
+#include "shell/wordtooltip.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -13,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSlider>
+#include <QTabWidget>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -52,6 +56,16 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     window->viewMenu->addAction(colourAct);
     window->viewMenu->addAction(legendDock->toggleViewAction());
     window->viewMenu->addAction(screeDock->toggleViewAction());
+
+    axes = new AxesPanel;
+    axesDock = new QDockWidget(tr("Axes"), window);
+    axesDock->setObjectName(QStringLiteral("axesDock"));
+    axesDock->setWidget(axes);
+    window->addDockWidget(Qt::RightDockWidgetArea, axesDock);
+    axesDock->hide();
+    window->viewMenu->addAction(axesDock->toggleViewAction());
+    connect(legend, &CategoryLegend::describeRequested, this, &MapPanels::describeCategory);
+    wordTips = new WordToolTip(this);
 
     // Fit all beside the zoom buttons.
     const QList<QAction *> tools = window->editToolBar->actions();
@@ -123,6 +137,8 @@ void MapPanels::refresh()
     colourAct->setEnabled(view && !view->categoryList().isEmpty());
     shownLabel->setText(shownText(view));
     legend->setView(view);
+    axes->setView(view);
+    wordTips->setView(view);
     if (!view) {
         scree->setShares({}, 0, 0, 1);
         return;
@@ -172,4 +188,12 @@ void MapPanels::pickAxes(int x, int y)
     // Through the tool bar's own command, so the axes are checked and the
     // map fitted exactly as when typed.
     m_window->refreshAct->trigger();
+}
+
+void MapPanels::describeCategory(int category)
+{
+    axesDock->show();
+    axesDock->raise();
+    axes->tabs->setCurrentWidget(axes->groups);
+    axes->groups->describeCategory(category);
 }

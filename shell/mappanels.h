@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
+class AxesPanel;
 class CAMainWindow;
 class CAView;
 class CategoryLegend;
@@ -13,6 +14,7 @@ class QDockWidget;
 class QLabel;
 class QSlider;
 class ScreePanel;
+class WordToolTip;
 
 // What the main window shows about the active map beside the map itself:
 // the "Fit all" and colour commands, the category legend and the scree plot
@@ -34,6 +36,11 @@ public:
     QDockWidget *screeDock = nullptr;
     CategoryLegend *legend = nullptr;
     ScreePanel *scree = nullptr;
+    // What the axes and groups of images mean (words, images, group tests).
+    QDockWidget *axesDock = nullptr;
+    AxesPanel *axes = nullptr;
+    // The exemplar of a word in its tooltip on the map.
+    WordToolTip *wordTips = nullptr;
     QLabel *shownLabel = nullptr;
     QLabel *radiusValue = nullptr;
     QLabel *thresholdValue = nullptr;
@@ -48,6 +55,7 @@ private:
     void fitIfLayoutChanged();
     void setColours(bool on);
     void pickAxes(int x, int y);
+    void describeCategory(int category);
     QLabel *valueLabel(QSlider *slider);
 
     CAMainWindow *m_window;
