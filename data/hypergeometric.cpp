@@ -6,12 +6,68 @@
 
 namespace {
 
-double logChoose(double n, double k)
+const double Inf = std::numeric_limits<double>::infinity();
+const double LogSqrt2Pi = 0.918938533204672741780329736406; // log(sqrt(2 pi))
+
+// The error of Stirling's formula for log(n!): log(n!) - log(sqrt(2 pi n)
+// (n / e)^n). Series for large n; log-gamma for small n, where the values
+// are small and log-gamma exact enough.
+double stirlingError(double n)
 {
-    return std::lgamma(n + 1) - std::lgamma(k + 1) - std::lgamma(n - k + 1);
+    const double s0 = 1.0 / 12, s1 = 1.0 / 360, s2 = 1.0 / 1260, s3 = 1.0 / 1680, s4 = 1.0 / 1188;
+    if (n <= 15)
+        return std::lgamma(n + 1) - (n + 0.5) * std::log(n) + n - LogSqrt2Pi;
+    const double nn = n * n;
+    if (n > 500)
+        return (s0 - s1 / nn) / n;
+    if (n > 80)
+        return (s0 - (s1 - s2 / nn) / nn) / n;
+    if (n > 35)
+        return (s0 - (s1 - (s2 - s3 / nn) / nn) / nn) / n;
+    return (s0 - (s1 - (s2 - (s3 - s4 / nn) / nn) / nn) / nn) / n;
 }
 
-const double Inf = std::numeric_limits<double>::infinity();
+// x log(x / np) + np - x, without the cancellation of the direct form when
+// x is close to np.
+double deviance(double x, double np)
+{
+    if (std::fabs(x - np) < 0.1 * (x + np)) {
+        double v = (x - np) / (x + np);
+        double s = (x - np) * v;
+        double ej = 2 * x * v;
+        v *= v;
+        for (int j = 1; j < 1000; ++j) {
+            ej *= v;
+            const double next = s + ej / (2 * j + 1);
+            if (next == s)
+                return next;
+            s = next;
+        }
+    }
+    return x * std::log(x / np) + np - x;
+}
+
+// log of the binomial probability of x in n at p (q = 1 - p), by Loader's
+// saddle-point form: accurate to a few ulps where differences of log-gamma
+// values of large counts lose digits.
+double logBinomial(double x, double n, double p, double q)
+{
+    if (p == 0)
+        return x == 0 ? 0 : -std::numeric_limits<double>::infinity();
+    if (q == 0)
+        return x == n ? 0 : -std::numeric_limits<double>::infinity();
+    if (x == 0)
+        return n == 0 ? 0 : (p < 0.1 ? -deviance(n, n * q) - n * p : n * std::log(q));
+    if (x == n)
+        return q < 0.1 ? -deviance(n, n * p) - n * q : n * std::log(p);
+    if (x < 0 || x > n)
+        return -std::numeric_limits<double>::infinity();
+    const double lc = stirlingError(n) - stirlingError(x) - stirlingError(n - x) - deviance(x, n * p)
+                      - deviance(n - x, n * q);
+    const double lf = 2 * LogSqrt2Pi + std::log(x) + std::log1p(-x / n);
+    return lc - 0.5 * lf;
+}
+
 
 // log(1 - exp(a)) for a <= 0.
 double log1mExp(double a)
@@ -26,7 +82,6 @@ Hypergeometric::Hypergeometric(double marked, double unmarked, double draws)
 {
     m_lo = std::max(0.0, draws - unmarked);
     m_hi = std::min(draws, marked);
-    m_logDenominator = logChoose(marked + unmarked, draws);
 }
 
 double Hypergeometric::mean() const
@@ -39,7 +94,14 @@ double Hypergeometric::logPmf(double x) const
 {
     if (x < m_lo || x > m_hi)
         return -Inf;
-    return logChoose(m_marked, x) + logChoose(m_unmarked, m_draws - x) - m_logDenominator;
+    // The binomial form of the hypergeometric probability: with p the share
+    // drawn, P(X = x) = b(x; marked, p) b(draws - x; unmarked, p) /
+    // b(draws; marked + unmarked, p), each factor accurate on its own.
+    const double all = m_marked + m_unmarked;
+    const double p = m_draws / all;
+    const double q = (all - m_draws) / all;
+    return logBinomial(x, m_marked, p, q) + logBinomial(m_draws - x, m_unmarked, p, q)
+           - logBinomial(m_draws, all, p, q);
 }
 
 double Hypergeometric::logTailSum(double x, int step) const

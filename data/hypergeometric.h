@@ -35,7 +35,6 @@ private:
     double m_draws;
     double m_lo;
     double m_hi;
-    double m_logDenominator;
 };
 
 #endif // HYPERGEOMETRIC_H
