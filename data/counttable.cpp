@@ -47,6 +47,8 @@ bool CountTable::load(NumberScanner &scanner)
                     + " values, more than the file holds");
     m_rows = int(rows);
     m_cols = int(cols);
+    bool integers = true;
+    bool squares = true;
     try {
         m_start.assign(1, 0);
         m_start.reserve(std::size_t(rows) + 1);
@@ -70,6 +72,14 @@ bool CountTable::load(NumberScanner &scanner)
                                 + " is not a count (negative or not finite)");
                 if (v == 0)
                     continue;
+                if (integers && v != std::floor(v))
+                    integers = false;
+                // Square roots written with 7 significant digits square back
+                // to within a few 1e-7 of a whole number.
+                if (squares) {
+                    const double sq = v * v;
+                    squares = std::fabs(sq - std::round(sq)) <= 1e-5 * std::max(1.0, sq);
+                }
                 if (m_value.size() >= MaxCells)
                     return fail("more than " + std::to_string(MaxCells) + " non-zero cells, too large to hold");
                 m_col.push_back(j);
@@ -83,8 +93,14 @@ bool CountTable::load(NumberScanner &scanner)
     } catch (const std::bad_alloc &) {
         return fail("not enough memory to hold the table");
     }
+    m_scale = integers ? Counts : (squares ? SquareRoots : Weighted);
     finish();
     return true;
+}
+
+double CountTable::count(double v) const
+{
+    return m_scale == SquareRoots ? std::round(v * v) : (m_scale == Weighted ? std::round(v) : v);
 }
 
 void CountTable::finish()
@@ -96,6 +112,7 @@ void CountTable::finish()
     m_rowD2.assign(std::size_t(m_rows), nan);
     m_colD2.assign(std::size_t(m_cols), nan);
     std::vector<double> colAcc(std::size_t(m_cols), 0.0);
+    m_colCount.assign(std::size_t(m_cols), 0.0);
     // d2(row i) = sum_j (x_ij / r_i - c_j / N)^2 / (c_j / N)
     //           = N / r_i^2 * sum_j x_ij^2 / c_j - 1, over the non-zero cells;
     // the same with rows and columns exchanged.
@@ -106,6 +123,7 @@ void CountTable::finish()
             const double x = m_value[p];
             const int j = m_col[p];
             acc += x * x / m_colSum[std::size_t(j)];
+            m_colCount[std::size_t(j)] += count(x);
             colAcc[std::size_t(j)] += x * x / r;
         }
         if (r > 0)
@@ -129,6 +147,6 @@ std::vector<double> CountTable::columnCounts(const std::vector<int> &rows) const
     std::vector<double> out(std::size_t(m_cols), 0.0);
     for (int i : rows)
         for (std::uint64_t p = m_start[std::size_t(i)]; p < m_start[std::size_t(i) + 1]; ++p)
-            out[std::size_t(m_col[p])] += m_value[p];
+            out[std::size_t(m_col[p])] += count(m_value[p]);
     return out;
 }

@@ -23,6 +23,16 @@ public:
     // The same from a text in memory (tests, small inputs).
     bool parse(std::string text);
 
+    // What the cells hold. Indexers write word counts, their square roots
+    // (to damp bursty words) or presences; the group test needs the counts,
+    // which square roots give back exactly.
+    enum Scale {
+        Counts,      // whole numbers
+        SquareRoots, // non-integers whose squares are whole numbers
+        Weighted     // anything else: taken rounded as counts
+    };
+    Scale scale() const { return m_scale; }
+
     int rows() const { return m_rows; }
     int cols() const { return m_cols; }
     double total() const { return m_total; }
@@ -39,13 +49,17 @@ public:
     double inertia() const { return m_inertia; }
 
     // The count of every column summed over `rows` (indices in range, each
-    // taken as often as it is listed).
+    // taken as often as it is listed), on the count scale: square roots are
+    // squared back, weighted values rounded.
     std::vector<double> columnCounts(const std::vector<int> &rows) const;
+    // Column j's count over every row, on the same scale.
+    double colCount(int j) const { return m_colCount[std::size_t(j)]; }
 
 private:
     bool load(class NumberScanner &scanner);
     bool fail(std::string message);
     void finish();
+    double count(double v) const;
 
     int m_rows = 0;
     int m_cols = 0;
@@ -58,6 +72,8 @@ private:
     std::vector<double> m_colSum;
     std::vector<double> m_rowD2;
     std::vector<double> m_colD2;
+    std::vector<double> m_colCount;
+    Scale m_scale = Counts;
     std::string m_error;
 };
 

@@ -58,9 +58,26 @@ std::vector<GroupTest::Word> GroupDescription::describe(const CountTable &table,
     } else {
         all.resize(std::size_t(table.cols()));
         for (int j = 0; j < table.cols(); ++j)
-            all[std::size_t(j)] = table.colSum(j);
+            all[std::size_t(j)] = table.colCount(j);
     }
     return GroupTest::run(in, all);
+}
+
+QString GroupDescription::countNote(const CountTable &table)
+{
+    switch (table.scale()) {
+    case CountTable::Counts:
+        return QString();
+    case CountTable::SquareRoots:
+        return QCoreApplication::translate("GroupDescription",
+                                           "The table holds square roots of the word counts: the counts tested are "
+                                           "their squares.");
+    case CountTable::Weighted:
+        break;
+    }
+    return QCoreApplication::translate("GroupDescription",
+                                       "The table holds weighted values, not word counts: they are tested rounded "
+                                       "to whole numbers.");
 }
 
 QByteArray GroupDescription::csv(const CAData &data, const std::vector<GroupTest::Word> &words)

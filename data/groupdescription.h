@@ -26,6 +26,10 @@ public:
     static std::vector<GroupTest::Word> describe(const CountTable &table, const std::vector<int> &group,
                                                  const std::vector<int> *other = nullptr);
 
+    // What the counts tested are when the table does not hold plain counts;
+    // empty when it does.
+    static QString countNote(const CountTable &table);
+
     // word,count_in,count_all,v_test,p_value; words by vocabulary number.
     static QByteArray csv(const CAData &data, const std::vector<GroupTest::Word> &words);
 };

@@ -35,7 +35,9 @@ constexpr int ThumbnailBox = 40;
 
 QString percent(double share)
 {
-    return QStringLiteral("%1 %").arg(100 * share, 0, 'f', share < 0.001 ? 3 : 1);
+    // Two significant digits for the small shares most points have.
+    return share >= 0.01 ? QStringLiteral("%1 %").arg(100 * share, 0, 'f', 1)
+                         : QStringLiteral("%1 %").arg(100 * share, 0, 'g', 2);
 }
 
 } // namespace
@@ -78,6 +80,9 @@ AxesPanel::AxesPanel(QWidget *parent) : QWidget(parent), m_thumbnails(std::make_
     tree->setItemDelegateForColumn(ContributionColumn, new ContributionDelegate(tree));
     tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree->header()->setMinimumSectionSize(60);
+    // Room for the bars whatever the width of their text.
+    tree->header()->setSectionResizeMode(ContributionColumn, QHeaderView::Interactive);
+    tree->header()->resizeSection(ContributionColumn, 140);
     axesLayout->addWidget(tree);
     connect(tree, &QTreeWidget::itemClicked, this, &AxesPanel::activated);
     tabs->addTab(axesPage, tr("Axes"));
@@ -171,11 +176,13 @@ void AxesPanel::fill()
                       .arg(description.cos2Basis()));
 
     tree->clear();
-    // One bar scale per axis and family, so the mean line stands at one
-    // place down a family's rows.
+    // One bar scale per pole and family, so the mean line stands at one
+    // place down a family's rows (a single far point can hold most of an
+    // axis; one scale per axis would flatten the other pole's bars).
     QHash<QPair<int, int>, double> largest;
+    auto key = [](const AxisTable::Row &r) { return qMakePair(r.axis * 2 + (r.pole > 0), r.point.family); };
     for (const AxisTable::Row &r : std::as_const(m_rows)) {
-        double &m = largest[qMakePair(r.axis, r.point.family)];
+        double &m = largest[key(r)];
         m = std::max({m, r.point.contribution, 2 * description.meanContribution(r.point.family)});
     }
     QTreeWidgetItem *section = nullptr;
@@ -217,6 +224,8 @@ void AxesPanel::fill()
         } else {
             item->setText(PointColumn, data->labels ? QStringLiteral("#%1 %2").arg(p.index).arg(data->getImageName(p.index))
                                                     : tr("Image #%1").arg(p.index));
+            if (data->labels)
+                item->setToolTip(PointColumn, data->labels[std::size_t(p.index)].imageFile);
             if (data->labels) {
                 item->setIcon(PointColumn, QIcon(m_thumbnails->square(*data, p.index, ThumbnailBox)));
                 item->setText(CategoryColumn, data->categoryName(data->labels[std::size_t(p.index)].category));
@@ -224,7 +233,7 @@ void AxesPanel::fill()
         }
         item->setText(ContributionColumn, percent(p.contribution));
         item->setData(ContributionColumn, ContributionDelegate::ValueRole, p.contribution);
-        item->setData(ContributionColumn, ContributionDelegate::MaxRole, largest.value(qMakePair(r.axis, p.family)));
+        item->setData(ContributionColumn, ContributionDelegate::MaxRole, largest.value(key(r)));
         item->setData(ContributionColumn, ContributionDelegate::MeanRole, description.meanContribution(p.family));
         item->setToolTip(ContributionColumn,
                          tr("%1 of axis %2's inertia; %3 times the mean contribution")

@@ -136,7 +136,10 @@ int describeCategory(const QStringList &args)
     const std::unique_ptr<CountTable> table = loadTable(*data, &why);
     if (!table)
         return failure(QStringLiteral("the group test needs the analysed table: %1").arg(why));
-    return write(args.at(1), GroupDescription::csv(*data, GroupDescription::describe(*table, images)));
+    const int status = write(args.at(1), GroupDescription::csv(*data, GroupDescription::describe(*table, images)));
+    if (status == 0 && !GroupDescription::countNote(*table).isEmpty())
+        std::printf("%s: %s\n", qPrintable(args.at(1)), qPrintable(GroupDescription::countNote(*table)));
+    return status;
 }
 
 } // namespace

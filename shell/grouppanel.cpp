@@ -47,8 +47,16 @@ GroupPanel::GroupPanel(TableStore *tables, QWidget *parent) : QWidget(parent), m
     title->setWordWrap(true);
     layout->addWidget(title);
     tree = new QTreeWidget;
-    tree->setColumnCount(5);
-    tree->setHeaderLabels({tr("Word"), tr("In group"), tr("In reference"), tr("v-test"), tr("p-value")});
+    tree->setColumnCount(7);
+    tree->setHeaderLabels({tr("Word"), tr("In group"), tr("In reference"), tr("% of group"), tr("% of reference"),
+                           tr("v-test"), tr("p-value")});
+    QTreeWidgetItem *header = tree->headerItem();
+    header->setToolTip(1, tr("Occurrences of the word in the group's images"));
+    header->setToolTip(2, tr("Occurrences of the word in the reference (the whole collection, or A and B)"));
+    header->setToolTip(3, tr("The word's occurrences as a share of all word occurrences in the group"));
+    header->setToolTip(4, tr("The word's occurrences as a share of all word occurrences in the reference"));
+    header->setToolTip(5, tr("Normal test value: positive when the word is more frequent in the group"));
+    header->setToolTip(6, tr("Two-sided probability of a deviation as large under the hypergeometric law"));
     tree->setRootIsDecorated(true);
     tree->setIconSize(QSize(48, 48));
     tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -170,8 +178,11 @@ void GroupPanel::describe(const QString &name, const std::vector<int> &group, co
     m_words = GroupDescription::describe(*table, group, other);
     tree->clear();
     double groupTotal = 0;
-    for (double c : table->columnCounts(group))
-        groupTotal += c;
+    double referenceTotal = 0;
+    for (const GroupTest::Word &w : m_words) {
+        groupTotal += w.countIn;
+        referenceTotal += w.countAll;
+    }
     int significant = 0;
     for (const GroupTest::Word &w : m_words)
         significant += w.pValue < Significance;
@@ -181,21 +192,27 @@ void GroupPanel::describe(const QString &name, const std::vector<int> &group, co
                        .arg(significant)
                        .arg(m_words.size())
                        .arg(Significance)
-                       .arg(groupTotal));
+                       .arg(groupTotal)
+                   + (GroupDescription::countNote(*table).isEmpty()
+                          ? QString()
+                          : QLatin1Char(' ') + GroupDescription::countNote(*table)));
     auto *over = new QTreeWidgetItem(tree, {tr("Over-represented")});
     auto *under = new QTreeWidgetItem(tree, {tr("Under-represented")});
-    auto add = [this, data](QTreeWidgetItem *parent, const GroupTest::Word &w) {
+    auto add = [this, data, groupTotal, referenceTotal](QTreeWidgetItem *parent, const GroupTest::Word &w) {
         auto *item = new QTreeWidgetItem(parent);
         const int label = data->wordLabel(w.word);
         item->setText(0, tr("Word #%1").arg(label));
         item->setData(0, Qt::UserRole, w.word);
         item->setText(1, QString::number(w.countIn));
         item->setText(2, QString::number(w.countAll));
-        item->setText(3, QString::number(w.vTest, 'f', 2));
-        item->setText(4, QString::number(w.pValue, 'g', 3));
-        for (int c = 1; c < 5; ++c)
+        item->setText(3, QString::number(100 * w.countIn / groupTotal, 'f', 2));
+        item->setText(4, QString::number(100 * w.countAll / referenceTotal, 'f', 2));
+        item->setText(5, QString::number(w.vTest, 'f', 2));
+        // Below the smallest double the probability is only known to be tiny
+        // (the test value, from its logarithm, still orders the words).
+        item->setText(6, w.pValue > 0 ? QString::number(w.pValue, 'g', 3) : QStringLiteral("< 1e-307"));
+        for (int c = 1; c < 7; ++c)
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-        item->setToolTip(3, tr("Normal test value: positive when the word is more frequent in the group"));
         if (m_atlas) {
             const QImage mosaic = m_atlas->mosaic(label);
             if (!mosaic.isNull())

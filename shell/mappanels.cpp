@@ -64,6 +64,15 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     window->addDockWidget(Qt::RightDockWidgetArea, axesDock);
     axesDock->hide();
     window->viewMenu->addAction(axesDock->toggleViewAction());
+    // Its tables want room: the first time it opens under the legend, it
+    // takes most of the column.
+    connect(axesDock, &QDockWidget::visibilityChanged, this, [this, window](bool visible) {
+        if (!visible || m_axesSized)
+            return;
+        m_axesSized = true;
+        if (legendDock->isVisible() && !axesDock->isFloating())
+            window->resizeDocks({legendDock, axesDock}, {1, 3}, Qt::Vertical);
+    });
     connect(legend, &CategoryLegend::describeRequested, this, &MapPanels::describeCategory);
     wordTips = new WordToolTip(this);
 

@@ -62,6 +62,7 @@ private:
     QPointer<CAView> m_view;
     QMetaObject::Connection m_layer;
     bool m_legendOffered = false;
+    bool m_axesSized = false;
 };
 
 #endif // MAPPANELS_H

@@ -1,3 +1,4 @@
+#include "data/counttable.h"
 #include "data/grouptest.h"
 #include "data/hypergeometric.h"
 
@@ -115,6 +116,36 @@ private slots:
         QFETCH(double, z);
         QVERIFY2(std::fabs(Hypergeometric::normalQuantileLog(std::log(p)) - z) < 1e-9,
                  qPrintable(QString::number(Hypergeometric::normalQuantileLog(std::log(p)), 'g', 17)));
+    }
+
+    void countScale_data()
+    {
+        QTest::addColumn<QByteArray>("table");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QVector<double>>("counts"); // over both rows
+        QTest::newRow("counts") << QByteArray("2 3\n1 2 0\n3 1 4\n") << int(CountTable::Counts)
+                                << QVector<double>{4, 3, 4};
+        // sqrt(2), 2 = sqrt(4), sqrt(3), 1, 3 = sqrt(9), as an indexer writes them.
+        QTest::newRow("square roots") << QByteArray("2 3\n1.414214 2 0\n1.732051 1 3\n")
+                                      << int(CountTable::SquareRoots) << QVector<double>{5, 5, 9};
+        QTest::newRow("weighted") << QByteArray("2 3\n0.4 2.6 0\n1.2 1 3.5\n") << int(CountTable::Weighted)
+                                  << QVector<double>{1, 4, 4};
+    }
+
+    // The group test counts words: square roots in the table are squared
+    // back, other weights rounded.
+    void countScale()
+    {
+        QFETCH(QByteArray, table);
+        QFETCH(int, scale);
+        QFETCH(QVector<double>, counts);
+        CountTable t;
+        QVERIFY2(t.parse(table.toStdString()), t.error().c_str());
+        QCOMPARE(int(t.scale()), scale);
+        const std::vector<double> got = t.columnCounts({0, 1});
+        QCOMPARE(QVector<double>(got.begin(), got.end()), counts);
+        for (int j = 0; j < 3; ++j)
+            QCOMPARE(t.colCount(j), counts.at(j));
     }
 
     // A strong effect whose probability underflows keeps a finite, large
