@@ -1,9 +1,8 @@
 #include "data/cadata.h"
 
 #include "data/console.h"
+#include "data/solverchooser.h"
 
-#include <QCoreApplication>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -33,9 +32,7 @@ void CAData::launchCA(const QString &table, int k, QString *reason)
         reason->clear();
     // Checked on every call, so a solver that disappears is asked for again.
     if (!usable(casolver)) {
-        const QString chosen = QFileDialog::getOpenFileName(
-            nullptr, QStringLiteral("Choose CA application file"),
-            QCoreApplication::applicationDirPath());
+        const QString chosen = SolverChooser::ask();
         if (chosen.isEmpty() || !usable(chosen))
             return;
         casolver = chosen;

@@ -1,7 +1,7 @@
 #include "detail/imageview.h"
 
 #include "data/cadata.h"
-#include "map/caview.h"
+#include "data/imagefit.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,24 +16,7 @@ ImageView::ImageView(QScrollArea *area, QWidget *parent)
 void ImageView::map2view(double boxW, double boxH, double imgW, double imgH, double &ox,
                          double &oy, double &s)
 {
-    if (imgW == 0 || imgH == 0) {
-        ox = oy = 0;
-        s = 1;
-        return;
-    }
-    s = boxH / imgH > boxW / imgW ? boxW / imgW : boxH / imgH;
-    ox = (boxW - imgW * s) * 0.5;
-    oy = (boxH - imgH * s) * 0.5;
-}
-
-QColor ImageView::keypointColour(int word)
-{
-    const QList<QColor> &palette = CAView::colors;
-    if (palette.isEmpty())
-        return QColor(Qt::red);
-    const int n = palette.size();
-    const int i = word % n;
-    return palette.at(i < 0 ? i + n : i);
+    ImageFit::fit(boxW, boxH, imgW, imgH, ox, oy, s);
 }
 
 void ImageView::changeCell(WordView::CellType *c, QSet<int> *word_list, CAData *d, int center)

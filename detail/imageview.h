@@ -25,9 +25,6 @@ public:
     // zero offsets.
     static void map2view(double boxW, double boxH, double imgW, double imgH,
                          double &ox, double &oy, double &s);
-    // Palette colour of a keypoint of word label `word`; never indexes
-    // outside the palette (negative labels, empty palette).
-    static QColor keypointColour(int word);
 
     int imageOf(int k) const override { return images.at(k); }
     int squareCount() const override { return cell ? int(images.size()) : 0; }

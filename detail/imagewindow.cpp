@@ -2,7 +2,7 @@
 
 #include "data/cadata.h"
 #include "data/imagefile.h"
-#include "detail/imageview.h"
+#include "data/keypointpalette.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -39,7 +39,7 @@ protected:
         const double sx = double(w.m_picture.width()) / w.m_original.width();
         const double sy = double(w.m_picture.height()) / w.m_original.height();
         for (const Sift &s : w.visibleKeypoints())
-            s.draw(painter, 0, 0, sx, sy, ImageView::keypointColour(s.word));
+            s.draw(painter, 0, 0, sx, sy, KeypointPalette::colour(w.m_palette, s.word));
     }
 
 private:
@@ -47,8 +47,8 @@ private:
 };
 
 ImageWindow::ImageWindow(const CAData &data, int image, const QSet<int> *hoveredWords,
-                         QWidget *parent)
-    : QWidget(parent, Qt::Window), m_image(image)
+                         QWidget *parent, const QList<QColor> &palette)
+    : QWidget(parent, Qt::Window), m_image(image), m_palette(palette)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     QString file;

@@ -1,6 +1,7 @@
 #ifndef IMAGEWINDOW_H
 #define IMAGEWINDOW_H
 
+#include "data/keypointpalette.h"
 #include "data/sift.h"
 
 #include <QImage>
@@ -23,8 +24,11 @@ class ImageWindow : public QWidget
     Q_OBJECT
 
 public:
+    // Keypoints are drawn in `palette`, the colours of the opening window's
+    // map (the window may outlive it: the colours are copied).
     ImageWindow(const CAData &data, int image, const QSet<int> *hoveredWords,
-                QWidget *parent = nullptr);
+                QWidget *parent = nullptr,
+                const QList<QColor> &palette = KeypointPalette::defaults());
 
     int image() const { return m_image; }
     // Size of the picture in its file; the picture shown may be reduced
@@ -48,6 +52,7 @@ private:
     QSize m_original;
     QList<Sift> m_keypoints;
     QSet<int> m_hovered;
+    QList<QColor> m_palette;
     Canvas *m_canvas = nullptr;
     QScrollArea *m_area = nullptr;
 };

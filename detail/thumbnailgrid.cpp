@@ -1,6 +1,7 @@
 #include "detail/thumbnailgrid.h"
 
-#include "detail/imageview.h"
+#include "data/imagefit.h"
+#include "data/keypointpalette.h"
 
 #include <QHash>
 #include <QLineF>
@@ -48,8 +49,9 @@ void ThumbnailGrid::drawKeypoints(QPainter &painter, int k, const QSize &image,
                                   const QList<Sift> &sifts) const
 {
     const QRect box = square(k);
+    const QList<QColor> colours = palette ? *palette : KeypointPalette::defaults();
     double ox, oy, s;
-    ImageView::map2view(edge, edge, image.width(), image.height(), ox, oy, s);
+    ImageFit::fit(edge, edge, image.width(), image.height(), ox, oy, s);
     const double tx = box.x() + ox;
     const double ty = box.y() + oy;
 
@@ -74,7 +76,7 @@ void ThumbnailGrid::drawKeypoints(QPainter &painter, int k, const QSize &image,
         const double cy = ty + sift.y * s;
         crosses.append(QLineF(cx - s, cy, cx + s, cy));
         crosses.append(QLineF(cx, cy - s, cx, cy + s));
-        QVector<QLineF> &lines = outlines[ImageView::keypointColour(sift.word).rgba()];
+        QVector<QLineF> &lines = outlines[KeypointPalette::colour(colours, sift.word).rgba()];
         QPointF previous;
         for (int i = 0; i <= kSegments; ++i) {
             const QPointF &u = unit[std::size_t(i)];

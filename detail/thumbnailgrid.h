@@ -19,6 +19,8 @@ struct ThumbnailGrid
     int edge;
     int spacing;
     int columns;
+    // The keypoint colours of the window's map; the defaults when null.
+    const QList<QColor> *palette = nullptr;
 
     QRect square(int k) const;
     // The square under a position; the gap after a square belongs to it.

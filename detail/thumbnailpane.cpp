@@ -1,6 +1,7 @@
 #include "detail/thumbnailpane.h"
 
 #include "data/cadata.h"
+#include "data/keypointpalette.h"
 #include "detail/imagewindow.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ ThumbnailPane::ThumbnailPane(int edge, int cols, QWidget *parent)
 
 ThumbnailGrid ThumbnailPane::grid() const
 {
-    return ThumbnailGrid{cellWidth, spacing, columns};
+    return ThumbnailGrid{cellWidth, spacing, columns, keypointPalette};
 }
 
 void ThumbnailPane::resizeToGrid()
@@ -151,7 +152,8 @@ void ThumbnailPane::openImage(int image)
 {
     if (!data || image < 0 || image >= data->nbImages)
         return;
-    auto *window = new ImageWindow(*data, image, wordList, this);
+    auto *window = new ImageWindow(*data, image, wordList, this,
+                                   keypointPalette ? *keypointPalette : KeypointPalette::defaults());
     window->show();
     m_opened = window;
     emit imageOpened(window);

@@ -42,6 +42,9 @@ public:
 
     QSet<int> *wordList = nullptr;
     CAData *data = nullptr;
+    // The keypoint colours of the window's map (CAView::colors), which
+    // outlives the pane; the defaults until set.
+    const QList<QColor> *keypointPalette = nullptr;
     int selected = -1;
     int cellWidth;
     int spacing = 2;

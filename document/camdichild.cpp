@@ -9,6 +9,7 @@
 #include "document/errorbox.h"
 #include "detail/wordview.h"
 #include "document/qprocessthread.h"
+#include "document/solverdialog.h"
 #include "map/caview.h"
 
 #include <QDir>
@@ -34,8 +35,13 @@ CAMdiChild::CAMdiChild()
     setOrientation(Qt::Horizontal);
     resize(800, 600);
 
+    // Reading an analysis may have to ask for the solver.
+    SolverDialog::install();
     createCAView();
     createWordImageView();
+    // The panes draw keypoints in the colours of this window's map.
+    wordView->keypointPalette = &caView->colors;
+    imageView->keypointPalette = &caView->colors;
 
     connect(caView, &CAView::imagesChanged, wordView, &WordView::changeImages);
     connect(caView, &CAView::wordsChanged, wordView, &WordView::changeWords);

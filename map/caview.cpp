@@ -11,8 +11,6 @@
 
 #include <cmath>
 
-QList<QColor> CAView::colors;
-
 CAView::CAView(int x1, int x2, int x3, QWidget *parent)
     : QWidget(parent), axis1(x1), axis2(x2), axis3(x3)
 {

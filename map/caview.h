@@ -153,9 +153,11 @@ public:
     void createColor();
     void finishSelection();
 
-    // Keypoint palette shared by every map and detail pane: the colour of a
-    // keypoint of word label k is colors[k % colors.size()].
-    static QList<QColor> colors;
+    // Keypoint palette of this map, read by the detail panes of its window:
+    // the colour of a keypoint of word label k is colors[k % colors.size()].
+    // Each map has its own, so opening another analysis recolours nothing
+    // in the windows already open.
+    QList<QColor> colors;
 
     int radius = 20;
     int cursorX = 100;

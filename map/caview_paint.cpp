@@ -2,8 +2,9 @@
 
 #include "data/cadata.h"
 #include "data/imagefile.h"
+#include "data/imagefit.h"
+#include "data/keypointpalette.h"
 #include "data/sift.h"
-#include "detail/imageview.h"
 #include "map/axistitles.h"
 
 #include <QPainter>
@@ -20,14 +21,6 @@ namespace {
 QPen widePen(Qt::GlobalColor colour)
 {
     return QPen(QBrush(colour), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
-}
-
-// Palette entry of a keypoint's word; labels are never negative in practice,
-// but a corrupt keypoint file must not index outside the palette.
-const QColor &keypointColour(int word)
-{
-    const int n = CAView::colors.size();
-    return CAView::colors[((word % n) + n) % n];
 }
 
 } // namespace
@@ -84,7 +77,7 @@ void CAView::paintEvent(QPaintEvent *)
         const int W = width();
         const int H = height();
         double ox, oy, s;
-        ImageView::map2view(200, 200, original.width(), original.height(), ox, oy, s);
+        ImageFit::fit(200, 200, original.width(), original.height(), ox, oy, s);
         const int w = truncate(original.width() * s);
         const int h = truncate(original.height() * s);
         // Left, right, top, bottom, corner.
@@ -98,7 +91,7 @@ void CAView::paintEvent(QPaintEvent *)
             QList<Sift> sifts;
             data->getSifts(focusImage, sifts, nullptr);
             for (const Sift &sift : std::as_const(sifts)) {
-                const QColor &c = keypointColour(sift.word);
+                const QColor c = KeypointPalette::colour(colors, sift.word);
                 if (wordList.contains(sift.word))
                     sift.draw(painter, lefts[4], tops[4], s, s, c);
                 if (axis1PosLabels.contains(sift.word))

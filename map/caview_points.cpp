@@ -2,6 +2,7 @@
 
 #include "data/cadata.h"
 #include "data/console.h"
+#include "data/keypointpalette.h"
 
 #include <QImage>
 #include <QPainter>
@@ -81,29 +82,13 @@ void CAView::drawBackground()
 void CAView::createColor()
 {
     if (!data) {
-        colors.clear();
-        colors << QColor(Qt::red) << QColor(Qt::yellow) << QColor(Qt::green)
-               << QColor(Qt::cyan) << QColor(Qt::blue) << QColor(Qt::magenta);
+        colors = KeypointPalette::defaults();
         return;
     }
-    const int n = data->nbWords;
-    if (n <= 6)
+    // A vocabulary of six words or fewer keeps the palette the map had.
+    if (data->nbWords <= 6)
         return;
-    colors.clear();
-    colors.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        const double t = double(i) / (n - 1);
-        if (t < 0.2)
-            colors << QColor(255, qRound(t / 0.2 * 255), 0);
-        else if (t < 0.4)
-            colors << QColor(qRound((0.4 - t) / 0.2 * 255), 255, 0);
-        else if (t < 0.6)
-            colors << QColor(0, 255, qRound((t - 0.4) / 0.2 * 255));
-        else if (t < 0.8)
-            colors << QColor(0, qRound((0.8 - t) / 0.2 * 255), 255);
-        else
-            colors << QColor(qRound((t - 0.8) / 0.2 * 255), 0, 255);
-    }
+    colors = KeypointPalette::ramp(data->nbWords);
 }
 
 void CAView::changeThreshold(int thres)

@@ -72,8 +72,10 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     // element per point.
     painter.setBrush(Qt::NoBrush);
     const QRect window(0, 0, W, H);
-    marks.images = v.layer(CAView::ImageLayer).paintMarks(painter, *v.data, t, window);
-    marks.words = v.layer(CAView::WordLayer).paintMarks(painter, *v.data, t, window);
+    for (int id = 0; id < v.layerCount(); ++id) {
+        const int n = v.layer(id).paintMarks(painter, *v.data, t, window);
+        (id == CAView::ImageLayer ? marks.images : id == CAView::WordLayer ? marks.words : marks.others) += n;
+    }
 
     if ((v.mode & CAView::ModeSelection) && v.polygon.size() > 1) {
         painter.setPen(QPen(QBrush(Qt::black), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));

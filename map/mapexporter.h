@@ -38,6 +38,7 @@ public:
     {
         int images = 0;
         int words = 0;
+        int others = 0; // points of any further family
     };
 
     // Paints into a device that covers the view's rectangle (scale the

@@ -57,7 +57,15 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
                 one(i);
         }
     };
-    rows(view.layer(CAView::ImageLayer), images);
-    rows(view.layer(CAView::WordLayer), words);
+    // The families in the map's order; a family beyond images and words is
+    // listed whole when the whole map is asked for.
+    for (int id = 0; id < view.layerCount(); ++id) {
+        if (id == CAView::ImageLayer)
+            rows(view.layer(id), images);
+        else if (id == CAView::WordLayer)
+            rows(view.layer(id), words);
+        else if (!images && !words)
+            rows(view.layer(id), nullptr);
+    }
     return out.bytes();
 }

@@ -8,11 +8,20 @@
 #include <QImage>
 #include <QPainter>
 #include <QPolygonF>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
 
-PointLayer::PointLayer(const PointFamily &family) : m_family(&family), m_mark(family.mark) {}
+PointLayer::PointLayer(const PointFamily &family)
+    : m_family(&family), m_mark(family.mark), m_index(std::make_unique<RTree>())
+{
+}
+
+PointLayer::~PointLayer()
+{
+    waitForIndex();
+}
 
 QPointF PointLayer::position(const CAData &data, const MapTransform &t, int i) const
 {
@@ -102,14 +111,27 @@ void PointLayer::updateIndex(const CAData &data, const MapTransform &t)
         return;
     // Map units with the vertical axis pointing down like canvas rows, so
     // that the tree splits (and reports) the way a tree over pixels would.
-    m_index.beginSetData();
+    // The positions are read from the data now (the data may go once this
+    // returns); only the tree is built in the background.
+    waitForIndex();
     const int n = count(data);
+    const double f1 = t.projectionFactor(data, t.axis1, m_family->rescaledInMode);
+    const double f2 = t.projectionFactor(data, t.axis2, m_family->rescaledInMode);
+    std::vector<Point> points;
+    points.reserve(std::size_t(std::max(0, n)));
     for (int i = 0; i < n; ++i) {
-        const QPointF p = position(data, t, i);
-        if (std::isfinite(p.x()) && std::isfinite(p.y()))
-            m_index.addPoint(Point(p.x(), -p.y(), i));
+        const double *c = m_family->row(data, i);
+        const double x = c[t.axis1] * f1, y = c[t.axis2] * f2;
+        if (std::isfinite(x) && std::isfinite(y))
+            points.emplace_back(x, -y, i);
     }
-    m_index.endSetData();
+    RTree *tree = m_index.get();
+    tree->beginSetData();
+    m_building = QtConcurrent::run([tree, points = std::move(points)] {
+        for (const Point &p : points)
+            tree->addPoint(p);
+        tree->endSetData();
+    });
     std::copy(key, key + 3, m_indexKey);
 }
 
@@ -121,9 +143,10 @@ void PointLayer::find(std::vector<int> &out, const CAData &data, const MapTransf
     // The cursor mapped back to map units; the index answers a slightly
     // wider circle (truncation moves a mark by less than a pixel on each
     // axis), and the exact test is made on the pixels the marks are drawn at.
+    waitForIndex();
     m_candidates.clear();
     const QPointF m = t.mapFromCanvas(QPointF(cx, cy));
-    m_index.find(m_candidates, m.x(), -m.y(), (r + 1.5) / t.scale);
+    m_index->find(m_candidates, m.x(), -m.y(), (r + 1.5) / t.scale);
     const double r2 = r * r;
     for (const int i : m_candidates) {
         if (!drawn(i))

@@ -7,11 +7,13 @@
 #include "map/pointfamily.h"
 
 #include <QColor>
+#include <QFuture>
 #include <QPointF>
 #include <QRect>
 #include <QStringList>
 #include <QVector>
 
+#include <memory>
 #include <vector>
 
 class CAData;
@@ -52,6 +54,9 @@ public:
     };
 
     explicit PointLayer(const PointFamily &family);
+    ~PointLayer();
+    PointLayer(const PointLayer &) = delete;
+    PointLayer &operator=(const PointLayer &) = delete;
 
     const PointFamily &family() const { return *m_family; }
     const MarkShape &mark() const { return m_mark; }
@@ -85,6 +90,8 @@ public:
 
     // Rebuilds the index when the data, the axes or the family's projection
     // changed since it was built; a zoom, a pan or a threshold never does.
+    // The positions are taken here; the tree is built on another thread
+    // while the map is painted, and the first query waits for it.
     void updateIndex(const CAData &data, const MapTransform &t);
     // Drawn points whose canvas pixel lies within r canvas pixels of (cx, cy),
     // in index order.
@@ -106,7 +113,11 @@ public:
     QStringList tableRow(const CAData &data, int i, int axes, int axis1, int axis2) const;
 
     // The index in map units, vertical axis down (tests, benchmarks).
-    const RTree &index() const { return m_index; }
+    const RTree &index() const
+    {
+        waitForIndex();
+        return *m_index;
+    }
 
 private:
     const PointFamily *m_family;
@@ -114,7 +125,9 @@ private:
     Style m_style;
     std::vector<quint8> m_drawn;
     int m_shown = 0;
-    RTree m_index;
+    void waitForIndex() const { m_building.waitForFinished(); }
+    std::unique_ptr<RTree> m_index;
+    mutable QFuture<void> m_building;
     const CAData *m_indexData = nullptr;
     int m_indexKey[3] = {-1, -1, -1};
     mutable std::vector<int> m_candidates;

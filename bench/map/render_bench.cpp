@@ -136,7 +136,7 @@ struct Subject
     std::unique_ptr<CAData> data;
     std::unique_ptr<CAView> view;
     std::vector<QPoint> path;
-    std::vector<double> bare, zoom, recentre, threshold, nearest, exact;
+    std::vector<double> bare, zoom, recentre, threshold, axes, axesIndexed, nearest, exact;
     double indexBuild = 0;
 };
 
@@ -194,6 +194,24 @@ int main(int argc, char **argv)
             v.setCanvasCentre(centre);
             s.threshold.push_back(timed([&] { v.changeThreshold(3); }) / 1e6);
             v.changeThreshold(2);
+            // A change of axes: until the map is drawn on the new axes, and
+            // until the point indexes can answer a hover too (they are built
+            // on another thread meanwhile).
+            std::vector<int> probe;
+            s.axes.push_back(timed([&] { v.changeAxis(1, 2, 0); }) / 1e6);
+            v.changeAxis(0, 1, 2);
+            // Nothing left building before the next measure.
+            v.findImages(probe, 0, 0, 1);
+            v.findWords(probe, 0, 0, 1);
+            s.axesIndexed.push_back(timed([&] {
+                                        v.changeAxis(1, 2, 0);
+                                        v.findImages(probe, 0, 0, 1);
+                                        v.findWords(probe, 0, 0, 1);
+                                    })
+                                    / 1e6);
+            v.changeAxis(0, 1, 2);
+            v.findImages(probe, 0, 0, 1);
+            v.findWords(probe, 0, 0, 1);
             QElapsedTimer timer;
             timer.start();
             for (const QPoint &p : s.path)
@@ -203,15 +221,18 @@ int main(int argc, char **argv)
         }
 
     std::printf("\nmedian of %d runs, milliseconds; ratios to the bare QPainter loop\n", reps);
-    std::printf("%9s %9s %9s %7s %9s %7s %9s %7s %12s %12s %7s\n", "images", "bare", "zoom",
-                "ratio", "recentre", "ratio", "thresh", "ratio", "nearest step", "exact scan",
-                "ratio");
+    std::printf("%9s %9s %9s %7s %9s %7s %9s %7s %9s %7s %9s %7s %12s %12s %7s\n", "images",
+                "bare", "zoom", "ratio", "recentre", "ratio", "thresh", "ratio", "axes", "ratio",
+                "+indexes", "ratio", "nearest step", "exact scan", "ratio");
     for (const Subject &s : subjects) {
         const double bare = median(s.bare);
-        std::printf("%9d %9.1f %9.1f %7.2f %9.1f %7.2f %9.1f %7.2f %12.2f %12.2f %7.2f\n",
+        std::printf("%9d %9.1f %9.1f %7.2f %9.1f %7.2f %9.1f %7.2f %9.1f %7.2f %9.1f %7.2f %12.2f "
+                    "%12.2f %7.2f\n",
                     s.images, bare, median(s.zoom), median(s.zoom) / bare, median(s.recentre),
                     median(s.recentre) / bare, median(s.threshold), median(s.threshold) / bare,
-                    median(s.nearest), median(s.exact), median(s.nearest) / median(s.exact));
+                    median(s.axes), median(s.axes) / bare, median(s.axesIndexed),
+                    median(s.axesIndexed) / bare, median(s.nearest), median(s.exact),
+                    median(s.nearest) / median(s.exact));
     }
     std::printf("end: %s\n", uptime().c_str());
     return 0;

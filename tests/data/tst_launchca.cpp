@@ -1,6 +1,7 @@
 #include "data/cadata.h"
 #include "data/console.h"
 #include "data/xmlparser.h"
+#include "document/solverdialog.h"
 
 #include <QApplication>
 #include <QFile>
@@ -71,6 +72,9 @@ class TestLaunchCA : public QObject
     int solverNumber = 0;
 
 private slots:
+    // The viewer's dialog asks for a solver that cannot be run.
+    void initTestCase() { SolverDialog::install(); }
+
     // The solver's own reason for refusing a table reaches the console after
     // the designed lines, and stays on the data model for the error box.
     void solverReasonReachesTheUser_data()

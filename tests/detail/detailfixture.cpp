@@ -27,7 +27,7 @@ DetailFixture::DetailFixture(int nbImages, bool withKeypoints) : data(true), map
         place(i, 1000 + 3 * i, 700);
     }
     map.data = &data;
-    CAView::colors = {Qt::red, Qt::yellow, Qt::green, Qt::cyan, Qt::blue, Qt::magenta};
+    map.colors = {Qt::red, Qt::yellow, Qt::green, Qt::cyan, Qt::blue, Qt::magenta};
 }
 
 void DetailFixture::place(int image, int px, int py)

@@ -72,6 +72,8 @@ private slots:
     void rebuildClearsNeighbourhoodSilently();
     void changeThresholdSetsBoth();
     void paletteDefaultsWithoutData();
+    void secondWindowKeepsItsPalette_data();
+    void secondWindowKeepsItsPalette();
     void paletteRampForManyWords();
     void paletteUnchangedForFewWords_data();
     void paletteUnchangedForFewWords();
@@ -279,12 +281,43 @@ void TestCAViewPoints::changeThresholdSetsBoth()
     QCOMPARE(ids(fixture::drawnWords(view)), (std::vector<int>{1, 3}));
 }
 
+void TestCAViewPoints::secondWindowKeepsItsPalette_data()
+{
+    QTest::addColumn<int>("firstWords");
+    QTest::addColumn<int>("secondWords");
+    QTest::newRow("ramp, then a larger ramp") << 7 << 1000;
+    QTest::newRow("ramp, then a few words") << 12 << 3;
+    QTest::newRow("few words, then a ramp") << 4 << 50;
+}
+
+void TestCAViewPoints::secondWindowKeepsItsPalette()
+{
+    QFETCH(int, firstWords);
+    QFETCH(int, secondWords);
+    auto first = makeData({}, std::vector<std::vector<double>>(firstWords, {0.1, 0.1}), {1, 1});
+    CAView firstView(0, 1, 2);
+    firstView.setData(first.get());
+    const QList<QColor> before = firstView.colors;
+    // The first window's palette: its own words' ramp, or the six defaults.
+    QCOMPARE(before.size(), firstWords > 6 ? firstWords : 6);
+
+    // A second project opened in a second window.
+    auto second = makeData({}, std::vector<std::vector<double>>(secondWords, {0.1, 0.1}), {1, 1});
+    CAView secondView(0, 1, 2);
+    secondView.setData(second.get());
+    QCOMPARE(secondView.colors.size(), secondWords > 6 ? secondWords : 6);
+    QCOMPARE(firstView.colors, before);
+}
+
 void TestCAViewPoints::paletteDefaultsWithoutData()
 {
-    CAView::colors = {Qt::black};
+    CAView other(0, 1, 2);
+    other.colors = {Qt::black};
     CAView view(0, 1, 2);
     const QList<QColor> six = {Qt::red, Qt::yellow, Qt::green, Qt::cyan, Qt::blue, Qt::magenta};
-    QCOMPARE(CAView::colors, six);
+    QCOMPARE(view.colors, six);
+    // Building a view leaves the other views' palettes alone.
+    QCOMPARE(other.colors, QList<QColor>{Qt::black});
 }
 
 void TestCAViewPoints::paletteRampForManyWords()
@@ -293,23 +326,23 @@ void TestCAViewPoints::paletteRampForManyWords()
     auto d = makeData({}, words, {1, 1});
     CAView view(0, 1, 2);
     view.setData(d.get());
-    QCOMPARE(CAView::colors.size(), 7);
-    QCOMPARE(CAView::colors.first(), QColor(255, 0, 0));
-    QCOMPARE(CAView::colors.last(), QColor(255, 0, 255));
-    QCOMPARE(CAView::colors.at(3).red(), 0); // t = 0.5: between green and cyan
-    QCOMPARE(CAView::colors.at(3).green(), 255);
+    QCOMPARE(view.colors.size(), 7);
+    QCOMPARE(view.colors.first(), QColor(255, 0, 0));
+    QCOMPARE(view.colors.last(), QColor(255, 0, 255));
+    QCOMPARE(view.colors.at(3).red(), 0); // t = 0.5: between green and cyan
+    QCOMPARE(view.colors.at(3).green(), 255);
     // Hues climb from red to magenta, every colour opaque.
     for (int i = 1; i < 7; ++i) {
-        QVERIFY2(CAView::colors.at(i).hue() > CAView::colors.at(i - 1).hue(),
+        QVERIFY2(view.colors.at(i).hue() > view.colors.at(i - 1).hue(),
                  qPrintable(QString::number(i)));
-        QCOMPARE(CAView::colors.at(i).alpha(), 255);
+        QCOMPARE(view.colors.at(i).alpha(), 255);
     }
 
     std::vector<std::vector<double>> many(1000, std::vector<double>{0.1, 0.1});
     auto big = makeData({}, many, {1, 1});
     view.setData(big.get());
-    QCOMPARE(CAView::colors.size(), 1000);
-    QCOMPARE(CAView::colors.last(), QColor(255, 0, 255));
+    QCOMPARE(view.colors.size(), 1000);
+    QCOMPARE(view.colors.last(), QColor(255, 0, 255));
 }
 
 void TestCAViewPoints::paletteUnchangedForFewWords_data()
@@ -325,11 +358,11 @@ void TestCAViewPoints::paletteUnchangedForFewWords()
     QFETCH(int, words);
     CAView view(0, 1, 2);
     const QList<QColor> custom = {Qt::black, Qt::darkRed};
-    CAView::colors = custom;
+    view.colors = custom;
     std::vector<std::vector<double>> w(words, std::vector<double>{0.1, 0.1});
     auto d = makeData({}, w, {1, 1});
     view.setData(d.get());
-    QCOMPARE(CAView::colors, custom);
+    QCOMPARE(view.colors, custom);
 }
 
 QTEST_MAIN(TestCAViewPoints)

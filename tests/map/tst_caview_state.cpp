@@ -52,7 +52,7 @@ void TestCAViewState::constructorState()
     QCOMPARE(view.originX, (view.width() - 2000) / 2);
     QCOMPARE(view.originY, (view.height() - 1500) / 2);
     const QList<QColor> six = {Qt::red, Qt::yellow, Qt::green, Qt::cyan, Qt::blue, Qt::magenta};
-    QCOMPARE(CAView::colors, six);
+    QCOMPARE(view.colors, six);
 }
 
 void TestCAViewState::setDataResetsFocusAndPan()
