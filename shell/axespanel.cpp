@@ -76,7 +76,8 @@ AxesPanel::AxesPanel(QWidget *parent) : QWidget(parent), m_thumbnails(std::make_
     tree = new QTreeWidget;
     tree->setColumnCount(5);
     tree->setHeaderLabels({tr("Point"), tr("Contribution"), tr("cos\u00B2"), tr("Coordinate"), tr("Category")});
-    tree->setIconSize(QSize(ThumbnailBox, ThumbnailBox));
+    // Room for a word's mosaic (3 x 2 patches) as well as a square thumbnail.
+    tree->setIconSize(QSize(ThumbnailBox * 3 / 2, ThumbnailBox));
     tree->setItemDelegateForColumn(ContributionColumn, new ContributionDelegate(tree));
     tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tree->header()->setMinimumSectionSize(60);

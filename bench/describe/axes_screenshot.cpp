@@ -2,9 +2,12 @@
 //   axes_screenshot PROJECT.xml PREFIX [CATEGORY]
 // opens the project in the main window (offscreen platform), shows the Axes
 // dock for axes 1-2 and writes PREFIX_axes.png; with a category name, also
-// its group test as PREFIX_group.png.
+// its group test as PREFIX_group.png. A project without a word atlas gets
+// one built first (PREFIX_words.atlas), with its size and time printed.
 #include "data/cadata.h"
 #include "data/groupdescription.h"
+#include "data/wordatlas.h"
+#include "data/wordatlasbuilder.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/axespanel.h"
@@ -16,6 +19,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTabWidget>
 #include <QThread>
 
@@ -46,11 +50,27 @@ int main(int argc, char *argv[])
     if (!w.open(QString::fromLocal8Bit(argv[1])))
         return 1;
     settle(1500);
+    const QString prefix = QString::fromLocal8Bit(argv[2]);
+    CAData *loaded = w.activeMdiChild()->caView->data;
+    if (loaded->fileWordAtlas.isEmpty()) {
+        QElapsedTimer clock;
+        clock.start();
+        QMap<int, QImage> mosaics;
+        QString error;
+        const QString atlas = QFileInfo(prefix + QStringLiteral("_words.atlas")).absoluteFilePath();
+        if (!WordAtlasBuilder().build(*loaded, mosaics, &error) || !WordAtlas::write(atlas, mosaics, &error)) {
+            std::fprintf(stderr, "word atlas: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("word atlas: %d words, %lld bytes (%.1f KB per word), %.1f s\n", int(mosaics.size()),
+                    QFileInfo(atlas).size(), QFileInfo(atlas).size() / 1024.0 / std::max<qsizetype>(1, mosaics.size()),
+                    clock.elapsed() / 1000.0);
+        loaded->fileWordAtlas = atlas;
+    }
     w.mapPanels->screeDock->hide();
     w.mapPanels->axesDock->show();
     w.resizeDocks({w.mapPanels->axesDock}, {760}, Qt::Horizontal);
     settle(3000);
-    const QString prefix = QString::fromLocal8Bit(argv[2]);
     w.grab().save(prefix + QStringLiteral("_axes.png"));
     if (argc > 3) {
         CAData *data = w.activeMdiChild()->caView->data;

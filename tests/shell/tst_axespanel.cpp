@@ -7,6 +7,8 @@
 #include "shell/categorylegend.h"
 #include "shell/grouppanel.h"
 #include "shell/mappanels.h"
+#include "shell/wordtooltip.h"
+#include "data/wordatlas.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -16,6 +18,9 @@
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QHelpEvent>
+#include <QSlider>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -28,6 +33,7 @@ class TestAxesPanel : public QObject
 
     QTemporaryDir dir;
     QString project;
+    QString atlasProject;
     // The table: 12 images x 6 words; images i % 3 == k lean on words 2k and
     // 2k + 1.
     int count(int i, int j) const { return (j / 2 == i % 3 ? 6 + (i + j) % 4 : (i * 7 + j * 3) % 3); }
@@ -118,6 +124,20 @@ private slots:
                              "<FILE name='LABEL' path='images.txt'/>"
                              "<FILE name='CATEGORIES' path='names.txt'/></XML>");
         project = dir.filePath("project.xml");
+
+        // The same analysis with a word atlas holding words 0 to 3 only.
+        QMap<int, QImage> mosaics;
+        for (int word = 0; word < 4; ++word) {
+            QImage mosaic(30, 20, QImage::Format_RGB32);
+            mosaic.fill(QColor::fromHsv(word * 60, 255, 255));
+            mosaics.insert(word, mosaic);
+        }
+        QString error;
+        QVERIFY2(WordAtlas::write(dir.filePath("words.atlas"), mosaics, &error), qPrintable(error));
+        QFile plain(project);
+        QVERIFY(plain.open(QIODevice::ReadOnly));
+        write("atlas.xml", plain.readAll().replace("</XML>", "<FILE name='WORDATLAS' path='words.atlas'/></XML>"));
+        atlasProject = dir.filePath("atlas.xml");
     }
 
     void followsAxes_data()
@@ -252,6 +272,65 @@ private slots:
             QCOMPARE(word.countIn, inA);
             QCOMPARE(word.countAll, inAB);
         }
+    }
+
+    void exemplars_data()
+    {
+        QTest::addColumn<bool>("withAtlas");
+        QTest::newRow("with an atlas") << true;
+        QTest::newRow("without") << false;
+    }
+
+    // A word of the atlas shows its mosaic in the dock's rows and in its
+    // tooltip on the map; a word without one, and a project without an
+    // atlas, show none.
+    void exemplars()
+    {
+        QFETCH(bool, withAtlas);
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, withAtlas ? atlasProject : project);
+        AxesPanel *panel = w.mapPanels->axes;
+        QTRY_VERIFY(!panel->rows().isEmpty());
+        QCOMPARE(panel->atlas() != nullptr, withAtlas);
+        int iconsShown = 0, wordRows = 0;
+        for (int s = 0; s < panel->tree->topLevelItemCount(); ++s)
+            for (int g = 0; g < panel->tree->topLevelItem(s)->childCount(); ++g) {
+                QTreeWidgetItem *group = panel->tree->topLevelItem(s)->child(g);
+                if (group->text(0) != QLatin1String("Words"))
+                    continue;
+                for (int k = 0; k < group->childCount(); ++k) {
+                    const int word = group->child(k)->data(0, Qt::UserRole + 1).toInt();
+                    ++wordRows;
+                    const bool icon = !group->child(k)->icon(0).isNull();
+                    QCOMPARE(icon, withAtlas && word < 4);
+                    iconsShown += icon;
+                }
+            }
+        QVERIFY(wordRows > 0);
+        QCOMPARE(iconsShown > 0, withAtlas);
+        WordToolTip *tips = w.mapPanels->wordTips;
+        for (int word = 0; word < 6; ++word)
+            QCOMPARE(tips->text(word).contains(QLatin1String("data:image/png;base64,")), withAtlas && word < 4);
+
+        // Hovered long enough on the map, a word of the atlas shows it.
+        CAView *v = activeView(w);
+        w.thresholdSlider->setValue(0);
+        bool hovered = false;
+        for (int word = 0; word < 4 && !hovered; ++word) {
+            if (!v->wordDrawn(word))
+                continue;
+            const QPoint at = v->wordPosition(word);
+            QHelpEvent help(QEvent::ToolTip, at, v->mapToGlobal(at));
+            QCoreApplication::sendEvent(v, &help);
+            if (withAtlas)
+                QTRY_VERIFY(QToolTip::text().contains(QLatin1String("data:image/png;base64,")));
+            else
+                QVERIFY(!QToolTip::isVisible());
+            QToolTip::hideText();
+            hovered = true;
+        }
+        QVERIFY(hovered);
     }
 
     void commandLine_data()
