@@ -130,15 +130,7 @@ void AxesPanel::refresh(bool force)
     if (!force && data == m_shownData && m_view->axis1 == m_shownX && m_view->axis2 == m_shownY
         && topCount->value() == m_shownTop)
         return;
-    if (data != m_shownData) {
-        m_atlas.reset();
-        if (!data->fileWordAtlas.isEmpty()) {
-            auto atlas = std::make_unique<WordAtlas>();
-            if (atlas->open(data->resolve(data->fileWordAtlas), nullptr))
-                m_atlas = std::move(atlas);
-        }
-        groups->setAtlas(m_atlas.get());
-    }
+    groups->setAtlas(atlases.atlas(data));
     m_shownData = data;
     m_shownX = m_view->axis1;
     m_shownY = m_view->axis2;
@@ -215,8 +207,8 @@ void AxesPanel::fill()
         if (p.family == AxisDescription::Words) {
             const int label = data->wordLabel(p.index);
             item->setText(PointColumn, tr("Word #%1").arg(label));
-            if (m_atlas) {
-                const QImage mosaic = m_atlas->mosaic(label);
+            if (const WordAtlas *atlas = atlases.atlas(data)) {
+                const QImage mosaic = atlas->mosaic(label);
                 if (!mosaic.isNull()) {
                     item->setIcon(PointColumn, QIcon(QPixmap::fromImage(mosaic)));
                     item->setToolTip(PointColumn, tr("Word #%1: exemplar patches from the word atlas").arg(label));
@@ -248,6 +240,12 @@ void AxesPanel::fill()
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
     tree->expandAll();
+}
+
+void AxesPanel::reload()
+{
+    atlases.forget();
+    refresh(true);
 }
 
 void AxesPanel::activated(QTreeWidgetItem *item)

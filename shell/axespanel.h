@@ -2,6 +2,8 @@
 #define AXESPANEL_H
 
 #include "data/axistable.h"
+#include "map/caview.h"
+#include "shell/atlasstore.h"
 #include "shell/tablestore.h"
 
 #include <QPointer>
@@ -19,7 +21,6 @@ class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
 class ThumbnailCache;
-class WordAtlas;
 
 // What the map means: the "Axes" dock. Its first page describes the two axes
 // shown, pole by pole: the words and then the images that contribute most,
@@ -48,7 +49,12 @@ public:
     // The rows listed on the axes page.
     const QVector<AxisTable::Row> &rows() const { return m_rows; }
     // The exemplars of the words, when the project has a word atlas.
-    const WordAtlas *atlas() const { return m_atlas.get(); }
+    const WordAtlas *atlas() { return m_view ? atlases.atlas(m_view->data) : nullptr; }
+    // Describes the axes again (a word atlas was just made).
+    void reload();
+
+    // The word atlases, shared with the map's word tooltips.
+    AtlasStore atlases;
 
     QTabWidget *tabs = nullptr;
     QTreeWidget *tree = nullptr;
@@ -73,7 +79,6 @@ private:
     TableStore m_tables;
     QVector<AxisTable::Row> m_rows;
     std::unique_ptr<ThumbnailCache> m_thumbnails;
-    std::unique_ptr<WordAtlas> m_atlas;
 };
 
 #endif // AXESPANEL_H

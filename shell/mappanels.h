@@ -32,6 +32,9 @@ public:
 
     QAction *fitAct = nullptr;
     QAction *colourAct = nullptr;
+    // File > Build word atlas...: the pictures of the words, from the
+    // keypoint files and the images.
+    QAction *buildAtlasAct = nullptr;
     QDockWidget *legendDock = nullptr;
     QDockWidget *screeDock = nullptr;
     CategoryLegend *legend = nullptr;
@@ -56,6 +59,7 @@ private:
     void setColours(bool on);
     void pickAxes(int x, int y);
     void describeCategory(int category);
+    void buildAtlas();
     QLabel *valueLabel(QSlider *slider);
 
     CAMainWindow *m_window;

@@ -3,6 +3,7 @@
 #include "data/cadata.h"
 #include "data/wordatlas.h"
 #include "map/caview.h"
+#include "shell/atlasstore.h"
 
 #include <QBuffer>
 #include <QHelpEvent>
@@ -10,7 +11,7 @@
 
 #include <vector>
 
-WordToolTip::WordToolTip(QObject *parent) : QObject(parent) {}
+WordToolTip::WordToolTip(AtlasStore *atlases, QObject *parent) : QObject(parent), m_atlases(atlases) {}
 
 WordToolTip::~WordToolTip() = default;
 
@@ -25,28 +26,12 @@ void WordToolTip::setView(CAView *view)
         view->installEventFilter(this);
 }
 
-const WordAtlas *WordToolTip::atlas(const CAData *data)
-{
-    if (!data)
-        return nullptr;
-    if (data != m_atlasData) {
-        m_atlasData = data;
-        m_atlas.reset();
-        if (!data->fileWordAtlas.isEmpty()) {
-            auto atlas = std::make_unique<WordAtlas>();
-            if (atlas->open(data->resolve(data->fileWordAtlas), nullptr))
-                m_atlas = std::move(atlas);
-        }
-    }
-    return m_atlas.get();
-}
-
 QString WordToolTip::text(int word)
 {
     if (!m_view || !m_view->data)
         return QString();
     const int label = m_view->data->wordLabel(word);
-    const WordAtlas *a = atlas(m_view->data);
+    const WordAtlas *a = m_atlases->atlas(m_view->data);
     const QImage mosaic = a ? a->mosaic(label) : QImage();
     if (mosaic.isNull())
         return QString();

@@ -4,11 +4,8 @@
 #include <QObject>
 #include <QPointer>
 
-#include <memory>
-
-class CAData;
+class AtlasStore;
 class CAView;
-class WordAtlas;
 
 // The tooltip of a word on the map: what the word looks like, from the
 // project's word atlas (exemplar patches from several images). Watches the
@@ -19,12 +16,10 @@ class WordToolTip : public QObject
     Q_OBJECT
 
 public:
-    explicit WordToolTip(QObject *parent = nullptr);
+    WordToolTip(AtlasStore *atlases, QObject *parent = nullptr);
     ~WordToolTip() override;
 
     void setView(CAView *view);
-    // The atlas of `data` (opened on first use), or null when it has none.
-    const WordAtlas *atlas(const CAData *data);
     // The tooltip's text (rich text with the exemplar) for a word of the
     // view's analysis; empty without an exemplar.
     QString text(int word);
@@ -34,8 +29,7 @@ protected:
 
 private:
     QPointer<CAView> m_view;
-    const CAData *m_atlasData = nullptr;
-    std::unique_ptr<WordAtlas> m_atlas;
+    AtlasStore *m_atlases;
 };
 
 #endif // WORDTOOLTIP_H

@@ -9,11 +9,13 @@
 #include "shell/mappanels.h"
 #include "shell/wordtooltip.h"
 #include "data/wordatlas.h"
+#include "data/sift.h"
 
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QProcess>
 #include <QTabWidget>
@@ -110,6 +112,26 @@ private slots:
             labels += QByteArray::number(1 + i % 3) + " img" + QByteArray::number(i) + ".png\n";
         }
         write("t.txt", table);
+        // Pictures and keypoint files: image i has one keypoint of each word
+        // it holds, at its centre.
+        QByteArray keypointList = "12\n";
+        for (int i = 0; i < 12; ++i) {
+            QImage picture(64, 64, QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(i * 30, 200, 220));
+            QVERIFY(picture.save(dir.filePath(QStringLiteral("img%1.png").arg(i))));
+            QByteArray records;
+            for (int j = 0; j < 6; ++j) {
+                if (!count(i, j))
+                    continue;
+                const Sift k{0, j, 32, 32, 8, 0, 0, 8};
+                QByteArray record(32, 0);
+                k.toLittleEndian(reinterpret_cast<uchar *>(record.data()));
+                records += record;
+            }
+            write(QStringLiteral("img%1.sift").arg(i), records);
+            keypointList += "img" + QByteArray::number(i) + ".sift\n";
+        }
+        write("keypoints.txt", keypointList);
         write("images.txt", labels);
         write("names.txt", "1 red pandas\n2 bicycles\n");
         QProcess solver;
@@ -122,7 +144,8 @@ private slots:
                              "<FILE name='P' path='t.txt_P.txt'/><FILE name='Q' path='t.txt_Q.txt'/>"
                              "<FILE name='LAMBDA' path='t.txt_Lambda.txt'/>"
                              "<FILE name='LABEL' path='images.txt'/>"
-                             "<FILE name='CATEGORIES' path='names.txt'/></XML>");
+                             "<FILE name='CATEGORIES' path='names.txt'/>"
+                             "<FILE name='DESCRIPTOR' path='keypoints.txt'/></XML>");
         project = dir.filePath("project.xml");
 
         // The same analysis with a word atlas holding words 0 to 3 only.
@@ -133,10 +156,10 @@ private slots:
             mosaics.insert(word, mosaic);
         }
         QString error;
-        QVERIFY2(WordAtlas::write(dir.filePath("words.atlas"), mosaics, &error), qPrintable(error));
+        QVERIFY2(WordAtlas::write(dir.filePath("named.atlas"), mosaics, &error), qPrintable(error));
         QFile plain(project);
         QVERIFY(plain.open(QIODevice::ReadOnly));
-        write("atlas.xml", plain.readAll().replace("</XML>", "<FILE name='WORDATLAS' path='words.atlas'/></XML>"));
+        write("atlas.xml", plain.readAll().replace("</XML>", "<FILE name='WORDATLAS' path='named.atlas'/></XML>"));
         atlasProject = dir.filePath("atlas.xml");
     }
 
@@ -331,6 +354,36 @@ private slots:
             hovered = true;
         }
         QVERIFY(hovered);
+    }
+
+    // File > Build word atlas makes one beside a project without one,
+    // leaving the project file as it was, and the dock shows it at once.
+    void buildAtlas()
+    {
+        Console::Capture capture;
+        const QString atlas = dir.filePath(QStringLiteral("words.atlas"));
+        QFile::remove(atlas);
+        QFile before(project);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray projectText = before.readAll();
+        CAMainWindow w;
+        openShown(w, project);
+        AxesPanel *panel = w.mapPanels->axes;
+        QTRY_VERIFY(!panel->rows().isEmpty());
+        QVERIFY(!panel->atlas());
+        QVERIFY(w.fileMenu->actions().contains(w.mapPanels->buildAtlasAct));
+        QVERIFY(w.mapPanels->buildAtlasAct->isEnabled());
+        w.mapPanels->buildAtlasAct->trigger();
+        QVERIFY(QFile::exists(atlas));
+        QVERIFY(panel->atlas());
+        QCOMPARE(panel->atlas()->count(), 6);
+        QFile after(project);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), projectText);
+        // A word row has its picture.
+        QTreeWidgetItem *row = firstRow(panel->tree, QStringLiteral("Words"));
+        QVERIFY(row && !row->icon(0).isNull());
+        QFile::remove(atlas);
     }
 
     void commandLine_data()
