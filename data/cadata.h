@@ -75,6 +75,9 @@ public:
     // number of each word. Saved extracted analyses name one, so that their
     // words keep the identities of the project they come from.
     QString fileWordLabel;
+    // Optional picture of each visual word (project FILE WORDATLAS, read by
+    // WordAtlas when a word is shown).
+    QString fileWordAtlas;
     qint32 nbImages = 0;
     qint32 zCols = 0;
     qint32 nbWords = 0;

@@ -15,8 +15,11 @@ double Contributions::quality(const double *coords, int axes, int axis)
 {
     if (axis < 0 || axis >= axes)
         return 0.0;
-    const double sum = squaredDistance(coords, axes);
-    const double c = coords[axis];
+    return quality(coords[axis], squaredDistance(coords, axes));
+}
+
+double Contributions::quality(double c, double sum)
+{
     if (!(sum > 0) || !std::isfinite(sum) || std::isnan(c))
         return 0.0;
     return c * c / sum;

@@ -26,6 +26,11 @@ public:
     // coordinates carry no information and count as 0; a point at the
     // origin (or with an infinite coordinate) has no direction: 0.
     static double quality(const double *coords, int axes, int axis);
+    // The quality of a coordinate against a point's squared distance to the
+    // centroid given from elsewhere (the table's chi-square distance, which
+    // counts the axes not computed too). The same rules: 0 when the distance
+    // is 0, infinite or not a number, or the coordinate is not a number.
+    static double quality(double coord, double squaredDistance);
     // The sum of the squared coordinates the qualities share, NaN left out.
     static double squaredDistance(const double *coords, int axes);
 

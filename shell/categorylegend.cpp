@@ -4,6 +4,7 @@
 #include "map/caview.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
@@ -38,6 +39,8 @@ CategoryLegend::CategoryLegend(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_empty);
     layout->addWidget(list);
     connect(list, &QListWidget::itemChanged, this, &CategoryLegend::itemChanged);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QListWidget::customContextMenuRequested, this, &CategoryLegend::contextMenu);
     setView(nullptr);
 }
 
@@ -99,4 +102,16 @@ void CategoryLegend::itemChanged(QListWidgetItem *item)
     // The view rebuilds its layer and tells the panels, which refill this
     // list: keep the item's pointer out of use from here on.
     m_view->setCategoryHidden(category, item->checkState() != Qt::Checked);
+}
+
+void CategoryLegend::contextMenu(const QPoint &pos)
+{
+    QListWidgetItem *item = list->itemAt(pos);
+    if (!item)
+        return;
+    const int category = item->data(Qt::UserRole).toInt();
+    QMenu menu(this);
+    connect(menu.addAction(tr("What sets this category apart")), &QAction::triggered, this,
+            [this, category] { emit describeRequested(category); });
+    menu.exec(list->viewport()->mapToGlobal(pos));
 }

@@ -28,7 +28,12 @@ public:
 
     QListWidget *list = nullptr;
 
+signals:
+    // "What sets it apart" was asked for a category (its context menu).
+    void describeRequested(int category);
+
 private:
+    void contextMenu(const QPoint &pos);
     void itemChanged(QListWidgetItem *item);
 
     QPointer<CAView> m_view;

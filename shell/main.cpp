@@ -1,12 +1,19 @@
 #include "data/cadata.h"
 #include "shell/camainwindow.h"
 #include "shell/commandlineexport.h"
+#include "shell/describecommand.h"
 
 #include <QApplication>
 #include <QFile>
 
 int main(int argc, char *argv[])
 {
+    // The descriptions for scripts and reports need no display.
+    if (DescribeCommand::wanted(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        CAData::casolver = QCoreApplication::applicationDirPath() + QStringLiteral("/ca.exe");
+        return DescribeCommand::run(QCoreApplication::arguments());
+    }
     const bool exporting = CommandLineExport::wanted(argc, argv);
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Ortelis"));

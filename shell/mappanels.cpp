@@ -1,18 +1,28 @@
 #include "shell/mappanels.h"
 
 #include "data/cadata.h"
+#include "data/wordatlas.h"
+#include "data/wordatlasbuilder.h"
 #include "map/caview.h"
+#include "shell/axespanel.h"
 #include "shell/camainwindow.h"
 #include "shell/categorylegend.h"
+#include "shell/grouppanel.h"
 #include "shell/screepanel.h"
+#include "shell/wordtooltip.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QSlider>
+#include <QTabWidget>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -52,6 +62,32 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     window->viewMenu->addAction(colourAct);
     window->viewMenu->addAction(legendDock->toggleViewAction());
     window->viewMenu->addAction(screeDock->toggleViewAction());
+
+    axes = new AxesPanel;
+    axesDock = new QDockWidget(tr("Axes"), window);
+    axesDock->setObjectName(QStringLiteral("axesDock"));
+    axesDock->setWidget(axes);
+    window->addDockWidget(Qt::RightDockWidgetArea, axesDock);
+    axesDock->hide();
+    window->viewMenu->addAction(axesDock->toggleViewAction());
+    // Its tables want room: the first time it opens under the legend, it
+    // takes most of the column.
+    connect(axesDock, &QDockWidget::visibilityChanged, this, [this, window](bool visible) {
+        if (!visible || m_axesSized)
+            return;
+        m_axesSized = true;
+        if (legendDock->isVisible() && !axesDock->isFloating())
+            window->resizeDocks({legendDock, axesDock}, {1, 3}, Qt::Vertical);
+    });
+    connect(legend, &CategoryLegend::describeRequested, this, &MapPanels::describeCategory);
+    wordTips = new WordToolTip(&axes->atlases, this);
+
+    buildAtlasAct = new QAction(tr("Build word &atlas..."), this);
+    buildAtlasAct->setStatusTip(tr("Make the pictures of the words from the keypoint files and the images"));
+    connect(buildAtlasAct, &QAction::triggered, this, &MapPanels::buildAtlas);
+    // Beside the other commands that write files, above Exit.
+    const QList<QAction *> fileEntries = window->fileMenu->actions();
+    window->fileMenu->insertAction(fileEntries.contains(window->exitAct) ? window->exitAct : nullptr, buildAtlasAct);
 
     // Fit all beside the zoom buttons.
     const QList<QAction *> tools = window->editToolBar->actions();
@@ -120,9 +156,12 @@ void MapPanels::refresh()
 {
     CAView *view = (m_view && m_view->data) ? m_view.data() : nullptr;
     fitAct->setEnabled(view);
+    buildAtlasAct->setEnabled(view && view->data->labels && view->data->descriptors);
     colourAct->setEnabled(view && !view->categoryList().isEmpty());
     shownLabel->setText(shownText(view));
     legend->setView(view);
+    axes->setView(view);
+    wordTips->setView(view);
     if (!view) {
         scree->setShares({}, 0, 0, 1);
         return;
@@ -172,4 +211,50 @@ void MapPanels::pickAxes(int x, int y)
     // Through the tool bar's own command, so the axes are checked and the
     // map fitted exactly as when typed.
     m_window->refreshAct->trigger();
+}
+
+void MapPanels::describeCategory(int category)
+{
+    axesDock->show();
+    axesDock->raise();
+    axes->tabs->setCurrentWidget(axes->groups);
+    axes->groups->describeCategory(category);
+}
+
+void MapPanels::buildAtlas()
+{
+    if (!m_view || !m_view->data)
+        return;
+    CAData *data = m_view->data;
+    const QString path = AtlasStore::pathFor(*data);
+    if (QFileInfo::exists(path)
+        && QMessageBox::question(m_window, QStringLiteral("Ortelis"),
+                                 QStringLiteral("Replace the word atlas %1?").arg(path))
+               != QMessageBox::Yes)
+        return;
+    QProgressDialog progress(tr("Building the word atlas..."), tr("Cancel"), 0, 100, m_window);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    WordAtlasBuilder builder;
+    builder.progress = [&progress](int done, int total) {
+        progress.setMaximum(total);
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    };
+    QMap<int, QImage> mosaics;
+    QString error;
+    if (!builder.build(*data, mosaics, &error)) {
+        if (!progress.wasCanceled())
+            QMessageBox::critical(m_window, QStringLiteral("Ortelis"),
+                                  QStringLiteral("Cannot build the word atlas: %1").arg(error));
+        return;
+    }
+    progress.setValue(progress.maximum());
+    if (!WordAtlas::write(path, mosaics, &error)) {
+        QMessageBox::critical(m_window, QStringLiteral("Ortelis"), error);
+        return;
+    }
+    m_window->statusBar()->showMessage(
+        tr("Word atlas of %1 words written to %2").arg(mosaics.size()).arg(QDir::toNativeSeparators(path)), 8000);
+    axes->reload();
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
+class AxesPanel;
 class CAMainWindow;
 class CAView;
 class CategoryLegend;
@@ -13,6 +14,7 @@ class QDockWidget;
 class QLabel;
 class QSlider;
 class ScreePanel;
+class WordToolTip;
 
 // What the main window shows about the active map beside the map itself:
 // the "Fit all" and colour commands, the category legend and the scree plot
@@ -30,10 +32,18 @@ public:
 
     QAction *fitAct = nullptr;
     QAction *colourAct = nullptr;
+    // File > Build word atlas...: the pictures of the words, from the
+    // keypoint files and the images.
+    QAction *buildAtlasAct = nullptr;
     QDockWidget *legendDock = nullptr;
     QDockWidget *screeDock = nullptr;
     CategoryLegend *legend = nullptr;
     ScreePanel *scree = nullptr;
+    // What the axes and groups of images mean (words, images, group tests).
+    QDockWidget *axesDock = nullptr;
+    AxesPanel *axes = nullptr;
+    // The exemplar of a word in its tooltip on the map.
+    WordToolTip *wordTips = nullptr;
     QLabel *shownLabel = nullptr;
     QLabel *radiusValue = nullptr;
     QLabel *thresholdValue = nullptr;
@@ -48,12 +58,15 @@ private:
     void fitIfLayoutChanged();
     void setColours(bool on);
     void pickAxes(int x, int y);
+    void describeCategory(int category);
+    void buildAtlas();
     QLabel *valueLabel(QSlider *slider);
 
     CAMainWindow *m_window;
     QPointer<CAView> m_view;
     QMetaObject::Connection m_layer;
     bool m_legendOffered = false;
+    bool m_axesSized = false;
 };
 
 #endif // MAPPANELS_H
