@@ -22,6 +22,7 @@ PACKAGES=(
   qt6-svg-dev
   libpng-dev libjpeg-dev
   clang libclang-rt-14-dev
+  ccache
 )
 
 install_packages() {
@@ -37,6 +38,14 @@ install_packages() {
   "${sudo[@]}" apt-get update -qq
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
+
+# Rebuilds of unchanged sources, in this checkout or another one of the same
+# tree, come from the compiler cache.
+if command -v ccache >/dev/null 2>&1; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+  export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+fi
 
 build() {
   cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
