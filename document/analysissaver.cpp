@@ -24,6 +24,7 @@ namespace {
 const char *const kTable = "table.txt";
 const char *const kImages = "images.txt";
 const char *const kKeypoints = "keypoints.txt";
+const char *const kSupImages = "images_sup.txt";
 const char *const kWords = "words.txt";
 const char *const kCategories = "categories.txt";
 // Written into project.xml, so that a folder can be recognised as one this
@@ -51,6 +52,7 @@ struct Layout
     QString prefix;                    // before each of the folder's own file names
     std::vector<QString> imageNames;   // by image
     std::vector<QString> keypointNames;
+    std::vector<QString> supImageNames; // by supplementary image
 };
 
 // Names relative to the new folder when they can be written in the image
@@ -87,6 +89,11 @@ Layout layoutFor(const CAData &d, const QString &folder)
             l.keypointNames.push_back(relocate(d.descriptors[i]));
             blank = blank || hasBlank(l.keypointNames.back());
         }
+    if (d.supLabels)
+        for (qint32 s = 0; s < d.nbSupImages; ++s) {
+            l.supImageNames.push_back(relocate(d.supLabels[s].imageFile));
+            blank = blank || hasBlank(l.supImageNames.back());
+        }
     if (!blank) {
         l.base = QStringLiteral(".");
         return l;
@@ -96,6 +103,10 @@ Layout layoutFor(const CAData &d, const QString &folder)
     l.prefix = QDir(base).relativeFilePath(folder) + QLatin1Char('/');
     l.imageNames.clear();
     l.keypointNames.clear();
+    l.supImageNames.clear();
+    if (d.supLabels)
+        for (qint32 s = 0; s < d.nbSupImages; ++s)
+            l.supImageNames.push_back(d.supLabels[s].imageFile);
     if (d.labels)
         for (qint32 i = 0; i < d.nbImages; ++i)
             l.imageNames.push_back(d.labels[i].imageFile);
@@ -241,6 +252,15 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         if (!put(kImages, list))
             return false;
     }
+    const bool withSupLabels = withSup && d.supLabels;
+    if (withSupLabels) {
+        QByteArray list;
+        for (qint32 s = 0; s < d.nbSupImages; ++s)
+            list += QByteArray::number(d.supLabels[s].category) + ' '
+                + layout.supImageNames[std::size_t(s)].toLocal8Bit() + '\n';
+        if (!put(kSupImages, list))
+            return false;
+    }
     if (d.descriptors) {
         QByteArray list = QByteArray::number(d.nbImages) + '\n';
         for (qint32 i = 0; i < d.nbImages; ++i)
@@ -293,6 +313,8 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         xml.addResult(ResultFiles::ZSup, tableName);
     if (d.labels)
         file("LABEL", str(kImages));
+    if (withSupLabels)
+        file("LABELSUP", str(kSupImages));
     if (d.descriptors)
         file("DESCRIPTOR", str(kKeypoints));
     if (withCategories)
