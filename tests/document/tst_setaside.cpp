@@ -183,6 +183,24 @@ void TestSetAside::stackLeavesAxisOne()
     // The parent is unchanged.
     QCOMPARE(child.data->nbImages, 34);
     QCOMPARE(child.data->nbSupImages, 0);
+
+    // Saved and opened again, the supplementary images are there, with
+    // their coordinates and their image list.
+    const QString folder = m_dir.filePath(QStringLiteral("saved"));
+    QString error;
+    QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
+    CAMdiChild reopened;
+    QVERIFY(reopened.loadFile(QDir(folder).filePath(QStringLiteral("project.xml"))));
+    const CAData &r = *reopened.data;
+    QCOMPARE(r.nbSupImages, 10);
+    QVERIFY(r.supLabels);
+    for (int s = 0; s < 10; ++s) {
+        QCOMPARE(r.supLabels[s].category, 1);
+        QCOMPARE(QFileInfo(r.resolve(r.supLabels[s].imageFile)).absoluteFilePath(),
+                 m_dir.filePath(QStringLiteral("img%1.png").arg(s)));
+        for (int a = 0; a < 2; ++a)
+            QCOMPARE(r.ZSup[s * r.supCols + a], d.ZSup[s * d.supCols + a]);
+    }
 }
 
 void TestSetAside::emptyOutlineIsRefused()

@@ -167,6 +167,11 @@ void TestSupplementary::selectionCountsThemApart()
     view.finishSelection();
     QCOMPARE(view.selectedImages, images);
     QCOMPARE(view.selectedSupImages, sups);
+    // The selection's table lists them with their kind, apart from the images.
+    const QByteArray csv = PointExporter::csv(view, &view.selectedImages, &view.selectedWords,
+                                              &view.selectedSupImages);
+    QCOMPARE(int(csv.count("\nsupplementary,")), int(sups.size()));
+    QCOMPARE(int(csv.count("\nimage,")), int(images.size()));
 }
 
 void TestSupplementary::hoverFindsThemAfterTheImages_data()
