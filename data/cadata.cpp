@@ -262,7 +262,10 @@ bool CAData::readFiles()
         fileF = resolve(fileF);
         // The map always shows two axes: a one-axis request still asks the
         // solver for the second one (nbAxis itself stays as chosen).
-        launchCA(fileF, nbAxis == 1 ? 2 : nbAxis, &solverError);
+        // Rows named as supplementary (FSUP) are placed by the same run.
+        if (!fileFSup.isEmpty())
+            fileFSup = resolve(fileFSup);
+        launchCA(fileF, nbAxis == 1 ? 2 : nbAxis, &solverError, fileFSup);
         auto derived = [this](ResultFiles::Kind kind) {
             return fileF + QString::fromLatin1(ResultFiles::suffix(kind));
         };

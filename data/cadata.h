@@ -54,7 +54,10 @@ public:
     // Runs the external solver on `table` asking for k axes and waits for it.
     // When the solver cannot be started, crashes or fails, `reason` (if
     // given) receives the last line of its error output or what happened.
-    static void launchCA(const QString &table, int k, QString *reason = nullptr);
+    // With `supplementary` (a table over the same columns), its rows are
+    // placed on the axes too, written beside the results as _ZSup.txt.
+    static void launchCA(const QString &table, int k, QString *reason = nullptr,
+                         const QString &supplementary = QString());
 
     // Path of `file` resolved against baseDir (absolute paths unchanged).
     QString resolve(const QString &file) const;
@@ -119,6 +122,15 @@ public:
     qint32 supCols = 0;
     std::unique_ptr<double[]> ZSup;
     std::unique_ptr<ImageLabel[]> supLabels;
+    // Whether supplementary image s has usable coordinates on every axis
+    // (all are when the loader found nothing to refuse).
+    bool drawableSup(int s) const;
+    // The images of the analysis followed by its supplementary images: the
+    // panes and the hover number supplementary image s as nbImages + s.
+    int imageCount() const { return nbImages + nbSupImages; }
+    bool isSupplementary(int image) const { return image >= nbImages; }
+    // The image list entry of image i in that numbering; null without one.
+    const ImageLabel *imageLabel(int image) const;
     // Values of the result files that cannot be drawn or used (not finite,
     // out of range, masses or eigenvalues at or below zero), per file as
     // reported on loading; images whose coordinates on the first two axes
@@ -132,6 +144,10 @@ public:
     // Temporary folder holding an extracted analysis's table and the solver's
     // results; removed with the model. Empty for every other analysis.
     QString scratchDir;
+    // An analysis made by setting images of another aside: how many were
+    // taken and a line naming them (their categories); 0 and empty otherwise.
+    int setAsideImages = 0;
+    QString setAsideSummary;
 
     static QString casolver;
 
@@ -147,6 +163,7 @@ private:
     // Per image and per word, 1 when usable; empty when all are.
     std::vector<quint8> imageUsable;
     std::vector<quint8> wordUsable;
+    std::vector<quint8> supUsable;
     bool readSupplementary();
     void inertiaFromTable();
     // Largest table text whose total inertia is worked out when the result

@@ -59,7 +59,8 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words) const
 
 void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const
 {
-    if (!descriptors)
+    // Supplementary images have no keypoint-file list.
+    if (!descriptors || image < 0 || image >= nbImages)
         return;
     const QString path = resolve(descriptors[image]);
     QFile file(path);
@@ -108,9 +109,10 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool 
 QString CAData::getImageName(int image) const
 {
     // Without an image list there is no file name to show.
-    if (!labels)
+    const ImageLabel *label = imageLabel(image);
+    if (!label)
         return QString();
-    const QString &name = labels[image].imageFile;
+    const QString &name = label->imageFile;
     if (name.size() > 20)
         return QStringLiteral("...") + name.right(18);
     return name;
@@ -118,15 +120,17 @@ QString CAData::getImageName(int image) const
 
 QImage CAData::getImage(int image) const
 {
-    if (!labels)
+    const ImageLabel *label = imageLabel(image);
+    if (!label)
         return QImage();
     // Very large pictures are read reduced rather than refused.
-    return ImageFile::read(resolve(labels[image].imageFile));
+    return ImageFile::read(resolve(label->imageFile));
 }
 
 QPixmap CAData::getPixmap(int image) const
 {
-    if (!labels) {
+    const ImageLabel *label = imageLabel(image);
+    if (!label) {
         // A blank stand-in rather than uninitialised pixels.
         QPixmap blank(100, 100);
         blank.fill(Qt::lightGray);
@@ -135,7 +139,7 @@ QPixmap CAData::getPixmap(int image) const
     // Decoded from the file on every call: the pixmap cache keys files by size
     // and whole-second modification time, and would show a stale picture for
     // a file rewritten within the same second.
-    return QPixmap::fromImage(ImageFile::read(resolve(labels[image].imageFile)));
+    return QPixmap::fromImage(ImageFile::read(resolve(label->imageFile)));
 }
 
 double CAData::distance(int a, int b) const

@@ -53,6 +53,21 @@ bool CAData::drawableWord(int word) const
     return wordUsable.empty() || wordUsable[std::size_t(word)];
 }
 
+bool CAData::drawableSup(int s) const
+{
+    return supUsable.empty() || (s >= 0 && std::size_t(s) < supUsable.size() && supUsable[std::size_t(s)]);
+}
+
+const ImageLabel *CAData::imageLabel(int image) const
+{
+    if (image >= 0 && image < nbImages)
+        return labels ? &labels[image] : nullptr;
+    const int s = image - nbImages;
+    if (s >= 0 && s < nbSupImages && supLabels)
+        return &supLabels[s];
+    return nullptr;
+}
+
 bool CAData::readManifest()
 {
     QString path;
@@ -233,6 +248,7 @@ bool CAData::readSupplementary()
         Console::err(message + QStringLiteral(" The supplementary images are not shown."));
         ZSup.reset();
         supLabels.reset();
+        supUsable.clear();
         nbSupImages = supCols = 0;
         return true;
     };
@@ -259,9 +275,13 @@ bool CAData::readSupplementary()
                                    "something that is not a number.")
                         .arg(fileZSup).arg(qulonglong(got)).arg(qulonglong(n)));
     qint64 bad = 0;
+    // A supplementary image is placed only when all its values are usable.
+    supUsable.assign(std::size_t(rows), 1);
     for (std::uint64_t i = 0; i < n; ++i)
-        if (!usableCoordinate(values[std::size_t(i)]))
+        if (!usableCoordinate(values[std::size_t(i)])) {
             ++bad;
+            supUsable[std::size_t(i / std::uint64_t(cols))] = 0;
+        }
     if (bad)
         Console::err(QStringLiteral("Warning: %1: %2 of %3 values are not usable (not finite numbers, or beyond "
                                     "any map).")

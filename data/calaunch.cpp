@@ -26,7 +26,7 @@ QString lastLine(const QByteArray &tail)
 
 } // namespace
 
-void CAData::launchCA(const QString &table, int k, QString *reason)
+void CAData::launchCA(const QString &table, int k, QString *reason, const QString &supplementary)
 {
     if (reason)
         reason->clear();
@@ -38,7 +38,10 @@ void CAData::launchCA(const QString &table, int k, QString *reason)
         casolver = chosen;
     }
 
-    const QStringList arguments{QStringLiteral("-k"), QString::number(k), table, table};
+    QStringList arguments{QStringLiteral("-k"), QString::number(k)};
+    if (!supplementary.isEmpty())
+        arguments << QStringLiteral("--supplementary") << supplementary;
+    arguments << table << table;
     QProcess process;
     // The solver's progress is not shown; discarding it also keeps a chatty
     // solver from filling a pipe nobody reads. Its error output is read as

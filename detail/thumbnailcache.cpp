@@ -144,7 +144,8 @@ ThumbnailCache::Stamp ThumbnailCache::stampOf(const QString &path)
 ThumbnailCache::Job ThumbnailCache::jobFor(const CAData &data, int image, int box)
 {
     Job job;
-    job.path = data.resolve(data.labels[image].imageFile);
+    const ImageLabel *label = data.imageLabel(image);
+    job.path = label ? data.resolve(label->imageFile) : QString();
     job.key = QString::number(box) + QLatin1Char(':') + job.path;
     job.box = box;
     job.stamp = stampOf(job.path);

@@ -125,16 +125,24 @@ void ThumbnailPane::drawSquare(QPainter &painter, int k)
 
 QString ThumbnailPane::describe(const CAData &data, int image)
 {
-    if (image < 0 || image >= data.nbImages)
+    if (image < 0 || image >= data.imageCount())
         return QString();
-    if (!data.labels)
-        return tr("Image %1").arg(image);
-    const ImageLabel &label = data.labels[image];
+    // Supplementary images follow the images, numbered after them.
+    const bool sup = data.isSupplementary(image);
+    const int number = sup ? image - data.nbImages : image;
+    const ImageLabel *found = data.imageLabel(image);
+    if (!found)
+        return sup ? tr("Supplementary image %1").arg(number) : tr("Image %1").arg(image);
+    const ImageLabel &label = *found;
     // The category by its name when the project names its categories.
     const QString category = data.categoryNames.contains(label.category)
                                  ? tr("%1 (%2)").arg(data.categoryName(label.category))
                                        .arg(label.category)
                                  : QString::number(label.category);
+    if (sup)
+        return tr("%1\nCategory %2 \u00b7 supplementary image %3")
+            .arg(QDir::toNativeSeparators(label.imageFile), category)
+            .arg(number);
     return tr("%1\nCategory %2 \u00b7 image %3")
         .arg(QDir::toNativeSeparators(label.imageFile), category)
         .arg(image);

@@ -24,6 +24,7 @@ namespace {
 const char *const kTable = "table.txt";
 const char *const kImages = "images.txt";
 const char *const kKeypoints = "keypoints.txt";
+const char *const kSupImages = "images_sup.txt";
 const char *const kWords = "words.txt";
 const char *const kCategories = "categories.txt";
 const char *const kSupImages = "images-sup.txt";
@@ -89,9 +90,9 @@ Layout layoutFor(const CAData &d, const QString &folder)
             l.keypointNames.push_back(relocate(d.descriptors[i]));
             blank = blank || hasBlank(l.keypointNames.back());
         }
-    if (d.ZSup && d.supLabels)
-        for (qint32 i = 0; i < d.nbSupImages; ++i) {
-            l.supImageNames.push_back(relocate(d.supLabels[i].imageFile));
+    if (d.supLabels)
+        for (qint32 s = 0; s < d.nbSupImages; ++s) {
+            l.supImageNames.push_back(relocate(d.supLabels[s].imageFile));
             blank = blank || hasBlank(l.supImageNames.back());
         }
     if (!blank) {
@@ -104,9 +105,9 @@ Layout layoutFor(const CAData &d, const QString &folder)
     l.imageNames.clear();
     l.keypointNames.clear();
     l.supImageNames.clear();
-    if (d.ZSup && d.supLabels)
-        for (qint32 i = 0; i < d.nbSupImages; ++i)
-            l.supImageNames.push_back(d.supLabels[i].imageFile);
+    if (d.supLabels)
+        for (qint32 s = 0; s < d.nbSupImages; ++s)
+            l.supImageNames.push_back(d.supLabels[s].imageFile);
     if (d.labels)
         for (qint32 i = 0; i < d.nbImages; ++i)
             l.imageNames.push_back(d.labels[i].imageFile);
@@ -252,12 +253,12 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         if (!put(kImages, list))
             return false;
     }
-    const bool withSupLabels = d.ZSup && d.supCols == d.zCols && d.supLabels;
+    const bool withSupLabels = withSup && d.supLabels;
     if (withSupLabels) {
         QByteArray list;
-        for (qint32 i = 0; i < d.nbSupImages; ++i)
-            list += QByteArray::number(d.supLabels[i].category) + ' '
-                + layout.supImageNames[std::size_t(i)].toLocal8Bit() + '\n';
+        for (qint32 s = 0; s < d.nbSupImages; ++s)
+            list += QByteArray::number(d.supLabels[s].category) + ' '
+                + layout.supImageNames[std::size_t(s)].toLocal8Bit() + '\n';
         if (!put(kSupImages, list))
             return false;
     }

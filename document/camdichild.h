@@ -67,6 +67,11 @@ signals:
 
 public slots:
     void finishSelection();
+    // Make selected images supplementary: analyses the table again without
+    // the images of the last outline, which are placed on the new map as
+    // supplementary images; the result opens in a new window, as an
+    // extraction does. Returns false when refused (the reason is shown).
+    bool setSelectionAside();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -14,7 +14,10 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <QMap>
+
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -112,16 +115,30 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     QString error;
     QString path;
     QString folder;
+    QString supPath;
+    std::vector<int> keptColumns, placed;
+    int unplaced = 0;
     {
         TableExtraction extraction(s, *worker);
         if (!extraction.read(error))
             return fail(error);
         Console::out(QStringLiteral("rows = %1 cols = %2").arg(extraction.tableRows).arg(extraction.tableCols));
+        if (s.setAside > 0) {
+            extraction.setAside(s.setAside);
+            if (extraction.rows < 2 || extraction.cols < 2)
+                return fail(QStringLiteral("Cannot set these images aside: the images left use %1 words "
+                                           "between them, too few for an analysis.")
+                                .arg(extraction.cols));
+            keptColumns = extraction.keptColumns;
+            placed = extraction.placed;
+            unplaced = int(extraction.unplaced.size());
+        }
 
         path = extraction.write(error);
         if (path.isEmpty())
             return fail(error);
         folder = extraction.folder;
+        supPath = extraction.supplementaryPath;
     }
     Console::out(QStringLiteral("temp file: ") + path);
 
@@ -133,8 +150,29 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     extracted->baseDir = s.baseDir;
     extracted->categoriesPath = s.categoriesPath;
     extracted->categoryNames = s.categoryNames;
-    extracted->setWordLabel(s.wordLabels.size(), s.wordLabels.constData());
-    const int n = s.images.size();
+    int n = s.images.size();
+    if (s.setAside > 0) {
+        // The words no image left uses are gone from the table; the images
+        // set aside follow the analysed ones in the selection.
+        QVector<int> labels;
+        for (const int l : keptColumns)
+            labels.append(s.wordLabels.at(l));
+        extracted->setWordLabel(labels.size(), labels.constData());
+        n -= s.setAside;
+        extracted->fileFSup = supPath;
+        extracted->setAsideImages = s.setAside;
+        extracted->setAsideSummary = s.setAsideSummary;
+        if (unplaced > 0)
+            extracted->setAsideSummary +=
+                QStringLiteral("; %1 of them use none of the words left and are not placed").arg(unplaced);
+        if (s.hasLabels && !placed.empty()) {
+            extracted->supLabels.reset(new ImageLabel[placed.size()]);
+            for (std::size_t t = 0; t < placed.size(); ++t)
+                extracted->supLabels[t] = s.labels.at(n + placed[t]);
+        }
+    } else {
+        extracted->setWordLabel(s.wordLabels.size(), s.wordLabels.constData());
+    }
     if (s.hasLabels) {
         extracted->labels.reset(new ImageLabel[std::size_t(n)]);
         for (int k = 0; k < n; ++k)
@@ -153,4 +191,88 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     // The model is read and owned in the GUI thread; this thread ends soon.
     extracted->moveToThread(QCoreApplication::instance()->thread());
     emit createChildView(extracted, this);
+}
+
+bool CAMdiChild::setSelectionAside()
+{
+    auto refuse = [this](const QString &message) {
+        Console::err(message);
+        QMessageBox::critical(this, QStringLiteral("Ortelis"), message, QMessageBox::Ok);
+        return false;
+    };
+    if (!data || !caView)
+        return false;
+    const QVector<int> taken = caView->selectedImages;
+    if (taken.isEmpty())
+        return refuse(tr("Draw an outline around the images to set aside first (selection mode): "
+                         "the last outline holds no image."));
+    if (data->fileF.isEmpty())
+        return refuse(QStringLiteral("Original data is missing"));
+    if (!inRange(taken, data->nbImages))
+        return refuse(QStringLiteral("Error: the selection does not match the analysis shown."));
+    // The analysis of the rest needs rows enough to have axes.
+    QVector<quint8> isTaken(data->nbImages, 0);
+    for (const int i : taken)
+        isTaken[i] = 1;
+    const int left = data->nbImages - int(std::count(isTaken.cbegin(), isTaken.cend(), quint8(1)));
+    if (left < 10)
+        return refuse(tr("Setting these images aside would leave %1 images; at least 10 are needed.").arg(left));
+    if (!usableSolver(CAData::casolver)) {
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, QStringLiteral("Choose CA application file"), QCoreApplication::applicationDirPath());
+        if (chosen.isEmpty() || !QFileInfo(chosen).isExecutable())
+            return false;
+        CAData::casolver = chosen;
+    }
+
+    // Every image but those taken, in order, then those taken; every word.
+    QProcessThread::Selection s;
+    for (int i = 0; i < data->nbImages; ++i)
+        if (!isTaken[i])
+            s.images.append(i);
+    QVector<int> takenOnce;
+    for (int i = 0; i < data->nbImages; ++i)
+        if (isTaken[i])
+            takenOnce.append(i);
+    s.images += takenOnce;
+    s.setAside = int(takenOnce.size());
+    for (int j = 0; j < data->nbWords; ++j)
+        s.words.append(j);
+    s.table = QDir(data->baseDir).absoluteFilePath(data->fileF);
+    s.baseDir = data->baseDir;
+    s.nbAxis = data->nbAxis;
+    s.categoriesPath = data->categoriesPath;
+    s.categoryNames = data->categoryNames;
+    for (int j = 0; j < data->nbWords; ++j)
+        s.wordLabels.append(data->wordLabel(j));
+    if (data->labels) {
+        s.hasLabels = true;
+        for (const int image : std::as_const(s.images))
+            s.labels.append(data->labels[image]);
+    }
+    if (data->descriptors) {
+        s.hasDescriptors = true;
+        for (const int image : std::as_const(s.images))
+            s.descriptors.append(data->descriptors[image]);
+    }
+
+    // What was taken, by category when the images have one.
+    QString summary = s.setAside == 1 ? tr("1 image set aside") : tr("%1 images set aside").arg(s.setAside);
+    if (data->labels) {
+        QMap<int, int> byCategory;
+        for (const int i : std::as_const(takenOnce))
+            ++byCategory[data->labels[i].category];
+        QStringList parts;
+        for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it)
+            parts << QStringLiteral("%1 %2").arg(it.value()).arg(data->categoryName(it.key()));
+        summary += QStringLiteral(" (") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    s.setAsideSummary = summary;
+    Console::out(QStringLiteral("Setting aside: ") + summary);
+
+    auto *thread = new QProcessThread(this, s);
+    connect(thread, &QProcessThread::extractionFailed, this, &CAMdiChild::showExtractionFailure);
+    thread->start(QThread::InheritPriority);
+    threads.append(thread);
+    return true;
 }

@@ -34,6 +34,10 @@ public:
         QMap<int, QString> categoryNames;
         bool hasDescriptors = false;
         QStringList descriptors;      // entry k: the entry of images[k]
+        // Setting images aside: the last `setAside` entries of `images` are
+        // written as supplementary rows instead of analysed ones.
+        int setAside = 0;
+        QString setAsideSummary;     // what was taken, for the new window
     };
 
     QProcessThread(CAMdiChild *parentView, const Selection &selection);

@@ -145,6 +145,49 @@ bool TableExtraction::read(QString &error)
     return true;
 }
 
+void TableExtraction::setAside(int count)
+{
+    count = std::clamp(count, 0, rows);
+    const int active = rows - count;
+    std::vector<double> sums(std::size_t(cols), 0.0);
+    for (int k = 0; k < active; ++k)
+        for (int l = 0; l < cols; ++l)
+            sums[std::size_t(l)] += values[std::size_t(k) * std::size_t(cols) + std::size_t(l)];
+    keptColumns.clear();
+    for (int l = 0; l < cols; ++l)
+        if (sums[std::size_t(l)] > 0)
+            keptColumns.push_back(l);
+    const int kept = int(keptColumns.size());
+    auto cell = [this](int k, int l) { return values[std::size_t(k) * std::size_t(cols) + std::size_t(l)]; };
+
+    placed.clear();
+    unplaced.clear();
+    supValues.clear();
+    for (int t = 0; t < count; ++t) {
+        const int k = active + t;
+        bool any = false;
+        for (const int l : keptColumns)
+            any = any || cell(k, l) != 0;
+        if (!any) {
+            unplaced.push_back(t);
+            continue;
+        }
+        placed.push_back(t);
+        for (const int l : keptColumns)
+            supValues.push_back(cell(k, l));
+    }
+    supRows = int(placed.size());
+
+    std::vector<double> analysed;
+    analysed.reserve(std::size_t(active) * std::size_t(kept));
+    for (int k = 0; k < active; ++k)
+        for (const int l : keptColumns)
+            analysed.push_back(cell(k, l));
+    values = std::move(analysed);
+    rows = active;
+    cols = kept;
+}
+
 QString TableExtraction::write(QString &error)
 {
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/ortelis-XXXXXX"));
@@ -200,6 +243,33 @@ QString TableExtraction::write(QString &error)
     file.close();
     if (file.error() != QFileDevice::NoError)
         return failed(errno);
+    if (supRows > 0) {
+        // The rows set aside, in the same format over the same columns.
+        const QString supPath = QDir().absoluteFilePath(dir.filePath(QStringLiteral("supplementary.txt")));
+        QFile sup(supPath);
+        if (!sup.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            error = QStringLiteral("Cannot write the supplementary rows '%1': %2.").arg(supPath, sup.errorString());
+            return QString();
+        }
+        QByteArray text = QByteArray::number(supRows) + ' ' + QByteArray::number(cols) + '\n';
+        for (int k = 0; k < supRows; ++k) {
+            const double *row = supValues.data() + std::size_t(k) * std::size_t(cols);
+            for (int l = 0; l < cols; ++l) {
+                appendNumber(text, row[l]);
+                text.append(' ');
+            }
+            text.append('\n');
+        }
+        errno = 0;
+        if (sup.write(text) != text.size() || !sup.flush()) {
+            const int code = errno;
+            error = QStringLiteral("Cannot write the supplementary rows '%1': %2.")
+                        .arg(supPath, code ? QString::fromLocal8Bit(std::strerror(code)) : sup.errorString());
+            return QString();
+        }
+        sup.close();
+        supplementaryPath = supPath;
+    }
     dir.setAutoRemove(false);
     folder = QDir().absoluteFilePath(dir.path());
     return path;

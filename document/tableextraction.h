@@ -35,6 +35,21 @@ public:
     QString write(QString &error);
     QString folder;
 
+    // Makes the last `count` rows read supplementary rows: they leave the
+    // extract for `supValues`. The columns that no analysed row uses are
+    // dropped (a column without mass has no place on the axes), and the
+    // supplementary rows that have nothing left in the others are left
+    // out, their places among the `count` in `unplaced`. Call after read().
+    void setAside(int count);
+    // Written by write() beside the table as "supplementary.txt" when there
+    // are supplementary rows; its absolute path, else empty.
+    QString supplementaryPath;
+    std::vector<int> keptColumns; // places in the selection's words
+    std::vector<int> placed;      // places among the rows set aside
+    std::vector<int> unplaced;
+    int supRows = 0;
+    std::vector<double> supValues;
+
     // Called on the worker's thread before each row of the source table is
     // read. Empty in the program; tests hold an extraction at a known row
     // with it.

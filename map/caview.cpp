@@ -16,6 +16,7 @@ CAView::CAView(int x1, int x2, int x3, QWidget *parent)
 {
     layers.push_back(std::make_unique<PointLayer>(PointFamily::images()));
     layers.push_back(std::make_unique<PointLayer>(PointFamily::words()));
+    layers.push_back(std::make_unique<PointLayer>(PointFamily::supplementaryImages()));
     hoverTool = std::make_unique<HoverTool>(*this);
     panTool = std::make_unique<PanTool>(*this);
     selectionTool = std::make_unique<SelectionTool>(*this);
@@ -174,6 +175,8 @@ void CAView::transform(double x, double y, int &px, int &py) const
 
 QPoint CAView::imagePosition(int image) const
 {
+    if (image >= data->nbImages)
+        return layer(SupImageLayer).widgetPixel(*data, mapTransform(), image - data->nbImages);
     return layer(ImageLayer).widgetPixel(*data, mapTransform(), image);
 }
 
@@ -182,10 +185,18 @@ QPoint CAView::wordPosition(int word) const
     return layer(WordLayer).widgetPixel(*data, mapTransform(), word);
 }
 
+int CAView::supImageCount() const
+{
+    return data ? layer(SupImageLayer).count(*data) : 0;
+}
+
 void CAView::id2cell(int image, int &cx, int &cy) const
 {
     const MapTransform t = mapTransform();
-    const QPointF m = layer(ImageLayer).position(*data, t, image);
+    // Supplementary images come after the images in the panes' numbering.
+    const QPointF m = image >= data->nbImages
+                          ? layer(SupImageLayer).position(*data, t, image - data->nbImages)
+                          : layer(ImageLayer).position(*data, t, image);
     const QPoint p = t.canvasPixel(m.x(), m.y());
     const int px = p.x(), py = p.y();
     // A cell of size 0 or less would divide by zero; such a grid degenerates

@@ -76,6 +76,7 @@ public:
     double getW(int word, int axis) const;
     void transform(double x, double y, int &px, int &py) const;
     // Widget position of an image or a word as drawn on the map.
+    // Supplementary image s is image nbImages + s here, as in the panes.
     QPoint imagePosition(int image) const;
     QPoint wordPosition(int word) const;
     // Truncation toward zero that cannot overflow: values beyond the pixel
@@ -134,6 +135,9 @@ public:
     // Points drawn by the last rebuild (threshold, switches, legend).
     int shownImages() const { return layer(ImageLayer).shown(); }
     int shownWords() const { return layer(WordLayer).shown(); }
+    int shownSupImages() const { return layer(SupImageLayer).shown(); }
+    // Supplementary images of the analysis (drawn or not).
+    int supImageCount() const;
     bool imageDrawn(int image) const;
     bool wordDrawn(int word) const;
     // Drawn images / words whose canvas pixel lies within r canvas pixels of
@@ -142,10 +146,13 @@ public:
     // and projection; a zoom, a pan or a threshold never rebuilds them.
     void findImages(std::vector<int> &out, double cx, double cy, double r) const;
     void findWords(std::vector<int> &out, double cx, double cy, double r) const;
+    // The same for the supplementary images, by their own number.
+    void findSupImages(std::vector<int> &out, double cx, double cy, double r) const;
 
-    // The point families on the map, in drawing order: images, then words.
+    // The point families on the map, in drawing order: images, words, then
+    // the supplementary images over both (few, and looked for).
     // Each layer draws, indexes, hit-tests and selects its own points.
-    enum LayerId { ImageLayer = 0, WordLayer = 1 };
+    enum LayerId { ImageLayer = 0, WordLayer = 1, SupImageLayer = 2 };
     const PointLayer &layer(int id) const { return *layers[std::size_t(id)]; }
     int layerCount() const { return int(layers.size()); }
 
@@ -168,6 +175,7 @@ public:
     bool showInfo = false;
     bool showImagePoint = true;
     bool showWordPoint = true;
+    bool showSupImagePoint = true;
     bool circleNeighbour = true;
     bool showLens = false;
     int mode = ModeNormal;
@@ -205,6 +213,9 @@ public:
     int cellSize = 1;
     QVector<int> selectedImages;
     QVector<int> selectedWords;
+    // Supplementary images inside the outline, by their own number: never
+    // counted with the selected images, nor extracted with them.
+    QVector<int> selectedSupImages;
 
 signals:
     void imagesChanged(QVector<int> *image_list, QSet<int> *word_list, CAData *data,
@@ -230,6 +241,7 @@ public slots:
     void changeAxis(int x1, int x2, int x3);
     void showHideWordPoint(bool show);
     void showHideImagePoint(bool show);
+    void showHideSupImagePoint(bool show);
     void changeFocus(int focus);
 
 protected:
@@ -266,6 +278,7 @@ private:
     QVector<int> categoryCounts;
     QVector<int> categoryPaletteIndex; // per entry of `categories`
     std::vector<int> imageCategory; // per image: its entry in `categories`
+    std::vector<int> supImageCategory; // the same per supplementary image
     // The layers' styles from the view's switches, thresholds and categories.
     void styleLayers();
     std::vector<std::unique_ptr<PointLayer>> layers;

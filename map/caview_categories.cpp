@@ -50,11 +50,17 @@ void CAView::rebuildCategories()
     categoryCounts.clear();
     categoryPaletteIndex.clear();
     imageCategory.clear();
+    supImageCategory.clear();
     if (!data || !data->labels || data->nbImages <= 0)
         return;
     QMap<int, int> counts;
     for (int i = 0; i < data->nbImages; ++i)
         ++counts[data->labels[i].category];
+    // A category only supplementary images have gets an entry with no
+    // image, so that they are coloured and hidden like the others.
+    const int sups = data->supLabels ? supImageCount() : 0;
+    for (int s = 0; s < sups; ++s)
+        counts[data->supLabels[s].category];
     QMap<int, int> slot;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
         slot.insert(it.key(), int(categories.size()));
@@ -74,6 +80,9 @@ void CAView::rebuildCategories()
     imageCategory.resize(std::size_t(data->nbImages));
     for (int i = 0; i < data->nbImages; ++i)
         imageCategory[std::size_t(i)] = slot.value(data->labels[i].category);
+    supImageCategory.resize(std::size_t(sups));
+    for (int s = 0; s < sups; ++s)
+        supImageCategory[std::size_t(s)] = slot.value(data->supLabels[s].category);
 }
 
 void CAView::setCategoryColours(bool on)
@@ -144,6 +153,20 @@ void CAView::styleLayers()
         }
     }
     layers[ImageLayer]->setStyle(images);
+
+    // Supplementary images: by category like the images, in the category
+    // colour when the images have theirs, else in their family's colour.
+    PointLayer::Style sups;
+    sups.visible = showSupImagePoint;
+    if (!supImageCategory.empty()) {
+        sups.slot = &supImageCategory;
+        const QRgb single = layer(SupImageLayer).family().colour.rgb();
+        for (int k = 0; k < categories.size(); ++k) {
+            sups.slotColour.push_back(categoryColours ? categoryColourAt(k).rgb() : single);
+            sups.slotHidden.push_back(hiddenCategories.contains(categories.at(k)));
+        }
+    }
+    layers[SupImageLayer]->setStyle(sups);
 
     PointLayer::Style words;
     words.visible = showWordPoint;

@@ -20,3 +20,9 @@ void CAView::findWords(std::vector<int> &out, double cx, double cy, double r) co
     if (data)
         layer(WordLayer).find(out, *data, mapTransform(), cx, cy, r);
 }
+
+void CAView::findSupImages(std::vector<int> &out, double cx, double cy, double r) const
+{
+    if (data)
+        layer(SupImageLayer).find(out, *data, mapTransform(), cx, cy, r);
+}

@@ -163,7 +163,7 @@ void paintCard(QPainter *painter, int cursorX, int cursorY, int viewWidth, int v
     drawQualityChart(painter, s);
     const int topics = drawContributionChart(painter, s);
     painter->setPen(Qt::black);
-    painter->drawText(20, 25, s.topicsPrefix + QString::number(topics));
+    painter->drawText(20, 25, s.contributes ? s.topicsPrefix + QString::number(topics) : s.topicsPrefix);
     painter->restore();
 }
 
@@ -177,9 +177,12 @@ void CAView::showHideInformation(bool show)
 
 void CAView::showInformation(QPainter *painter)
 {
-    if (!data || focusImage < 0 || focusImage >= data->nbImages)
+    if (!data || focusImage < 0 || focusImage >= data->imageCount())
         return;
-    PointCard card = layer(ImageLayer).card(*data, focusImage);
+    // A supplementary image is focused under its number after the images.
+    const bool sup = data->isSupplementary(focusImage);
+    PointCard card = sup ? layer(SupImageLayer).card(*data, focusImage - data->nbImages)
+                         : layer(ImageLayer).card(*data, focusImage);
     card.thresholdFactor = imageThreshold; // the field as it is now, rebuilt or not
     paintCard(painter, cursorX, cursorY, width(), height(), card);
 }

@@ -57,7 +57,7 @@ void CAView::paintEvent(QPaintEvent *)
         painter.restore();
     }
 
-    if (focusImage < 0 || focusImage >= data->nbImages)
+    if (focusImage < 0 || focusImage >= data->imageCount())
         return;
     if (showImage) {
         // Read from disk on every repaint, so a changed file shows at once;
@@ -67,9 +67,9 @@ void CAView::paintEvent(QPaintEvent *)
         // its keypoints are.
         QPixmap pixmap;
         QSize original;
-        if (data->labels) {
-            pixmap = QPixmap::fromImage(ImageFile::read(
-                data->resolve(data->labels[focusImage].imageFile), QSize(200, 200), &original));
+        if (const ImageLabel *label = data->imageLabel(focusImage)) {
+            pixmap = QPixmap::fromImage(
+                ImageFile::read(data->resolve(label->imageFile), QSize(200, 200), &original));
         } else {
             pixmap = data->getPixmap(focusImage);
             original = pixmap.size();
@@ -118,7 +118,7 @@ void CAView::draw(QPainter *painter)
     if (background)
         painter->drawPixmap(mapTransform().canvasTopLeft(), *background);
 
-    const bool imageFocus = focusOnImage && focusImage >= 0 && focusImage < data->nbImages;
+    const bool imageFocus = focusOnImage && focusImage >= 0 && focusImage < data->imageCount();
     const bool wordFocus = !focusOnImage && focusWord >= 0 && focusWord < data->nbWords;
 
     if (!showLens) {

@@ -111,6 +111,15 @@ void CAView::showHideImagePoint(bool show)
     repaint();
 }
 
+void CAView::showHideSupImagePoint(bool show)
+{
+    if (!data)
+        return;
+    showSupImagePoint = show;
+    drawBackground();
+    repaint();
+}
+
 void CAView::showHideWordPoint(bool show)
 {
     if (!data)

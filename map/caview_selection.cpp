@@ -8,6 +8,7 @@ void CAView::finishSelection()
 {
     selectedImages.clear();
     selectedWords.clear();
+    selectedSupImages.clear();
     // Candidates are the points that pass the threshold and the category
     // switches, whether their layer is shown or not.
     // The thresholds and switches as they are now, rebuilt or not.
@@ -16,5 +17,6 @@ void CAView::finishSelection()
     const MapTransform t = mapTransform();
     layer(ImageLayer).select(selectedImages, *data, t, outline);
     layer(WordLayer).select(selectedWords, *data, t, outline);
+    layer(SupImageLayer).select(selectedSupImages, *data, t, outline);
     emit selectionFinished();
 }

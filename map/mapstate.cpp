@@ -32,6 +32,7 @@ MapState MapState::of(const CAView &v)
     s.showInfo = v.showInfo;
     s.showImagePoint = v.showImagePoint;
     s.showWordPoint = v.showWordPoint;
+    s.showSupImagePoint = v.showSupImagePoint;
     return s;
 }
 
@@ -67,6 +68,7 @@ void MapState::applyTo(CAView &v) const
     v.showInfo = showInfo;
     v.showImagePoint = showImagePoint;
     v.showWordPoint = showWordPoint;
+    v.showSupImagePoint = showSupImagePoint;
     v.drawBackground();
     v.update();
 }
@@ -95,6 +97,7 @@ QJsonObject MapState::toJson() const
         {QStringLiteral("card"), showInfo},
         {QStringLiteral("imagePoints"), showImagePoint},
         {QStringLiteral("wordPoints"), showWordPoint},
+        {QStringLiteral("supplementaryPoints"), showSupImagePoint},
         {QStringLiteral("shiftX"), shiftX},
         {QStringLiteral("shiftY"), shiftY},
         {QStringLiteral("categoryColours"), categoryColours},
@@ -128,6 +131,7 @@ MapState MapState::fromJson(const QJsonObject &j)
     s.showInfo = b("card", s.showInfo);
     s.showImagePoint = b("imagePoints", s.showImagePoint);
     s.showWordPoint = b("wordPoints", s.showWordPoint);
+    s.showSupImagePoint = b("supplementaryPoints", s.showSupImagePoint);
     s.shiftX = i("shiftX", s.shiftX);
     s.shiftY = i("shiftY", s.shiftY);
     s.categoryColours = b("categoryColours", s.categoryColours);
@@ -146,6 +150,7 @@ bool MapState::operator==(const MapState &o) const
         && radius == o.radius && cellSize == o.cellSize && circleNeighbour == o.circleNeighbour
         && showLens == o.showLens && showImage == o.showImage && showInfo == o.showInfo
         && showImagePoint == o.showImagePoint && showWordPoint == o.showWordPoint
+        && showSupImagePoint == o.showSupImagePoint
         && shiftX == o.shiftX && shiftY == o.shiftY && categoryColours == o.categoryColours
         && axisTitles == o.axisTitles && hiddenCategories == o.hiddenCategories;
 }

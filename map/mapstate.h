@@ -30,6 +30,7 @@ struct MapState
     bool showInfo = false;
     bool showImagePoint = true;
     bool showWordPoint = true;
+    bool showSupImagePoint = true;
     bool categoryColours = false;
     bool axisTitles = false;
     QSet<int> hiddenCategories; // category numbers not drawn

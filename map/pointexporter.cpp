@@ -31,7 +31,8 @@ QStringList PointExporter::header(const CAView &view)
     return h;
 }
 
-QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, const QVector<int> *words)
+QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, const QVector<int> *words,
+                              const QVector<int> *sups)
 {
     CsvWriter out;
     out.addRow(header(view));
@@ -57,6 +58,7 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
                 one(i);
         }
     };
+    static const QVector<int> kNone;
     // The families in the map's order; a family beyond images and words is
     // listed whole when the whole map is asked for.
     for (int id = 0; id < view.layerCount(); ++id) {
@@ -64,6 +66,8 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
             rows(view.layer(id), images);
         else if (id == CAView::WordLayer)
             rows(view.layer(id), words);
+        else if (id == CAView::SupImageLayer && (images || words))
+            rows(view.layer(id), sups ? sups : &kNone);
         else if (!images && !words)
             rows(view.layer(id), nullptr);
     }

@@ -14,9 +14,10 @@ class CAView;
 class PointExporter
 {
 public:
-    // Every image and word; or, with `images` and `words`, only those.
+    // Every image and word; or, with `images` and `words`, only those (and
+    // the supplementary images `sups`, when given).
     static QByteArray csv(const CAView &view, const QVector<int> *images = nullptr,
-                          const QVector<int> *words = nullptr);
+                          const QVector<int> *words = nullptr, const QVector<int> *sups = nullptr);
     static QStringList header(const CAView &view);
 };
 

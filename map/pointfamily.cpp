@@ -2,6 +2,9 @@
 
 #include "data/cadata.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 PointFamily makeImages()
@@ -68,7 +71,64 @@ PointFamily makeWords()
     return f;
 }
 
+PointFamily makeSupplementaryImages()
+{
+    PointFamily f;
+    f.count = [](const CAData &d) { return d.ZSup ? d.nbSupImages : 0; };
+    f.row = [](const CAData &d, int s) -> const double * { return d.ZSup.get() + qint64(s) * d.supCols; };
+    // No mass in the analysed table: no contribution to any axis.
+    f.mass = [](const CAData &, int) { return 0.0; };
+    // Checked here as well as by the loader: the rows may come from
+    // elsewhere than a file (an analysis made in memory).
+    f.usable = [](const CAData &d, int s) {
+        if (!d.drawableSup(s))
+            return false;
+        const double *c = d.ZSup.get() + qint64(s) * d.supCols;
+        return std::all_of(c, c + d.supCols, [](double v) { return std::isfinite(v); });
+    };
+    f.category = [](const CAData &d, int s) { return d.supLabels ? int(d.supLabels[s].category) : -1; };
+    // Placed as rows are, barycenters of the words in mode 2.
+    f.rescaledInMode = 2;
+    f.mark = MarkShape::Diamond;
+    f.colour = QColor(0x6a, 0x3d, 0x9a);
+    f.thresholded = false;
+    f.byCategory = true;
+    f.kind = QStringLiteral("supplementary");
+    f.cardTitle = [](const CAData &d, int s) {
+        QString title = QStringLiteral("Supplementary image: #%1").arg(s);
+        const QString name = d.getImageName(d.nbImages + s);
+        if (!name.isEmpty())
+            title += QStringLiteral(" - ") + name;
+        return title;
+    };
+    f.cardTopicsPrefix = [](const CAData &d, int s) {
+        if (!d.supLabels)
+            return QStringLiteral("supplementary, no contribution");
+        return QStringLiteral("Category: %1 - supplementary, no contribution")
+            .arg(d.categoryName(d.supLabels[s].category));
+    };
+    f.tableFields = [](const CAData &d, int s) {
+        QStringList row;
+        if (d.supLabels) {
+            const ImageLabel &l = d.supLabels[s];
+            row << l.imageFile << (l.imageFile.isEmpty() ? QString() : d.resolve(l.imageFile))
+                << QString::number(l.category) << d.categoryNames.value(l.category);
+        } else {
+            row << QString() << QString() << QString() << QString();
+        }
+        row << QString();
+        return row;
+    };
+    return f;
+}
+
 } // namespace
+
+const PointFamily &PointFamily::supplementaryImages()
+{
+    static const PointFamily family = makeSupplementaryImages();
+    return family;
+}
 
 const PointFamily &PointFamily::images()
 {

@@ -51,6 +51,9 @@ struct PointFamily
     // The two families of every analysis.
     static const PointFamily &images();
     static const PointFamily &words();
+    // Images placed on the axes without taking part in them (none in most
+    // analyses).
+    static const PointFamily &supplementaryImages();
 };
 
 #endif // POINTFAMILY_H

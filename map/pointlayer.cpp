@@ -224,6 +224,7 @@ PointCard PointLayer::card(const CAData &data, int i) const
     s.lambda = data.lambda.get();
     s.mean = 1.0 / count(data);
     s.thresholdFactor = m_style.thresholdFactor;
+    s.contributes = m_family->thresholded;
     return s;
 }
 
@@ -235,10 +236,14 @@ QStringList PointLayer::tableRow(const CAData &data, int i, int axes, int axis1,
     for (int a = 0; a < axes; ++a)
         row << CsvWriter::number(c[a]);
     const double m = m_family->mass(data, i);
-    row << CsvWriter::number(m) << CsvWriter::number(Contributions::quality(c, axes, axis1))
+    // A point that took no part in the axes has neither mass nor
+    // contribution in this analysis: those cells stay empty.
+    const bool active = m_family->thresholded;
+    row << (active ? CsvWriter::number(m) : QString())
+        << CsvWriter::number(Contributions::quality(c, axes, axis1))
         << CsvWriter::number(Contributions::quality(c, axes, axis2))
-        << CsvWriter::number(Contributions::contribution(m, c[axis1], data.lambda[axis1]))
-        << CsvWriter::number(Contributions::contribution(m, c[axis2], data.lambda[axis2]))
+        << (active ? CsvWriter::number(Contributions::contribution(m, c[axis1], data.lambda[axis1])) : QString())
+        << (active ? CsvWriter::number(Contributions::contribution(m, c[axis2], data.lambda[axis2])) : QString())
         << (drawn(i) ? QStringLiteral("yes") : QStringLiteral("no"));
     return row;
 }

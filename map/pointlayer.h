@@ -31,6 +31,9 @@ struct PointCard
     const double *lambda = nullptr;
     double mean = 0; // mean contribution
     int thresholdFactor = 0;
+    // False for a point that took no part in the axes: the card says so in
+    // place of a count of topics.
+    bool contributes = true;
 };
 
 // One family of map points (images, words, ...) as the map shows it: which

@@ -160,6 +160,19 @@ void CAMainWindow::createChildView(CAData *data, CAMdiChild *parent_view)
                             .arg(child->data->nbImages)
                             .arg(child->data->nbWords);
     }
+    if (filled && data->setAsideImages > 0) {
+        // Named after its parent and what it leaves out; the map shows the
+        // images taken as supplementary points.
+        QString parent = from ? from->windowTitle() : child->windowTitle();
+        parent.remove(QLatin1String("[*]"));
+        parent.remove(tr(" - %1").arg(tr("Ortelis")));
+        child->setWindowTitle(tr("%1 without %2 images[*] - %3")
+                                  .arg(parent)
+                                  .arg(data->setAsideImages)
+                                  .arg(tr("Ortelis")));
+        child->origin = data->setAsideSummary;
+        statusBar()->showMessage(data->setAsideSummary, 15000);
+    }
     finishChild(child, filled);
     if (filled && !child->origin.isEmpty())
         if (QWidget *frame = child->parentWidget())

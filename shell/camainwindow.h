@@ -65,6 +65,7 @@ public:
     QAction *showLensAct = nullptr;
     QAction *handModeAct = nullptr;
     QAction *selectionModeAct = nullptr;
+    QAction *setAsideAct = nullptr;
     QAction *normalModeAct = nullptr;
     QActionGroup *modeGroup = nullptr;
     QAction *normalProjectionAct = nullptr;

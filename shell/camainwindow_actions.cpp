@@ -1,5 +1,7 @@
 #include "shell/camainwindow.h"
 
+#include "document/camdichild.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QIntValidator>
@@ -73,6 +75,14 @@ void CAMainWindow::createActions()
     modeGroup->addAction(handModeAct);
     modeGroup->addAction(selectionModeAct);
     connect(modeGroup, &QActionGroup::triggered, this, &CAMainWindow::setMode);
+    // Acts on the last outline of the active map.
+    setAsideAct = makeAction(this, tr("Make selected images &supplementary"), nullptr,
+                             tr("Analyse again without the images of the last outline, placing "
+                                "them as supplementary images, in a new window"));
+    connect(setAsideAct, &QAction::triggered, this, [this] {
+        if (CAMdiChild *child = activeMdiChild())
+            child->setSelectionAside();
+    });
 
     normalProjectionAct = makeAction(this, tr("&Normal projection mode"), nullptr,
                                      tr("Normal projection mode"), true, true);
@@ -125,6 +135,8 @@ void CAMainWindow::createMenus()
     selection->addAction(normalModeAct);
     selection->addAction(handModeAct);
     selection->addAction(selectionModeAct);
+    selection->addSeparator();
+    selection->addAction(setAsideAct);
     QMenu *projection = viewMenu->addMenu(tr("&Projection"));
     projection->addAction(normalProjectionAct);
     projection->addAction(rowsBarycenterAct);

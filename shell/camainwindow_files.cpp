@@ -201,7 +201,8 @@ void CAMainWindow::exportPointsOf(bool selectionOnly)
         path = withSuffix(path, QStringLiteral("csv"));
     if (!confirmReplace(path))
         return;
-    const QByteArray csv = selectionOnly ? PointExporter::csv(*v, &v->selectedImages, &v->selectedWords)
+    const QByteArray csv = selectionOnly ? PointExporter::csv(*v, &v->selectedImages, &v->selectedWords,
+                                                                            &v->selectedSupImages)
                                          : PointExporter::csv(*v);
     QString error;
     if (!AtomicFile::write(path, csv, AtomicFile::ReplaceExisting, &error)) {
@@ -228,9 +229,10 @@ void CAMainWindow::copyNames()
     if (!v || !v->data || !v->data->labels)
         return;
     QStringList names;
+    // The neighbourhood's supplementary images (after the images) too.
     for (int i : std::as_const(v->imageList))
-        if (i >= 0 && i < v->data->nbImages && !v->data->labels[i].imageFile.isEmpty())
-            names << v->data->resolve(v->data->labels[i].imageFile);
+        if (const ImageLabel *label = v->data->imageLabel(i); label && !label->imageFile.isEmpty())
+            names << v->data->resolve(label->imageFile);
     QGuiApplication::clipboard()->setText(names.join(QLatin1Char('\n')) + (names.isEmpty() ? QString() : QStringLiteral("\n")));
     statusBar()->showMessage(tr("%n file name(s) copied", nullptr, int(names.size())), 5000);
 }

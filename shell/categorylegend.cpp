@@ -2,6 +2,7 @@
 
 #include "data/cadata.h"
 #include "map/caview.h"
+#include "map/pointfamily.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -25,6 +26,22 @@ QIcon swatch(const QColor &colour)
     painter.drawRect(QRect(2, 2, 9, 9));
     return QIcon(pixmap);
 }
+
+// The supplementary images' entry: a hollow diamond, as on the map.
+QIcon diamondSwatch(const QColor &colour)
+{
+    QPixmap pixmap(14, 14);
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 1.5));
+    const QPointF corners[4] = {QPointF(7, 2), QPointF(12, 7), QPointF(7, 12), QPointF(2, 7)};
+    painter.drawPolygon(corners, 4);
+    return QIcon(pixmap);
+}
+
+// Marks the supplementary images' entry among the categories.
+constexpr int kSupplementaryRole = Qt::UserRole + 1;
 
 } // namespace
 
@@ -55,9 +72,11 @@ void CategoryLegend::addSwitch(QAction *action)
 void CategoryLegend::setView(CAView *view)
 {
     const QVector<int> categories = view ? view->categoryList() : QVector<int>();
-    const bool any = view && view->data && !categories.isEmpty();
+    const int sups = view && view->data ? view->supImageCount() : 0;
+    const bool any = view && view->data && (!categories.isEmpty() || sups > 0);
+    const int items = int(categories.size()) + (sups > 0 ? 1 : 0);
     m_filling = true;
-    if (view == m_view && view && view->data == m_data && list->count() == categories.size()) {
+    if (view == m_view && view && view->data == m_data && list->count() == items) {
         // Same list: only checks and colours follow (the items stay, so an
         // item whose check started this change is never deleted under it).
         const QSet<int> hidden = view->hiddenCategorySet();
@@ -65,7 +84,10 @@ void CategoryLegend::setView(CAView *view)
         for (int k = 0; k < list->count(); ++k) {
             QListWidgetItem *item = list->item(k);
             item->setCheckState(hidden.contains(categories.at(k)) ? Qt::Unchecked : Qt::Checked);
-            item->setIcon(swatch(coloured ? view->categoryColourAt(k) : QColor(Qt::red)));
+            if (k < categories.size())
+                item->setIcon(swatch(coloured ? view->categoryColourAt(k) : QColor(Qt::red)));
+            else
+                item->setCheckState(view->showSupImagePoint ? Qt::Checked : Qt::Unchecked);
         }
         m_filling = false;
         return;
@@ -90,6 +112,19 @@ void CategoryLegend::setView(CAView *view)
             item->setToolTip(tr("Category %1: %2 images").arg(category).arg(counts.at(k)));
             list->addItem(item);
         }
+        // The images placed without taking part in the axes, with their
+        // own switch; by category like the others, and also outside them.
+        if (sups > 0) {
+            auto *item = new QListWidgetItem(tr("Supplementary images  (%1)").arg(sups));
+            item->setIcon(diamondSwatch(PointFamily::supplementaryImages().colour));
+            item->setData(kSupplementaryRole, true);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            item->setCheckState(view->showSupImagePoint ? Qt::Checked : Qt::Unchecked);
+            item->setToolTip(tr("%1 images placed on the axes without taking part in them "
+                                "(hollow diamonds); they never count toward the thresholds")
+                                 .arg(sups));
+            list->addItem(item);
+        }
     }
     m_filling = false;
 }
@@ -98,6 +133,10 @@ void CategoryLegend::itemChanged(QListWidgetItem *item)
 {
     if (m_filling || !m_view)
         return;
+    if (item->data(kSupplementaryRole).toBool()) {
+        m_view->showHideSupImagePoint(item->checkState() == Qt::Checked);
+        return;
+    }
     const int category = item->data(Qt::UserRole).toInt();
     // The view rebuilds its layer and tells the panels, which refill this
     // list: keep the item's pointer out of use from here on.

@@ -97,6 +97,19 @@ void HoverTool::hover(int ex, int ey)
             v.focusOnImage = true;
             v.focusImage = m_found.front();
         }
+        // Supplementary images come after the images, numbered after them;
+        // one is hit only where no image is.
+        const int firstSup = v.data->nbImages;
+        bool supHit = false;
+        if (!imageHit && v.showSupImagePoint) {
+            m_found.clear();
+            v.findSupImages(m_found, cx, cy, 2);
+            if (!m_found.empty()) {
+                supHit = true;
+                v.focusOnImage = true;
+                v.focusImage = firstSup + m_found.front();
+            }
+        }
         if (v.circleNeighbour) {
             m_found.clear();
             v.findImages(m_found, cx, cy, v.radius);
@@ -104,9 +117,17 @@ void HoverTool::hover(int ex, int ey)
             v.imageList.reserve(qsizetype(m_found.size()));
             for (const int i : m_found)
                 v.imageList.append(i);
+            if (v.showSupImagePoint) {
+                m_found.clear();
+                v.findSupImages(m_found, cx, cy, v.radius);
+                for (const int s : m_found)
+                    v.imageList.append(firstSup + s);
+            }
         } else if (imageHit) {
+            // Similarity is measured among the images of the analysis.
             nearestImages();
         }
+        imageHit = imageHit || supHit;
     }
 
     if (!imageHit && v.showWordPoint) {
