@@ -117,6 +117,11 @@ QString AnalysisSaver::projectFile(const QString &folder)
     return QDir(folder).filePath(QStringLiteral("project.xml"));
 }
 
+QString AnalysisSaver::groupsFile(const QString &projectFile)
+{
+    return QFileInfo(projectFile).absoluteDir().filePath(QStringLiteral("groups.json"));
+}
+
 AnalysisSaver::Target AnalysisSaver::check(const QString &folder, QString *why)
 {
     const QFileInfo info(folder);
@@ -150,7 +155,8 @@ AnalysisSaver::Target AnalysisSaver::check(const QString &folder, QString *why)
     return Refused;
 }
 
-bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, QString *error)
+bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, QString *error,
+                         const QByteArray &groups)
 {
     const QString folder = QDir::cleanPath(QDir().absoluteFilePath(target));
     auto fail = [error](const QString &message) {
@@ -298,6 +304,8 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
     if (withCategories)
         file("CATEGORIES", str(kCategories));
     file("WORDS", str(kWords));
+    if (!groups.isEmpty() && !put("groups.json", groups))
+        return false;
     if (!put("project.xml", QByteArray::fromStdString(xml.text())))
         return false;
 

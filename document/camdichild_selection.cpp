@@ -80,6 +80,9 @@ void CAMdiChild::finishSelection()
     s.wordLabels.reserve(words.size());
     for (int word : words)
         s.wordLabels.append(data->wordLabel(word));
+    s.collectionNumbers.reserve(images.size());
+    for (int image : images)
+        s.collectionNumbers.append(data->collectionNumber(image));
     if (data->labels) {
         s.hasLabels = true;
         s.labels.reserve(images.size());
@@ -134,6 +137,7 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     extracted->categoriesPath = s.categoriesPath;
     extracted->categoryNames = s.categoryNames;
     extracted->setWordLabel(s.wordLabels.size(), s.wordLabels.constData());
+    extracted->collectionNumbers.assign(s.collectionNumbers.cbegin(), s.collectionNumbers.cend());
     const int n = s.images.size();
     if (s.hasLabels) {
         extracted->labels.reset(new ImageLabel[std::size_t(n)]);

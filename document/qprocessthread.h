@@ -34,6 +34,7 @@ public:
         QMap<int, QString> categoryNames;
         bool hasDescriptors = false;
         QStringList descriptors;      // entry k: the entry of images[k]
+        QVector<int> collectionNumbers; // entry k: collection number of images[k]
     };
 
     QProcessThread(CAMdiChild *parentView, const Selection &selection);

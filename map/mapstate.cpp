@@ -32,6 +32,7 @@ MapState MapState::of(const CAView &v)
     s.showInfo = v.showInfo;
     s.showImagePoint = v.showImagePoint;
     s.showWordPoint = v.showWordPoint;
+    s.groups = NamedGroup::listToJson(v.groups);
     return s;
 }
 
@@ -67,6 +68,7 @@ void MapState::applyTo(CAView &v) const
     v.showInfo = showInfo;
     v.showImagePoint = showImagePoint;
     v.showWordPoint = showWordPoint;
+    v.groups = NamedGroup::listFromJson(groups, v.data->nbImages, v.data->nbWords);
     v.drawBackground();
     v.update();
 }
@@ -100,6 +102,7 @@ QJsonObject MapState::toJson() const
         {QStringLiteral("categoryColours"), categoryColours},
         {QStringLiteral("axisTitles"), axisTitles},
         {QStringLiteral("hiddenCategories"), hidden},
+        {QStringLiteral("groups"), groups},
     };
 }
 
@@ -135,6 +138,7 @@ MapState MapState::fromJson(const QJsonObject &j)
     for (const QJsonValue &c : j.value(QLatin1String("hiddenCategories")).toArray())
         if (c.isDouble())
             s.hiddenCategories.insert(c.toInt());
+    s.groups = j.value(QLatin1String("groups")).toArray();
     return s;
 }
 
@@ -147,5 +151,6 @@ bool MapState::operator==(const MapState &o) const
         && showLens == o.showLens && showImage == o.showImage && showInfo == o.showInfo
         && showImagePoint == o.showImagePoint && showWordPoint == o.showWordPoint
         && shiftX == o.shiftX && shiftY == o.shiftY && categoryColours == o.categoryColours
-        && axisTitles == o.axisTitles && hiddenCategories == o.hiddenCategories;
+        && axisTitles == o.axisTitles && hiddenCategories == o.hiddenCategories
+        && groups == o.groups;
 }

@@ -66,7 +66,7 @@ void HoverTool::emitNeighbourhood()
         emit v.imagesChanged(&v.imageList, &v.wordList, v.data, v.focusImage, &v);
 }
 
-void HoverTool::hover(int ex, int ey)
+void HoverTool::hover(int ex, int ey, int forcedImage, int forcedWord)
 {
     CAView &v = m_view;
     // Queries are made in canvas pixels.
@@ -97,6 +97,14 @@ void HoverTool::hover(int ex, int ey)
             v.focusOnImage = true;
             v.focusImage = m_found.front();
         }
+        // A point flown to is the focus, whatever else lies under it.
+        if (forcedImage >= 0) {
+            imageHit = true;
+            v.focusOnImage = true;
+            v.focusImage = forcedImage;
+        } else if (forcedWord >= 0) {
+            imageHit = false;
+        }
         if (v.circleNeighbour) {
             m_found.clear();
             v.findImages(m_found, cx, cy, v.radius);
@@ -109,7 +117,10 @@ void HoverTool::hover(int ex, int ey)
         }
     }
 
-    if (!imageHit && v.showWordPoint) {
+    if (forcedWord >= 0) {
+        v.focusOnImage = false;
+        v.focusWord = forcedWord;
+    } else if (!imageHit && v.showWordPoint) {
         m_found.clear();
         v.findWords(m_found, cx, cy, 2);
         if (!m_found.empty()) {
