@@ -80,8 +80,11 @@ QVector<NamedGroup> NamedGroup::listFromJson(const QJsonArray &json, int nbImage
 
 QColor NamedGroup::colourFor(int n)
 {
-    static const QRgb colours[] = {0xff8c00, 0x9400d3, 0x008b8b, 0xc71585,
-                                   0x556b2f, 0x1e90ff, 0xb8860b, 0x000000};
+    // Deep pink, slate blue, brown, turquoise, dim grey, indigo, dark slate,
+    // black: unlike the first seven category colours, the red of the image
+    // marks, the blue of the word marks and the green of the neighbourhood.
+    static const QRgb colours[] = {0xff1493, 0x7b68ee, 0x8b4513, 0x00ced1,
+                                   0x696969, 0x4b0082, 0x2f4f4f, 0x000000};
     return QColor(colours[std::size_t(std::max(0, n)) % (sizeof colours / sizeof *colours)]);
 }
 

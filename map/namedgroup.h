@@ -29,8 +29,8 @@ struct NamedGroup
     static QJsonArray listToJson(const QVector<NamedGroup> &groups);
     static QVector<NamedGroup> listFromJson(const QJsonArray &json, int nbImages, int nbWords);
 
-    // A colour for the n-th group of a map: far from the category palette's
-    // first colours and from the red and blue of the marks.
+    // A colour for the n-th group of a map, unlike the first category
+    // colours and the colours of the marks.
     static QColor colourFor(int n);
 
     // The rings of `view`'s visible groups, on screen and in figures alike.
