@@ -59,6 +59,8 @@ GroupsPanel::GroupsPanel(CAMainWindow *window) : QObject(window), m_window(windo
     dock->setWidget(body);
     window->addDockWidget(Qt::RightDockWidgetArea, dock);
     window->viewMenu->addAction(dock->toggleViewAction());
+    // Out of the way until there is a group: the workspace keeps its room.
+    dock->hide();
 
     connect(renameButton, &QPushButton::clicked, this, &GroupsPanel::rename);
     connect(colourButton, &QPushButton::clicked, this, &GroupsPanel::recolour);
@@ -101,6 +103,8 @@ void GroupsPanel::setView(CAView *view)
     m_view = view && view->data ? view : nullptr;
     keepAct->setEnabled(m_view);
     refresh();
+    if (m_view && !m_view->groups.isEmpty())
+        dock->show();
 }
 
 void GroupsPanel::refresh()
