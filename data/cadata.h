@@ -45,6 +45,13 @@ public:
     void getAllSifts(int image, QList<Sift> &out) const;
 
     QString getImageName(int image) const;
+    // The image's number in the whole collection: its row in the analysis
+    // an extracted view was cut from (followed back to the first one), so a
+    // number read in one window means the same image in every other.
+    int collectionNumber(int image) const;
+    // Per image, its collection number; empty when the rows are the
+    // collection's own (a project's analysis).
+    std::vector<qint32> collectionNumbers;
     // The name of `category` from the categories file, else "#N".
     QString categoryName(int category) const;
     QImage getImage(int image) const;

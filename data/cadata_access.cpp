@@ -106,6 +106,13 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool 
     }
 }
 
+int CAData::collectionNumber(int image) const
+{
+    if (image >= 0 && std::size_t(image) < collectionNumbers.size())
+        return collectionNumbers[std::size_t(image)];
+    return image;
+}
+
 QString CAData::getImageName(int image) const
 {
     // Without an image list there is no file name to show.

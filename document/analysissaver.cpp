@@ -27,7 +27,6 @@ const char *const kKeypoints = "keypoints.txt";
 const char *const kSupImages = "images_sup.txt";
 const char *const kWords = "words.txt";
 const char *const kCategories = "categories.txt";
-const char *const kSupImages = "images-sup.txt";
 // Written into project.xml, so that a folder can be recognised as one this
 // class wrote (and may replace) rather than anything the user keeps there.
 const char *const kMark = "<!-- Ortelis saved analysis -->";
@@ -129,6 +128,11 @@ QString AnalysisSaver::projectFile(const QString &folder)
     return QDir(folder).filePath(QStringLiteral("project.xml"));
 }
 
+QString AnalysisSaver::groupsFile(const QString &projectFile)
+{
+    return QFileInfo(projectFile).absoluteDir().filePath(QStringLiteral("groups.json"));
+}
+
 AnalysisSaver::Target AnalysisSaver::check(const QString &folder, QString *why)
 {
     const QFileInfo info(folder);
@@ -162,7 +166,8 @@ AnalysisSaver::Target AnalysisSaver::check(const QString &folder, QString *why)
     return Refused;
 }
 
-bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, QString *error)
+bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, QString *error,
+                         const QByteArray &groups)
 {
     const QString folder = QDir::cleanPath(QDir().absoluteFilePath(target));
     auto fail = [error](const QString &message) {
@@ -321,6 +326,8 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
     if (withCategories)
         file("CATEGORIES", str(kCategories));
     file("WORDS", str(kWords));
+    if (!groups.isEmpty() && !put("groups.json", groups))
+        return false;
     if (!put("project.xml", QByteArray::fromStdString(xml.text())))
         return false;
 

@@ -1,6 +1,7 @@
 #ifndef ANALYSISSAVER_H
 #define ANALYSISSAVER_H
 
+#include <QByteArray>
 #include <QString>
 
 class CAData;
@@ -28,7 +29,12 @@ public:
 
     // Saves `data` into `folder`. An existing saved analysis there is
     // replaced only when `replace` is true; anything else is never touched.
-    static bool save(const CAData &data, const QString &folder, bool replace, QString *error);
+    // `groups`, when not empty, is written as groups.json beside project.xml
+    // (the named groups of the map, read back when the project opens).
+    static bool save(const CAData &data, const QString &folder, bool replace, QString *error,
+                     const QByteArray &groups = QByteArray());
+    // The file of named groups kept beside a project file.
+    static QString groupsFile(const QString &projectFile);
 
     static QString projectFile(const QString &folder);
 };

@@ -5,6 +5,7 @@
 #include "data/regularfile.h"
 #include "data/xmlparser.h"
 #include "detail/imageview.h"
+#include "document/analysissaver.h"
 #include "detail/panearea.h"
 #include "document/errorbox.h"
 #include "detail/wordview.h"
@@ -15,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMessageBox>
 #include <QMetaType>
 #include <QScrollArea>
@@ -49,6 +52,7 @@ CAMdiChild::CAMdiChild()
     connect(wordView, &WordView::focusChanged, caView, &CAView::changeFocus);
     connect(imageView, &ImageView::focusChanged, caView, &CAView::changeFocus);
     connect(caView, &CAView::selectionFinished, this, &CAMdiChild::finishSelection);
+    connect(caView, &CAView::openImageRequested, imageView, &ThumbnailPane::openImage);
     // One switch for the keypoints of both panes.
     connect(wordView, &ThumbnailPane::keypointsShownChanged, imageView, &ThumbnailPane::setKeypointsShown);
     connect(imageView, &ThumbnailPane::keypointsShownChanged, wordView, &ThumbnailPane::setKeypointsShown);
@@ -137,6 +141,28 @@ bool CAMdiChild::fill(CAData *model)
     return true;
 }
 
+void CAMdiChild::loadGroups(const QString &path)
+{
+    QFile file(path);
+    if (!caView || !data || !file.exists())
+        return;
+    QString why;
+    // A small file of names and row numbers: anything larger is not ours.
+    if (!RegularFile::open(file, &why) || file.size() > (64 << 20)) {
+        Console::err(QStringLiteral("Error: cannot read the groups file '%1': %2.")
+                         .arg(path, why.isEmpty() ? QStringLiteral("too large") : why));
+        return;
+    }
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (!doc.isArray()) {
+        Console::err(QStringLiteral("Error: the groups file '%1' is not a list of groups: %2.")
+                         .arg(path, error.errorString()));
+        return;
+    }
+    caView->groups = NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords);
+}
+
 bool CAMdiChild::loadFile(const QString &fileName)
 {
     errorMark = Console::errorMark();
@@ -168,6 +194,7 @@ bool CAMdiChild::loadFile(const QString &fileName)
 
     curFile = fileName;
     setCurrentFile(fileName);
+    loadGroups(AnalysisSaver::groupsFile(fileName));
     Console::out(QStringLiteral("Nb_axis = %1").arg(data->nbAxis));
     return true;
 }

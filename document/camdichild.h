@@ -22,6 +22,9 @@ public:
     ~CAMdiChild() override;
 
     bool loadFile(const QString &fileName);
+    // Reads the named groups kept beside a saved analysis (groups.json) into
+    // the map; a missing file is no error.
+    void loadGroups(const QString &path);
     bool setData(CAData *newData);
     void setCurrentFile(const QString &fileName);
     QString strippedName(const QString &fullFileName);

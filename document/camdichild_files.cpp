@@ -4,11 +4,13 @@
 
 #include "data/cadata.h"
 #include "document/analysissaver.h"
+#include "map/caview.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QMessageBox>
 
 bool CAMdiChild::saveAnalysisTo(const QString &folder, bool replace, QString *error)
@@ -18,7 +20,11 @@ bool CAMdiChild::saveAnalysisTo(const QString &folder, bool replace, QString *er
             *error = QStringLiteral("Cannot save the analysis: nothing is loaded in this window.");
         return false;
     }
-    if (!AnalysisSaver::save(*data, folder, replace, error))
+    // The named groups go with it: the saved analysis has the same rows.
+    QByteArray groups;
+    if (caView && !caView->groups.isEmpty())
+        groups = QJsonDocument(NamedGroup::listToJson(caView->groups)).toJson();
+    if (!AnalysisSaver::save(*data, folder, replace, error, groups))
         return false;
     setCurrentFile(QDir::cleanPath(QDir().absoluteFilePath(AnalysisSaver::projectFile(folder))));
     setWindowModified(false);

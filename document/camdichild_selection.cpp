@@ -83,6 +83,9 @@ void CAMdiChild::finishSelection()
     s.wordLabels.reserve(words.size());
     for (int word : words)
         s.wordLabels.append(data->wordLabel(word));
+    s.collectionNumbers.reserve(images.size());
+    for (int image : images)
+        s.collectionNumbers.append(data->collectionNumber(image));
     if (data->labels) {
         s.hasLabels = true;
         s.labels.reserve(images.size());
@@ -173,6 +176,10 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     } else {
         extracted->setWordLabel(s.wordLabels.size(), s.wordLabels.constData());
     }
+    // Each analysed row keeps its number in the whole collection.
+    extracted->collectionNumbers.assign(
+        s.collectionNumbers.cbegin(),
+        s.collectionNumbers.cbegin() + std::min<qsizetype>(n, s.collectionNumbers.size()));
     if (s.hasLabels) {
         extracted->labels.reset(new ImageLabel[std::size_t(n)]);
         for (int k = 0; k < n; ++k)

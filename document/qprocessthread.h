@@ -38,6 +38,7 @@ public:
         // written as supplementary rows instead of analysed ones.
         int setAside = 0;
         QString setAsideSummary;     // what was taken, for the new window
+        QVector<int> collectionNumbers; // entry k: collection number of images[k]
     };
 
     QProcessThread(CAMdiChild *parentView, const Selection &selection);

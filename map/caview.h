@@ -2,6 +2,7 @@
 #define CAVIEW_H
 
 #include "map/maptransform.h"
+#include "map/namedgroup.h"
 #include "map/nearestimages.h"
 #include "map/pointlayer.h"
 
@@ -39,6 +40,7 @@ class SelectionTool;
 //   caview_info.cpp       information card
 //   caview_mouse.cpp      modes, cursors, and the mouse handed to the tool of the mode
 //   caview_selection.cpp  polygon selection
+//   caview_find.cpp       flying to a found point, keyboard focus steps
 //   tools/                the mouse tools: hover (with its locks and the way
 //                         back from the panes), pan, free-hand selection
 class CAView : public QWidget
@@ -156,6 +158,33 @@ public:
     const PointLayer &layer(int id) const { return *layers[std::size_t(id)]; }
     int layerCount() const { return int(layers.size()); }
 
+    // Find: centres the map on point `index` of layer `layerId`, zooms in
+    // when other points crowd it, and makes it the focus as hovering it
+    // would (the panes and the card follow) and labels it. A point the
+    // threshold or a hidden category leaves out is shown anyway, marked
+    // hidden.
+    void flyTo(int layerId, int index);
+    // Keyboard: the focus steps through the images of the neighbourhood,
+    // nearest the cursor first (backwards with step -1), wrapping round.
+    void stepFocus(int step);
+    // The neighbourhood's images in the order stepFocus goes through them.
+    QVector<int> focusOrder() const;
+    // Esc: no focus, no found points, no labels of them.
+    void clearFocus();
+    // Points labelled on the map (the found ones), per layer.
+    QVector<int> labelledImages;
+    QVector<int> labelledWords;
+    // Which points carry labels (LabelSource flags), and what they say.
+    enum LabelSource { LabelFound = 0x1, LabelFocus = 0x2, LabelSelection = 0x4, LabelGroups = 0x8 };
+    enum LabelColumn { LabelFileName = 0, LabelNumber = 1, LabelCategory = 2 };
+    int labelSources = LabelFound;
+    int labelColumn = LabelFileName;
+    // Named groups of images and words, in the order they were kept.
+    QVector<NamedGroup> groups;
+    // The found point drawn although hidden; -1 when none.
+    int forcedImage = -1;
+    int forcedWord = -1;
+
     void drawBackground();
     void createColor();
     void finishSelection();
@@ -224,6 +253,8 @@ signals:
     void selectionFinished();
     // The mode word changed (interaction mode or lock), by a command or a click.
     void modeChanged(int mode);
+    // Enter on a focused image: open it at full size.
+    void openImageRequested(int image);
     // The point layer was rebuilt: counts, categories or axes may differ.
     void layerChanged();
 
@@ -254,6 +285,8 @@ protected:
     void leaveEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    // Tab and Shift+Tab step the focus instead of leaving the map.
+    bool event(QEvent *event) override;
 
 private:
     void draw(QPainter *painter);
@@ -265,6 +298,8 @@ private:
     void updateIndexes();
     void showInformation(QPainter *painter);
     void showWordInformation(QPainter *painter);
+    // The found points: their labels, and the marks of hidden ones.
+    void drawFound(QPainter *painter);
     // The tool the mode word hands the mouse to; none without a mode.
     MapTool *activeTool() const;
     std::unique_ptr<HoverTool> hoverTool;

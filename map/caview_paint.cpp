@@ -6,6 +6,7 @@
 #include "data/keypointpalette.h"
 #include "data/sift.h"
 #include "map/axistitles.h"
+#include "map/maplabels.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -37,6 +38,9 @@ void CAView::paintEvent(QPaintEvent *)
     draw(&painter);
     if (axisTitles)
         drawAxisTitles(&painter);
+    NamedGroup::paint(painter, *this);
+    drawFound(&painter);
+    MapLabels::paintView(painter, *this);
 
     if (mode & ModeSelection) {
         painter.save();

@@ -252,6 +252,34 @@ void CAView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Minus:
         zoomAt(1 / kZoomStep, middle);
         break;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        // The view moves the way the arrow points: what lies that way
+        // comes into view. A tenth of the view per press, half of it with Shift.
+        const bool more = event->modifiers() & Qt::ShiftModifier;
+        const int dx = std::max(1, width() / (more ? 2 : 10));
+        const int dy = std::max(1, height() / (more ? 2 : 10));
+        const int k = event->key();
+        panX += k == Qt::Key_Left ? dx : (k == Qt::Key_Right ? -dx : 0);
+        panY += k == Qt::Key_Up ? dy : (k == Qt::Key_Down ? -dy : 0);
+        fitted = false;
+        recentreIfUncovered(true);
+        update();
+        break;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!data || !focusOnImage || focusImage < 0 || focusImage >= data->nbImages) {
+            event->ignore();
+            return;
+        }
+        emit openImageRequested(focusImage);
+        break;
+    case Qt::Key_Escape:
+        clearFocus();
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;

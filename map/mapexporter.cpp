@@ -4,6 +4,7 @@
 #include "data/cadata.h"
 #include "map/axistitles.h"
 #include "map/caview.h"
+#include "map/maplabels.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -19,7 +20,16 @@ QList<MapExporter::LegendEntry> MapExporter::legendOf(const CAView &view)
     // Colours only mean something while images are coloured by category;
     // a hidden category has no mark in the figure, so no line either.
     QList<LegendEntry> entries;
-    if (!view.data || !view.categoryColoursOn())
+    if (!view.data)
+        return entries;
+    // The named groups shown, by their ring colour, whatever the colouring.
+    for (const NamedGroup &g : view.groups)
+        if (g.visible)
+            entries.append({g.colour, QObject::tr("%1 (group: %2 images, %3 words)")
+                                          .arg(g.name)
+                                          .arg(g.images.size())
+                                          .arg(g.words.size())});
+    if (!view.categoryColoursOn())
         return entries;
     const QVector<int> &categories = view.categoryList();
     const QSet<int> hidden = view.hiddenCategorySet();
@@ -87,6 +97,9 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     font.setPointSizeF(9);
     painter.setFont(font);
     AxisTitles::paint(painter, t, QSize(W, H), axisTitle(v, v.axis1), axisTitle(v, v.axis2));
+    // Groups and labels as the screen shows them, by the same code.
+    NamedGroup::paint(painter, v);
+    MapLabels::paintView(painter, v);
     paintLegend(painter);
     painter.restore();
     return marks;

@@ -12,7 +12,8 @@ class QPainter;
 
 // The map as a figure: what the view shows in its window (axes and their
 // titles, the image and word points that pass the thresholds on the layers
-// shown, the selection outline while it is drawn), painted as vectors so
+// shown, the selection outline while it is drawn, the labels of found
+// points), painted as vectors so
 // that an enlarged PNG stays sharp and an SVG holds one mark per point. The
 // hover overlays (neighbourhood, lens, thumbnails, card) follow the mouse and
 // are left out.
@@ -22,7 +23,8 @@ public:
     explicit MapExporter(const CAView &view);
 
     // A legend drawn in the figure's top-right corner, one line per entry
-    // (the categories shown, with their colours); none when empty. The
+    // (the named groups and the categories shown, with their colours); none
+    // when empty. The
     // exporter starts with the view's own legend (legendOf).
     struct LegendEntry
     {

@@ -33,6 +33,7 @@ MapState MapState::of(const CAView &v)
     s.showImagePoint = v.showImagePoint;
     s.showWordPoint = v.showWordPoint;
     s.showSupImagePoint = v.showSupImagePoint;
+    s.groups = NamedGroup::listToJson(v.groups);
     return s;
 }
 
@@ -69,6 +70,7 @@ void MapState::applyTo(CAView &v) const
     v.showImagePoint = showImagePoint;
     v.showWordPoint = showWordPoint;
     v.showSupImagePoint = showSupImagePoint;
+    v.groups = NamedGroup::listFromJson(groups, v.data->nbImages, v.data->nbWords);
     v.drawBackground();
     v.update();
 }
@@ -103,6 +105,7 @@ QJsonObject MapState::toJson() const
         {QStringLiteral("categoryColours"), categoryColours},
         {QStringLiteral("axisTitles"), axisTitles},
         {QStringLiteral("hiddenCategories"), hidden},
+        {QStringLiteral("groups"), groups},
     };
 }
 
@@ -139,6 +142,7 @@ MapState MapState::fromJson(const QJsonObject &j)
     for (const QJsonValue &c : j.value(QLatin1String("hiddenCategories")).toArray())
         if (c.isDouble())
             s.hiddenCategories.insert(c.toInt());
+    s.groups = j.value(QLatin1String("groups")).toArray();
     return s;
 }
 
@@ -152,5 +156,6 @@ bool MapState::operator==(const MapState &o) const
         && showImagePoint == o.showImagePoint && showWordPoint == o.showWordPoint
         && showSupImagePoint == o.showSupImagePoint
         && shiftX == o.shiftX && shiftY == o.shiftY && categoryColours == o.categoryColours
-        && axisTitles == o.axisTitles && hiddenCategories == o.hiddenCategories;
+        && axisTitles == o.axisTitles && hiddenCategories == o.hiddenCategories
+        && groups == o.groups;
 }

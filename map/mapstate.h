@@ -1,6 +1,7 @@
 #ifndef MAPSTATE_H
 #define MAPSTATE_H
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
 
@@ -34,6 +35,8 @@ struct MapState
     bool categoryColours = false;
     bool axisTitles = false;
     QSet<int> hiddenCategories; // category numbers not drawn
+    // Named groups; rows beyond the analysis are dropped when applied.
+    QJsonArray groups;
 
     static MapState of(const CAView &view);
     // Puts the state on a view that shows data; values the analysis cannot

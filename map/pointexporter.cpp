@@ -27,7 +27,8 @@ QStringList PointExporter::header(const CAView &view)
     const QString y = QString::number(view.axis2 + 1);
     h << QStringLiteral("mass") << QStringLiteral("quality axis %1").arg(x)
       << QStringLiteral("quality axis %1").arg(y) << QStringLiteral("contribution axis %1").arg(x)
-      << QStringLiteral("contribution axis %1").arg(y) << QStringLiteral("drawn");
+      << QStringLiteral("contribution axis %1").arg(y) << QStringLiteral("drawn")
+      << QStringLiteral("group");
     return h;
 }
 
@@ -46,9 +47,19 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
     // the information card shows.
     auto rows = [&](const PointLayer &layer, const QVector<int> *only) {
         const int n = layer.count(*d);
+        const bool isImage = &layer == &view.layer(CAView::ImageLayer);
+        const bool isWord = &layer == &view.layer(CAView::WordLayer);
         auto one = [&](int i) {
-            if (i >= 0 && i < n)
-                out.addRow(layer.tableRow(*d, i, axes, a1, a2));
+            if (i < 0 || i >= n)
+                return;
+            // The named groups the point belongs to, "; " between them.
+            QStringList in;
+            for (const NamedGroup &g : view.groups) {
+                const QVector<int> &members = isImage ? g.images : g.words;
+                if ((isImage || isWord) && std::binary_search(members.cbegin(), members.cend(), i))
+                    in.append(g.name);
+            }
+            out.addRow(layer.tableRow(*d, i, axes, a1, a2) << in.join(QStringLiteral("; ")));
         };
         if (only) {
             for (int i : *only)

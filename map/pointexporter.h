@@ -10,7 +10,8 @@ class CAView;
 // The images and words of a map as a table for further work (R, pandas, a
 // spreadsheet): one row per point with its file name or vocabulary number,
 // category, coordinates on every axis in use, mass, and quality (cos²) and
-// contribution on the two axes shown, and whether the map draws it.
+// contribution on the two axes shown, whether the map draws it, and the
+// named groups it belongs to.
 class PointExporter
 {
 public:

@@ -22,6 +22,10 @@ PointFamily makeImages()
     f.kind = QStringLiteral("image");
     f.cardTitle = [](const CAData &d, int i) {
         QString title = QStringLiteral("Image: #%1").arg(i);
+        // An extract numbers its own rows; the collection's number is the
+        // one that means the same image in every window.
+        if (d.collectionNumber(i) != i)
+            title += QStringLiteral(" (#%1 in the collection)").arg(d.collectionNumber(i));
         if (d.labels)
             title += QStringLiteral(" - ") + d.getImageName(i);
         return title;

@@ -9,6 +9,8 @@
 #include "shell/recentfiles.h"
 #include "shell/titletips.h"
 #include "shell/mappanels.h"
+#include "shell/findbar.h"
+#include "shell/groupspanel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -37,6 +39,8 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     createImageActions();
     createWindowCommands();
     mapPanels = new MapPanels(this);
+    findBar = new FindBar(this);
+    groupsPanel = new GroupsPanel(this);
     statusBar()->showMessage(tr("Ready"));
 
     connect(radiusSlider, &QSlider::valueChanged, this, &CAMainWindow::changeRadius);
@@ -194,6 +198,10 @@ void CAMainWindow::updateMenus()
     projectionGroup->setEnabled(usable);
     if (mapPanels)
         mapPanels->setView(usable ? w->caView : nullptr);
+    if (findBar)
+        findBar->setView(usable ? w->caView : nullptr);
+    if (groupsPanel)
+        groupsPanel->setView(usable ? w->caView : nullptr);
     if (!usable)
         return;
 

@@ -6,6 +6,8 @@
 class CAData;
 class CAMdiChild;
 class CAView;
+class FindBar;
+class GroupsPanel;
 class MapPanels;
 class QAction;
 class QActionGroup;
@@ -79,6 +81,10 @@ public:
     QAction *refreshAct = nullptr;
     // Fit all, colours, legend, scree plot, counts and slider values.
     MapPanels *mapPanels = nullptr;
+    // Find in the tool bar, and the labels' menu.
+    FindBar *findBar = nullptr;
+    // Named groups: "Keep selection as..." and the Groups list.
+    GroupsPanel *groupsPanel = nullptr;
 
     // Keeping and sharing the work (camainwindow_files.cpp).
     QAction *saveAnalysisAct = nullptr;

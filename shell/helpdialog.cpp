@@ -98,5 +98,40 @@ QString HelpDialog::page()
         "one.</p>")
         .arg(icon("hand"), icon("select"), icon("arrow"), icon("open"), icon("eyes"),
              icon("dragon"), icon("show_word"), icon("show_image"), icon("show_info"))
-        .arg(icon("find"), icon("zoom_in"), icon("zoom_out"), icon("refresh"));
+        .arg(icon("find"), icon("zoom_in"), icon("zoom_out"), icon("refresh"))
+        + keys();
+}
+
+QString HelpDialog::keys()
+{
+    return tr(
+        "<h3>Finding and the keyboard</h3>"
+        "<p><b>Find</b> (the field in the tool bar) takes part of a file name, an image's "
+        "number in the whole collection (an extracted view answers to the same numbers), a "
+        "category name, or <b>w</b> and a word's vocabulary number. Enter flies the map to the "
+        "first match, focuses and labels it; a match the threshold or its category hides is "
+        "shown anyway, marked hidden. View &gt; Labels chooses what carries labels.</p>"
+        "<table cellspacing=\"4\">"
+        "<tr><td><b>Ctrl+F</b></td><td>Find: to the search field</td></tr>"
+        "<tr><td><b>F3</b>, <b>Shift+F3</b></td><td>next, previous match (the status bar "
+        "says which of how many)</td></tr>"
+        "<tr><td><b>Arrow keys</b></td><td>move the map a tenth of the view; with "
+        "<b>Shift</b>, half of it</td></tr>"
+        "<tr><td><b>+</b> or <b>=</b>, <b>-</b></td><td>zoom in, out</td></tr>"
+        "<tr><td><b>Ctrl+0</b></td><td>fit all the points in the view</td></tr>"
+        "<tr><td><b>Tab</b>, <b>Shift+Tab</b></td><td>focus the next, previous image of the "
+        "neighbourhood, nearest the cursor first</td></tr>"
+        "<tr><td><b>Enter</b></td><td>open the focused image at full size</td></tr>"
+        "<tr><td><b>Esc</b></td><td>clear the focus and the labels of found points; closes a "
+        "full-size image</td></tr>"
+        "<tr><td><b>K</b></td><td>show or hide the keypoints in the panes and in a full-size "
+        "image</td></tr>"
+        "<tr><td><b>Ctrl+O</b></td><td>open a project</td></tr>"
+        "<tr><td><b>Ctrl+Shift+S</b></td><td>save the analysis as</td></tr>"
+        "<tr><td><b>Ctrl+C</b></td><td>copy the file names of the images around the cursor</td></tr>"
+        "<tr><td><b>Ctrl+Tab</b>, <b>Ctrl+Shift+Tab</b></td><td>next, previous window</td></tr>"
+        "<tr><td><b>Ctrl+W</b></td><td>close the active window</td></tr>"
+        "<tr><td><b>F1</b></td><td>this page</td></tr>"
+        "<tr><td><b>Ctrl+Q</b></td><td>quit</td></tr>"
+        "</table>");
 }

@@ -15,6 +15,8 @@ public:
     explicit HelpDialog(QWidget *parent = nullptr);
 
     static QString page();
+    // Every key the viewer answers to, with Find.
+    static QString keys();
     QTextBrowser *browser() const { return m_browser; }
 
 private:

@@ -66,7 +66,7 @@ void HoverTool::emitNeighbourhood()
         emit v.imagesChanged(&v.imageList, &v.wordList, v.data, v.focusImage, &v);
 }
 
-void HoverTool::hover(int ex, int ey)
+void HoverTool::hover(int ex, int ey, int forcedImage, int forcedWord)
 {
     CAView &v = m_view;
     // Queries are made in canvas pixels.
@@ -110,6 +110,16 @@ void HoverTool::hover(int ex, int ey)
                 v.focusImage = firstSup + m_found.front();
             }
         }
+        // A point flown to is the focus, whatever else lies under it.
+        if (forcedImage >= 0) {
+            imageHit = forcedImage < firstSup;
+            supHit = !imageHit;
+            v.focusOnImage = true;
+            v.focusImage = forcedImage;
+        } else if (forcedWord >= 0) {
+            imageHit = false;
+            supHit = false;
+        }
         if (v.circleNeighbour) {
             m_found.clear();
             v.findImages(m_found, cx, cy, v.radius);
@@ -130,7 +140,10 @@ void HoverTool::hover(int ex, int ey)
         imageHit = imageHit || supHit;
     }
 
-    if (!imageHit && v.showWordPoint) {
+    if (forcedWord >= 0) {
+        v.focusOnImage = false;
+        v.focusWord = forcedWord;
+    } else if (!imageHit && v.showWordPoint) {
         m_found.clear();
         v.findWords(m_found, cx, cy, 2);
         if (!m_found.empty()) {

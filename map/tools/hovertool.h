@@ -25,7 +25,7 @@ public:
     void reset() override { m_trail.clear(); }
 
     // One hover step at widget position (ex, ey).
-    void hover(int ex, int ey);
+    void hover(int ex, int ey, int forcedImage = -1, int forcedWord = -1);
 
 private:
     void toggleLock(int button);

@@ -35,6 +35,7 @@ private slots:
     void extractedViewRoundTrip();
     void projectViewRoundTrip();
     void supplementaryImagesAreSaved();
+    void groupsGoWithTheSavedAnalysis();
     void refusesAndReplaces();
     void writeFailureLeavesNothing();
     void unsavedViewAsksBeforeClosing();
@@ -252,6 +253,44 @@ void TestAnalysisSaver::supplementaryImagesAreSaved()
     QVERIFY(r.supLabels);
     QCOMPARE(r.supLabels[1].category, 8);
     QCOMPARE(QDir::cleanPath(r.resolve(r.supLabels[1].imageFile)), QDir::cleanPath(d.resolve(QStringLiteral("new/two.png"))));
+}
+
+// Named groups are saved beside the analysis and are on its map when the
+// saved project opens; a project saved without groups has no groups file.
+void TestAnalysisSaver::groupsGoWithTheSavedAnalysis()
+{
+    DocumentFixture::Options o;
+    o.withTable = false;
+    const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("grouped")), o);
+    CAMdiChild view;
+    QVERIFY(view.loadFile(project));
+    QVERIFY(view.caView->groups.isEmpty());
+    const int n = view.data->nbImages;
+    QVERIFY(n >= 3);
+    NamedGroup a;
+    a.name = QStringLiteral("first rows");
+    a.colour = QColor(0x12, 0x34, 0x56);
+    a.images = {0, 1};
+    a.words = {0};
+    NamedGroup b;
+    b.name = QStringLiteral("last row, hidden");
+    b.colour = QColor(Qt::magenta);
+    b.images = {n - 1};
+    b.visible = false;
+    view.caView->groups = {a, b};
+
+    QString error;
+    const QString folder = m_dir.filePath(QStringLiteral("grouped-copy"));
+    QVERIFY2(view.saveAnalysisTo(folder, false, &error), qPrintable(error));
+    QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("groups.json"))));
+    CAMdiChild reopened;
+    QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
+    QCOMPARE(reopened.caView->groups, (QVector<NamedGroup>{a, b}));
+
+    view.caView->groups.clear();
+    const QString bare = m_dir.filePath(QStringLiteral("grouped-bare"));
+    QVERIFY2(view.saveAnalysisTo(bare, false, &error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(QDir(bare).filePath(QStringLiteral("groups.json"))));
 }
 
 void TestAnalysisSaver::refusesAndReplaces()

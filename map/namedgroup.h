@@ -1,0 +1,46 @@
+#ifndef NAMEDGROUP_H
+#define NAMEDGROUP_H
+
+#include <QColor>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+
+class CAView;
+class QPainter;
+
+// Images and words kept under a name ("Keep selection as..."), to come back
+// to, compare, label or analyse on their own. Drawn as a ring in the group's
+// colour around each of its marks; kept with the session and with a saved
+// analysis, as row numbers of the analysis they were taken from.
+struct NamedGroup
+{
+    QString name;
+    QColor colour;
+    QVector<int> images; // ascending rows of the analysis
+    QVector<int> words;  // ascending columns
+    bool visible = true;
+
+    QJsonObject toJson() const;
+    // A group read back: rows outside the analysis (nbImages x nbWords) are
+    // left out, so a file kept from another analysis cannot point past it.
+    static NamedGroup fromJson(const QJsonObject &json, int nbImages, int nbWords);
+    static QJsonArray listToJson(const QVector<NamedGroup> &groups);
+    static QVector<NamedGroup> listFromJson(const QJsonArray &json, int nbImages, int nbWords);
+
+    // A colour for the n-th group of a map, unlike the first category
+    // colours and the colours of the marks.
+    static QColor colourFor(int n);
+
+    // The rings of `view`'s visible groups, on screen and in figures alike.
+    static void paint(QPainter &painter, const CAView &view);
+
+    bool operator==(const NamedGroup &o) const
+    {
+        return name == o.name && colour == o.colour && images == o.images && words == o.words
+            && visible == o.visible;
+    }
+};
+
+#endif // NAMEDGROUP_H

@@ -1,0 +1,220 @@
+#include "shell/groupspanel.h"
+
+#include "document/camdichild.h"
+#include "map/caview.h"
+#include "shell/camainwindow.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QDockWidget>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QIcon swatch(const QColor &colour)
+{
+    QPixmap p(14, 14);
+    p.fill(colour);
+    return QIcon(p);
+}
+
+} // namespace
+
+GroupsPanel::GroupsPanel(CAMainWindow *window) : QObject(window), m_window(window)
+{
+    keepAct = new QAction(tr("&Keep selection as..."), this);
+    keepAct->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    keepAct->setStatusTip(tr("Name the images and words of the last outline as a group"));
+    connect(keepAct, &QAction::triggered, this, &GroupsPanel::keep);
+    window->editMenu->addAction(keepAct);
+
+    dock = new QDockWidget(tr("Groups"), window);
+    dock->setObjectName(QStringLiteral("groupsDock"));
+    auto *body = new QWidget(dock);
+    list = new QListWidget(body);
+    list->setToolTip(tr("Tick to show a group's rings on the map"));
+    renameButton = new QPushButton(tr("Rename"), body);
+    colourButton = new QPushButton(tr("Colour"), body);
+    deleteButton = new QPushButton(tr("Delete"), body);
+    analyseButton = new QPushButton(tr("Analyse"), body);
+    analyseButton->setToolTip(tr("Analyse the group's images and words on their own, in a new "
+                                 "window, as for a selection"));
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {renameButton, colourButton, deleteButton, analyseButton})
+        buttons->addWidget(b);
+    auto *layout = new QVBoxLayout(body);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(list);
+    layout->addLayout(buttons);
+    dock->setWidget(body);
+    window->addDockWidget(Qt::RightDockWidgetArea, dock);
+    window->viewMenu->addAction(dock->toggleViewAction());
+    // Out of the way until there is a group: the workspace keeps its room.
+    dock->hide();
+
+    connect(renameButton, &QPushButton::clicked, this, &GroupsPanel::rename);
+    connect(colourButton, &QPushButton::clicked, this, &GroupsPanel::recolour);
+    connect(deleteButton, &QPushButton::clicked, this, &GroupsPanel::remove);
+    connect(analyseButton, &QPushButton::clicked, this, &GroupsPanel::analyse);
+    connect(list, &QListWidget::itemChanged, this, &GroupsPanel::itemChanged);
+    connect(list, &QListWidget::itemDoubleClicked, this, &GroupsPanel::rename);
+    setView(nullptr);
+}
+
+bool GroupsPanel::keepSelection(CAView &view, const QString &name, QString *why)
+{
+    const QString n = name.trimmed();
+    auto fail = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (n.isEmpty())
+        return fail(tr("A group needs a name."));
+    if (view.selectedImages.isEmpty() && view.selectedWords.isEmpty())
+        return fail(tr("Draw an outline in selection mode first: the group is what it holds."));
+    for (const NamedGroup &g : view.groups)
+        if (g.name.compare(n, Qt::CaseInsensitive) == 0)
+            return fail(tr("There is already a group named \"%1\".").arg(n));
+    NamedGroup g;
+    g.name = n;
+    g.colour = NamedGroup::colourFor(int(view.groups.size()));
+    g.images = view.selectedImages;
+    g.words = view.selectedWords;
+    std::sort(g.images.begin(), g.images.end());
+    std::sort(g.words.begin(), g.words.end());
+    view.groups.append(g);
+    view.update();
+    return true;
+}
+
+void GroupsPanel::setView(CAView *view)
+{
+    m_view = view && view->data ? view : nullptr;
+    keepAct->setEnabled(m_view);
+    refresh();
+    if (m_view && !m_view->groups.isEmpty())
+        dock->show();
+}
+
+void GroupsPanel::refresh()
+{
+    m_filling = true;
+    list->clear();
+    if (m_view) {
+        for (const NamedGroup &g : std::as_const(m_view->groups)) {
+            auto *item = new QListWidgetItem(
+                swatch(g.colour),
+                tr("%1 (%2 images, %3 words)").arg(g.name).arg(g.images.size()).arg(g.words.size()),
+                list);
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(g.visible ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    m_filling = false;
+    const bool any = m_view && !m_view->groups.isEmpty();
+    for (QPushButton *b : {renameButton, colourButton, deleteButton, analyseButton})
+        b->setEnabled(any);
+}
+
+int GroupsPanel::currentGroup() const
+{
+    if (!m_view)
+        return -1;
+    const int row = list->currentRow() >= 0 ? list->currentRow() : (list->count() == 1 ? 0 : -1);
+    return row < m_view->groups.size() ? row : -1;
+}
+
+void GroupsPanel::keep()
+{
+    if (!m_view)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(
+        m_window, tr("Keep selection as"),
+        tr("Name of the group (%1 images, %2 words):")
+            .arg(m_view->selectedImages.size())
+            .arg(m_view->selectedWords.size()),
+        QLineEdit::Normal, tr("Group %1").arg(m_view->groups.size() + 1), &ok);
+    if (!ok)
+        return;
+    QString why;
+    if (!keepSelection(*m_view, name, &why)) {
+        QMessageBox::warning(m_window, QStringLiteral("Ortelis"), why);
+        return;
+    }
+    refresh();
+    dock->show();
+}
+
+void GroupsPanel::rename()
+{
+    const int k = currentGroup();
+    if (k < 0)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(m_window, tr("Rename group"), tr("New name:"),
+                                               QLineEdit::Normal, m_view->groups[k].name, &ok)
+                             .trimmed();
+    if (!ok || name.isEmpty())
+        return;
+    m_view->groups[k].name = name;
+    refresh();
+    m_view->update();
+}
+
+void GroupsPanel::recolour()
+{
+    const int k = currentGroup();
+    if (k < 0)
+        return;
+    const QColor c = QColorDialog::getColor(m_view->groups[k].colour, m_window, tr("Group colour"));
+    if (!c.isValid())
+        return;
+    m_view->groups[k].colour = c;
+    refresh();
+    m_view->update();
+}
+
+void GroupsPanel::remove()
+{
+    const int k = currentGroup();
+    if (k < 0)
+        return;
+    m_view->groups.removeAt(k);
+    refresh();
+    m_view->update();
+}
+
+void GroupsPanel::analyse()
+{
+    const int k = currentGroup();
+    CAMdiChild *child = m_window->activeMdiChild();
+    if (k < 0 || !child || child->caView != m_view)
+        return;
+    // The extraction reads the view's selection, as after an outline.
+    m_view->selectedImages = m_view->groups[k].images;
+    m_view->selectedWords = m_view->groups[k].words;
+    child->finishSelection();
+}
+
+void GroupsPanel::itemChanged(QListWidgetItem *item)
+{
+    if (m_filling || !m_view)
+        return;
+    const int k = list->row(item);
+    if (k < 0 || k >= m_view->groups.size())
+        return;
+    m_view->groups[k].visible = item->checkState() == Qt::Checked;
+    m_view->update();
+}
