@@ -310,6 +310,7 @@ bool CAData::readFiles()
     Console::out(QStringLiteral("Lambda size = %1").arg(nbLambda));
     if (!readManifest() || !readSupplementary())
         return false;
+    totalFromTable();
 
     if (!readLabels())
         return false;

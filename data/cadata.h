@@ -144,6 +144,9 @@ private:
     std::vector<quint8> imageUsable;
     std::vector<quint8> wordUsable;
     bool readSupplementary();
+    // Without the total inertia in the result set, works it out from the
+    // table when it is at hand and is the one analysed.
+    void totalFromTable();
     void checkValues();
     void readCategoryNames();
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;

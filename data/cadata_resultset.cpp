@@ -8,6 +8,7 @@
 #include "data/regularfile.h"
 #include "data/resultfiles.h"
 #include "data/resultmanifest.h"
+#include "data/tableinertia.h"
 
 #include <QDir>
 #include <QFile>
@@ -250,4 +251,33 @@ bool CAData::readSupplementary()
         }
     }
     return true;
+}
+
+void CAData::totalFromTable()
+{
+    if (std::isfinite(totalInertia) || fileF.isEmpty())
+        return;
+    const QString table = resolve(fileF);
+    if (!QFileInfo(table).isFile())
+        return;
+    std::string reason;
+    const double total = TableInertia::ofFile(QFile::encodeName(table).toStdString(), reason);
+    if (!std::isfinite(total)) {
+        Console::err(QStringLiteral("Warning: %1: the total inertia cannot be worked out (%2); axis shares "
+                                    "are of the computed axes.")
+                         .arg(table, QString::fromStdString(reason)));
+        return;
+    }
+    // The axes of the table analysed cannot hold more than its whole
+    // inertia: a table that has changed since is not used.
+    double axes = 0;
+    for (int a = 0; a < nbLambda; ++a)
+        axes += lambda[a];
+    if (axes > total * (1 + 1e-6) + 1e-12) {
+        Console::err(QStringLiteral("Warning: %1: its total inertia (%2) is less than the eigenvalues' sum (%3): "
+                                    "it is not the table analysed; axis shares are of the computed axes.")
+                         .arg(table).arg(total, 0, 'g', 6).arg(axes, 0, 'g', 6));
+        return;
+    }
+    totalInertia = total;
 }

@@ -1,6 +1,7 @@
 #ifndef CAVIEW_H
 #define CAVIEW_H
 
+#include "map/mapextent.h"
 #include "map/maptransform.h"
 #include "map/nearestimages.h"
 #include "map/pointlayer.h"
@@ -94,8 +95,22 @@ public:
 
     // Zooms by `factor` keeping the map point under `widgetPos` there.
     void zoomAt(double factor, const QPointF &widgetPos);
-    // The largest scale at which every drawn point is in view, with a margin.
+    // The largest scale at which the bulk of the images is in view (the
+    // points holding 98 % of their mass), with a margin; the drawn points
+    // off the window are counted by markers at its edge.
     void fitAll();
+    // The largest scale at which every drawn point is in view, with a margin.
+    void fitAllPoints();
+    // Zooms out just enough to show the points of `box` (map units) beside
+    // what is in view now (a click on an edge marker).
+    void bringIntoView(const QRectF &box);
+    // The boxes the two fits show, in map units of the shown axes.
+    QRectF bulkBox() const;
+    QRectF everyPointBox() const;
+    // The edge markers of the last paint, for their clicks.
+    const std::vector<MapExtent::Marker> &edgeMarkers() const { return markers; }
+    // The marker whose box holds a widget position, or -1.
+    int markerAt(const QPoint &pos) const;
     // Fits at the next paint, when the widget has its final size; the fit
     // then follows resizes until the user zooms or pans.
     void requestFit();
@@ -267,6 +282,12 @@ private:
 
     bool fitPending = false;
     bool fitted = false;
+    // What the last fit showed; a resize or a new layout fits the same way.
+    enum FitKind { FitBulk, FitEvery };
+    FitKind fitKind = FitBulk;
+    void refit();
+    void fitBox(const QRectF &box);
+    std::vector<MapExtent::Marker> markers;
     int fitKey[3] = {-1, -1, -1};
 
     // The nearest-images search of the hover; its copy of the rows is built

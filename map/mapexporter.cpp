@@ -2,8 +2,10 @@
 
 #include "data/atomicfile.h"
 #include "data/cadata.h"
+#include "data/inertiashares.h"
 #include "map/axistitles.h"
 #include "map/caview.h"
+#include "map/extentoverlay.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -36,13 +38,15 @@ QString MapExporter::axisTitle(const CAView &view, int axis)
     QString title = QObject::tr("Axis %1").arg(axis + 1);
     if (!d || axis < 0 || axis >= d->nbLambda)
         return title;
-    double total = 0;
-    for (int a = 0; a < d->nbLambda; ++a)
-        total += d->lambda[a];
     const double l = d->lambda[axis];
     title += QStringLiteral(" (\u03bb = %1").arg(l, 0, 'g', 4);
-    if (total > 0 && std::isfinite(total))
-        title += QStringLiteral(", %1 %").arg(100.0 * l / total, 0, 'f', 1);
+    const double share = InertiaShares::share(*d, axis);
+    if (share > 0) {
+        title += QStringLiteral(", ") + InertiaShares::percent(share);
+        const QString of = InertiaShares::basis(*d);
+        if (!of.isEmpty())
+            title += QLatin1Char(' ') + of;
+    }
     return title + QLatin1Char(')');
 }
 
@@ -76,6 +80,9 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
         const int n = v.layer(id).paintMarks(painter, *v.data, t, window);
         (id == CAView::ImageLayer ? marks.images : id == CAView::WordLayer ? marks.words : marks.others) += n;
     }
+
+    // The far points and the stacks, as the screen counts them.
+    ExtentOverlay::paint(painter, v, window);
 
     if ((v.mode & CAView::ModeSelection) && v.polygon.size() > 1) {
         painter.setPen(QPen(QBrush(Qt::black), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));

@@ -28,6 +28,7 @@ public:
     // The map of the active document window, or null.
     void setView(CAView *view);
 
+    QAction *fitAllPointsAct = nullptr;
     QAction *fitAct = nullptr;
     QAction *colourAct = nullptr;
     QDockWidget *legendDock = nullptr;
