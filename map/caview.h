@@ -118,6 +118,9 @@ public:
     void fitIfLayoutChanged();
     // Whether the map shows the last fit (made, and not zoomed or panned since).
     bool isFitted() const { return fitted && !fitPending; }
+    // Whether the map shows its fit or makes it again at the next paint (a
+    // resize): the user has not zoomed or panned since.
+    bool keepsFit() const { return fitted; }
 
     // Images coloured by category instead of the single red cross.
     void setCategoryColours(bool on);
@@ -162,6 +165,12 @@ public:
     void drawBackground();
     void createColor();
     void finishSelection();
+    // After an outline: "402 images and 89 words selected; 209 images and
+    // 111 words inside the outline are hidden by the threshold (2)".
+    QString selectionSummary() const;
+    // Points inside the last outline left out by the threshold.
+    int leftImages = 0;
+    int leftWords = 0;
 
     // Keypoint palette of this map, read by the detail panes of its window:
     // the colour of a keypoint of word label k is colors[k % colors.size()].

@@ -85,7 +85,11 @@ std::vector<MapExtent::Marker> ExtentOverlay::paint(QPainter &painter, const CAV
     const QFontMetrics fm(font);
     const MapTransform t = view.mapTransform();
 
+    // Pairs of copies are common in collections; from three on a stack is
+    // worth a number on the map.
     for (const MapExtent::Stack &s : stacks(view)) {
+        if (s.count < kStackLabelled)
+            continue;
         const QPoint p = t.widgetPixel(s.position.x(), s.position.y());
         if (!window.contains(p))
             continue;

@@ -35,6 +35,8 @@ public:
     // The box a marker occupies (and takes clicks in), widget pixels.
     static QRect markerBox(const MapExtent::Marker &m, const QFontMetrics &metrics);
     static constexpr int kInset = 14;
+    // The smallest stack whose count is written beside it.
+    static constexpr int kStackLabelled = 3;
 };
 
 #endif // EXTENTOVERLAY_H

@@ -167,7 +167,7 @@ void MapPanels::fitIfLayoutChanged()
 {
     // Only a map that showed its fit gets one for the new axes or
     // projection: a scale the user chose by hand is kept.
-    if (m_view && m_view->data && m_view->isFitted())
+    if (m_view && m_view->data && m_view->keepsFit())
         m_view->fitIfLayoutChanged();
 }
 
