@@ -161,6 +161,10 @@ public:
     enum LayerId { ImageLayer = 0, WordLayer = 1 };
     const PointLayer &layer(int id) const { return *layers[std::size_t(id)]; }
     int layerCount() const { return int(layers.size()); }
+    // The layers' ids in the order their marks are painted. Coloured by
+    // category, the image crosses go above the word circles, which would
+    // otherwise hide most of them; otherwise images, then words.
+    std::vector<int> paintOrder() const;
 
     void drawBackground();
     void createColor();
