@@ -105,11 +105,11 @@ std::vector<MapExtent::Marker> ExtentOverlay::paint(QPainter &painter, const CAV
         // A filled arrow head pointing off the map, toward the points.
         const QPointF u = m.pointing;
         const QPointF n(-u.y(), u.x());
-        const QPointF tip = m.anchor + u * 7;
+        const QPointF tip = m.anchor + u * 9;
         QPainterPath arrow;
         arrow.moveTo(tip);
-        arrow.lineTo(m.anchor - u * 5 + n * 7);
-        arrow.lineTo(m.anchor - u * 5 - n * 7);
+        arrow.lineTo(m.anchor - u * 5 + n * 4.5);
+        arrow.lineTo(m.anchor - u * 5 - n * 4.5);
         arrow.closeSubpath();
         painter.setPen(QPen(Qt::white, 1));
         painter.setBrush(QColor(60, 60, 60));
