@@ -313,7 +313,7 @@ bool CAData::readFiles()
     Console::out(QStringLiteral("Lambda size = %1").arg(nbLambda));
     if (!readManifest() || !readSupplementary())
         return false;
-    inertiaFromTable();
+    totalFromTable();
 
     if (!readLabels())
         return false;

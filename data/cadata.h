@@ -172,9 +172,11 @@ private:
     std::vector<quint8> wordUsable;
     std::vector<quint8> supUsable;
     bool readSupplementary();
-    void inertiaFromTable();
+    // Without the total inertia in the result set, works it out from the
+    // table when it is at hand and is the one analysed.
+    void totalFromTable();
     // Largest table text whose total inertia is worked out when the result
-    // set does not give it.
+    // set does not give it (the work is done while the project opens).
     static constexpr qint64 kInertiaTableBytes = 64 * 1024 * 1024;
     void checkValues();
     void readCategoryNames();

@@ -8,6 +8,7 @@
 #include "data/regularfile.h"
 #include "data/resultfiles.h"
 #include "data/resultmanifest.h"
+#include "data/tableinertia.h"
 
 #include <QDir>
 #include <QFile>
@@ -138,50 +139,6 @@ bool CAData::readManifest()
     totalInertia = m.inertia;
     runStamp = QString::fromStdString(m.run);
     return true;
-}
-
-void CAData::inertiaFromTable()
-{
-    // An older result set: when its table is at hand and small, its total
-    // inertia sum_ij n_ij^2 / (R_i C_j) - 1 costs two passes over it.
-    if (!std::isnan(totalInertia) || fileF.isEmpty())
-        return;
-    const QString path = resolve(fileF);
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kInertiaTableBytes)
-        return;
-    const std::string native = QFile::encodeName(path).toStdString();
-    std::vector<double> rowSum, colSum;
-    double total = 0, sum = 0;
-    for (int pass = 0; pass < 2; ++pass) {
-        NumberScanner in;
-        long long rows = 0, cols = 0;
-        if (!in.open(native) || in.nextInt(rows) != NumberScanner::Ok || in.nextInt(cols) != NumberScanner::Ok
-            || rows != nbImages || cols != nbWords)
-            return;
-        if (pass == 0) {
-            rowSum.assign(std::size_t(rows), 0.0);
-            colSum.assign(std::size_t(cols), 0.0);
-        }
-        for (long long i = 0; i < rows; ++i)
-            for (long long j = 0; j < cols; ++j) {
-                double v = 0;
-                if (in.nextDouble(v) != NumberScanner::Ok || !std::isfinite(v) || v < 0)
-                    return;
-                if (v == 0)
-                    continue;
-                if (pass == 0) {
-                    rowSum[std::size_t(i)] += v;
-                    colSum[std::size_t(j)] += v;
-                    total += v;
-                } else {
-                    sum += v / rowSum[std::size_t(i)] * (v / colSum[std::size_t(j)]);
-                }
-            }
-    }
-    const double inertia = sum - 1;
-    if (total > 0 && std::isfinite(inertia))
-        totalInertia = std::max(inertia, 0.0);
 }
 
 void CAData::checkValues()
@@ -316,4 +273,34 @@ bool CAData::readSupplementary()
         }
     }
     return true;
+}
+
+void CAData::totalFromTable()
+{
+    if (std::isfinite(totalInertia) || fileF.isEmpty())
+        return;
+    const QString table = resolve(fileF);
+    const QFileInfo info(table);
+    if (!info.isFile() || info.size() > kInertiaTableBytes)
+        return;
+    std::string reason;
+    const double total = TableInertia::ofFile(QFile::encodeName(table).toStdString(), reason);
+    if (!std::isfinite(total)) {
+        Console::err(QStringLiteral("Warning: %1: the total inertia cannot be worked out (%2); axis shares "
+                                    "are of the computed axes.")
+                         .arg(table, QString::fromStdString(reason)));
+        return;
+    }
+    // The axes of the table analysed cannot hold more than its whole
+    // inertia: a table that has changed since is not used.
+    double axes = 0;
+    for (int a = 0; a < nbLambda; ++a)
+        axes += lambda[a];
+    if (axes > total * (1 + 1e-6) + 1e-12) {
+        Console::err(QStringLiteral("Warning: %1: its total inertia (%2) is less than the eigenvalues' sum (%3): "
+                                    "it is not the table analysed; axis shares are of the computed axes.")
+                         .arg(table).arg(total, 0, 'g', 6).arg(axes, 0, 'g', 6));
+        return;
+    }
+    totalInertia = total;
 }

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 
 #include <QMap>
 
@@ -39,6 +41,9 @@ void CAMdiChild::finishSelection()
 {
     const QVector<int> images = caView->selectedImages;
     const QVector<int> words = caView->selectedWords;
+    // What the outline took and what the threshold left in it.
+    if (auto *main = qobject_cast<QMainWindow *>(window()))
+        main->statusBar()->showMessage(caView->selectionSummary());
     if (images.size() < 10 || words.size() < 10) {
         Console::err(QStringLiteral("Try to select more datapoints"));
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Ortelis"),

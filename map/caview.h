@@ -1,6 +1,7 @@
 #ifndef CAVIEW_H
 #define CAVIEW_H
 
+#include "map/mapextent.h"
 #include "map/maptransform.h"
 #include "map/namedgroup.h"
 #include "map/nearestimages.h"
@@ -97,8 +98,22 @@ public:
 
     // Zooms by `factor` keeping the map point under `widgetPos` there.
     void zoomAt(double factor, const QPointF &widgetPos);
-    // The largest scale at which every drawn point is in view, with a margin.
+    // The largest scale at which the bulk of the images is in view (the
+    // points holding 98 % of their mass), with a margin; the drawn points
+    // off the window are counted by markers at its edge.
     void fitAll();
+    // The largest scale at which every drawn point is in view, with a margin.
+    void fitAllPoints();
+    // Zooms out just enough to show the points of `box` (map units) beside
+    // what is in view now (a click on an edge marker).
+    void bringIntoView(const QRectF &box);
+    // The boxes the two fits show, in map units of the shown axes.
+    QRectF bulkBox() const;
+    QRectF everyPointBox() const;
+    // The edge markers of the last paint, for their clicks.
+    const std::vector<MapExtent::Marker> &edgeMarkers() const { return markers; }
+    // The marker whose box holds a widget position, or -1.
+    int markerAt(const QPoint &pos) const;
     // Fits at the next paint, when the widget has its final size; the fit
     // then follows resizes until the user zooms or pans.
     void requestFit();
@@ -106,6 +121,9 @@ public:
     void fitIfLayoutChanged();
     // Whether the map shows the last fit (made, and not zoomed or panned since).
     bool isFitted() const { return fitted && !fitPending; }
+    // Whether the map shows its fit or makes it again at the next paint (a
+    // resize): the user has not zoomed or panned since.
+    bool keepsFit() const { return fitted; }
 
     // Brings point `index` of layer `id` (ImageLayer, WordLayer) to the
     // middle of the map at the present scale and makes it the focus, so that
@@ -157,6 +175,10 @@ public:
     enum LayerId { ImageLayer = 0, WordLayer = 1, SupImageLayer = 2 };
     const PointLayer &layer(int id) const { return *layers[std::size_t(id)]; }
     int layerCount() const { return int(layers.size()); }
+    // The layers' ids in the order their marks are painted. Coloured by
+    // category, the image crosses go above the word circles, which would
+    // otherwise hide most of them; otherwise images, then words.
+    std::vector<int> paintOrder() const;
 
     // Find: centres the map on point `index` of layer `layerId`, zooms in
     // when other points crowd it, and makes it the focus as hovering it
@@ -188,6 +210,12 @@ public:
     void drawBackground();
     void createColor();
     void finishSelection();
+    // After an outline: "402 images and 89 words selected; 209 images and
+    // 111 words inside the outline are hidden by the threshold (2)".
+    QString selectionSummary() const;
+    // Points inside the last outline left out by the threshold.
+    int leftImages = 0;
+    int leftWords = 0;
 
     // Keypoint palette of this map, read by the detail panes of its window:
     // the colour of a keypoint of word label k is colors[k % colors.size()].
@@ -320,6 +348,12 @@ private:
 
     bool fitPending = false;
     bool fitted = false;
+    // What the last fit showed; a resize or a new layout fits the same way.
+    enum FitKind { FitBulk, FitEvery };
+    FitKind fitKind = FitBulk;
+    void refit();
+    void fitBox(const QRectF &box);
+    std::vector<MapExtent::Marker> markers;
     int fitKey[3] = {-1, -1, -1};
 
     // The nearest-images search of the hover; its copy of the rows is built

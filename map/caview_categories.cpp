@@ -11,16 +11,14 @@
 
 namespace {
 
-// Okabe and Ito's palette for categorical data, distinguishable with every
-// common colour-vision deficiency; ordered so that the first categories get
-// the colours that stand out best on white (yellow last). Its black is left
-// out: a black mark reads as one without a category, beside black text.
-const QRgb kOkabeIto[7] = {0xE69F00, 0x56B4E9, 0x009E73, 0xD55E00,
-                           0xCC79A7, 0x0072B2, 0xF0E442};
-// Beyond seven: Paul Tol's muted scheme, also designed for categorical data,
-// its colours least like the ones above first (wine, olive, indigo, green).
-const QRgb kTolMuted[9] = {0x882255, 0x999933, 0x332288, 0x117733, 0xCC6677,
-                           0x44AA99, 0xAA4499, 0xDDCC77, 0x88CCEE};
+// Categorical colours for marks on the white map: each has at least 3:1
+// contrast against white (a thin cross in a lighter colour, a yellow, all
+// but vanishes), and none is a blue like the word circles' (hues from 195
+// to 285 degrees are left out), so an image is never read as a word. The
+// first nine are as far apart in hue and lightness as that leaves room for.
+const QRgb kPalette[16] = {0xB35C00, 0x0E7C7B, 0x1E7B34, 0xC0392B, 0xA83A8C, 0x7B5B2E,
+                           0x857400, 0x882255, 0x5F7A1A, 0xC2416E, 0x595959, 0x9C2F9C,
+                           0x2E7D5B, 0x8A4B08, 0x6D6D00, 0xB23A48};
 
 } // namespace
 
@@ -28,15 +26,28 @@ QColor CAView::categoryColour(int k)
 {
     if (k < 0)
         k = 0;
-    if (k < 7)
-        return QColor(kOkabeIto[k]);
     if (k < 16)
-        return QColor(kTolMuted[k - 7]);
-    // Further categories: hues a golden angle apart, in two lightness
-    // bands, so neighbouring numbers never look alike.
+        return QColor(kPalette[k]);
+    // Further categories: hues a golden angle apart, the blues of the
+    // words turned away, in two dark enough lightness bands, so neighbouring
+    // numbers never look alike.
     const int n = k - 16;
-    const double hue = std::fmod(n * 137.50776, 360.0);
-    return QColor::fromHsl(int(hue), 170, (n % 2) ? 95 : 140);
+    double hue = std::fmod(n * 137.50776, 360.0);
+    if (hue >= 195 && hue <= 285)
+        hue = std::fmod(hue + 100, 360.0);
+    return QColor::fromHsl(int(hue), 170, (n % 2) ? 60 : 85);
+}
+
+std::vector<int> CAView::paintOrder() const
+{
+    std::vector<int> order;
+    const bool byCategory = categoryColours && !categories.isEmpty();
+    if (byCategory)
+        order.push_back(WordLayer);
+    for (int id = 0; id < layerCount(); ++id)
+        if (!byCategory || id != WordLayer)
+            order.push_back(id);
+    return order;
 }
 
 QColor CAView::categoryColourAt(int k) const

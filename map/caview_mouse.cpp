@@ -1,6 +1,7 @@
 #include "map/caview.h"
 
 #include "data/cadata.h"
+#include "map/extentoverlay.h"
 #include "map/tools/hovertool.h"
 #include "map/tools/pantool.h"
 #include "map/tools/selectiontool.h"
@@ -50,10 +51,31 @@ MapTool *CAView::activeTool() const
     return nullptr;
 }
 
+int CAView::markerAt(const QPoint &pos) const
+{
+    QFont font = this->font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    for (std::size_t k = 0; k < markers.size(); ++k)
+        if (ExtentOverlay::markerBox(markers[k], metrics).contains(pos))
+            return int(k);
+    return -1;
+}
+
 void CAView::mousePressEvent(QMouseEvent *event)
 {
     if (!data)
         return;
+    // While hovering, an edge marker takes the click before the tool: it
+    // brings the points it counts into view. The drag modes keep every press.
+    if (event->button() == Qt::LeftButton && activeTool() == hoverTool.get()) {
+        const int k = markerAt(event->position().toPoint());
+        if (k >= 0) {
+            bringIntoView(markers[std::size_t(k)].mapBox);
+            event->accept();
+            return;
+        }
+    }
     if (MapTool *tool = activeTool())
         tool->press(event);
 }

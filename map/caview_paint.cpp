@@ -1,12 +1,14 @@
 #include "map/caview.h"
 
 #include "data/cadata.h"
+#include "data/inertiashares.h"
 #include "data/imagefile.h"
 #include "data/imagefit.h"
 #include "data/keypointpalette.h"
 #include "data/sift.h"
 #include "map/axistitles.h"
 #include "map/maplabels.h"
+#include "map/extentoverlay.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -32,10 +34,12 @@ void CAView::paintEvent(QPaintEvent *)
         return;
     // A fit asked for before the widget had its size is made now.
     if (fitPending)
-        fitAll();
+        refit();
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     draw(&painter);
+    // Far points and stacks, which the marks alone would not tell.
+    markers = ExtentOverlay::paint(painter, *this, rect());
     if (axisTitles)
         drawAxisTitles(&painter);
     NamedGroup::paint(painter, *this);
@@ -256,17 +260,12 @@ void CAView::showHideImage(bool show)
 
 double CAView::axisShare(int axis) const
 {
-    if (!data || axis < 0 || axis >= data->nbLambda)
-        return 0;
-    double sum = 0;
-    for (int a = 0; a < data->nbLambda; ++a)
-        sum += data->lambda[a];
-    return sum > 0 ? data->lambda[axis] / sum : 0;
+    return data ? InertiaShares::share(*data, axis) : 0;
 }
 
 QString CAView::axisTitle(int axis) const
 {
-    return QStringLiteral("Axis %1 \u00B7 %2 %").arg(axis + 1).arg(100 * axisShare(axis), 0, 'f', 1);
+    return data ? InertiaShares::axisTitle(*data, axis) : QString();
 }
 
 void CAView::drawAxisTitles(QPainter *painter)

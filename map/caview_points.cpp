@@ -46,8 +46,8 @@ void CAView::drawBackground()
     fillColumn(image, t.canvasOrigin().x(), gray);
 
     styleLayers();
-    for (const auto &l : layers)
-        l->draw(*data, t, image);
+    for (int id : paintOrder())
+        layers[std::size_t(id)]->draw(*data, t, image);
 
     hoverWords.clear();
     imageList.clear();

@@ -22,6 +22,10 @@ constexpr double kMaxShift = double(1 << 27);
 constexpr double kZoomStep = 1.25;
 // Room left around the fitted points, in widget pixels (marks are 5 wide).
 constexpr int kFitMargin = 24;
+// The share of the images' mass the first view and "Fit all" show: a few
+// far points (a stack of blank pictures, one odd word) must not set the
+// extent of the whole cloud; the markers at the edge count them instead.
+constexpr double kBulkShare = 0.98;
 
 double clampScale(double s)
 {
@@ -143,45 +147,97 @@ void CAView::zoomAt(double factor, const QPointF &p)
 
 void CAView::fitAll()
 {
+    fitKind = FitBulk;
+    refit();
+}
+
+void CAView::fitAllPoints()
+{
+    fitKind = FitEvery;
+    refit();
+}
+
+QRectF CAView::bulkBox() const
+{
+    if (!data)
+        return QRectF();
+    // The images' mass decides what the bulk is; the words passing the
+    // threshold that lie among those images are inside its box already.
+    // Without drawn images (switched off), the words' own mass does.
+    const MapTransform t = mapTransform();
+    for (int id : {int(ImageLayer), int(WordLayer)}) {
+        const PointLayer &l = layer(id);
+        std::vector<QPointF> positions;
+        std::vector<double> masses;
+        const int n = l.count(*data);
+        for (int i = 0; i < n; ++i) {
+            if (!l.drawn(i))
+                continue;
+            positions.push_back(l.position(*data, t, i));
+            masses.push_back(l.family().mass(*data, i));
+        }
+        if (!positions.empty())
+            return MapExtent::bulk(positions, masses, kBulkShare);
+    }
+    return QRectF();
+}
+
+QRectF CAView::everyPointBox() const
+{
+    if (!data)
+        return QRectF();
+    std::vector<QPointF> positions;
+    const MapTransform t = mapTransform();
+    for (const auto &l : layers) {
+        const int n = l->count(*data);
+        for (int i = 0; i < n; ++i)
+            if (l->drawn(i))
+                positions.push_back(l->position(*data, t, i));
+    }
+    return MapExtent::bounds(positions);
+}
+
+void CAView::refit()
+{
     if (!data)
         return;
     if (width() <= 0 || height() <= 0) {
         fitPending = true;
         return;
     }
-    double x0 = std::numeric_limits<double>::infinity(), x1 = -x0;
-    double y0 = x0, y1 = -x0;
-    auto take = [&](double x, double y) {
-        if (!std::isfinite(x) || !std::isfinite(y))
-            return;
-        x0 = std::min(x0, x);
-        x1 = std::max(x1, x);
-        y0 = std::min(y0, y);
-        y1 = std::max(y1, y);
-    };
-    const MapTransform t = mapTransform();
-    for (const auto &l : layers) {
-        const int n = l->count(*data);
-        for (int i = 0; i < n; ++i)
-            if (l->drawn(i)) {
-                const QPointF p = l->position(*data, t, i);
-                take(p.x(), p.y());
-            }
-    }
+    // drawn() is decided by the layers' last rebuild: make sure there was one.
+    if (!background)
+        drawBackground();
+    const QRectF box = fitKind == FitBulk ? bulkBox() : everyPointBox();
+    fitBox(box);
+    fitted = true;
+    fitPending = false;
+    fitKey[0] = axis1;
+    fitKey[1] = axis2;
+    fitKey[2] = projectionMode;
+    drawBackground();
+    update();
+}
 
+void CAView::fitBox(const QRectF &box)
+{
     const int W = width();
     const int H = height();
     const int margin = std::min(kFitMargin, std::min(W, H) / 4);
     double newScale = scale;
     double cx = 0, cy = 0;
-    if (x0 <= x1) {
-        const double sx = x1 > x0 ? (W - 2 * margin) / (x1 - x0) : kMaxScale;
-        const double sy = y1 > y0 ? (H - 2 * margin) / (y1 - y0) : kMaxScale;
+    // No point drawn (a null box at the origin) keeps the scale, centred on
+    // the origin.
+    if (std::isfinite(box.left()) && std::isfinite(box.top()) && std::isfinite(box.width())
+        && std::isfinite(box.height())) {
+        const double w = box.width(), h = box.height();
+        const double sx = w > 0 ? (W - 2 * margin) / w : kMaxScale;
+        const double sy = h > 0 ? (H - 2 * margin) / h : kMaxScale;
         // A single point (or several on one spot) keeps the current scale.
-        if (x1 > x0 || y1 > y0)
+        if (w > 0 || h > 0)
             newScale = clampScale(std::min(sx, sy));
-        cx = (x0 + x1) / 2;
-        cy = (y0 + y1) / 2;
+        cx = box.center().x();
+        cy = box.center().y();
     }
     scale = newScale;
     panX = 0;
@@ -189,11 +245,23 @@ void CAView::fitAll()
     // The middle of the box lands on the middle of the widget.
     shiftX = clampShift(double(originX + mapWidth / 2) + truncate(scale * cx) - W / 2);
     shiftY = clampShift(double(originY + mapHeight / 2) - truncate(scale * cy) - H / 2);
-    fitted = true;
-    fitPending = false;
-    fitKey[0] = axis1;
-    fitKey[1] = axis2;
-    fitKey[2] = projectionMode;
+}
+
+void CAView::bringIntoView(const QRectF &box)
+{
+    if (!data)
+        return;
+    // What is in view now stays in view, with the far points beside it.
+    const MapTransform t = mapTransform();
+    const QPointF a = t.mapFromWidget(QPointF(0, 0));
+    const QPointF b = t.mapFromWidget(QPointF(width(), height()));
+    QRectF shown = QRectF(a, b).normalized();
+    const double m = std::min(kFitMargin, std::min(width(), height()) / 4) / scale;
+    shown.adjust(m, m, -m, -m);
+    const QRectF both(QPointF(std::min(shown.left(), box.left()), std::min(shown.top(), box.top())),
+                      QPointF(std::max(shown.right(), box.right()), std::max(shown.bottom(), box.bottom())));
+    fitBox(both);
+    fitted = false;
     drawBackground();
     update();
 }
@@ -208,7 +276,7 @@ void CAView::requestFit()
 void CAView::fitIfLayoutChanged()
 {
     if (fitKey[0] != axis1 || fitKey[1] != axis2 || fitKey[2] != projectionMode)
-        fitAll();
+        refit();
 }
 
 void CAView::recentreIfUncovered(bool force)

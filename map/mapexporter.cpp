@@ -2,9 +2,11 @@
 
 #include "data/atomicfile.h"
 #include "data/cadata.h"
+#include "data/inertiashares.h"
 #include "map/axistitles.h"
 #include "map/caview.h"
 #include "map/maplabels.h"
+#include "map/extentoverlay.h"
 
 #include <QBuffer>
 #include <QPainter>
@@ -40,19 +42,41 @@ QList<MapExporter::LegendEntry> MapExporter::legendOf(const CAView &view)
     return entries;
 }
 
+QList<MapExporter::KeyEntry> MapExporter::keyOf(const CAView &view)
+{
+    QList<KeyEntry> key;
+    if (!view.data)
+        return key;
+    const bool byCategory = !legendOf(view).isEmpty();
+    for (int id = 0; id < view.layerCount(); ++id) {
+        const PointLayer &l = view.layer(id);
+        if (!l.style().visible)
+            continue;
+        const QString name = id == CAView::ImageLayer ? QObject::tr("Images")
+            : id == CAView::WordLayer                 ? QObject::tr("Words")
+                                                      : l.family().kind;
+        // In category colours the key shows the shape only, in grey.
+        const QColor colour = byCategory && l.family().byCategory ? QColor(80, 80, 80) : l.family().colour;
+        key.append({id, colour, QObject::tr("%1: %2 of %3").arg(name).arg(l.shown()).arg(l.count(*view.data))});
+    }
+    return key;
+}
+
 QString MapExporter::axisTitle(const CAView &view, int axis)
 {
     const CAData *d = view.data;
     QString title = QObject::tr("Axis %1").arg(axis + 1);
     if (!d || axis < 0 || axis >= d->nbLambda)
         return title;
-    double total = 0;
-    for (int a = 0; a < d->nbLambda; ++a)
-        total += d->lambda[a];
     const double l = d->lambda[axis];
     title += QStringLiteral(" (\u03bb = %1").arg(l, 0, 'g', 4);
-    if (total > 0 && std::isfinite(total))
-        title += QStringLiteral(", %1 %").arg(100.0 * l / total, 0, 'f', 1);
+    const double share = InertiaShares::share(*d, axis);
+    if (share > 0) {
+        title += QStringLiteral(", ") + InertiaShares::percent(share);
+        const QString of = InertiaShares::basis(*d);
+        if (!of.isEmpty())
+            title += QLatin1Char(' ') + of;
+    }
     return title + QLatin1Char(')');
 }
 
@@ -82,10 +106,13 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     // element per point.
     painter.setBrush(Qt::NoBrush);
     const QRect window(0, 0, W, H);
-    for (int id = 0; id < v.layerCount(); ++id) {
+    for (int id : v.paintOrder()) {
         const int n = v.layer(id).paintMarks(painter, *v.data, t, window);
         (id == CAView::ImageLayer ? marks.images : id == CAView::WordLayer ? marks.words : marks.others) += n;
     }
+
+    // The far points and the stacks, as the screen counts them.
+    ExtentOverlay::paint(painter, v, window);
 
     if ((v.mode & CAView::ModeSelection) && v.polygon.size() > 1) {
         painter.setPen(QPen(QBrush(Qt::black), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
@@ -107,21 +134,46 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
 
 void MapExporter::paintLegend(QPainter &painter) const
 {
+    // The key goes with the legend of the categories: a map in the designed
+    // single colours keeps its designed look.
     if (m_legend.isEmpty())
         return;
+    const QList<KeyEntry> key = keyOf(m_view);
     const QFontMetrics fm(painter.font());
     const int line = fm.height() + 2;
     int textWidth = 0;
     for (const LegendEntry &e : m_legend)
         textWidth = std::max(textWidth, fm.horizontalAdvance(e.text));
+    for (const KeyEntry &e : key)
+        textWidth = std::max(textWidth, fm.horizontalAdvance(e.text));
     const int swatch = fm.ascent() - 2;
     const int width = 8 + swatch + 6 + textWidth + 8;
-    const int height = 6 + line * int(m_legend.size()) + 4;
+    const int gap = key.isEmpty() ? 0 : 4;
+    const int height = 6 + line * int(m_legend.size() + key.size()) + gap + 4;
     const QRect box(m_view.width() - width - 8, 8 + line, width, height);
     painter.setPen(QPen(Qt::gray, 1));
     painter.setBrush(Qt::white);
     painter.drawRect(box);
     int y = box.top() + 6;
+    // The marks first: a cross is an image, a circle a word.
+    for (const KeyEntry &e : key) {
+        const int cx = box.left() + 8 + swatch / 2;
+        const int cy = y + line / 2;
+        // Lines and an ellipse, not the marks' paths: a drawing program
+        // (or a script counting marks) never takes the key for points.
+        painter.setPen(QPen(e.colour, 1.5));
+        painter.setBrush(Qt::NoBrush);
+        if (m_view.layer(e.layer).family().mark == MarkShape::Cross) {
+            painter.drawLine(QLineF(cx - 3, cy, cx + 3, cy));
+            painter.drawLine(QLineF(cx, cy - 3, cx, cy + 3));
+        } else {
+            painter.drawEllipse(QPointF(cx, cy), 3, 3);
+        }
+        painter.setPen(Qt::black);
+        painter.drawText(QPointF(box.left() + 8 + swatch + 6, y + fm.ascent() + 1), e.text);
+        y += line;
+    }
+    y += gap;
     for (const LegendEntry &e : m_legend) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(e.colour);

@@ -35,6 +35,16 @@ public:
     // The categories the view shows in colour, in legend order; empty while
     // images are drawn in the single colour.
     static QList<LegendEntry> legendOf(const CAView &view);
+    // The key of the marks above the categories (drawn with them): one line per point family
+    // shown, its mark and how many of its points the figure draws
+    // ("Images: 594 of 3044", "Words: 190 of 1200").
+    struct KeyEntry
+    {
+        int layer = 0;
+        QColor colour;
+        QString text;
+    };
+    static QList<KeyEntry> keyOf(const CAView &view);
 
     struct Marks
     {

@@ -187,6 +187,32 @@ void PointLayer::select(QVector<int> &out, const CAData &data, const MapTransfor
     }
 }
 
+int PointLayer::belowThreshold(const CAData &data, const MapTransform &t, const QPolygonF &outline) const
+{
+    if (!m_family->thresholded)
+        return 0;
+    const QRectF box = outline.boundingRect();
+    const double th = threshold(data);
+    const int n = count(data);
+    int below = 0;
+    for (int i = 0; i < n; ++i) {
+        if (m_family->usable && !m_family->usable(data, i))
+            continue;
+        if (m_style.slot && m_style.slotHidden[std::size_t((*m_style.slot)[std::size_t(i)])])
+            continue;
+        if (Contributions::reaches(th, contribution(data, i, t.axis1), contribution(data, i, t.axis2)))
+            continue;
+        const QPoint p = widgetPixel(data, t, i);
+        const float x = float(p.x());
+        const float y = float(p.y());
+        if (x < box.left() || x > box.right() || y < box.top() || y > box.bottom())
+            continue;
+        if (pnpoly(outline, x, y) == 1)
+            ++below;
+    }
+    return below;
+}
+
 int PointLayer::paintMarks(QPainter &painter, const CAData &data, const MapTransform &t,
                            const QRect &window) const
 {

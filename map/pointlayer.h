@@ -103,6 +103,9 @@ public:
     // Candidates whose widget pixel lies inside `outline` (even-odd), ascending.
     void select(QVector<int> &out, const CAData &data, const MapTransform &t,
                 const QPolygonF &outline) const;
+    // Points inside `outline` that would be candidates but for the
+    // threshold: what an outline leaves behind, for the user to be told.
+    int belowThreshold(const CAData &data, const MapTransform &t, const QPolygonF &outline) const;
 
     // Paints the drawn marks that fall within `window` (widget pixels) as
     // one vector path each; returns how many.

@@ -245,7 +245,12 @@ void CAMainWindow::refresh()
         const int b = y.toInt(nullptr, 10);
         CAMdiChild *w = activeMdiChild();
         if (w && w->data && w->caView) {
+            // A map showing its fit is fitted to the new axes; a scale the
+            // user chose by hand is kept.
+            const bool fitted = w->caView->keepsFit();
             w->caView->changeAxis(a - 1, b - 1, 0);
+            if (fitted)
+                w->caView->fitIfLayoutChanged();
             Console::out(QStringLiteral("Axis changed !"));
         }
         return;

@@ -3,6 +3,7 @@
 #include "data/cadata.h"
 #include "data/wordatlas.h"
 #include "data/wordatlasbuilder.h"
+#include "data/inertiashares.h"
 #include "map/caview.h"
 #include "shell/axespanel.h"
 #include "shell/camainwindow.h"
@@ -30,8 +31,16 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
 {
     fitAct = new QAction(tr("&Fit all"), this);
     fitAct->setShortcut(tr("Ctrl+0"));
-    fitAct->setStatusTip(tr("Show every drawn point, as large as the map allows"));
+    fitAct->setStatusTip(tr("Show the bulk of the images, as large as the map allows; "
+                            "markers at the edge count the points off the map"));
     connect(fitAct, &QAction::triggered, this, &MapPanels::fitAll);
+    fitAllPointsAct = new QAction(tr("Fit all &points"), this);
+    fitAllPointsAct->setShortcut(tr("Shift+Ctrl+0"));
+    fitAllPointsAct->setStatusTip(tr("Show every drawn point, as large as the map allows"));
+    connect(fitAllPointsAct, &QAction::triggered, this, [this] {
+        if (m_view && m_view->data)
+            m_view->fitAllPoints();
+    });
 
     colourAct = new QAction(tr("Colour images by &category"), this);
     colourAct->setCheckable(true);
@@ -59,6 +68,7 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
 
     window->viewMenu->addSeparator();
     window->viewMenu->addAction(fitAct);
+    window->viewMenu->addAction(fitAllPointsAct);
     window->viewMenu->addAction(colourAct);
     window->viewMenu->addAction(legendDock->toggleViewAction());
     window->viewMenu->addAction(screeDock->toggleViewAction());
@@ -157,6 +167,7 @@ void MapPanels::refresh()
     CAView *view = (m_view && m_view->data) ? m_view.data() : nullptr;
     fitAct->setEnabled(view);
     buildAtlasAct->setEnabled(view && view->data->labels && view->data->descriptors);
+    fitAllPointsAct->setEnabled(view);
     colourAct->setEnabled(view && !view->categoryList().isEmpty());
     shownLabel->setText(shownText(view));
     legend->setView(view);
@@ -181,7 +192,8 @@ void MapPanels::refresh()
     QVector<double> shares;
     for (int a = 0; a < view->data->nbLambda; ++a)
         shares << view->axisShare(a);
-    scree->setShares(shares, view->data->nbAxis, view->axis1, view->axis2);
+    scree->setShares(shares, view->data->nbAxis, view->axis1, view->axis2,
+                     InertiaShares::basis(*view->data));
 }
 
 void MapPanels::fitAll()
@@ -192,7 +204,9 @@ void MapPanels::fitAll()
 
 void MapPanels::fitIfLayoutChanged()
 {
-    if (m_view && m_view->data)
+    // Only a map that showed its fit gets one for the new axes or
+    // projection: a scale the user chose by hand is kept.
+    if (m_view && m_view->data && m_view->keepsFit())
         m_view->fitIfLayoutChanged();
 }
 

@@ -30,6 +30,7 @@ public:
     // The map of the active document window, or null.
     void setView(CAView *view);
 
+    QAction *fitAllPointsAct = nullptr;
     QAction *fitAct = nullptr;
     QAction *colourAct = nullptr;
     // File > Build word atlas...: the pictures of the words, from the

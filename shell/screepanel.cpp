@@ -28,11 +28,13 @@ ScreePanel::ScreePanel(QWidget *parent) : QWidget(parent)
     setToolTip(tr("Click a bar for the horizontal axis, then another for the vertical axis."));
 }
 
-void ScreePanel::setShares(const QVector<double> &shares, int usable, int x, int y)
+void ScreePanel::setShares(const QVector<double> &shares, int usable, int x, int y,
+                           const QString &basis)
 {
     if (shares != m_shares || usable != m_usable)
         m_pending = -1;
     m_shares = shares;
+    m_basis = basis;
     m_usable = usable;
     m_x = x;
     m_y = y;
@@ -103,10 +105,7 @@ void ScreePanel::paintEvent(QPaintEvent *)
         painter.drawText(rect(), Qt::AlignCenter, tr("No analysis"));
         return;
     }
-    const QString title = m_pending >= 0
-        ? tr("Axis %1 picked: now click the vertical axis").arg(m_pending + 1)
-        : tr("Inertia per axis; line: cumulative");
-    painter.drawText(QRect(4, 2, width() - 8, 16), Qt::AlignLeft | Qt::AlignVCenter, title);
+    painter.drawText(QRect(4, 2, width() - 8, 16), Qt::AlignLeft | Qt::AlignVCenter, title());
 
     const int plotH = std::max(1, height() - kTop - kBottom);
     const int bottom = kTop + plotH;
@@ -156,5 +155,23 @@ void ScreePanel::paintEvent(QPaintEvent *)
         painter.drawEllipse(p, 2, 2);
     // Below and left of the last point, where the line has already passed.
     painter.drawText(QRectF(line.last().x() - 96, line.last().y() + 4, 90, 14),
-                     Qt::AlignRight | Qt::AlignVCenter, tr("%1 cum.").arg(percent(cumulative)));
+                     Qt::AlignRight | Qt::AlignVCenter, cumulativeLabel());
+}
+
+QString ScreePanel::title() const
+{
+    if (m_pending >= 0)
+        return tr("Axis %1 picked: now click the vertical axis").arg(m_pending + 1);
+    if (!m_basis.isEmpty())
+        return tr("Inertia per axis (%1); line: cumulative").arg(m_basis);
+    return tr("Inertia per axis; line: cumulative");
+}
+
+QString ScreePanel::cumulativeLabel() const
+{
+    const int n = std::min(int(m_shares.size()), kMaxBars);
+    double cumulative = 0;
+    for (int a = 0; a < n; ++a)
+        cumulative += m_shares.at(a);
+    return tr("%1 cum.").arg(percent(cumulative));
 }

@@ -5,7 +5,9 @@
 #include <QWidget>
 
 // The scree plot of an analysis: one bar per axis with its share of the
-// inertia (the eigenvalue over their sum) and the cumulative share. The two
+// table's total inertia and the cumulative share, which then ends where the
+// computed axes stop (below 100 %). When only the computed axes' sum is
+// known, the title says the shares are of those axes. The two
 // axes on the map are marked; clicking one bar and then another shows that
 // pair of axes.
 class ScreePanel : public QWidget
@@ -17,7 +19,12 @@ public:
 
     // Shares of each axis in [0, 1]; `usable` axes can be picked (the axes
     // in use by the analysis), `x` and `y` are the map's axes (0-based).
-    void setShares(const QVector<double> &shares, int usable, int x, int y);
+    // `basis` is empty for shares of the total inertia, else what they are
+    // of ("of the 10 axes computed").
+    void setShares(const QVector<double> &shares, int usable, int x, int y,
+                   const QString &basis = QString());
+    QString title() const;
+    QString cumulativeLabel() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -37,6 +44,7 @@ protected:
 
 private:
     QVector<double> m_shares;
+    QString m_basis;
     int m_usable = 0;
     int m_x = 0;
     int m_y = 1;

@@ -176,7 +176,7 @@ void TestCAViewView::fitKeepsEveryDrawnPointInside()
     }
     CAView view(0, 1, 2);
     attach(view, d.get());
-    view.fitAll();
+    view.fitAllPoints(); // "Fit all points": every drawn point, far ones included
     QVERIFY(view.isFitted());
     int left = W, right = 0, top = H, bottom = 0;
     for (int i = 0; i < d->nbImages; ++i) {
@@ -472,6 +472,8 @@ void TestCAViewView::axisTitlesCarryTheShares()
 {
     auto d = makeData({{0.1, 0.2, 0.3}}, {{0.1, 0.1, 0.1}}, {0.5, 0.3, 0.2});
     d->nbLambda = 3;
+    // The three axes hold the whole inertia of the table.
+    d->totalInertia = 1.0;
     CAView view(0, 1, 2);
     attach(view, d.get());
     QCOMPARE(view.axisTitle(0), QStringLiteral("Axis 1 \u00B7 50.0 %"));

@@ -21,6 +21,8 @@ private slots:
     void rectangleEitherWay_data();
     void rectangleEitherWay();
     void thresholdKeepsWeakPointsOut();
+    void summaryCountsWhatTheThresholdLeft_data();
+    void summaryCountsWhatTheThresholdLeft();
     void hiddenWordsAreStillSelected();
     void doubleLoopIsOutside();
     void panningMovesPointsUnderOutline();
@@ -141,6 +143,42 @@ void TestSelection::thresholdKeepsWeakPointsOut()
     // reaches the threshold on the second.
     QCOMPARE(view.selectedImages, (QVector<int>{0, 2}));
     QVERIFY(view.selectedWords.isEmpty());
+}
+
+void TestSelection::summaryCountsWhatTheThresholdLeft_data()
+{
+    QTest::addColumn<int>("threshold");
+    QTest::addColumn<QString>("summary");
+    // Inside the outline: images 0 and 1 weigh 1, images 2 and 3 almost
+    // nothing; word 0 weighs 1, word 1 almost nothing. Outside: image 4
+    // (weak), image 5 and word 2 (weak). Every heavy point lies at least
+    // 150 pixels (1.2 map units, contribution above 1.4) from an axis, far
+    // above the threshold of 5 / 6 images or 5 / 3 words; a weak one is far
+    // below any threshold above 0.
+    QTest::newRow("threshold 0: everything inside is taken")
+        << 0 << QStringLiteral("4 images and 2 words selected");
+    QTest::newRow("threshold 2") << 2
+                                 << QStringLiteral("2 images and 1 word selected; 2 images and 1 word inside "
+                                                   "the outline are hidden by the threshold (2)");
+    QTest::newRow("threshold 5") << 5
+                                 << QStringLiteral("2 images and 1 word selected; 2 images and 1 word inside "
+                                                   "the outline are hidden by the threshold (5)");
+}
+
+void TestSelection::summaryCountsWhatTheThresholdLeft()
+{
+    QFETCH(int, threshold);
+    QFETCH(QString, summary);
+    auto data = makeData({{600, 550, 1}, {1400, 560, 1}, {620, 620, 1e-9}, {700, 650, 1e-9},
+                          {1700, 1400, 1e-9}, {300, 100, 1}},
+                         {{650, 560, 1}, {1300, 650, 1e-9}, {1800, 100, 1e-9}});
+    CAView view(0, 1, 2);
+    attach(view, data.get());
+    view.imageThreshold = threshold;
+    view.wordThreshold = threshold;
+    view.setMode(CAView::ModeSelection);
+    outline(view, {{550, 500}, {1450, 500}, {1450, 700}, {550, 700}});
+    QCOMPARE(view.selectionSummary(), summary);
 }
 
 void TestSelection::hiddenWordsAreStillSelected()

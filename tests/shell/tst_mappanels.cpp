@@ -201,15 +201,22 @@ private slots:
         QVERIFY(v->isFitted()); // new axes are shown whole
 
         // Refresh with new axes typed in fits too; a projection change also.
-        v->zoomIn();
         w.xAxisEdit->setText(QStringLiteral("2"));
         w.refreshAct->trigger();
         QCOMPARE(v->axis1, 1);
         QVERIFY(v->isFitted());
-        v->zoomIn();
         w.rowsBarycenterAct->trigger();
         QCOMPARE(v->projectionMode, 2);
         QVERIFY(v->isFitted());
+        // A scale chosen by hand is kept through new axes.
+        v->zoomIn();
+        const double chosen = v->scale;
+        w.xAxisEdit->setText(QStringLiteral("1"));
+        w.yAxisEdit->setText(QStringLiteral("3"));
+        w.refreshAct->trigger();
+        QCOMPARE(v->axis2, 2);
+        QVERIFY(!v->isFitted());
+        QCOMPARE(v->scale, chosen);
     }
 
     // The legend and the scree plot open with the first map that has
