@@ -44,9 +44,30 @@ bool WordAtlasBuilder::build(const CAData &data, QMap<int, QImage> &mosaics, QSt
                                                  "the analysis has no image list or no keypoint files");
         return false;
     }
+    Source source;
+    source.images = data.nbImages;
+    source.words = data.wordSet.size();
+    source.keypoints = [&data](int image) {
+        QList<Sift> keypoints;
+        data.getSifts(image, keypoints, nullptr);
+        return keypoints;
+    };
+    source.picture = [&data](int image) { return data.getImage(image); };
+    return build(source, mosaics, error);
+}
+
+bool WordAtlasBuilder::build(const Source &source, QMap<int, QImage> &mosaics, QString *error) const
+{
+    mosaics.clear();
+    if (source.images <= 0 || !source.keypoints || !source.picture) {
+        if (error)
+            *error = QCoreApplication::translate("WordAtlasBuilder",
+                                                 "the analysis has no image list or no keypoint files");
+        return false;
+    }
     // Images in a fixed shuffled order: the patches of a word come from all
     // over the collection, and a rebuild gives the same atlas.
-    std::vector<int> order(std::size_t(data.nbImages));
+    std::vector<int> order(std::size_t(source.images));
     std::iota(order.begin(), order.end(), 0);
     std::mt19937 random(20261207u);
     std::shuffle(order.begin(), order.end(), random);
@@ -55,7 +76,7 @@ bool WordAtlasBuilder::build(const CAData &data, QMap<int, QImage> &mosaics, QSt
     const int rows = (patches + columns - 1) / columns;
     QHash<int, int> taken; // word -> patches so far
     QSet<int> complete;
-    const int wanted = data.wordSet.size();
+    const int wanted = source.words;
     int visited = 0;
     for (int image : order) {
         ++visited;
@@ -66,8 +87,7 @@ bool WordAtlasBuilder::build(const CAData &data, QMap<int, QImage> &mosaics, QSt
         }
         if (wanted > 0 && complete.size() >= wanted)
             break;
-        QList<Sift> keypoints;
-        data.getSifts(image, keypoints, nullptr);
+        const QList<Sift> keypoints = source.keypoints(image);
         // One patch per word and image: the largest region, the most legible.
         QHash<int, Sift> best;
         for (const Sift &k : std::as_const(keypoints)) {
@@ -80,7 +100,7 @@ bool WordAtlasBuilder::build(const CAData &data, QMap<int, QImage> &mosaics, QSt
         }
         if (best.isEmpty())
             continue;
-        QImage picture = data.getImage(image);
+        QImage picture = source.picture(image);
         if (picture.isNull())
             continue;
         for (auto it = best.cbegin(); it != best.cend(); ++it) {

@@ -5,9 +5,12 @@
 #include <QMap>
 #include <QString>
 
+#include <QList>
+
 #include <functional>
 
 class CAData;
+struct Sift;
 
 // Makes the pictures of a word atlas from an analysis's keypoint files and
 // images: for each word, a mosaic of patches cut around keypoints assigned
@@ -31,6 +34,19 @@ public:
     // False with `error` set when the analysis has no images or keypoint
     // files, or the build was stopped.
     bool build(const CAData &data, QMap<int, QImage> &mosaics, QString *error) const;
+
+    // Where the patches come from when there is no analysis yet (the indexer,
+    // before its project exists): `images` images, the keypoints and the
+    // picture of each, and the number of words (0: unknown), so the visit
+    // stops once every word has its patches.
+    struct Source
+    {
+        int images = 0;
+        int words = 0;
+        std::function<QList<Sift>(int)> keypoints;
+        std::function<QImage(int)> picture;
+    };
+    bool build(const Source &source, QMap<int, QImage> &mosaics, QString *error) const;
 
     // The patch of a keypoint of shape (a11, a12, a21, a22) at (x, y).
     QImage patch(const QImage &image, double x, double y, double a11, double a12, double a21, double a22) const;

@@ -7,6 +7,7 @@
 #include "tools/axisreport.h"
 #include "tools/duplicatefinder.h"
 #include "tools/imagecollection.h"
+#include "tools/indexatlas.h"
 #include "tools/indexdistribution.h"
 #include "tools/indexrun.h"
 #include "tools/keypointdetector.h"
@@ -559,6 +560,20 @@ bool Indexer::write(IndexRun &r, QString *error)
         || (!duplicateText.isEmpty() && !writer.writeFile(IndexWriter::duplicatesName, duplicateText, error))
         || !writer.writeFile(IndexWriter::logName, log, error))
         return finish(false);
+
+    // What each word looks like, from the keypoint files just written.
+    {
+        QStringList stagedKeypoints, images;
+        for (int i = 0; i < n; ++i) {
+            if (status[size_t(i)] != Indexed)
+                continue;
+            stagedKeypoints << writer.stagingPath(IndexWriter::keypointFileName(i));
+            images << r.paths[i];
+        }
+        if (!IndexAtlas::write(writer.stagingPath(IndexWriter::atlasName), stagedKeypoints, images,
+                               r.reuse ? grey.size() : o.words, colour, error))
+            return finish(false);
+    }
 
     QString solveError;
     if (o.solve) {

@@ -60,6 +60,7 @@ const QString IndexWriter::categoriesName = QStringLiteral("categories.txt");
 const QString IndexWriter::skippedName = QStringLiteral("skipped.txt");
 const QString IndexWriter::duplicatesName = QStringLiteral("duplicates.txt");
 const QString IndexWriter::logName = QStringLiteral("index.log");
+const QString IndexWriter::atlasName = QStringLiteral("words.atlas");
 const QString IndexWriter::spillFolder = QStringLiteral("descriptors");
 namespace {
 
@@ -125,7 +126,7 @@ QStringList IndexWriter::indexNamesIn(const QString &folder)
 {
     QStringList names = {projectName, tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
-                         duplicatesName, logName};
+                         duplicatesName, logName, atlasName};
     for (const QString &suffix : resultSuffixes)
         names << tableName + suffix;
     const QDir dir(folder);
@@ -351,7 +352,8 @@ void IndexWriter::abandon()
     m_staging.reset();
 }
 
-QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories, bool withManifest)
+QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories, bool withManifest,
+                                   bool withAtlas)
 {
     ProjectXml xml(".", "  ");
     xml.setAxes(axes);
@@ -367,6 +369,8 @@ QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategori
     xml.addFile("DESCRIPTOR", keypointListName.toStdString());
     if (withCategories)
         xml.addFile("CATEGORIES", categoriesName.toStdString());
+    if (withAtlas)
+        xml.addFile("WORDATLAS", atlasName.toStdString());
     return QByteArray::fromStdString(xml.text());
 }
 
@@ -387,7 +391,7 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
 
     QStringList files = {tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
-                         duplicatesName, logName};
+                         duplicatesName, logName, atlasName};
     for (const QString &suffix : resultSuffixes + optionalResultSuffixes)
         files << tableName + suffix;
     for (const QString &name : files) {
@@ -420,7 +424,8 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
 
     QSaveFile project(out.filePath(projectName));
     const QByteArray xml = projectXml(axes, withResults, QFileInfo::exists(out.filePath(categoriesName)),
-                                      QFileInfo::exists(out.filePath(tableName + ResultFiles::suffix(ResultFiles::Inertia))));
+                                      QFileInfo::exists(out.filePath(tableName + ResultFiles::suffix(ResultFiles::Inertia))),
+                                      QFileInfo::exists(out.filePath(atlasName)));
     // The flush is checked on its own: commit() misses a failed final flush.
     if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
         || !project.flush() || !project.commit()) {

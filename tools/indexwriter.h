@@ -32,6 +32,7 @@ public:
     static const QString skippedName;    // skipped.txt: images not in the table, with why
     static const QString duplicatesName; // duplicates.txt: groups of identical files
     static const QString logName;        // index.log: every message of the run
+    static const QString atlasName;      // words.atlas: what each word looks like
     static const QString spillFolder;    // descriptors waiting for their words
     // Suffixes the solver appends to the table's path.
     static const QStringList resultSuffixes;
@@ -99,8 +100,9 @@ public:
     // The category names, when the index has them, as a further FILE
     // entry (readers that do not know it pass it over).
     // The result set's manifest, when the solver wrote one, as FILE INERTIA.
+    // The word atlas, when one was written, as FILE WORDATLAS.
     static QByteArray projectXml(int axes, bool withResults, bool withCategories = false,
-                                 bool withManifest = false);
+                                 bool withManifest = false, bool withAtlas = false);
     // The colour words' vocabulary beside a vocabulary file.
     static QString colourVocabularyPath(const QString &vocabularyPath);
 

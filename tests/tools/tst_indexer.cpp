@@ -2,6 +2,7 @@
 // keypoint files, reuse of a vocabulary, bad images, determinism, and the
 // failures that must leave no project behind.
 #include "data/sift.h"
+#include "data/wordatlas.h"
 #include "tools/democollection.h"
 #include "tools/imagecollection.h"
 #include "tools/indexer.h"
@@ -15,8 +16,11 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -79,6 +83,8 @@ private slots:
     void initTestCase();
     void tableMatchesKeypointFiles_data();
     void tableMatchesKeypointFiles();
+    void wordAtlasHasEveryWord_data();
+    void wordAtlasHasEveryWord();
     void categoriesFollowFolderNames();
     void reusedVocabularyGivesSameWords();
     void badImagesAreReportedAndSkipped();
@@ -213,7 +219,70 @@ void TestIndexer::tableMatchesKeypointFiles()
     // The index and its lists, and nothing of the staging folder.
     QCOMPARE(QDir(out).entryList(QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Files),
              QStringList({"categories.txt", "images.txt", "index.log", "keypoints", "keypoints.txt",
-                          "project.xml", "skipped.txt", "table.txt", "vocabulary.txt"}));
+                          "project.xml", "skipped.txt", "table.txt", "vocabulary.txt", "words.atlas"}));
+}
+
+void TestIndexer::wordAtlasHasEveryWord_data()
+{
+    QTest::addColumn<int>("colourWords");
+    QTest::newRow("grey words") << 0;
+    QTest::newRow("grey and colour words") << 5;
+}
+
+void TestIndexer::wordAtlasHasEveryWord()
+{
+    QFETCH(int, colourWords);
+    const QString out = m_dir.filePath(QStringLiteral("out-atlas-%1").arg(colourWords));
+    IndexOptions o = smallOptions(m_images, out);
+    o.gridStep = 16;
+    o.colourWords = colourWords;
+    QString error;
+    QVERIFY2(Indexer(o).run(&error), qPrintable(error));
+    QVERIFY(readAll(out + "/project.xml").contains("name='WORDATLAS' path='words.atlas'"));
+
+    // The words the keypoint files hold, each with its largest region.
+    const QList<QByteArray> list = tokens(out + "/keypoints.txt");
+    QSet<int> words;
+    for (int r = 0; r < list[0].toInt(); ++r)
+        for (const Sift &k : readKeypoints(out + "/" + QString::fromUtf8(list[1 + r])))
+            words.insert(k.word);
+    QVERIFY(words.size() >= 6);
+
+    WordAtlas atlas;
+    QVERIFY2(atlas.open(out + "/words.atlas", &error), qPrintable(error));
+    QCOMPARE(atlas.count(), words.size());
+    Vocabulary colour;
+    if (colourWords)
+        QVERIFY2(colour.load(out + "/vocabulary-colour.txt", &error), qPrintable(error));
+    int swatches = 0;
+    for (int word : std::as_const(words)) {
+        QVERIFY(atlas.contains(word));
+        const QImage mosaic = atlas.mosaic(word);
+        QVERIFY(!mosaic.isNull());
+        QVERIFY(mosaic.width() >= 24 && mosaic.height() >= 24);
+        if (word < 12)
+            continue;
+        // The bottom-right cell of a colour word is its colour: four
+        // quarters, each the centre's L*a*b* in RGB.
+        const int c = word - 12;
+        cv::Mat lab(1, 4, CV_8UC3), rgb;
+        for (int q = 0; q < 4; ++q)
+            for (int k = 0; k < 3; ++k)
+                lab.at<cv::Vec3b>(0, q)[k] = cv::saturate_cast<uchar>(colour.centres().at<float>(c, 3 * q + k));
+        cv::cvtColor(lab, rgb, cv::COLOR_Lab2RGB);
+        for (int q = 0; q < 4; ++q) {
+            const QColor got = mosaic.pixelColor(mosaic.width() - 28 + (q % 2) * 14 + 7,
+                                                 mosaic.height() - 28 + (q / 2) * 14 + 7);
+            const cv::Vec3b want = rgb.at<cv::Vec3b>(0, q);
+            QVERIFY2(std::abs(got.red() - want[0]) + std::abs(got.green() - want[1])
+                         + std::abs(got.blue() - want[2]) <= 30,
+                     qPrintable(QStringLiteral("word %1 quarter %2").arg(word).arg(q)));
+        }
+        ++swatches;
+    }
+    QCOMPARE(swatches > 0, colourWords > 0);
+    // A few kilobytes per word.
+    QVERIFY(QFileInfo(out + "/words.atlas").size() <= qint64(words.size()) * 6 * 1024);
 }
 
 void TestIndexer::categoriesFollowFolderNames()
@@ -545,7 +614,7 @@ void TestIndexer::failedRunKeepsEarlierIndex()
     QVERIFY(!Indexer(o).run(&error));
     QCOMPARE(readAll(dir.filePath("out/table.txt")), table);
     QCOMPARE(readAll(dir.filePath("out/project.xml")), project);
-    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 9);
+    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 10);
 }
 
 void TestIndexer::solverResultsJoinTheProject()
