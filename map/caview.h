@@ -125,11 +125,6 @@ public:
     // resize): the user has not zoomed or panned since.
     bool keepsFit() const { return fitted; }
 
-    // Brings point `index` of layer `id` (ImageLayer, WordLayer) to the
-    // middle of the map at the present scale and makes it the focus, so that
-    // a point named elsewhere (a table, a search) is found on the map.
-    void flyTo(int id, int index);
-
     // Images coloured by category instead of the single red cross.
     void setCategoryColours(bool on);
     bool categoryColoursOn() const { return categoryColours; }

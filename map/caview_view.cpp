@@ -69,24 +69,6 @@ void CAView::setCanvasCentre(const QPointF &centre)
     repaint();
 }
 
-void CAView::flyTo(int id, int index)
-{
-    if (!data || index < 0 || index >= (id == ImageLayer ? data->nbImages : data->nbWords))
-        return;
-    focusOnImage = id == ImageLayer;
-    if (focusOnImage)
-        focusImage = index;
-    else
-        focusWord = index;
-    const QPointF at = focusOnImage ? QPointF(getZ(index, axis1), getZ(index, axis2))
-                                    : QPointF(getW(index, axis1), getW(index, axis2));
-    // A point without a position (NaN coordinates) keeps the view where it is.
-    if (std::isfinite(at.x()) && std::isfinite(at.y()))
-        setCanvasCentre(at);
-    else
-        repaint();
-}
-
 void CAView::setScale(double newScale)
 {
     newScale = clampScale(newScale);
