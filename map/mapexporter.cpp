@@ -50,11 +50,13 @@ QList<MapExporter::KeyEntry> MapExporter::keyOf(const CAView &view)
     const bool byCategory = !legendOf(view).isEmpty();
     for (int id = 0; id < view.layerCount(); ++id) {
         const PointLayer &l = view.layer(id);
-        if (!l.style().visible)
+        // A family the analysis has no point of (no supplementary images)
+        // has nothing to key.
+        if (!l.style().visible || l.count(*view.data) == 0)
             continue;
         const QString name = id == CAView::ImageLayer ? QObject::tr("Images")
             : id == CAView::WordLayer                 ? QObject::tr("Words")
-                                                      : l.family().kind;
+                                                      : QObject::tr("Supplementary images");
         // In category colours the key shows the shape only, in grey.
         const QColor colour = byCategory && l.family().byCategory ? QColor(80, 80, 80) : l.family().colour;
         key.append({id, colour, QObject::tr("%1: %2 of %3").arg(name).arg(l.shown()).arg(l.count(*view.data))});
@@ -163,9 +165,15 @@ void MapExporter::paintLegend(QPainter &painter) const
         // (or a script counting marks) never takes the key for points.
         painter.setPen(QPen(e.colour, 1.5));
         painter.setBrush(Qt::NoBrush);
-        if (m_view.layer(e.layer).family().mark == MarkShape::Cross) {
+        const MarkShape::Kind mark = m_view.layer(e.layer).family().mark;
+        if (mark == MarkShape::Cross) {
             painter.drawLine(QLineF(cx - 3, cy, cx + 3, cy));
             painter.drawLine(QLineF(cx, cy - 3, cx, cy + 3));
+        } else if (mark == MarkShape::Diamond) {
+            painter.drawLine(QLineF(cx - 3, cy, cx, cy - 3));
+            painter.drawLine(QLineF(cx, cy - 3, cx + 3, cy));
+            painter.drawLine(QLineF(cx + 3, cy, cx, cy + 3));
+            painter.drawLine(QLineF(cx, cy + 3, cx - 3, cy));
         } else {
             painter.drawEllipse(QPointF(cx, cy), 3, 3);
         }

@@ -226,8 +226,8 @@ void TestSupplementary::pointTableListsThemAsSupplementary()
             continue;
         const QList<QByteArray> cells = line.split(',');
         // kind, index, file, path, category, name, word, axis 1, axis 2,
-        // mass, quality x2, contribution x2, drawn.
-        QCOMPARE(cells.size(), 15);
+        // mass, quality x2, contribution x2, drawn, group.
+        QCOMPARE(cells.size(), 16);
         QCOMPARE(cells.at(1).toInt(), sups);
         QCOMPARE(cells.at(7).toDouble(), kSup[std::size_t(sups)][0]);
         QVERIFY(cells.at(9).isEmpty());  // no mass in the analysed table
