@@ -7,6 +7,20 @@
 
 namespace {
 
+// Point table fields of an image, analysed or supplementary: file, path,
+// category and its name (empty without an image list), and no word.
+QStringList imageFields(const CAData &d, const ImageLabel *l)
+{
+    QStringList row;
+    if (l)
+        row << l->imageFile << (l->imageFile.isEmpty() ? QString() : d.resolve(l->imageFile))
+            << QString::number(l->category) << d.categoryNames.value(l->category);
+    else
+        row << QString() << QString() << QString() << QString();
+    row << QString();
+    return row;
+}
+
 PointFamily makeImages()
 {
     PointFamily f;
@@ -39,18 +53,7 @@ PointFamily makeImages()
         return QStringLiteral("Category: %1 - nb. topics: ")
             .arg(d.categoryName(d.labels[i].category));
     };
-    f.tableFields = [](const CAData &d, int i) {
-        QStringList row;
-        if (d.labels) {
-            const ImageLabel &l = d.labels[i];
-            row << l.imageFile << (l.imageFile.isEmpty() ? QString() : d.resolve(l.imageFile))
-                << QString::number(l.category) << d.categoryNames.value(l.category);
-        } else {
-            row << QString() << QString() << QString() << QString();
-        }
-        row << QString();
-        return row;
-    };
+    f.tableFields = [](const CAData &d, int i) { return imageFields(d, d.labels ? &d.labels[i] : nullptr); };
     return f;
 }
 
@@ -112,16 +115,7 @@ PointFamily makeSupplementaryImages()
             .arg(d.categoryName(d.supLabels[s].category));
     };
     f.tableFields = [](const CAData &d, int s) {
-        QStringList row;
-        if (d.supLabels) {
-            const ImageLabel &l = d.supLabels[s];
-            row << l.imageFile << (l.imageFile.isEmpty() ? QString() : d.resolve(l.imageFile))
-                << QString::number(l.category) << d.categoryNames.value(l.category);
-        } else {
-            row << QString() << QString() << QString() << QString();
-        }
-        row << QString();
-        return row;
+        return imageFields(d, d.supLabels ? &d.supLabels[s] : nullptr);
     };
     return f;
 }
