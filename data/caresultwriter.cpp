@@ -95,6 +95,17 @@ void vectorText(FdSink &out, std::size_t count, const double *values)
     }
 }
 
+// Flushes what is left and closes; a failure of either is the file's error.
+bool closeTemporary(FdSink &out, int fd, const std::string &path, std::string &error)
+{
+    bool ok = out.flush();
+    if (::close(fd) != 0 && ok)
+        ok = false;
+    if (!ok)
+        error = "cannot write " + path + ": " + std::strerror(errno);
+    return ok;
+}
+
 } // namespace
 
 void CAResultWriter::appendMatrixHeader(std::string &text, std::size_t rows, int cols)
@@ -171,14 +182,7 @@ bool CAResultWriter::writeFile(const std::string &path, const CAResultArrays &a,
     case ResultFiles::ZSup: matrixText(out, a.supRows, a.zCols, a.ZSup); break;
     default: vectorText(out, a.lambdaCount, a.lambda); break;
     }
-    bool ok = out.flush();
-    if (!ok)
-        m_error = "cannot write " + path + ": " + std::strerror(errno);
-    if (::close(fd) != 0 && ok) {
-        m_error = "cannot write " + path + ": " + std::strerror(errno);
-        ok = false;
-    }
-    return ok;
+    return closeTemporary(out, fd, path, m_error);
 }
 
 bool CAResultWriter::write(const std::string &table, const CAResultArrays &a)
@@ -223,14 +227,7 @@ bool CAResultWriter::writeManifest(const std::string &table, Temporaries &temps,
         return false;
     FdSink out(fd);
     out.text() = m.text();
-    bool ok = out.flush();
-    if (!ok)
-        m_error = "cannot write " + path + ": " + std::strerror(errno);
-    if (::close(fd) != 0 && ok) {
-        m_error = "cannot write " + path + ": " + std::strerror(errno);
-        ok = false;
-    }
-    return ok;
+    return closeTemporary(out, fd, path, m_error);
 }
 
 bool CAResultWriter::commit(const std::string &table, Temporaries &temps, const CAResultArrays &a, bool ok)

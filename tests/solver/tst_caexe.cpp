@@ -7,34 +7,24 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/mpilauncher.h"
+
 #include <sys/stat.h>
 
 namespace {
 
 const char *const kSuffixes[] = {"_Z.txt", "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"};
 
+using MpiLauncher::Run;
+
 QString solverPath()
 {
-    return qEnvironmentVariable("ORTELIS_BIN_DIR") + "/ca.exe";
+    return MpiLauncher::binDir() + "/ca.exe";
 }
-
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
 
 Run runSolver(const QStringList &args)
 {
-    QProcess p;
-    p.start(solverPath(), args);
-    Run r;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return MpiLauncher::run(solverPath(), args, 120000);
 }
 
 void writeFile(const QString &path, const QByteArray &text)

@@ -6,37 +6,21 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "tests/mpilauncher.h"
 
 #include <cmath>
 
 namespace {
 
-QString solverPath()
-{
-    return qEnvironmentVariable("ORTELIS_BIN_DIR") + "/ca.exe";
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QString out, err;
-};
+using MpiLauncher::Run;
 
 Run runSolver(const QStringList &args)
 {
-    QProcess p;
-    p.start(solverPath(), args);
-    Run r;
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return MpiLauncher::run(MpiLauncher::binDir() + "/ca.exe", args, 120000);
 }
 
 void writeFile(const QString &path, const QByteArray &text)
