@@ -38,9 +38,30 @@ void SparseRows::release()
 }
 
 SparseRows::SparseRows(SparseRows &&other) noexcept
-    : m_cols(other.m_cols), m_outer(std::move(other.m_outer)), m_inner(other.m_inner), m_floats(other.m_floats),
-      m_values(other.m_values), m_single(other.m_single), m_size(other.m_size), m_capacity(other.m_capacity)
 {
+    take(other);
+}
+
+SparseRows &SparseRows::operator=(SparseRows &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        take(other);
+    }
+    return *this;
+}
+
+// Takes over other's storage and leaves it empty, owning nothing.
+void SparseRows::take(SparseRows &other) noexcept
+{
+    m_cols = other.m_cols;
+    m_outer = std::move(other.m_outer);
+    m_inner = other.m_inner;
+    m_floats = other.m_floats;
+    m_values = other.m_values;
+    m_single = other.m_single;
+    m_size = other.m_size;
+    m_capacity = other.m_capacity;
     other.m_inner = nullptr;
     other.m_floats = nullptr;
     other.m_values = nullptr;
@@ -48,29 +69,6 @@ SparseRows::SparseRows(SparseRows &&other) noexcept
     other.m_size = other.m_capacity = 0;
     other.m_cols = 0;
     other.m_outer.clear();
-}
-
-SparseRows &SparseRows::operator=(SparseRows &&other) noexcept
-{
-    if (this != &other) {
-        release();
-        m_cols = other.m_cols;
-        m_outer = std::move(other.m_outer);
-        m_inner = other.m_inner;
-        m_floats = other.m_floats;
-        m_values = other.m_values;
-        m_single = other.m_single;
-        m_size = other.m_size;
-        m_capacity = other.m_capacity;
-        other.m_inner = nullptr;
-        other.m_floats = nullptr;
-        other.m_values = nullptr;
-        other.m_single = true;
-        other.m_size = other.m_capacity = 0;
-        other.m_cols = 0;
-        other.m_outer.clear();
-    }
-    return *this;
 }
 
 bool SparseRows::grow(std::size_t needed)

@@ -100,6 +100,7 @@ public:
 private:
     bool grow(std::size_t needed);
     void release();
+    void take(SparseRows &other) noexcept;
 
     int m_cols = 0;
     std::vector<int> m_outer;
