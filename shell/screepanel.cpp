@@ -153,9 +153,13 @@ void ScreePanel::paintEvent(QPaintEvent *)
     painter.drawPolyline(line);
     for (const QPointF &p : std::as_const(line))
         painter.drawEllipse(p, 2, 2);
-    // Below and left of the last point, where the line has already passed.
-    painter.drawText(QRectF(line.last().x() - 96, line.last().y() + 4, 90, 14),
-                     Qt::AlignRight | Qt::AlignVCenter, cumulativeLabel());
+    // Below and left of the last point, where the line has already passed,
+    // on a light plate: the last bars are often as tall as the line there.
+    const QString label = cumulativeLabel();
+    const int width = painter.fontMetrics().horizontalAdvance(label) + 6;
+    const QRectF box(line.last().x() - 6 - width, line.last().y() + 4, width, 14);
+    painter.fillRect(box, QColor(255, 255, 255, 210));
+    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
 }
 
 QString ScreePanel::title() const
@@ -164,7 +168,7 @@ QString ScreePanel::title() const
         return tr("Axis %1 picked: now click the vertical axis").arg(m_pending + 1);
     if (!m_basis.isEmpty())
         return tr("Inertia per axis (%1); line: cumulative").arg(m_basis);
-    return tr("Inertia per axis; line: cumulative");
+    return tr("% of the total inertia; line: cumulative");
 }
 
 QString ScreePanel::cumulativeLabel() const
