@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -38,7 +39,16 @@ struct IndexRun
 
     IndexWriter writer;
     int n = 0;                           // images found
-    std::vector<int> status;             // Pending, Indexed or Skipped, per image
+    // Pending, Indexed, Skipped, Passive or Flat (see indexerphases.cpp), per image
+    std::vector<int> status;
+    std::vector<bool> passive;           // listed with --passive
+    // Adding to a project: its images (canonical paths), which are not
+    // added again, the first free number of the supplementary keypoint
+    // files and links, and the project's number of each input category.
+    bool adding = false;
+    QSet<QString> known;
+    int fileOffset = 0;
+    std::vector<int> categoryNumbers;
     QStringList names, paths;            // list name and file of each image
     int skippedBefore = 0, problemsBefore = 0; // lines written before the images were shared out
     QByteArray duplicateText;
