@@ -27,6 +27,12 @@ class IndexDistribution;
 // being written. One per run; the phases fill it in order.
 struct IndexRun
 {
+    // An image's fate. Passive and Flat images are supplementary: described
+    // and given words like the others, but kept out of the vocabulary and
+    // the table, and placed on the axes afterwards by their rows.
+    enum Fate : int { Pending = 0, Indexed = 1, Skipped = -1, Passive = 2, Flat = 3 };
+    static bool supplementary(int fate) { return fate == Passive || fate == Flat; }
+
     QElapsedTimer clock;
     IndexDistribution *shared = nullptr; // the job's processes, or null
     bool lead = true;                    // this process writes the index's own files
