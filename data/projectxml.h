@@ -18,8 +18,13 @@ public:
 
     // A comment line right after the opening tag (must hold no "--").
     void setComment(const std::string &comment) { m_comment = comment; }
+    // A negative count leaves AXIS out (every axis the results hold).
     void setAxes(int axes) { m_axes = axes; }
     void addFile(const std::string &key, const std::string &path);
+    // Names `path` under `key` (FILE names match whatever their case): the
+    // first entry of that name takes it and later ones go; without one it
+    // is added at the end.
+    void setFile(const std::string &key, const std::string &path);
     // FILE entry of result file `kind` of `table` (the table's name followed
     // by the kind's suffix).
     void addResult(ResultFiles::Kind kind, const std::string &table);

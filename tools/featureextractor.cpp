@@ -123,13 +123,22 @@ ImageFeatures FeatureExtractor::describe(const DecodedImage &decoded)
     const DecodedImage image = toWorkSide(decoded, m_options.workSide);
     if (isBlank(image, &out.reason, &out.blankHasColour, &out.blankColour)) {
         out.blank = true;
-        return out;
+        // A flat colour still has a profile in colour words, by which the
+        // indexer can place it without letting it take part in the axes:
+        // its patches are described below.
+        if (!out.blankHasColour || !m_options.colour)
+            return out;
     }
     std::vector<cv::KeyPoint> working;
     QString error;
     bool blankOnly = false;
     if (!m_detector.detectScaled(image.grey, float(image.scale), m_options.gridStep, out.keypoints,
                                  out.descriptors, &working, &error, &blankOnly, image.alpha)) {
+        if (out.blank) { // still a blank image, only without a profile
+            out.keypoints.clear();
+            out.descriptors.release();
+            return out;
+        }
         out.status = DecodedImage::Unreadable;
         out.reason = error;
         out.keypoints.clear();

@@ -136,7 +136,8 @@ bool ImageCollection::load(const QString &input, const QString &output, QString 
         if (!output.isEmpty()) {
             const QString out = canonicalOrAbsolute(output);
             if (out == canonicalOrAbsolute(input))
-                exclude << out + QStringLiteral("/keypoints") << out + QStringLiteral("/linked");
+                exclude << out + QStringLiteral("/keypoints") << out + QStringLiteral("/linked")
+                        << out + QStringLiteral("/keypoints-sup") << out + QStringLiteral("/linked-sup");
             else
                 exclude << out;
         }

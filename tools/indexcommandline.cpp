@@ -46,6 +46,7 @@ QString IndexCommandLine::usage()
 {
     return QStringLiteral(
         "Usage: ortelis-index [options] IMAGE_FOLDER OUTPUT_FOLDER\n"
+        "       ortelis-index --add-to PROJECT.xml [--jobs N] [--quiet] IMAGE_FOLDER\n"
         "\n"
         "Indexes a collection of images for Ortelis: SIFT keypoints, a visual vocabulary,\n"
         "one keypoint file per image, the image list and the images x words table, and\n"
@@ -88,6 +89,25 @@ QString IndexCommandLine::usage()
         "                     the default), raw (plain counts) or presence (0 or 1)\n"
         "  --search-checks N  find each descriptor's word with k-d trees, looking at N\n"
         "                     leaves, 0 to 100000 (default 0: exact search over every word)\n"
+        "  --passive LIST     index the images LIST names (a file of image paths, or of\n"
+        "                     \"category path\" lines as a list file, relative to LIST)\n"
+        "                     as supplementary images: described like the others but\n"
+        "                     not in the table; placed on the axes by the words'\n"
+        "                     coordinates (table-sup.txt, images-sup.txt; their\n"
+        "                     coordinates table.txt_ZSup.txt with --solve, otherwise\n"
+        "                     when the viewer first runs the solver)\n"
+        "  --flat-blanks MODE blank images of one flat colour: place (the default: placed\n"
+        "                     as supplementary images by their colour words, when the\n"
+        "                     index has colour words) or skip (listed in skipped.txt)\n"
+        "  --add-to PROJECT   add the images to an indexed and solved project as\n"
+        "                     supplementary images, without changing any of its files:\n"
+        "                     described with its vocabulary and the options it was\n"
+        "                     indexed with (index-options.txt beside it), placed by its\n"
+        "                     results (the words' coordinates and the eigenvalues), and\n"
+        "                     named in PROJECT with the earlier supplementary images\n"
+        "                     (FILE FSUP, ZSUP, LABELSUP). Only --jobs and --quiet go\n"
+        "                     with it; categories are matched to the project's by\n"
+        "                     folder name\n"
         "  --solve            run the solver (ca.exe beside this program) at the end\n"
         "  --solver FILE      solver to run with --solve\n"
         "  --jobs N           worker threads, 1 to 256 (default: number of cores)\n"
@@ -103,7 +123,8 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
     const QStringList valued = {"words", "max-keypoints", "seed", "axes", "vocabulary",
                                 "sample", "max-side", "solver", "jobs", "max-megapixels",
                                 "grid", "colour-words", "search-checks", "work-side",
-                                "counts", "soft-words", "grid-scales", "colour-layout"};
+                                "counts", "soft-words", "grid-scales", "colour-layout",
+                                "add-to", "passive", "flat-blanks"};
     for (const QString &name : valued)
         parser.addOption(QCommandLineOption(name, QString(), QStringLiteral("value")));
     for (const QString &name : {QStringLiteral("solve"), QStringLiteral("quiet"),
@@ -161,8 +182,43 @@ IndexCommandLine::Result IndexCommandLine::parse(const QStringList &arguments,
     options.solver = parser.value("solver");
     options.solve = parser.isSet("solve") || parser.isSet("solver");
     options.quiet = parser.isSet("quiet");
+    options.passive = parser.value("passive");
+    options.addTo = parser.value("add-to");
+    if (parser.isSet("flat-blanks")) {
+        const QString mode = parser.value("flat-blanks");
+        if (mode != QLatin1String("place") && mode != QLatin1String("skip")) {
+            message = QStringLiteral("--flat-blanks expects place or skip, not \"%1\"").arg(mode);
+            return Invalid;
+        }
+        options.placeFlat = mode == QLatin1String("place");
+    }
 
     const QStringList positional = parser.positionalArguments();
+    if (parser.isSet("add-to")) {
+        // The added images are described as the project's own were: an
+        // option that would describe them otherwise is refused, not ignored.
+        for (const QString &name : parser.optionNames()) {
+            if (name != QLatin1String("add-to") && name != QLatin1String("jobs")
+                && name != QLatin1String("quiet")) {
+                message = QStringLiteral("--%1 cannot be given with --add-to: the images are described "
+                                         "with the project's own options, recorded beside it")
+                              .arg(name);
+                return Invalid;
+            }
+        }
+        if (options.addTo.isEmpty()) {
+            message = QStringLiteral("--add-to expects the project file (project.xml)");
+            return Invalid;
+        }
+        if (positional.size() != 1) {
+            message = QStringLiteral("with --add-to, expected IMAGE_FOLDER alone, got %1 argument(s)")
+                          .arg(positional.size());
+            return Invalid;
+        }
+        options.input = positional[0];
+        options.output = QString();
+        return Run;
+    }
     if (positional.size() != 2) {
         message = QStringLiteral("expected IMAGE_FOLDER and OUTPUT_FOLDER, got %1 argument(s)")
                       .arg(positional.size());

@@ -245,7 +245,8 @@ void Indexer::shareLines(int skippedBefore, int problemsBefore)
     m_problemImages.insert(m_problemImages.end(), problemImages.begin(), problemImages.end());
 }
 
-bool Indexer::runSolver(const QString &solver, const QString &table, QString *error)
+bool Indexer::runSolver(const QString &solver, const QString &table, QString *error,
+                        const QString &supplementary)
 {
     if (!m_options.quiet) {
         std::printf("Running the solver on %d x %d table...\n", m_summary.indexed, m_summary.words);
@@ -254,7 +255,10 @@ bool Indexer::runSolver(const QString &solver, const QString &table, QString *er
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.setWorkingDirectory(QFileInfo(table).absolutePath());
-    process.start(solver, {QStringLiteral("-k"), QString::number(m_options.axes), table, table});
+    QStringList arguments = {QStringLiteral("-k"), QString::number(m_options.axes)};
+    if (!supplementary.isEmpty())
+        arguments << QStringLiteral("--supplementary") << supplementary;
+    process.start(solver, arguments << table << table);
     if (!process.waitForStarted(-1)) {
         *error = QStringLiteral("the solver '%1' could not be started: %2")
                      .arg(solver, process.errorString());
@@ -318,13 +322,37 @@ QString Indexer::summaryText() const
     if (s.blankWithColour)
         reasons.last() += QStringLiteral(" (%1 of one flat colour)").arg(s.blankWithColour);
     add(s.refusedNames, "with blanks in their names");
-    QString text = QStringLiteral("Indexed %1 of %2 images (%3 skipped%4), %5 keypoints, "
-                                  "%6 of %7 words used, %8 s")
-                       .arg(s.indexed).arg(s.found).arg(s.skipped)
+    add(s.alreadyThere, "already in the project");
+    add(s.notPlaced, "supplementary without any word");
+    if (!m_options.addTo.isEmpty()) {
+        QString text = QStringLiteral("Added %1 of %2 images to '%3' as supplementary images (%4 skipped%5), "
+                                      "%6 keypoints, %7 s")
+                           .arg(s.supplementary).arg(s.found).arg(m_options.addTo).arg(s.skipped + s.notPlaced)
+                           .arg(reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral(", ")))
+                           .arg(s.keypoints).arg(s.seconds, 0, 'f', 1);
+        if (s.skipped || s.passedOver || s.notPlaced)
+            text += QStringLiteral("; see %1").arg(IndexWriter::supSkippedName);
+        if (s.supplementaryFlat)
+            text += QStringLiteral("; %1 of them blank of one flat colour, placed by their colour").arg(s.supplementaryFlat);
+        return text;
+    }
+    QString placed;
+    if (s.supplementary) {
+        QStringList kinds;
+        if (s.supplementaryFlat)
+            kinds << QStringLiteral("%1 blank of one flat colour").arg(s.supplementaryFlat);
+        if (s.supplementaryPassive)
+            kinds << QStringLiteral("%1 passive").arg(s.supplementaryPassive);
+        placed = QStringLiteral("%1 placed as supplementary images (%2); ")
+                     .arg(s.supplementary).arg(kinds.join(QStringLiteral(", ")));
+    }
+    QString text = QStringLiteral("Indexed %1 of %2 images (%3%4 skipped%5), %6 keypoints, "
+                                  "%7 of %8 words used, %9 s")
+                       .arg(s.indexed).arg(s.found).arg(placed).arg(s.skipped + s.notPlaced)
                        .arg(reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral(", ")))
                        .arg(s.keypoints).arg(s.wordsUsed).arg(s.words)
                        .arg(s.seconds, 0, 'f', 1);
-    if (s.skipped || s.passedOver)
+    if (s.skipped || s.passedOver || s.notPlaced)
         text += QStringLiteral("; see %1").arg(IndexWriter::skippedName);
     if (s.passedOver)
         text += QStringLiteral("; %1 links or folders passed over").arg(s.passedOver);

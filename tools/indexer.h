@@ -20,6 +20,7 @@ class IndexWriter;
 struct IndexRun;
 class ProgressReporter;
 class Vocabulary;
+struct SupplementaryRows;
 
 // Turns a collection of images into an index: keypoint files, image list,
 // keypoint-file list, contingency table, vocabulary and project file, and
@@ -37,6 +38,10 @@ public:
 
     // Reads the input named in the options, then indexes it.
     bool run(QString *error);
+    // Adds the input's images to the project named by options.addTo as
+    // supplementary images (see indexaddition.cpp); no file of the
+    // project but its supplementary set and project file changes.
+    bool addTo(QString *error);
     // Indexes a collection already loaded (the demo builds its own).
     bool run(const ImageCollection &collection, QString *error);
 
@@ -86,13 +91,22 @@ private:
     bool buildVocabulary(IndexRun &r, QString *error);
     bool assignWords(IndexRun &r, QString *error);
     bool write(IndexRun &r, QString *error);
+    // Marks the images the passive list names.
+    bool markPassive(IndexRun &r, QString *error);
+    // The rows of the run's supplementary images; those without any word
+    // are listed and left out.
+    void supplementaryRows(IndexRun &r, int cols, SupplementaryRows &sup);
+    // The addition's write phase (indexaddition.cpp).
+    bool writeAddition(IndexRun &r, class ProjectAddition &project, QString *error);
     // Words, keypoint file and table row of one described image.
     void finishImage(IndexRun &r, int i, std::vector<Sift> &keypoints, const cv::Mat &descriptors,
                      const cv::Mat &colourDescriptors);
 
     void reportAxisShares(const QString &table, int greyWords, const Vocabulary &colour,
                           const QStringList &rowNames);
-    bool runSolver(const QString &solver, const QString &table, QString *error);
+    // With `supplementary`, the solver places those rows too.
+    bool runSolver(const QString &solver, const QString &table, QString *error,
+                   const QString &supplementary = QString());
     // `image`: the image the line is about, or -1.
     void report(ProgressReporter *progress, const QString &line, int image = -1);
     // An image left out of the table: counted, reported, and listed in

@@ -9,9 +9,11 @@
 #include "tools/imagecollection.h"
 #include "tools/indexatlas.h"
 #include "tools/indexdistribution.h"
+#include "tools/indexoptionsrecord.h"
 #include "tools/indexrun.h"
 #include "tools/keypointdetector.h"
 #include "tools/progressreporter.h"
+#include "tools/supplementaryrows.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -40,7 +42,13 @@ bool hasBlank(const QString &s)
     return s.contains(blank);
 }
 
-enum : int { Pending = 0, Indexed = 1, Skipped = -1 };
+constexpr int Pending = IndexRun::Pending, Indexed = IndexRun::Indexed, Skipped = IndexRun::Skipped,
+              Passive = IndexRun::Passive, Flat = IndexRun::Flat;
+
+bool supplementary(int status)
+{
+    return IndexRun::supplementary(status);
+}
 
 QString kindOf(DecodedImage::Status status)
 {
@@ -132,12 +140,16 @@ bool Indexer::collect(IndexRun &r, QString *error)
                                 "colour", error))
                 return false;
         }
+        // The search the options name, as a run that builds its words
+        // uses: a record of them then says how every row was made.
+        grey.prepareSearch(o.searchChecks);
+        colour.prepareSearch(o.searchChecks);
     }
 
     IndexWriter &writer = r.writer;
     QStringList leftovers;
     if (!shared) {
-        if (!writer.begin(o.output, error, &leftovers))
+        if (!writer.begin(o.output, error, &leftovers, r.adding))
             return false;
     } else {
         // The lead makes the staging folder; the others write their images'
@@ -175,13 +187,22 @@ bool Indexer::collect(IndexRun &r, QString *error)
     std::vector<int> &status = r.status;
     QStringList &names = r.names, &paths = r.paths;
     status.assign(size_t(n), Pending);
+    if (!markPassive(r, error))
+        return false;
     for (int i = 0; i < n; ++i) {
         paths << entries[i].path;
         names << listName(entries[i].path, output);
+        if (r.adding && r.known.contains(QFileInfo(entries[i].path).canonicalFilePath())) {
+            status[size_t(i)] = Skipped;
+            if (lead)
+                skip(nullptr, QStringLiteral("already in the project"), entries[i].path,
+                     QStringLiteral("the project has this image already"), -1);
+            continue;
+        }
         if (!hasBlank(names.last()) || !lead)
             continue;
         QString linked, e;
-        if (writer.linkImage(i, entries[i].path, &linked, &e)) {
+        if (writer.linkImage(r.fileOffset + i, entries[i].path, &linked, &e)) {
             names.last() = linked;
             ++m_summary.renamed;
             report(nullptr, QStringLiteral("renamed '%1': listed as '%2', since the image list "
@@ -297,7 +318,9 @@ void Indexer::finishImage(IndexRun &r, int i, std::vector<Sift> &kps, const cv::
     for (size_t k = firstPlain; k < kps.size(); ++k)
         row.insert(row.end(), size_t(votesPerRecord), kps[k].word);
     QString e;
-    if (!writer.writeKeypoints(i, kps, &e))
+    const QString name = supplementary(r.status[size_t(i)]) ? IndexWriter::supKeypointFileName(r.fileOffset + i)
+                                                             : IndexWriter::keypointFileName(i);
+    if (!writer.writeKeypointFile(name, kps, &e))
         r.failWrite(e);
 }
 
@@ -347,26 +370,43 @@ bool Indexer::describe(IndexRun &r, QString *error)
                 return;
             }
             if (f.blank) {
-                status[size_t(i)] = Skipped;
-                skip(&progress, QStringLiteral("blank"), entries[i].path, f.reason, i);
-                return;
-            }
-            if (f.keypoints.empty()) {
+                // One flat colour still has a profile in colour words: it
+                // is placed by them, without a say in the axes it would
+                // otherwise take (a stack of identical rows).
+                if (!o.placeFlat || !f.blankHasColour || f.colourDescriptors.empty() || f.keypoints.empty()) {
+                    status[size_t(i)] = Skipped;
+                    skip(&progress, QStringLiteral("blank"), entries[i].path, f.reason, i);
+                    return;
+                }
+                status[size_t(i)] = Flat;
+                report(&progress,
+                       QStringLiteral("blank image '%1' placed as a supplementary image by its colour: %2")
+                           .arg(entries[i].path, f.reason),
+                       i);
+            } else if (f.keypoints.empty()) {
                 status[size_t(i)] = Skipped;
                 skip(&progress, QStringLiteral("no keypoints"), entries[i].path,
                      QStringLiteral("no keypoint found (a blank or flat image)"), i);
                 return;
+            } else {
+                status[size_t(i)] = r.adding || r.passive[size_t(i)] ? Passive : Indexed;
             }
-            status[size_t(i)] = Indexed;
             if (reuse) {
                 finishImage(r, i, f.keypoints, f.descriptors, f.colourDescriptors);
+                return;
+            }
+            QString e;
+            if (supplementary(status[size_t(i)])) {
+                // Kept out of the vocabulary's sample: the words are the
+                // active images' alone.
+                if (!r.spill->write(i, f.keypoints, f.descriptors, f.colourDescriptors, &e))
+                    r.failWrite(e);
                 return;
             }
             r.greySample[size_t(i)] = Vocabulary::sampleRows(f.descriptors, i, keepGrey, o.seed);
             if (!f.colourDescriptors.empty())
                 r.colourSample[size_t(i)] = Vocabulary::sampleRows(f.colourDescriptors, i,
                                                                  keepColour, o.seed);
-            QString e;
             if (!r.spill->write(i, f.keypoints, f.descriptors, f.colourDescriptors, &e))
                 r.failWrite(e);
         });
@@ -385,12 +425,19 @@ bool Indexer::describe(IndexRun &r, QString *error)
     }
 
     for (int i = 0; i < n; ++i) {
-        if (status[size_t(i)] == Indexed)
+        const int s = status[size_t(i)];
+        if (s == Indexed)
             ++m_summary.indexed;
+        else if (supplementary(s))
+            ++(s == Flat ? m_summary.supplementaryFlat : m_summary.supplementaryPassive);
         else
             ++m_summary.skipped;
     }
-    if (m_summary.indexed == 0) {
+    if (r.adding && m_summary.supplementaryFlat + m_summary.supplementaryPassive == 0) {
+        *error = QStringLiteral("none of the %1 images could be added (see the reasons above)").arg(n);
+        return false;
+    }
+    if (!r.adding && m_summary.indexed == 0) {
         *error = QStringLiteral("none of the %1 images could be indexed (see the reasons above)").arg(n);
         return false;
     }
@@ -437,7 +484,8 @@ bool Indexer::assignWords(IndexRun &r, QString *error)
     OpenCvThreads single(0);
     ProgressReporter progress(QStringLiteral("Assigning words"), n, o.quiet);
     parallelFor(n, jobs, &progress, [&](int i, int) {
-        if (r.status[size_t(i)] != Indexed || r.writeFailed || (shared && !shared->owns(i)))
+        const int s = r.status[size_t(i)];
+        if ((s != Indexed && !supplementary(s)) || r.writeFailed || (shared && !shared->owns(i)))
             return;
         std::vector<Sift> kps;
         cv::Mat desc, cdesc;
@@ -498,6 +546,8 @@ bool Indexer::write(IndexRun &r, QString *error)
         keypointFiles << IndexWriter::keypointFileName(i);
         ++row;
     }
+    SupplementaryRows sup;
+    supplementaryRows(r, cols, sup);
     m_summary.words = cols;
     for (int c = 0; c < cols; ++c) {
         for (int r = 0; r < rows; ++r) {
@@ -558,7 +608,14 @@ bool Indexer::write(IndexRun &r, QString *error)
         || (!categoryText.isEmpty() && !writer.writeFile(IndexWriter::categoriesName, categoryText, error))
         || !writer.writeFile(IndexWriter::skippedName, skippedText, error)
         || (!duplicateText.isEmpty() && !writer.writeFile(IndexWriter::duplicatesName, duplicateText, error))
-        || !writer.writeFile(IndexWriter::logName, log, error))
+        || !writer.writeFile(IndexWriter::logName, log, error)
+        || !writer.writeFile(IndexWriter::optionsName,
+                             IndexOptionsRecord::text(o, r.features, grey.size(), colour.size()), error))
+        return finish(false);
+    if (sup.rows > 0
+        && (!writer.writeFile(IndexWriter::supTableName, sup.table(o.counts), error)
+            || !writer.writeFile(IndexWriter::supImageListName, sup.imageList(), error)
+            || !writer.writeFile(IndexWriter::supKeypointListName, sup.keypointList({}), error)))
         return finish(false);
 
     // What each word looks like, from the keypoint files just written.
@@ -577,8 +634,8 @@ bool Indexer::write(IndexRun &r, QString *error)
 
     QString solveError;
     if (o.solve) {
-        m_summary.solved = runSolver(r.solver, writer.stagingPath(IndexWriter::tableName),
-                                     &solveError);
+        m_summary.solved = runSolver(r.solver, writer.stagingPath(IndexWriter::tableName), &solveError,
+                                     sup.rows > 0 ? writer.stagingPath(IndexWriter::supTableName) : QString());
         if (m_summary.solved) {
             reportAxisShares(writer.stagingPath(IndexWriter::tableName), grey.size(), colour,
                              listNames);

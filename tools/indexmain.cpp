@@ -42,6 +42,24 @@ int main(int argc, char **argv)
         break;
     }
     QString error;
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    if (!options.addTo.isEmpty()) {
+        Indexer indexer(options);
+        const bool ok = indexer.addTo(&error);
+        if (indexer.summary().supplementary > 0 && indexer.summary().seconds > 0)
+            std::printf("%s\n", qPrintable(indexer.summaryText()));
+        if (!ok) {
+            std::fprintf(stderr, "ortelis-index: %s%s\n", indexer.summary().interrupted ? "" : "error: ",
+                         qPrintable(error));
+            return indexer.summary().interrupted ? 130 : 1;
+        }
+        std::printf("Project: %s\n", qPrintable(options.addTo));
+        return 0;
+    }
     ImageCollection collection;
     if (!collection.load(options.input, options.output, &error)) {
         std::fprintf(stderr, "ortelis-index: error: %s\n", qPrintable(error));
@@ -53,11 +71,6 @@ int main(int argc, char **argv)
         for (int c = 1; c < categories.size(); ++c)
             std::printf("Category %d: %s\n", c, qPrintable(categories[c]));
     }
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
     Indexer indexer(options);
     const bool ok = indexer.run(collection, &error);
     if (indexer.summary().indexed > 0 && indexer.summary().seconds > 0)

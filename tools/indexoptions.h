@@ -54,6 +54,10 @@ struct IndexOptions
     bool solve = false;     // run the solver on the table at the end
     QString solver;         // solver executable; empty means ca.exe beside the program
     bool quiet = false;     // no progress output (summary and problems still shown)
+    // Supplementary images, placed on the axes without taking part in them.
+    QString addTo;          // project the input's images are added to (nothing else changes)
+    QString passive;        // list file of the input's images made supplementary
+    bool placeFlat = true;  // blank images of one flat colour placed by their colour words
 };
 
 #endif // INDEXOPTIONS_H

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,12 @@ class IndexDistribution;
 // being written. One per run; the phases fill it in order.
 struct IndexRun
 {
+    // An image's fate. Passive and Flat images are supplementary: described
+    // and given words like the others, but kept out of the vocabulary and
+    // the table, and placed on the axes afterwards by their rows.
+    enum Fate : int { Pending = 0, Indexed = 1, Skipped = -1, Passive = 2, Flat = 3 };
+    static bool supplementary(int fate) { return fate == Passive || fate == Flat; }
+
     QElapsedTimer clock;
     IndexDistribution *shared = nullptr; // the job's processes, or null
     bool lead = true;                    // this process writes the index's own files
@@ -38,7 +45,16 @@ struct IndexRun
 
     IndexWriter writer;
     int n = 0;                           // images found
-    std::vector<int> status;             // Pending, Indexed or Skipped, per image
+    // Pending, Indexed, Skipped, Passive or Flat (see indexerphases.cpp), per image
+    std::vector<int> status;
+    std::vector<bool> passive;           // listed with --passive
+    // Adding to a project: its images (canonical paths), which are not
+    // added again, the first free number of the supplementary keypoint
+    // files and links, and the project's number of each input category.
+    bool adding = false;
+    QSet<QString> known;
+    int fileOffset = 0;
+    std::vector<int> categoryNumbers;
     QStringList names, paths;            // list name and file of each image
     int skippedBefore = 0, problemsBefore = 0; // lines written before the images were shared out
     QByteArray duplicateText;

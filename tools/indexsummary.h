@@ -18,7 +18,13 @@ struct IndexSummary
     int blank = 0;        //   fully transparent or a single flat colour
     int blankWithColour = 0; // of those, the flat colour ones (colour words can place them)
     int refusedNames = 0; //   names the image list cannot hold
+    int alreadyThere = 0; //   added to a project that has them already
     int passedOver = 0;   // links and folders of the scan that hold no image
+    // Images placed as supplementary rows (not in the table), by reason:
+    int supplementary = 0;
+    int supplementaryFlat = 0;   //   blank but of one flat colour: placed by their colour words
+    int supplementaryPassive = 0; //  listed with --passive, or added to a project
+    int notPlaced = 0;    // supplementary images whose row is all zero: listed, not placed
     int duplicateGroups = 0; // groups of byte-identical files (all indexed)
     int duplicateFiles = 0;
     qint64 keypoints = 0;

@@ -14,6 +14,7 @@
 #include <QDateTime>
 
 #include <cerrno>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 
@@ -62,6 +63,14 @@ const QString IndexWriter::duplicatesName = QStringLiteral("duplicates.txt");
 const QString IndexWriter::logName = QStringLiteral("index.log");
 const QString IndexWriter::atlasName = QStringLiteral("words.atlas");
 const QString IndexWriter::spillFolder = QStringLiteral("descriptors");
+const QString IndexWriter::optionsName = QStringLiteral("index-options.txt");
+const QString IndexWriter::supTableName = QStringLiteral("table-sup.txt");
+const QString IndexWriter::supImageListName = QStringLiteral("images-sup.txt");
+const QString IndexWriter::supKeypointListName = QStringLiteral("keypoints-sup.txt");
+const QString IndexWriter::supKeypointFolder = QStringLiteral("keypoints-sup");
+const QString IndexWriter::supLinkFolder = QStringLiteral("linked-sup");
+const QString IndexWriter::supSkippedName = QStringLiteral("skipped-sup.txt");
+const QString IndexWriter::supLogName = QStringLiteral("index-sup.log");
 namespace {
 
 // Result files from `first` to `last` kind, as the shared list names them.
@@ -126,7 +135,8 @@ QStringList IndexWriter::indexNamesIn(const QString &folder)
 {
     QStringList names = {projectName, tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
-                         duplicatesName, logName, atlasName};
+                         duplicatesName, logName, atlasName, optionsName, supTableName,
+                         supImageListName, supKeypointListName, supCoordinatesName()};
     for (const QString &suffix : resultSuffixes)
         names << tableName + suffix;
     const QDir dir(folder);
@@ -134,7 +144,7 @@ QStringList IndexWriter::indexNamesIn(const QString &folder)
     for (const QString &name : std::as_const(names))
         if (QFileInfo::exists(dir.filePath(name)))
             present << name;
-    for (const QString &name : {keypointFolder, linkFolder})
+    for (const QString &name : {keypointFolder, linkFolder, supKeypointFolder})
         if (QFileInfo::exists(dir.filePath(name)))
             present << name + QLatin1Char('/');
     return present;
@@ -150,15 +160,16 @@ bool IndexWriter::isIndexFolder(const QString &folder)
            && xml.contains("<FILE name='DESCRIPTOR' path='" + keypointListName.toUtf8() + "'/>");
 }
 
-bool IndexWriter::begin(const QString &outputFolder, QString *error, QStringList *removed)
+bool IndexWriter::begin(const QString &outputFolder, QString *error, QStringList *removed, bool adding)
 {
     m_output = QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath());
+    m_adding = adding;
     const QFileInfo info(m_output);
     if (info.exists() && !info.isDir()) {
         *error = QStringLiteral("the output '%1' is a file, not a folder").arg(m_output);
         return false;
     }
-    if (info.exists() && !isIndexFolder(m_output)) {
+    if (!adding && info.exists() && !isIndexFolder(m_output)) {
         const QStringList held = indexNamesIn(m_output);
         if (!held.isEmpty()) {
             *error = QStringLiteral("the output folder '%1' is not an Ortelis index (it has no "
@@ -186,7 +197,7 @@ bool IndexWriter::begin(const QString &outputFolder, QString *error, QStringList
         m_lock->setStaleLockTime(0);
     }
     if (!m_staging->isValid() || !m_lock->tryLock(0) || !QDir(m_staging->path()).mkdir(keypointFolder)
-        || !QDir(m_staging->path()).mkdir(spillFolder)) {
+        || !QDir(m_staging->path()).mkdir(supKeypointFolder) || !QDir(m_staging->path()).mkdir(spillFolder)) {
         *error = QStringLiteral("cannot write in the output folder '%1'%2")
                      .arg(m_output,
                           m_staging->isValid() ? QString() : QStringLiteral(": ") + m_staging->errorString());
@@ -220,17 +231,29 @@ QString IndexWriter::keypointFileName(int image)
     return QStringLiteral("%1/%2.sift").arg(keypointFolder).arg(image, 6, 10, QLatin1Char('0'));
 }
 
+QString IndexWriter::supKeypointFileName(int n)
+{
+    return QStringLiteral("%1/%2.sift").arg(supKeypointFolder).arg(n, 6, 10, QLatin1Char('0'));
+}
+
+QString IndexWriter::supCoordinatesName()
+{
+    return QString::fromStdString(ResultFiles::path(supTableName.toStdString(), ResultFiles::ZSup));
+}
+
 bool IndexWriter::linkImage(int image, const QString &target, QString *listName,
                             QString *error)
 {
     const QDir staging(m_staging->path());
-    if (!staging.exists(linkFolder) && !staging.mkdir(linkFolder)) {
-        *error = QStringLiteral("cannot create '%1'").arg(staging.filePath(linkFolder));
+    // Images added to a project get links of their own, beside its.
+    const QString &folder = m_adding ? supLinkFolder : linkFolder;
+    if (!staging.exists(folder) && !staging.mkdir(folder)) {
+        *error = QStringLiteral("cannot create '%1'").arg(staging.filePath(folder));
         return false;
     }
     QString base = QFileInfo(target).fileName();
     base.replace(QRegularExpression(QStringLiteral("\\s")), QStringLiteral("_"));
-    const QString name = QStringLiteral("%1/%2-%3").arg(linkFolder).arg(image, 6, 10, QLatin1Char('0')).arg(base);
+    const QString name = QStringLiteral("%1/%2-%3").arg(folder).arg(image, 6, 10, QLatin1Char('0')).arg(base);
     if (!QFile::link(QFileInfo(target).absoluteFilePath(), staging.filePath(name))) {
         *error = QStringLiteral("cannot make the link '%1'").arg(QDir(m_output).filePath(name));
         return false;
@@ -266,15 +289,27 @@ bool IndexWriter::writeText(const QString &name, const QByteArray &text, QString
 
 bool IndexWriter::writeKeypoints(int image, const std::vector<Sift> &keypoints, QString *error)
 {
+    return writeKeypointFile(keypointFileName(image), keypoints, error);
+}
+
+bool IndexWriter::writeKeypointFile(const QString &name, const std::vector<Sift> &keypoints, QString *error)
+{
     QByteArray bytes(qsizetype(keypoints.size()) * 32, '\0');
     uchar *p = reinterpret_cast<uchar *>(bytes.data());
     for (size_t i = 0; i < keypoints.size(); ++i)
         keypoints[i].toLittleEndian(p + 32 * i);
-    return writeText(keypointFileName(image), bytes, error);
+    return writeText(name, bytes, error);
 }
 
 bool IndexWriter::writeTable(const std::vector<int> &counts, int rows, int cols, TableCounts mode,
                              QString *error)
+{
+    const QByteArray out = QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n'
+                           + tableRows(counts, rows, cols, mode);
+    return writeText(tableName, out, error);
+}
+
+QByteArray IndexWriter::tableRows(const std::vector<int> &counts, int rows, int cols, TableCounts mode)
 {
     // Counts repeat, and most are small: each one's text is made once.
     std::vector<QByteArray> texts;
@@ -294,7 +329,6 @@ bool IndexWriter::writeTable(const std::vector<int> &counts, int rows, int cols,
     };
     QByteArray out;
     out.reserve(qsizetype(rows) * cols * 2 + 32);
-    out += QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
     for (int r = 0; r < rows; ++r) {
         const int *row = counts.data() + size_t(r) * size_t(cols);
         for (int c = 0; c < cols; ++c) {
@@ -304,7 +338,7 @@ bool IndexWriter::writeTable(const std::vector<int> &counts, int rows, int cols,
         }
         out += '\n';
     }
-    return writeText(tableName, out, error);
+    return out;
 }
 
 bool IndexWriter::writeImageList(const std::vector<int> &categories, const QStringList &names,
@@ -346,6 +380,60 @@ bool IndexWriter::writeFile(const QString &name, const QByteArray &text, QString
     return writeText(name, text, error);
 }
 
+bool IndexWriter::commitSupplement(const QString &projectFile, const QByteArray &projectText, QString *error)
+{
+    if (!m_staging) {
+        *error = QStringLiteral("nothing to commit");
+        return false;
+    }
+    const QDir out(m_output);
+    // The new keypoint files and links first: new names, which nothing
+    // names yet.
+    for (const QString &folder : {supKeypointFolder, supLinkFolder}) {
+        const QDir staged(stagingPath(folder));
+        const QStringList names = staged.entryList(QDir::Files | QDir::System | QDir::Hidden);
+        if (names.isEmpty())
+            continue;
+        if (!out.exists(folder) && !out.mkdir(folder)) {
+            *error = QStringLiteral("cannot create the folder '%1'").arg(out.filePath(folder));
+            return false;
+        }
+        for (const QString &name : names) {
+            const QString target = out.filePath(folder + QLatin1Char('/') + name);
+            if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+                *error = QStringLiteral("'%1' exists already; it is not replaced").arg(target);
+                return false;
+            }
+            if (!QFile::rename(staged.filePath(name), target)) {
+                *error = QStringLiteral("cannot move '%1' into place").arg(target);
+                return false;
+            }
+        }
+    }
+    // Then the set's table, lists and coordinates, each replaced in one
+    // rename, the coordinates last among them.
+    for (const QString &name : {supTableName, supImageListName, supKeypointListName, supSkippedName,
+                                supLogName, supCoordinatesName()}) {
+        const QString staged = stagingPath(name);
+        if (!QFileInfo::exists(staged))
+            continue;
+        if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(out.filePath(name)).constData()) != 0) {
+            *error = QStringLiteral("cannot move '%1' into place: %2")
+                         .arg(out.filePath(name), QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+    }
+    QSaveFile project(projectFile);
+    if (!project.open(QIODevice::WriteOnly) || project.write(projectText) != projectText.size()
+        || !project.flush() || !project.commit()) {
+        *error = QStringLiteral("cannot write '%1': %2").arg(projectFile, writeFailure(m_output, project.errorString()));
+        return false;
+    }
+    m_lock.reset();
+    m_staging.reset();
+    return true;
+}
+
 void IndexWriter::abandon()
 {
     m_lock.reset();
@@ -354,6 +442,12 @@ void IndexWriter::abandon()
 
 QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories, bool withManifest,
                                    bool withAtlas)
+{
+    return projectXml(axes, withResults, withCategories, withManifest, withAtlas, false, false);
+}
+
+QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategories, bool withManifest,
+                                   bool withAtlas, bool withSupplementary, bool withSupCoordinates)
 {
     ProjectXml xml(".", "  ");
     xml.setAxes(axes);
@@ -371,6 +465,16 @@ QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategori
         xml.addFile("CATEGORIES", categoriesName.toStdString());
     if (withAtlas)
         xml.addFile("WORDATLAS", atlasName.toStdString());
+    if (withSupplementary) {
+        xml.addFile("FSUP", supTableName.toStdString());
+        xml.addFile("LABELSUP", supImageListName.toStdString());
+        xml.addFile("DESCRIPTORSUP", supKeypointListName.toStdString());
+        // Solved, the solver placed them beside the results (and its
+        // manifest lists them); otherwise the viewer's solver run places
+        // them (FSUP) when it opens the project.
+        if (withResults && withSupCoordinates)
+            xml.addResult(ResultFiles::ZSup, table);
+    }
     return QByteArray::fromStdString(xml.text());
 }
 
@@ -391,7 +495,9 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
 
     QStringList files = {tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
-                         duplicatesName, logName, atlasName};
+                         duplicatesName, logName, atlasName, optionsName, supTableName,
+                         supImageListName, supKeypointListName, supCoordinatesName(),
+                         supSkippedName, supLogName};
     for (const QString &suffix : resultSuffixes + optionalResultSuffixes)
         files << tableName + suffix;
     for (const QString &name : files) {
@@ -409,13 +515,16 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
 
     // Folders of this index: the old one goes into the staging folder and
     // is removed with it.
-    for (const QString &folder : {keypointFolder, linkFolder}) {
+    for (const QString &folder : {keypointFolder, linkFolder, supKeypointFolder, supLinkFolder}) {
         const QString target = out.filePath(folder);
         const QString old = stagingPath(QStringLiteral("old-") + folder);
         if (QFileInfo::exists(target) && !QDir().rename(target, old)) {
             *error = QStringLiteral("cannot replace the folder '%1'").arg(target);
             return false;
         }
+        // An index without supplementary images has no folder of their keypoints.
+        if (QDir(stagingPath(folder)).isEmpty())
+            continue;
         if (QFileInfo::exists(stagingPath(folder)) && !QDir().rename(stagingPath(folder), target)) {
             *error = QStringLiteral("cannot move the folder '%1' into place").arg(target);
             return false;
@@ -423,9 +532,11 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
     }
 
     QSaveFile project(out.filePath(projectName));
+    const bool withSupplementary = QFileInfo::exists(out.filePath(supTableName));
     const QByteArray xml = projectXml(axes, withResults, QFileInfo::exists(out.filePath(categoriesName)),
                                       QFileInfo::exists(out.filePath(tableName + ResultFiles::suffix(ResultFiles::Inertia))),
-                                      QFileInfo::exists(out.filePath(atlasName)));
+                                      QFileInfo::exists(out.filePath(atlasName)), withSupplementary,
+                                      QFileInfo::exists(out.filePath(tableName + ResultFiles::suffix(ResultFiles::ZSup))));
     // The flush is checked on its own: commit() misses a failed final flush.
     if (!project.open(QIODevice::WriteOnly) || project.write(xml) != xml.size()
         || !project.flush() || !project.commit()) {

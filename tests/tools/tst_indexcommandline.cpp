@@ -19,6 +19,8 @@ private slots:
     void countsAndWorkSide_data();
     void countsAndWorkSide();
     void plainProgressLines();
+    void supplementaryOptions_data();
+    void supplementaryOptions();
 };
 
 void TestIndexCommandLine::valid_data()
@@ -88,6 +90,19 @@ void TestIndexCommandLine::invalid_data()
                                              << "--soft-words";
     QTest::newRow("number past int") << QStringList{"--axes", "99999999999", "in", "out"}
                                      << "\"99999999999\"";
+    // Added images are described as the project's were: nothing that
+    // describes them otherwise goes with --add-to.
+    QTest::newRow("add-to with a grid") << QStringList{"--add-to", "p.xml", "--grid", "8", "new"}
+                                        << "--grid cannot be given with --add-to";
+    QTest::newRow("add-to with a vocabulary") << QStringList{"--add-to", "p.xml", "--vocabulary", "v", "new"}
+                                              << "--vocabulary cannot be given with --add-to";
+    QTest::newRow("add-to and solve") << QStringList{"--solve", "--add-to", "p.xml", "new"}
+                                      << "--solve cannot be given with --add-to";
+    QTest::newRow("add-to with an output") << QStringList{"--add-to", "p.xml", "new", "out"}
+                                           << "expected IMAGE_FOLDER alone, got 2";
+    QTest::newRow("add-to without images") << QStringList{"--add-to", "p.xml"} << "got 0";
+    QTest::newRow("flat blanks neither") << QStringList{"--flat-blanks", "drop", "in", "out"}
+                                         << "--flat-blanks expects place or skip";
 }
 
 void TestIndexCommandLine::invalid()
@@ -124,6 +139,33 @@ void TestIndexCommandLine::countsAndWorkSide()
              IndexCommandLine::Run);
     QTEST(int(o.counts), "counts");
     QTEST(o.workSide, "workSide");
+}
+
+void TestIndexCommandLine::supplementaryOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("addTo");
+    QTest::addColumn<QString>("passive");
+    QTest::addColumn<bool>("placeFlat");
+    QTest::addColumn<QString>("input");
+    QTest::newRow("defaults") << QStringList{"in", "out"} << "" << "" << true << "in";
+    QTest::newRow("passive") << QStringList{"--passive", "p.txt", "in", "out"} << "" << "p.txt" << true << "in";
+    QTest::newRow("flat blanks skipped") << QStringList{"--flat-blanks", "skip", "in", "out"} << "" << ""
+                                         << false << "in";
+    QTest::newRow("add-to") << QStringList{"--add-to", "x/project.xml", "--jobs", "3", "--quiet", "new"}
+                            << "x/project.xml" << "" << true << "new";
+}
+
+void TestIndexCommandLine::supplementaryOptions()
+{
+    QFETCH(QStringList, args);
+    IndexOptions o;
+    QString message;
+    QCOMPARE(IndexCommandLine::parse(QStringList{"ortelis-index"} + args, o, message), IndexCommandLine::Run);
+    QTEST(o.addTo, "addTo");
+    QTEST(o.passive, "passive");
+    QTEST(o.placeFlat, "placeFlat");
+    QTEST(o.input, "input");
 }
 
 void TestIndexCommandLine::help()

@@ -218,8 +218,9 @@ void TestIndexer::tableMatchesKeypointFiles()
     QVERIFY(!project.contains("name='Z'"));
     // The index and its lists, and nothing of the staging folder.
     QCOMPARE(QDir(out).entryList(QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Files),
-             QStringList({"categories.txt", "images.txt", "index.log", "keypoints", "keypoints.txt",
-                          "project.xml", "skipped.txt", "table.txt", "vocabulary.txt", "words.atlas"}));
+             QStringList({"categories.txt", "images.txt", "index-options.txt", "index.log", "keypoints",
+                          "keypoints.txt", "project.xml", "skipped.txt", "table.txt", "vocabulary.txt",
+                          "words.atlas"}));
 }
 
 void TestIndexer::wordAtlasHasEveryWord_data()
@@ -428,6 +429,8 @@ void TestIndexer::featurelessImagesKeptWithTheGrid()
     o.words = 3;
     o.colourWords = 4;
     o.gridStep = 16;
+    // Listed rather than placed by their colour words (the default).
+    o.placeFlat = false;
     Indexer indexer(o);
     QString error;
     QVERIFY2(indexer.run(&error), qPrintable(error));
@@ -614,7 +617,7 @@ void TestIndexer::failedRunKeepsEarlierIndex()
     QVERIFY(!Indexer(o).run(&error));
     QCOMPARE(readAll(dir.filePath("out/table.txt")), table);
     QCOMPARE(readAll(dir.filePath("out/project.xml")), project);
-    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 10);
+    QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot).size(), 11);
 }
 
 void TestIndexer::solverResultsJoinTheProject()

@@ -37,6 +37,13 @@ int runIndexer(QCoreApplication &app, const CAMpiCommunicator &comm)
     case IndexCommandLine::Run:
         break;
     }
+    if (!options.addTo.isEmpty()) {
+        // A batch added to a project is small beside the project; one
+        // process describes it.
+        if (first)
+            std::fprintf(stderr, "ortelis-index-mpi: --add-to runs in one process: use ortelis-index\n");
+        return 2;
+    }
     // Only the first process shows progress.
     if (!first)
         options.quiet = true;

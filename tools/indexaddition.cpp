@@ -1,0 +1,151 @@
+// Adding images to an indexed project as supplementary images: they are
+// described with the project's vocabulary and the options its own images
+// were described with, and placed on its axes by the transition formula
+// from its results, which stay as they are. Only the supplementary set
+// (its table, lists, coordinates and keypoint files) and the project file
+// naming it are written.
+#include "tools/indexer.h"
+
+#include "tools/imagecollection.h"
+#include "tools/indexoptionsrecord.h"
+#include "tools/indexrun.h"
+#include "tools/indexwriter.h"
+#include "tools/projectaddition.h"
+#include "tools/supplementaryrows.h"
+
+#include "data/cadata.h"
+#include "data/caresultwriter.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+bool Indexer::addTo(QString *error)
+{
+    ProjectAddition project;
+    if (!project.load(m_options.addTo, error))
+        return false;
+    // Described as the project's images were: its record and vocabulary;
+    // of this command line only the workers and the output are kept.
+    IndexOptions o;
+    o.input = m_options.input;
+    o.output = project.folder();
+    o.jobs = m_options.jobs;
+    o.quiet = m_options.quiet;
+    o.addTo = project.projectFile();
+    o.vocabulary = project.vocabularyPath();
+    if (!IndexOptionsRecord::read(project.optionsPath(), o, error))
+        return false;
+    o.vocabulary = project.vocabularyPath();
+    m_options = o;
+
+    ImageCollection collection;
+    if (!collection.load(o.input, o.output, error))
+        return false;
+
+    IndexRun r;
+    r.clock.start();
+    m_summary = IndexSummary();
+    m_skippedLines.clear();
+    m_skippedImages.clear();
+    m_problemImages.clear();
+    r.collection = &collection;
+    r.adding = true;
+    r.known = project.imageFiles();
+    r.fileOffset = project.nextFileNumber();
+    QStringList lines;
+    r.categoryNumbers = project.categoryNumbers(collection.categoryNames(), &lines);
+    if (!o.quiet)
+        for (const QString &line : std::as_const(lines))
+            std::printf("%s\n", qPrintable(line));
+    if (!collect(r, error))
+        return false;
+    const int words = r.grey.size() + r.colour.size();
+    if (words != project.data().nbWords) {
+        *error = QStringLiteral("the vocabulary '%1' has %2 words (colour words included), but the results of '%3' "
+                                "have %4: they are not of one index")
+                     .arg(project.vocabularyPath()).arg(words).arg(project.projectFile()).arg(project.data().nbWords);
+        r.writer.abandon();
+        return false;
+    }
+    if (!describe(r, error))
+        return false;
+    return writeAddition(r, project, error);
+}
+
+bool Indexer::writeAddition(IndexRun &r, ProjectAddition &project, QString *error)
+{
+    const IndexOptions &o = m_options;
+    IndexWriter &writer = r.writer;
+    const CAData &data = project.data();
+    const int cols = data.nbWords;
+    SupplementaryRows sup;
+    supplementaryRows(r, cols, sup);
+    for (const QString &line : std::as_const(m_skippedLines)) {
+        const QString kind = line.section(QLatin1Char('\t'), 0, 0);
+        if (kind == QLatin1String("too large")) ++m_summary.tooLarge;
+        else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
+        else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
+        else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
+        else if (kind == QLatin1String("blank")) ++m_summary.blank;
+        else if (kind == QLatin1String("already in the project")) ++m_summary.alreadyThere;
+        else if (kind == QLatin1String("name with blanks")) ++m_summary.refusedNames;
+    }
+    m_summary.words = cols;
+    if (sup.rows == 0) {
+        writer.abandon();
+        *error = QStringLiteral("none of the %1 images could be placed (see the reasons above)").arg(r.n);
+        return false;
+    }
+
+    // The earlier supplementary images first, then these: one table, one
+    // list, one set of coordinates.
+    const int rows = project.earlierRows() + sup.rows;
+    const QByteArray table = QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n'
+                             + project.earlierTableRows + sup.tableRows(o.counts);
+    if (!writer.writeFile(IndexWriter::supTableName, table, error)
+        || !writer.writeFile(IndexWriter::supImageListName, project.earlierImageList + sup.imageList(), error))
+        return false;
+    if (project.earlierKeypointList
+        && !writer.writeFile(IndexWriter::supKeypointListName, sup.keypointList(project.earlierKeypointFiles), error))
+        return false;
+    std::vector<double> coordinates;
+    int placed = 0;
+    if (!project.place(writer.stagingPath(IndexWriter::supTableName), coordinates, &placed, error))
+        return false;
+    std::string text;
+    CAResultWriter::appendMatrixHeader(text, std::size_t(placed), data.zCols);
+    CAResultWriter::appendMatrixRows(text, coordinates.data(), std::size_t(placed), data.zCols);
+    if (!writer.writeFile(IndexWriter::supCoordinatesName(), QByteArray::fromStdString(text), error))
+        return false;
+
+    m_summary.seconds = r.clock.elapsed() / 1000.0;
+    QByteArray skipped = project.earlierSkipped;
+    for (const QString &line : std::as_const(m_skippedLines))
+        skipped += line.toUtf8() + '\n';
+    QByteArray log = project.earlierLog;
+    log += QStringLiteral("# %1: added from '%2'\n")
+               .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate), QFileInfo(o.input).absoluteFilePath())
+               .toUtf8();
+    for (const QString &line : std::as_const(m_summary.problems))
+        log += line.toUtf8() + '\n';
+    log += summaryText().toUtf8() + '\n';
+    if (!writer.writeFile(IndexWriter::supSkippedName, skipped, error)
+        || !writer.writeFile(IndexWriter::supLogName, log, error))
+        return false;
+
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"FSUP", IndexWriter::supTableName.toStdString()},
+        {"LABELSUP", IndexWriter::supImageListName.toStdString()},
+        {"ZSUP", IndexWriter::supCoordinatesName().toStdString()}};
+    if (project.earlierKeypointList)
+        files.emplace_back("DESCRIPTORSUP", IndexWriter::supKeypointListName.toStdString());
+    if (stopped(writer, error))
+        return false;
+    if (!writer.commitSupplement(project.projectFile(), project.projectText(files), error))
+        return false;
+    m_summary.seconds = r.clock.elapsed() / 1000.0;
+    return true;
+}
