@@ -340,6 +340,8 @@ bool CAData::readFiles()
     Console::out(QStringLiteral("reading finish!"));
     Console::out(QStringLiteral("Reading's time: %1").arg(QDateTime::currentSecsSinceEpoch() - start));
 
+    if (!fileCollection.isEmpty())
+        readCollectionNumbers();
     if (identityLabels && !fileWordLabel.isEmpty()) {
         if (!readWordLabels())
             return false;

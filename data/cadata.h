@@ -52,6 +52,9 @@ public:
     // Per image, its collection number; empty when the rows are the
     // collection's own (a project's analysis).
     std::vector<qint32> collectionNumbers;
+    // Where a saved extract keeps them (project FILE COLLECTION, optional):
+    // the image count, then one number per image.
+    QString fileCollection;
     // The name of `category` from the categories file, else "#N".
     QString categoryName(int category) const;
     QImage getImage(int image) const;
@@ -88,6 +91,13 @@ public:
     // Optional picture of each visual word (project FILE WORDATLAS, read by
     // WordAtlas when a word is shown).
     QString fileWordAtlas;
+    // Where the word atlas is: FILE WORDATLAS resolved, or else
+    // "words.atlas" in the base folder (where one is built for a project
+    // that names none, leaving its project file untouched).
+    QString wordAtlasPath() const;
+    // That path when the atlas is there (named, or found beside the
+    // project); empty when the analysis has none.
+    QString existingWordAtlas() const;
     qint32 nbImages = 0;
     qint32 zCols = 0;
     qint32 nbWords = 0;
@@ -183,6 +193,9 @@ private:
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;
     bool readDescriptors();
     bool readWordLabels();
+    // Optional: a list that cannot be used is reported, and the images are
+    // then numbered as the rows of this analysis.
+    void readCollectionNumbers();
 };
 
 #endif // CADATA_H

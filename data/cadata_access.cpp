@@ -106,6 +106,19 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool 
     }
 }
 
+QString CAData::wordAtlasPath() const
+{
+    if (!fileWordAtlas.isEmpty())
+        return resolve(fileWordAtlas);
+    return resolve(QStringLiteral("words.atlas"));
+}
+
+QString CAData::existingWordAtlas() const
+{
+    const QString path = wordAtlasPath();
+    return QFileInfo::exists(path) ? QFileInfo(path).absoluteFilePath() : QString();
+}
+
 int CAData::collectionNumber(int image) const
 {
     if (image >= 0 && std::size_t(image) < collectionNumbers.size())

@@ -1,6 +1,7 @@
 // Word identities read from a file: what lets a saved extracted analysis keep
 // the vocabulary numbers of the project it was extracted from (keypoint
-// colours and filters go by these numbers).
+// colours and filters go by these numbers). Its images' numbers in the whole
+// collection are kept the same way.
 #include "data/cadata.h"
 
 #include "data/console.h"
@@ -51,4 +52,34 @@ bool CAData::readWordLabels()
     }
     setWordLabel(int(count), values.data());
     return true;
+}
+
+void CAData::readCollectionNumbers()
+{
+    collectionNumbers.clear();
+    fileCollection = resolve(fileCollection);
+    const QString &path = fileCollection;
+    auto refuse = [&path](const QString &why) {
+        Console::err(QStringLiteral("Error: %1: %2; the images are numbered as the rows of this analysis.")
+                         .arg(path, why));
+    };
+    NumberScanner in;
+    if (!in.open(QFile::encodeName(path).toStdString()))
+        return refuse(QStringLiteral("cannot be opened (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    long long count = 0;
+    if (in.nextInt(count) != NumberScanner::Ok)
+        return refuse(QStringLiteral("the image count is not a whole number"));
+    if (count != nbImages)
+        return refuse(QStringLiteral("%1 collection numbers for %2 images").arg(count).arg(nbImages));
+    std::vector<qint32> numbers(static_cast<std::size_t>(count));
+    for (long long i = 0; i < count; ++i) {
+        long long v = 0;
+        const NumberScanner::Result r = in.nextInt(v);
+        if (r == NumberScanner::End)
+            return refuse(QStringLiteral("the file ends after %1 of %2 numbers").arg(i).arg(count));
+        if (r != NumberScanner::Ok || v < 0 || v > INT_MAX)
+            return refuse(QStringLiteral("number %1 is not a whole number from 0 to %2").arg(i + 1).arg(INT_MAX));
+        numbers[std::size_t(i)] = qint32(v);
+    }
+    collectionNumbers = std::move(numbers);
 }

@@ -56,6 +56,8 @@ bool CountTable::load(NumberScanner &scanner)
         m_rowSum.assign(std::size_t(rows), 0.0);
         std::vector<double> row(static_cast<std::size_t>(cols));
         for (long long i = 0; i < rows; ++i) {
+            if (progress && i % 64 == 0 && !progress(i, rows))
+                return fail("stopped");
             NumberScanner::Result result = NumberScanner::Ok;
             const std::size_t got = scanner.readDoubles(row.data(), row.size(), result);
             if (got != row.size()) {
@@ -148,5 +150,23 @@ std::vector<double> CountTable::columnCounts(const std::vector<int> &rows) const
     for (int i : rows)
         for (std::uint64_t p = m_start[std::size_t(i)]; p < m_start[std::size_t(i) + 1]; ++p)
             out[std::size_t(m_col[p])] += count(m_value[p]);
+    return out;
+}
+
+std::vector<double> CountTable::column(int j, bool counts) const
+{
+    std::vector<double> out(std::size_t(m_rows), 0.0);
+    if (j < 0 || j >= m_cols)
+        return out;
+    // A row's cells are in column order: each row is one binary search.
+    for (int i = 0; i < m_rows; ++i) {
+        const auto first = m_col.begin() + std::ptrdiff_t(m_start[std::size_t(i)]);
+        const auto last = m_col.begin() + std::ptrdiff_t(m_start[std::size_t(i) + 1]);
+        const auto it = std::lower_bound(first, last, j);
+        if (it != last && *it == j) {
+            const double v = m_value[std::size_t(it - m_col.begin())];
+            out[std::size_t(i)] = counts ? count(v) : v;
+        }
+    }
     return out;
 }

@@ -2,6 +2,7 @@
 #define COUNTTABLE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ public:
     bool read(const std::string &path);
     // The same from a text in memory (tests, small inputs).
     bool parse(std::string text);
+
+    // Called while reading, every few rows, with the rows read and the rows
+    // announced; returning false stops the reading, which then fails with
+    // error() "stopped". Lets a reader on another thread show its progress
+    // and be cancelled.
+    std::function<bool(long long done, long long total)> progress;
 
     // What the cells hold. Indexers write word counts, their square roots
     // (to damp bursty words) or presences; the group test needs the counts,
@@ -54,6 +61,9 @@ public:
     std::vector<double> columnCounts(const std::vector<int> &rows) const;
     // Column j's count over every row, on the same scale.
     double colCount(int j) const { return m_colCount[std::size_t(j)]; }
+    // Column j's value in every row (rows() values), on the count scale
+    // when `counts`, else as the table holds it.
+    std::vector<double> column(int j, bool counts) const;
 
 private:
     bool load(class NumberScanner &scanner);

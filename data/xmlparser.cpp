@@ -72,6 +72,8 @@ bool XMLParser::startElement(const QString &, const QString &, const QString &qN
             data->fileLabelSup = path;
         else if (name == QLatin1String("WORDATLAS"))
             data->fileWordAtlas = path;
+        else if (name == QLatin1String("COLLECTION"))
+            data->fileCollection = path;
     } else if (element == QLatin1String("AXIS")) {
         bool ok = false;
         const int number = atts.value(QLatin1String("number")).toString().toInt(&ok, 10);

@@ -27,6 +27,7 @@ const char *const kKeypoints = "keypoints.txt";
 const char *const kSupImages = "images_sup.txt";
 const char *const kWords = "words.txt";
 const char *const kCategories = "categories.txt";
+const char *const kCollection = "collection.txt";
 // Written into project.xml, so that a folder can be recognised as one this
 // class wrote (and may replace) rather than anything the user keeps there.
 const char *const kMark = "<!-- Ortelis saved analysis -->";
@@ -281,6 +282,16 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         if (!put(kWords, list))
             return false;
     }
+    // An extract's images keep their numbers in the whole collection, so
+    // that a number read in the saved analysis means what it meant before.
+    const bool withCollection = !d.collectionNumbers.empty();
+    if (withCollection) {
+        QByteArray list = QByteArray::number(d.nbImages) + '\n';
+        for (qint32 i = 0; i < d.nbImages; ++i)
+            list += QByteArray::number(d.collectionNumber(i)) + '\n';
+        if (!put(kCollection, list))
+            return false;
+    }
 
     // The category names: the project's file as it is, or, when it has gone
     // since the analysis was opened, the names as they are shown.
@@ -326,6 +337,15 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
     if (withCategories)
         file("CATEGORIES", str(kCategories));
     file("WORDS", str(kWords));
+    if (withCollection)
+        file("COLLECTION", str(kCollection));
+    // The words keep their vocabulary numbers, and so their pictures: the
+    // source's atlas is named where it is (it is not copied).
+    const QString atlas = d.existingWordAtlas();
+    if (!atlas.isEmpty()) {
+        const QString base = QDir::cleanPath(QDir(folder).absoluteFilePath(layout.base));
+        xml.addFile("WORDATLAS", QDir(base).relativeFilePath(atlas).toStdString());
+    }
     if (!groups.isEmpty() && !put("groups.json", groups))
         return false;
     if (!put("project.xml", QByteArray::fromStdString(xml.text())))

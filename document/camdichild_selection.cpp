@@ -91,6 +91,7 @@ void CAMdiChild::finishSelection()
     s.collectionNumbers.reserve(images.size());
     for (int image : images)
         s.collectionNumbers.append(data->collectionNumber(image));
+    s.wordAtlas = data->existingWordAtlas();
     if (data->labels) {
         s.hasLabels = true;
         s.labels.reserve(images.size());
@@ -158,6 +159,7 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     extracted->baseDir = s.baseDir;
     extracted->categoriesPath = s.categoriesPath;
     extracted->categoryNames = s.categoryNames;
+    extracted->fileWordAtlas = s.wordAtlas;
     int n = s.images.size();
     if (s.setAside > 0) {
         // The words no image left uses are gone from the table; the images
@@ -257,6 +259,9 @@ bool CAMdiChild::setSelectionAside()
     s.categoryNames = data->categoryNames;
     for (int j = 0; j < data->nbWords; ++j)
         s.wordLabels.append(data->wordLabel(j));
+    for (const int image : std::as_const(s.images))
+        s.collectionNumbers.append(data->collectionNumber(image));
+    s.wordAtlas = data->existingWordAtlas();
     if (data->labels) {
         s.hasLabels = true;
         for (const int image : std::as_const(s.images))

@@ -39,6 +39,9 @@ public:
         int setAside = 0;
         QString setAsideSummary;     // what was taken, for the new window
         QVector<int> collectionNumbers; // entry k: collection number of images[k]
+        // The source's word atlas (absolute), empty when it has none: the
+        // words keep their vocabulary numbers, so their pictures too.
+        QString wordAtlas;
     };
 
     QProcessThread(CAMdiChild *parentView, const Selection &selection);

@@ -163,6 +163,8 @@ public:
     void findWords(std::vector<int> &out, double cx, double cy, double r) const;
     // The same for the supplementary images, by their own number.
     void findSupImages(std::vector<int> &out, double cx, double cy, double r) const;
+    // The drawn word nearest a widget position within `r` pixels, or -1.
+    int wordAt(const QPoint &pos, double r = 6) const;
 
     // The point families on the map, in drawing order: images, words, then
     // the supplementary images over both (few, and looked for).
@@ -280,6 +282,10 @@ signals:
     void openImageRequested(int image);
     // The point layer was rebuilt: counts, categories or axes may differ.
     void layerChanged();
+    // The commands on a word (its images...) asked for at `globalPos`: Shift
+    // with the right button on the word (the right button alone keeps its
+    // lock), or the menu key while a word has the focus.
+    void wordMenuRequested(int word, const QPoint &globalPos);
 
 public slots:
     void setData(CAData *data);

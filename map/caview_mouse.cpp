@@ -76,6 +76,15 @@ void CAView::mousePressEvent(QMouseEvent *event)
             return;
         }
     }
+    // Shift with the right button on a word: its commands, in every mode.
+    if (event->button() == Qt::RightButton && (event->modifiers() & Qt::ShiftModifier)) {
+        const int word = showWordPoint ? wordAt(event->position().toPoint()) : -1;
+        if (word >= 0) {
+            emit wordMenuRequested(word, event->globalPosition().toPoint());
+            event->accept();
+            return;
+        }
+    }
     if (MapTool *tool = activeTool())
         tool->press(event);
 }

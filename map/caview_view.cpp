@@ -330,6 +330,13 @@ void CAView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Escape:
         clearFocus();
         break;
+    case Qt::Key_Menu:
+        if (!data || focusOnImage || focusWord < 0 || focusWord >= data->nbWords) {
+            event->ignore();
+            return;
+        }
+        emit wordMenuRequested(focusWord, mapToGlobal(wordPosition(focusWord)));
+        break;
     default:
         QWidget::keyPressEvent(event);
         return;

@@ -11,9 +11,7 @@ AtlasStore::~AtlasStore() = default;
 
 QString AtlasStore::pathFor(const CAData &data)
 {
-    if (!data.fileWordAtlas.isEmpty())
-        return data.resolve(data.fileWordAtlas);
-    return data.resolve(QString::fromLatin1(DefaultName));
+    return data.wordAtlasPath();
 }
 
 void AtlasStore::forget()

@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -86,15 +87,28 @@ AxesPanel::AxesPanel(QWidget *parent) : QWidget(parent), m_thumbnails(std::make_
     tree->header()->resizeSection(ContributionColumn, 140);
     axesLayout->addWidget(tree);
     connect(tree, &QTreeWidget::itemClicked, this, &AxesPanel::activated);
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree, &QTreeWidget::customContextMenuRequested, this, &AxesPanel::rowMenu);
     tabs->addTab(axesPage, tr("Axes"));
 
     groups = new GroupPanel(&m_tables);
     tabs->addTab(groups, tr("Group"));
+    connect(groups, &GroupPanel::wordImagesRequested, this, &AxesPanel::wordImagesRequested);
     connect(groups, &GroupPanel::wordActivated, this, [this](int word) {
         if (m_view && m_view->data)
             m_view->flyTo(CAView::WordLayer, word);
     });
     layout->addWidget(tabs);
+    // The table is read on a worker thread the first time the dock shows an
+    // analysis; the page says so until it is there.
+    connect(&m_tables, &TableStore::ready, this, [this](const CAData *data) {
+        if (m_view && m_view->data == data)
+            refresh(true);
+    });
+    connect(&m_tables, &TableStore::progressed, this, [this](int permille) {
+        if (m_view && m_view->data && !m_tables.isReady(m_view->data))
+            showReading(permille);
+    });
     setView(nullptr);
 }
 
@@ -131,6 +145,11 @@ void AxesPanel::refresh(bool force)
         && topCount->value() == m_shownTop)
         return;
     groups->setAtlas(atlases.atlas(data));
+    if (!m_tables.request(m_view->data)) {
+        m_shownData = nullptr;
+        showReading(m_tables.progress());
+        return;
+    }
     m_shownData = data;
     m_shownX = m_view->axis1;
     m_shownY = m_view->axis2;
@@ -242,6 +261,14 @@ void AxesPanel::fill()
     tree->expandAll();
 }
 
+void AxesPanel::showReading(int permille)
+{
+    m_rows.clear();
+    tree->clear();
+    note->setText(tr("Reading the analysed table for the qualities and the group tests: %1 % of its rows read...")
+                      .arg(permille / 10));
+}
+
 void AxesPanel::reload()
 {
     atlases.forget();
@@ -255,6 +282,19 @@ void AxesPanel::activated(QTreeWidgetItem *item)
         return;
     m_view->flyTo(family.toInt() == AxisDescription::Words ? CAView::WordLayer : CAView::ImageLayer,
                   item->data(PointColumn, IndexRole).toInt());
+}
+
+void AxesPanel::rowMenu(const QPoint &pos)
+{
+    QTreeWidgetItem *item = tree->itemAt(pos);
+    if (!item || item->data(PointColumn, FamilyRole).toInt() != AxisDescription::Words
+        || !item->data(PointColumn, FamilyRole).isValid())
+        return;
+    const int word = item->data(PointColumn, IndexRole).toInt();
+    QMenu menu(this);
+    QAction *images = menu.addAction(tr("Images with this word"));
+    connect(images, &QAction::triggered, this, [this, word] { emit wordImagesRequested(word); });
+    menu.exec(tree->viewport()->mapToGlobal(pos));
 }
 
 QByteArray AxesPanel::csv() const

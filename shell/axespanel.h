@@ -55,6 +55,8 @@ public:
 
     // The word atlases, shared with the map's word tooltips.
     AtlasStore atlases;
+    // The analysed tables, shared with the windows of a word's images.
+    TableStore &tables() { return m_tables; }
 
     QTabWidget *tabs = nullptr;
     QTreeWidget *tree = nullptr;
@@ -62,13 +64,20 @@ public:
     QSpinBox *topCount = nullptr;
     GroupPanel *groups = nullptr;
 
+signals:
+    // "Images with this word" from a word's row (a column of the analysis).
+    void wordImagesRequested(int word);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void refresh(bool force);
     void fill();
+    // While the table is read: what the page will show, and how far along.
+    void showReading(int permille);
     void activated(QTreeWidgetItem *item);
+    void rowMenu(const QPoint &pos);
     QString axisHeading(int axis, const CountTable *table) const;
 
     QPointer<CAView> m_view;

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -61,10 +62,29 @@ GroupPanel::GroupPanel(TableStore *tables, QWidget *parent) : QWidget(parent), m
     tree->setIconSize(QSize(48, 48));
     tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(tree);
+    tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QTreeWidgetItem *item = tree->itemAt(pos);
+        const QVariant word = item ? item->data(0, Qt::UserRole) : QVariant();
+        if (!word.isValid())
+            return;
+        QMenu menu(this);
+        QAction *images = menu.addAction(tr("Images with this word"));
+        connect(images, &QAction::triggered, this, [this, w = word.toInt()] { emit wordImagesRequested(w); });
+        menu.exec(tree->viewport()->mapToGlobal(pos));
+    });
     connect(tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item) {
         const QVariant word = item->data(0, Qt::UserRole);
         if (word.isValid())
             emit wordActivated(word.toInt());
+    });
+    // A description asked for while the table is read is made when it is in.
+    connect(m_tables, &TableStore::ready, this, [this](const CAData *data) {
+        if (!m_pending || data != m_data)
+            return;
+        const std::function<void()> pending = std::move(m_pending);
+        m_pending = nullptr;
+        pending();
     });
     updateButtons();
 }
@@ -77,6 +97,7 @@ void GroupPanel::setView(CAView *view)
         return;
     // Groups are rows of one analysis: another one starts afresh.
     m_data = data;
+    m_pending = nullptr;
     m_words.clear();
     m_last.clear();
     m_kept[0].clear();
@@ -94,6 +115,10 @@ void GroupPanel::updateButtons()
     compareButton->setEnabled(!m_kept[0].empty() && !m_kept[1].empty());
     keepA->setText(m_kept[0].empty() ? tr("Keep as A") : tr("Keep as A (%1)").arg(m_kept[0].size()));
     keepB->setText(m_kept[1].empty() ? tr("Keep as B") : tr("Keep as B (%1)").arg(m_kept[1].size()));
+    keepA->setToolTip(m_kept[0].empty() ? tr("Keep this selection as A")
+                                        : tr("Keep this selection as A\nA now: %1").arg(m_keptName[0]));
+    keepB->setToolTip(m_kept[1].empty() ? tr("Keep this selection as B")
+                                        : tr("Keep this selection as B\nB now: %1").arg(m_keptName[1]));
 }
 
 void GroupPanel::showMessage(const QString &text)
@@ -143,6 +168,27 @@ void GroupPanel::describeNeighbourhood()
              nullptr, QString());
 }
 
+void GroupPanel::describeGroup(const QString &name, const QVector<int> &images)
+{
+    if (!m_view || !m_view->data)
+        return;
+    if (images.isEmpty()) {
+        showMessage(tr("The group \"%1\" holds no image: its words alone cannot be tested.").arg(name));
+        return;
+    }
+    describe(tr("group \"%1\" (%2 images)").arg(name).arg(images.size()),
+             std::vector<int>(images.begin(), images.end()), nullptr, QString());
+}
+
+void GroupPanel::keepGroup(int slot, const QString &name, const QVector<int> &images)
+{
+    if (slot < 0 || slot > 1 || images.isEmpty())
+        return;
+    m_kept[slot].assign(images.begin(), images.end());
+    m_keptName[slot] = tr("group \"%1\" (%2 images)").arg(name).arg(images.size());
+    updateButtons();
+}
+
 void GroupPanel::keep(int slot)
 {
     if (m_last.empty())
@@ -170,6 +216,16 @@ void GroupPanel::describe(const QString &name, const std::vector<int> &group, co
         m_lastName = name;
     }
     updateButtons();
+    if (!m_tables->request(data)) {
+        // Made again, with the same group, once the table is in.
+        const std::vector<int> otherRows = other ? *other : std::vector<int>();
+        const bool compared = other != nullptr;
+        m_pending = [this, name, group, otherRows, compared, otherName] {
+            describe(name, group, compared ? &otherRows : nullptr, otherName);
+        };
+        showMessage(tr("Reading the analysed table for the group test..."));
+        return;
+    }
     const CountTable *table = m_tables->table(data);
     if (!table) {
         showMessage(tr("The group test needs the analysed table: %1.").arg(m_tables->why()));

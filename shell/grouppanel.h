@@ -4,8 +4,10 @@
 #include "data/grouptest.h"
 
 #include <QPointer>
+#include <QVector>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class CAData;
@@ -35,8 +37,14 @@ public:
     void describeSelection();
     void describeCategory(int category);
     void describeNeighbourhood();
+    // A named group of the map (its images, rows of the analysis).
+    void describeGroup(const QString &name, const QVector<int> &images);
     // Keeps the group described last as A (0) or B (1).
     void keep(int slot);
+    // Keeps named group `name` as A (0) or B (1), for "A against B".
+    void keepGroup(int slot, const QString &name, const QVector<int> &images);
+    // What A and B hold now, by name (empty when not kept).
+    QString keptName(int slot) const { return m_kept[slot].empty() ? QString() : m_keptName[slot]; }
     void compare();
 
     // Every word tested, as CSV (word,count_in,count_all,v_test,p_value).
@@ -57,6 +65,8 @@ public:
 signals:
     // A word row was clicked (the word's index in the analysis).
     void wordActivated(int word);
+    // "Images with this word" from a word row's menu.
+    void wordImagesRequested(int word);
 
 private:
     void describe(const QString &name, const std::vector<int> &group, const std::vector<int> *other,
@@ -73,6 +83,8 @@ private:
     std::vector<int> m_last;
     QString m_keptName[2];
     std::vector<int> m_kept[2];
+    // The description asked for while the table was being read.
+    std::function<void()> m_pending;
 };
 
 #endif // GROUPPANEL_H

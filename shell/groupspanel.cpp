@@ -2,7 +2,10 @@
 
 #include "document/camdichild.h"
 #include "map/caview.h"
+#include "shell/axespanel.h"
 #include "shell/camainwindow.h"
+#include "shell/grouppanel.h"
+#include "shell/mappanels.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -49,8 +52,12 @@ GroupsPanel::GroupsPanel(CAMainWindow *window) : QObject(window), m_window(windo
     analyseButton = new QPushButton(tr("Analyse"), body);
     analyseButton->setToolTip(tr("Analyse the group's images and words on their own, in a new "
                                  "window, as for a selection"));
+    describeButton = new QPushButton(tr("Describe"), body);
+    describeButton->setToolTip(tr("The words over- and under-represented in the group's images against "
+                                  "the whole collection, in the Axes dock (right-click a group to "
+                                  "compare two)"));
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *b : {renameButton, colourButton, deleteButton, analyseButton})
+    for (QPushButton *b : {describeButton, renameButton, colourButton, deleteButton, analyseButton})
         buttons->addWidget(b);
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -66,6 +73,9 @@ GroupsPanel::GroupsPanel(CAMainWindow *window) : QObject(window), m_window(windo
     connect(colourButton, &QPushButton::clicked, this, &GroupsPanel::recolour);
     connect(deleteButton, &QPushButton::clicked, this, &GroupsPanel::remove);
     connect(analyseButton, &QPushButton::clicked, this, &GroupsPanel::analyse);
+    connect(describeButton, &QPushButton::clicked, this, [this] { describe(currentGroup()); });
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QListWidget::customContextMenuRequested, this, &GroupsPanel::contextMenu);
     connect(list, &QListWidget::itemChanged, this, &GroupsPanel::itemChanged);
     connect(list, &QListWidget::itemDoubleClicked, this, &GroupsPanel::rename);
     setView(nullptr);
@@ -123,7 +133,7 @@ void GroupsPanel::refresh()
     }
     m_filling = false;
     const bool any = m_view && !m_view->groups.isEmpty();
-    for (QPushButton *b : {renameButton, colourButton, deleteButton, analyseButton})
+    for (QPushButton *b : {describeButton, renameButton, colourButton, deleteButton, analyseButton})
         b->setEnabled(any);
 }
 
@@ -217,4 +227,68 @@ void GroupsPanel::itemChanged(QListWidgetItem *item)
         return;
     m_view->groups[k].visible = item->checkState() == Qt::Checked;
     m_view->update();
+}
+
+void GroupsPanel::describe(int k)
+{
+    if (!m_view || k < 0 || k >= m_view->groups.size())
+        return;
+    MapPanels *panels = m_window->mapPanels;
+    panels->axesDock->show();
+    panels->axesDock->raise();
+    panels->axes->tabs->setCurrentWidget(panels->axes->groups);
+    const NamedGroup &g = m_view->groups.at(k);
+    panels->axes->groups->describeGroup(g.name, g.images);
+}
+
+void GroupsPanel::keepAs(int k, int slot)
+{
+    if (!m_view || k < 0 || k >= m_view->groups.size())
+        return;
+    MapPanels *panels = m_window->mapPanels;
+    const NamedGroup &g = m_view->groups.at(k);
+    GroupPanel *groups = panels->axes->groups;
+    groups->keepGroup(slot, g.name, g.images);
+    panels->axesDock->show();
+    panels->axesDock->raise();
+    panels->axes->tabs->setCurrentWidget(groups);
+    m_window->statusBar()->showMessage(
+        tr("Group \"%1\" kept as %2 for \"A against B\" in the Axes dock").arg(g.name, slot ? "B" : "A"), 5000);
+}
+
+void GroupsPanel::contextMenu(const QPoint &pos)
+{
+    QListWidgetItem *item = list->itemAt(pos);
+    if (!m_view || !item)
+        return;
+    const int k = list->row(item);
+    if (k < 0 || k >= m_view->groups.size())
+        return;
+    list->setCurrentRow(k);
+    const bool images = !m_view->groups.at(k).images.isEmpty();
+    GroupPanel *groups = m_window->mapPanels->axes->groups;
+    QMenu menu(list);
+    QAction *describeAct = menu.addAction(tr("Describe"));
+    describeAct->setEnabled(images);
+    connect(describeAct, &QAction::triggered, this, [this, k] { describe(k); });
+    menu.addSeparator();
+    QAction *asA = menu.addAction(tr("Keep as A"));
+    QAction *asB = menu.addAction(tr("Keep as B"));
+    asA->setEnabled(images);
+    asB->setEnabled(images);
+    connect(asA, &QAction::triggered, this, [this, k] { keepAs(k, 0); });
+    connect(asB, &QAction::triggered, this, [this, k] { keepAs(k, 1); });
+    QAction *compareAct = menu.addAction(tr("A against B"));
+    compareAct->setEnabled(groups->compareButton->isEnabled());
+    connect(compareAct, &QAction::triggered, this, [this, groups] {
+        m_window->mapPanels->axesDock->show();
+        m_window->mapPanels->axes->tabs->setCurrentWidget(groups);
+        groups->compare();
+    });
+    menu.addSeparator();
+    menu.addAction(tr("Rename"), this, &GroupsPanel::rename);
+    menu.addAction(tr("Colour"), this, &GroupsPanel::recolour);
+    menu.addAction(tr("Delete"), this, &GroupsPanel::remove);
+    menu.addAction(tr("Analyse"), this, &GroupsPanel::analyse)->setEnabled(images);
+    menu.exec(list->viewport()->mapToGlobal(pos));
 }

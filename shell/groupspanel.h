@@ -37,6 +37,12 @@ public:
     QPushButton *colourButton = nullptr;
     QPushButton *deleteButton = nullptr;
     QPushButton *analyseButton = nullptr;
+    QPushButton *describeButton = nullptr;
+
+    // What sets group k apart from the whole collection, in the Axes dock.
+    void describe(int k);
+    // Keeps group k as A (0) or B (1) of the Axes dock's comparison.
+    void keepAs(int k, int slot);
 
     // Fills the list from the view's groups.
     void refresh();
@@ -48,6 +54,7 @@ private:
     void remove();
     void analyse();
     void itemChanged(QListWidgetItem *item);
+    void contextMenu(const QPoint &pos);
     int currentGroup() const;
     CAMainWindow *m_window;
     QPointer<CAView> m_view;

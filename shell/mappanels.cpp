@@ -10,6 +10,7 @@
 #include "shell/categorylegend.h"
 #include "shell/grouppanel.h"
 #include "shell/screepanel.h"
+#include "shell/wordimageswindow.h"
 #include "shell/wordtooltip.h"
 
 #include <QAction>
@@ -90,6 +91,7 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
             window->resizeDocks({legendDock, axesDock}, {1, 3}, Qt::Vertical);
     });
     connect(legend, &CategoryLegend::describeRequested, this, &MapPanels::describeCategory);
+    connect(axes, &AxesPanel::wordImagesRequested, this, &MapPanels::openWordImages);
     wordTips = new WordToolTip(&axes->atlases, this);
 
     buildAtlasAct = new QAction(tr("Build word &atlas..."), this);
@@ -154,10 +156,14 @@ void MapPanels::setView(CAView *view)
 {
     if (view != m_view || !m_layer) {
         QObject::disconnect(m_layer);
+        QObject::disconnect(m_wordMenu);
         m_layer = {};
+        m_wordMenu = {};
         m_view = view;
-        if (view)
+        if (view) {
             m_layer = connect(view, &CAView::layerChanged, this, &MapPanels::refresh);
+            m_wordMenu = connect(view, &CAView::wordMenuRequested, this, &MapPanels::showWordMenu);
+        }
     }
     refresh();
 }
@@ -194,6 +200,38 @@ void MapPanels::refresh()
         shares << view->axisShare(a);
     scree->setShares(shares, view->data->nbAxis, view->axis1, view->axis2,
                      InertiaShares::basis(*view->data));
+}
+
+void MapPanels::showWordMenu(int word, const QPoint &globalPos)
+{
+    if (!m_view || !m_view->data || word < 0 || word >= m_view->data->nbWords)
+        return;
+    QMenu menu(m_window);
+    QAction *title = menu.addAction(tr("Word #%1").arg(m_view->data->wordLabel(word)));
+    title->setEnabled(false);
+    menu.addSeparator();
+    QAction *images = menu.addAction(tr("Images with this word"));
+    images->setStatusTip(tr("The images richest in this word, with its keypoints drawn"));
+    connect(images, &QAction::triggered, this, [this, word] { openWordImages(word); });
+    menu.exec(globalPos);
+}
+
+WordImagesWindow *MapPanels::openWordImages(int word)
+{
+    if (!m_view || !m_view->data || word < 0 || word >= m_view->data->nbWords)
+        return nullptr;
+    auto *window = new WordImagesWindow(m_view, word, &axes->tables(), m_window);
+    if (const WordAtlas *atlas = axes->atlases.atlas(m_view->data)) {
+        const QImage mosaic = atlas->mosaic(m_view->data->wordLabel(word));
+        if (!mosaic.isNull()) {
+            window->exemplar->setPixmap(QPixmap::fromImage(mosaic));
+            window->exemplar->setToolTip(tr("Exemplar patches of the word, from the word atlas"));
+            window->exemplar->show();
+        }
+    }
+    window->show();
+    lastWordImages = window;
+    return window;
 }
 
 void MapPanels::fitAll()

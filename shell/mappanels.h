@@ -14,6 +14,7 @@ class QDockWidget;
 class QLabel;
 class QSlider;
 class ScreePanel;
+class WordImagesWindow;
 class WordToolTip;
 
 // What the main window shows about the active map beside the map itself:
@@ -53,6 +54,13 @@ public:
     // "Images shown: N of M · Words shown: K of L" for `view`.
     static QString shownText(const CAView *view);
 
+    // "Images with this word": the images of the active map richest in word
+    // `word`, in a window of their own (the one opened last).
+    WordImagesWindow *openWordImages(int word);
+    QPointer<WordImagesWindow> lastWordImages;
+    // The menu of a word of the map (Shift + right button on it).
+    void showWordMenu(int word, const QPoint &globalPos);
+
 private:
     void refresh();
     void fitAll();
@@ -66,6 +74,7 @@ private:
     CAMainWindow *m_window;
     QPointer<CAView> m_view;
     QMetaObject::Connection m_layer;
+    QMetaObject::Connection m_wordMenu;
     bool m_legendOffered = false;
     bool m_axesSized = false;
 };
