@@ -357,6 +357,19 @@ private:
     std::vector<MapExtent::Marker> markers;
     int fitKey[3] = {-1, -1, -1};
 
+    // The stacks and edge markers read every drawn point; a hover repaint
+    // moves none, so they are worked out again only after a rebuild of the
+    // point layer (stacks, in map units) or when the map moved in the
+    // window (markers).
+    void updateExtentFigures();
+    quint64 layerGeneration = 0;
+    quint64 stacksGeneration = 0;
+    int stacksKey[3] = {-1, -1, -1}; // axes and projection they were taken on
+    quint64 markersGeneration = 0;
+    MapTransform markersTransform;
+    QRect markersWindow;
+    std::vector<MapExtent::Stack> stacks;
+
     // The nearest-images search of the hover; its copy of the rows is built
     // on first use for the data shown.
     NearestImages nearest;

@@ -151,6 +151,8 @@ QColor CAView::imageColour(int image) const
 
 void CAView::styleLayers()
 {
+    // What is drawn may change from here on: the extent figures follow.
+    ++layerGeneration;
     // Images: coloured and hidden by category when the project lists them.
     PointLayer::Style images;
     images.visible = showImagePoint;

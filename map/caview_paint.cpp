@@ -39,7 +39,8 @@ void CAView::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), Qt::white);
     draw(&painter);
     // Far points and stacks, which the marks alone would not tell.
-    markers = ExtentOverlay::paint(painter, *this, rect());
+    updateExtentFigures();
+    ExtentOverlay::paint(painter, *this, rect(), stacks, markers);
     if (axisTitles)
         drawAxisTitles(&painter);
     NamedGroup::paint(painter, *this);
@@ -118,6 +119,26 @@ void CAView::paintEvent(QPaintEvent *)
             showInformation(&painter);
         else
             showWordInformation(&painter);
+    }
+}
+
+void CAView::updateExtentFigures()
+{
+    // Generation 0 is never a restyle's: the first paint works both out.
+    const int key[3] = {axis1, axis2, projectionMode};
+    if (stacksGeneration != layerGeneration || layerGeneration == 0 ||
+        !std::equal(key, key + 3, stacksKey)) {
+        stacks = ExtentOverlay::stacks(*this);
+        stacksGeneration = layerGeneration;
+        std::copy(key, key + 3, stacksKey);
+    }
+    const MapTransform t = mapTransform();
+    if (markersGeneration != layerGeneration || layerGeneration == 0 || markersTransform != t ||
+        markersWindow != rect()) {
+        markers = ExtentOverlay::markers(*this, rect());
+        markersGeneration = layerGeneration;
+        markersTransform = t;
+        markersWindow = rect();
     }
 }
 

@@ -77,6 +77,17 @@ std::vector<MapExtent::Marker> ExtentOverlay::paint(QPainter &painter, const CAV
 {
     if (!view.data)
         return {};
+    std::vector<MapExtent::Marker> ms = markers(view, window);
+    paint(painter, view, window, stacks(view), ms);
+    return ms;
+}
+
+void ExtentOverlay::paint(QPainter &painter, const CAView &view, const QRect &window,
+                          const std::vector<MapExtent::Stack> &stacks,
+                          const std::vector<MapExtent::Marker> &ms)
+{
+    if (!view.data)
+        return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QFont font = painter.font();
@@ -87,7 +98,7 @@ std::vector<MapExtent::Marker> ExtentOverlay::paint(QPainter &painter, const CAV
 
     // Pairs of copies are common in collections; from three on a stack is
     // worth a number on the map.
-    for (const MapExtent::Stack &s : stacks(view)) {
+    for (const MapExtent::Stack &s : stacks) {
         if (s.count < kStackLabelled)
             continue;
         const QPoint p = t.widgetPixel(s.position.x(), s.position.y());
@@ -100,7 +111,6 @@ std::vector<MapExtent::Marker> ExtentOverlay::paint(QPainter &painter, const CAV
         painter.drawText(box, Qt::AlignCenter, text);
     }
 
-    const std::vector<MapExtent::Marker> ms = markers(view, window);
     for (const MapExtent::Marker &m : ms) {
         // A filled arrow head pointing off the map, toward the points.
         const QPointF u = m.pointing;
@@ -126,5 +136,4 @@ std::vector<MapExtent::Marker> ExtentOverlay::paint(QPainter &painter, const CAV
         painter.drawText(box, Qt::AlignCenter, text);
     }
     painter.restore();
-    return ms;
 }

@@ -28,6 +28,12 @@ public:
     // Paints the stack counts inside `window` and the markers; returns
     // the markers painted.
     static std::vector<MapExtent::Marker> paint(QPainter &painter, const CAView &view, const QRect &window);
+    // The same from stacks and markers worked out before: both read every
+    // drawn point, so the screen keeps them between the repaints of a
+    // hover, which move no point.
+    static void paint(QPainter &painter, const CAView &view, const QRect &window,
+                      const std::vector<MapExtent::Stack> &stacks,
+                      const std::vector<MapExtent::Marker> &markers);
 
     // The text of a marker ("124") and of a stack ("×121").
     static QString markerText(const MapExtent::Marker &m);

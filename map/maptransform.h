@@ -70,6 +70,15 @@ struct MapTransform
     // Map point at the canvas centre, pan folded in.
     QPointF canvasCentre() const { return QPointF((shiftX - panX) / scale, -(shiftY - panY) / scale); }
 
+    bool operator==(const MapTransform &o) const
+    {
+        return scale == o.scale && mapWidth == o.mapWidth && mapHeight == o.mapHeight &&
+               originX == o.originX && originY == o.originY && panX == o.panX && panY == o.panY &&
+               shiftX == o.shiftX && shiftY == o.shiftY && projectionMode == o.projectionMode &&
+               axis1 == o.axis1 && axis2 == o.axis2;
+    }
+    bool operator!=(const MapTransform &o) const { return !(*this == o); }
+
     // Factor the projection mode applies on `axis` to a family of points
     // that is rescaled in `rescaledInMode` (images in mode 2, words in 1).
     double projectionFactor(const CAData &data, int axis, int rescaledInMode) const;

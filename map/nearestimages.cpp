@@ -13,66 +13,15 @@ namespace {
 // the insertions could become.
 constexpr int kBoundedNeighbours = 512;
 
-// A unit-length component u is stored as round(u * kScale) in a byte.
-constexpr int kScale = 127;
-
-// Bounds of the copy: beyond them the exact scan alone is used (the copy
-// would take more than 64 MB, or the estimate's error bound would let
-// nearly every image through; the sums also stay exact in 16 bits only up to
-// some 11,000 axes).
-constexpr qint64 kMaxValues = qint64(1) << 26;
-constexpr int kMaxAxes = 1024;
-
-// A row whose squared length lies outside these bounds is measured exactly
-// whatever its estimate: there the exact distance's own products overflow or
-// underflow and stop being the cosine the estimate approximates.
-constexpr double kTinySquare = 1e-100;
-constexpr double kHugeSquare = 1e100;
+// Room left between a group's cosine bound and the list: the exact distance
+// is the negated cosine to within a few ulps, the bound to within as many.
+constexpr double kBoundMargin = 1e-9;
 
 } // namespace
 
 void NearestImages::reset()
 {
-    builtFor = nullptr;
-    rows.clear();
-    irregular.clear();
-}
-
-void NearestImages::build(const CAData &data)
-{
-    builtFor = &data;
-    images = data.nbImages;
-    axes = data.nbAxis;
-    rows.clear();
-    irregular.clear();
-    if (images <= 0 || axes <= 0 || axes > kMaxAxes || qint64(images) * axes > kMaxValues)
-        return;
-    const std::size_t groups = std::size_t(images + kLanes - 1) / kLanes;
-    const std::size_t stride = std::size_t(axes) * kLanes;
-    rows.assign(groups * stride, 0);
-    irregular.assign(groups, 0);
-    for (int i = 0; i < images; ++i) {
-        const double *z = data.Z.get() + qint64(i) * data.zCols;
-        const std::size_t group = std::size_t(i) / kLanes;
-        const int lane = i % kLanes;
-        double square = 0;
-        bool finite = true;
-        for (int k = 0; k < axes; ++k) {
-            square += z[k] * z[k];
-            finite = finite && std::isfinite(z[k]);
-        }
-        if (!finite || !(square >= kTinySquare && square <= kHugeSquare)) {
-            irregular[group] |= quint16(1u << lane);
-            continue; // its stored row stays zero
-        }
-        const double factor = kScale / std::sqrt(square);
-        qint8 *out = rows.data() + group * stride + std::size_t(lane);
-        for (int k = 0; k < axes; ++k) {
-            // Any rounding to nearest keeps the error within half a step.
-            const double q = std::nearbyint(z[k] * factor);
-            out[std::size_t(k) * kLanes] = qint8(std::clamp(q, -double(kScale), double(kScale)));
-        }
-    }
+    tree.clear();
 }
 
 void NearestImages::find(const CAData &data, int focus, int count, std::vector<int> &out)
@@ -80,6 +29,7 @@ void NearestImages::find(const CAData &data, int focus, int count, std::vector<i
     out.clear();
     best.clear();
     usedEstimates = false;
+    scanned = 0;
     if (count <= 0 || focus < 0 || focus >= data.nbImages)
         return;
     if (count < kBoundedNeighbours)
@@ -93,20 +43,24 @@ void NearestImages::find(const CAData &data, int focus, int count, std::vector<i
 
 bool NearestImages::offer(double d, int i, int count)
 {
-    // Sorted by distance, distinct distances, at most `count` entries.
-    // Images come in ascending order, so an equal distance already kept
-    // belongs to a lower index and the newcomer is dropped. Once the list is
-    // full its largest distance only decreases, so a distance that was
-    // pushed out can never come back in through a later equal one.
+    // Sorted by distance, distinct distances, at most `count` entries, each
+    // distance held by the lowest image that has it. Images come in any
+    // order: an equal distance already kept goes to the lower of the two.
+    // Once the list is full its largest distance only decreases, so a
+    // distance that was pushed out can never come back in through a later
+    // equal one.
     if (std::isnan(d))
         return false;
     const std::size_t size = best.size();
-    if (size == std::size_t(count) && !(d < best.back().first))
+    if (size == std::size_t(count) && !(d <= best.back().first))
         return false;
     const auto pos = std::lower_bound(best.begin(), best.end(), d,
                                       [](const Entry &e, double v) { return e.first < v; });
-    if (pos != best.end() && pos->first == d)
+    if (pos != best.end() && pos->first == d) {
+        if (i < pos->second)
+            pos->second = i;
         return false;
+    }
     const std::ptrdiff_t at = pos - best.begin();
     if (size == std::size_t(count))
         best.pop_back();
@@ -114,27 +68,34 @@ bool NearestImages::offer(double d, int i, int count)
     return true;
 }
 
+void NearestImages::tighten()
+{
+    // Images whose scaled dot product reaches `threshold` are measured; the
+    // clamp only ever lets more through.
+    const double square = double(DirectionTree::kScale) * DirectionTree::kScale;
+    const double t = std::floor(-(best.back().first + slack) * square);
+    threshold = qint16(std::clamp(t, double(std::numeric_limits<qint16>::min()),
+                                  double(std::numeric_limits<qint16>::max())));
+}
+
 void NearestImages::findBounded(const CAData &data, int focus, int count)
 {
-    if (builtFor != &data || images != data.nbImages || axes != data.nbAxis)
-        build(data);
+    if (!tree.isBuiltFor(data))
+        tree.build(data);
     best.reserve(std::size_t(count) + 1);
     const int n = data.nbImages;
+    const int axes = data.nbAxis;
+    focusUnit.resize(std::size_t(std::max(0, axes)));
     const bool focusScaled =
-        !rows.empty() && ((irregular[std::size_t(focus) / kLanes] >> (focus % kLanes)) & 1u) == 0;
+        !tree.empty() &&
+        DirectionTree::unitRow(data.Z.get() + qint64(focus) * data.zCols, axes, focusUnit.data());
     if (!focusScaled) {
+        scanned = n;
         for (int i = 0; i < n; ++i)
             offer(data.distance(focus, i), i, count);
         return;
     }
     usedEstimates = true;
-
-    const std::size_t stride = std::size_t(axes) * kLanes;
-    focusRow.resize(std::size_t(axes));
-    const qint8 *focusStored =
-        rows.data() + std::size_t(focus) / kLanes * stride + std::size_t(focus % kLanes);
-    for (int k = 0; k < axes; ++k)
-        focusRow[std::size_t(k)] = focusStored[std::size_t(k) * kLanes];
 
     // With q = kScale u + e, |e| <= 1/2 per component (plus far less from
     // the scaling in doubles), and unit rows, whose 1-norm is at most
@@ -147,24 +108,55 @@ void NearestImages::findBounded(const CAData &data, int focus, int count)
     // qf.qi is bounded by |qf||qi| <= (kScale + sqrt(axes) / 2)^2 < 2^15:
     // summed in 16 bits, where wrapping partial sums still end exact, it is
     // exact, and sixteen images fit one vector register.
-    const double square = double(kScale) * kScale;
-    const double slack =
-        1.0001 * std::sqrt(double(axes)) / kScale + 0.2501 * axes / square + 1e-9;
-    // Images whose scaled dot product reaches `threshold` are measured; the
-    // clamp only ever lets more through.
-    qint16 threshold = std::numeric_limits<qint16>::min();
-    auto tighten = [&] {
-        const double t = std::floor(-(best.back().first + slack) * square);
-        threshold = qint16(std::clamp(t, double(std::numeric_limits<qint16>::min()),
-                                      double(std::numeric_limits<qint16>::max())));
-    };
+    const double scale = DirectionTree::kScale;
+    slack = 1.0001 * std::sqrt(double(axes)) / scale + 0.2501 * axes / (scale * scale) + 1e-9;
+    threshold = std::numeric_limits<qint16>::min();
+    std::vector<qint8> stored(static_cast<std::size_t>(axes), 0);
+    DirectionTree::quantise(focusUnit.data(), axes, stored.data(), 1);
+    focusRow.assign(stored.begin(), stored.end());
 
-    const int groups = (n + kLanes - 1) / kLanes;
+    // The rows the copy cannot hold, measured exactly.
+    for (const int i : tree.irregular())
+        if (offer(data.distance(focus, i), i, count) && best.size() == std::size_t(count))
+            tighten();
+    scanned = int(tree.irregular().size());
+
+    // Groups by their bound, best first; the first that cannot reach the
+    // list ends the search, since no later one can either.
+    auto full = [&] { return best.size() == std::size_t(count); };
+    auto hopeless = [&](double bound) { return full() && bound < -best.back().first - kBoundMargin; };
+    const std::vector<DirectionTree::Node> &nodes = tree.nodes();
+    pending.clear();
+    pending.emplace_back(tree.cosineBound(0, focusUnit.data()), 0);
+    while (!pending.empty()) {
+        std::pop_heap(pending.begin(), pending.end());
+        const auto [bound, id] = pending.back();
+        pending.pop_back();
+        if (hopeless(bound))
+            break;
+        const DirectionTree::Node &node = nodes[std::size_t(id)];
+        if (node.left < 0) {
+            scanGroups(data, focus, count, node.firstGroup, node.endGroup);
+            continue;
+        }
+        for (const int child : {node.left, node.right}) {
+            const double b = tree.cosineBound(child, focusUnit.data());
+            if (hopeless(b))
+                continue;
+            pending.emplace_back(b, child);
+            std::push_heap(pending.begin(), pending.end());
+        }
+    }
+}
+
+void NearestImages::scanGroups(const CAData &data, int focus, int count, int first, int end)
+{
+    const int axes = tree.axes();
     const qint16 *w = focusRow.data();
-    for (int g = 0; g < groups; ++g) {
+    for (int g = first; g < end; ++g) {
         // Sixteen images side by side: each axis adds one product to each
         // lane, a loop the compiler turns into vector instructions.
-        const qint8 *block = rows.data() + std::size_t(g) * stride;
+        const qint8 *block = tree.group(g);
         qint16 dot[kLanes] = {};
         for (int a = 0; a < axes; ++a) {
             const qint16 wa = w[a];
@@ -172,17 +164,16 @@ void NearestImages::findBounded(const CAData &data, int focus, int count)
             for (int j = 0; j < kLanes; ++j)
                 dot[j] = qint16(dot[j] + wa * column[j]);
         }
-        const unsigned exact = irregular[std::size_t(g)];
+        scanned += kLanes;
         int any = 0;
         for (int j = 0; j < kLanes; ++j)
             any |= int(dot[j] >= threshold);
-        if (!any && !exact)
+        if (!any)
             continue;
-        const int end = std::min(kLanes, n - g * kLanes);
-        for (int j = 0; j < end; ++j) {
-            if (dot[j] < threshold && !((exact >> j) & 1u))
+        for (int j = 0; j < kLanes; ++j) {
+            const int i = tree.image(g, j);
+            if (i < 0 || dot[j] < threshold)
                 continue;
-            const int i = g * kLanes + j;
             if (offer(data.distance(focus, i), i, count) && best.size() == std::size_t(count))
                 tighten();
         }
@@ -192,6 +183,7 @@ void NearestImages::findBounded(const CAData &data, int focus, int count)
 void NearestImages::findSorted(const CAData &data, int focus, int count)
 {
     const int n = data.nbImages;
+    scanned = n;
     best.reserve(std::size_t(n));
     for (int i = 0; i < n; ++i) {
         const double d = data.distance(focus, i);

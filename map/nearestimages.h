@@ -1,6 +1,8 @@
 #ifndef NEARESTIMAGES_H
 #define NEARESTIMAGES_H
 
+#include "map/directiontree.h"
+
 #include <QtGlobal>
 
 #include <utility>
@@ -9,19 +11,21 @@
 class CAData;
 
 // The images most similar to one image, by ascending CAData::distance, for
-// the map's hover: one scan of every image per movement, so it must stay a
-// few milliseconds at a million images.
+// the map's hover: a search per movement, so it must stay well under a
+// millisecond at a million images.
 //
-// The scan reads a one-byte-per-value copy of the rows scaled to unit length,
-// laid out so that one pass computes sixteen images' dot products side by
-// side, and measures exactly only the images whose estimate comes within the
-// proven quantisation error of the list; the answer is the one the exact scan
-// of every image gives.
+// The images are grouped by direction (DirectionTree): the groups are
+// visited most promising first, and the search stops at the first group
+// whose bound cannot beat the list. Inside a group it reads a
+// one-byte-per-value copy of the rows scaled to unit length, sixteen images'
+// dot products side by side, and measures exactly only the images whose
+// estimate comes within the proven quantisation error of the list; the
+// answer is the one the exact scan of every image gives.
 class NearestImages
 {
 public:
     // Images side by side in one pass of the scan.
-    static constexpr int kLanes = 16;
+    static constexpr int kLanes = DirectionTree::kLanes;
 
     // The `count` images nearest to `focus`, nearest first. Each distance
     // value is taken once: an image whose distance equals that of a
@@ -36,30 +40,35 @@ public:
     // Whether the last search could use the quantised copy (false when the
     // rows were too many to copy, or the focus row cannot be scaled).
     bool lastUsedEstimates() const { return usedEstimates; }
+    // Images the last search looked at (estimated or measured), for the
+    // benchmarks: all of them without the copy.
+    int lastScanned() const { return scanned; }
 
 private:
     using Entry = std::pair<double, int>;
 
-    void build(const CAData &data);
     void findSorted(const CAData &data, int focus, int count);
     void findBounded(const CAData &data, int focus, int count);
+    // Estimates the images of the tree's groups [first, end) and measures
+    // those that may enter the list.
+    void scanGroups(const CAData &data, int focus, int count, int first, int end);
+    void tighten();
     // Offers image `i` at exact distance `d` to the bounded list; returns
     // whether the list changed.
     bool offer(double d, int i, int count);
 
-    const CAData *builtFor = nullptr;
-    int images = 0;
-    int axes = 0;
-    // Per group of kLanes images: axes x kLanes values, axis by axis.
-    std::vector<qint8> rows;
-    // Per group: the images whose estimate cannot be trusted (no finite
-    // length, or one so large or small that the exact distance overflows);
-    // they are always measured exactly.
-    std::vector<quint16> irregular;
-    // The focus image's scaled row, widened once per search.
+    DirectionTree tree;
+    // The focus image's unit row, and its stored bytes widened.
+    std::vector<double> focusUnit;
     std::vector<qint16> focusRow;
+    // Estimates at or above this may enter the list.
+    qint16 threshold = 0;
+    double slack = 0;
+    // Nodes to visit, by their bound, largest on top.
+    std::vector<std::pair<double, int>> pending;
     std::vector<Entry> best;
     bool usedEstimates = false;
+    int scanned = 0;
 };
 
 #endif // NEARESTIMAGES_H

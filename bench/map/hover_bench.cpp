@@ -2,7 +2,10 @@
 // scan when it applies, the synchronous repaint at 1280 x 800) against the
 // repaint alone, on generated analyses of growing size.
 //
-//   QT_QPA_PLATFORM=offscreen bench_map_hover [sizes...] [--reps N]
+//   QT_QPA_PLATFORM=offscreen bench_map_hover [sizes...] [--reps N] [--only WORD]
+//
+// --only keeps the configurations whose name holds WORD (circle, lens,
+// nearest).
 //
 // All sizes are loaded at once and measured interleaved, repetition by
 // repetition, so that the ratios between sizes come from the same run and
@@ -104,9 +107,19 @@ struct Series
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Each table as soon as it is measured, also into a pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::string only;
+    std::vector<char *> args;
+    for (int k = 0; k < argc; ++k) {
+        if (std::string(argv[k]) == "--only" && k + 1 < argc)
+            only = argv[++k];
+        else
+            args.push_back(argv[k]);
+    }
     std::vector<int> sizes;
     int reps = 7;
-    MapBench::readArguments(argc, argv, sizes, reps);
+    MapBench::readArguments(int(args.size()), args.data(), sizes, reps);
 
     std::vector<Subject> subjects;
     for (int n : sizes) {
@@ -135,6 +148,8 @@ int main(int argc, char **argv)
                               {"nearest, lens off", false, false}};
 
     for (const Config &c : configs) {
+        if (!only.empty() && std::string(c.name).find(only) == std::string::npos)
+            continue;
         std::vector<Series> series(subjects.size());
         std::vector<std::vector<QPoint>> paths;
         for (Subject &s : subjects) {

@@ -41,6 +41,8 @@ private slots:
     void markersCountByDirection();
     void fitShowsTheBulkAndCountsTheRest_data();
     void fitShowsTheBulkAndCountsTheRest();
+    void markersFollowTheMapBetweenPaints_data();
+    void markersFollowTheMapBetweenPaints();
 };
 
 void TestMapExtent::bulkLeavesALightFarStackOut_data()
@@ -195,6 +197,86 @@ void TestMapExtent::fitShowsTheBulkAndCountsTheRest()
     const auto stacks = ExtentOverlay::stacks(view);
     QCOMPARE(int(stacks.size()), 1);
     QCOMPARE(stacks[0].count, stack);
+}
+
+void TestMapExtent::markersFollowTheMapBetweenPaints_data()
+{
+    QTest::addColumn<QString>("change");
+    // Each changes what lies off the window without a new analysis; the
+    // markers the map keeps (and takes clicks on) must be those of the
+    // points as they now lie, not of the paint before.
+    QTest::newRow("pan") << "pan";
+    QTest::newRow("zoom out") << "zoom";
+    QTest::newRow("threshold hides the stack") << "threshold";
+    QTest::newRow("image points hidden") << "images";
+    QTest::newRow("axes swapped") << "axes";
+    QTest::newRow("window resized") << "resize";
+    QTest::newRow("hover only") << "hover";
+}
+
+void TestMapExtent::markersFollowTheMapBetweenPaints()
+{
+    QFETCH(QString, change);
+    std::vector<std::vector<double>> z;
+    for (int i = 0; i < 15; ++i)
+        for (int j = 0; j < 15; ++j)
+            z.push_back({-1 + 2.0 * i / 14, -1 + 2.0 * j / 14});
+    for (int k = 0; k < 6; ++k)
+        z.push_back({30, -20});
+    auto d = fixture::makeData(z, {{0.5, 0.5}, {-0.5, 0.2}, {40, 40}}, {1, 1});
+    // Nearly blank pictures: their contribution is below any threshold.
+    for (int k = 0; k < 6; ++k)
+        d->P[225 + k] = 1e-6;
+    CAView view(0, 1, 2);
+    fixture::resizeNow(view, 600, 400);
+    view.imageThreshold = 0;
+    view.wordThreshold = 0;
+    view.setData(d.get());
+    view.fitAll();
+    fixture::shot(view);
+    // Before the change: the far stack and the far word, south-east and
+    // north-east.
+    const auto before = view.edgeMarkers();
+    QCOMPARE(int(before.size()), 2);
+
+    if (change == "pan") {
+        view.panX -= 700;
+        view.panY -= 500;
+    } else if (change == "zoom") {
+        view.setScale(view.scale / 40);
+    } else if (change == "threshold") {
+        // The grid points weigh far more than the stack: a threshold leaves
+        // the stack out.
+        view.changeThreshold(1);
+    } else if (change == "images") {
+        view.showHideImagePoint(false);
+    } else if (change == "axes") {
+        view.changeAxis(1, 0, 2);
+    } else if (change == "resize") {
+        fixture::resizeNow(view, 3000, 2000);
+    } else {
+        QMouseEvent move(QEvent::MouseMove, QPointF(300, 200), QPointF(300, 200), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &move);
+    }
+    fixture::shot(view);
+
+    const auto fresh = ExtentOverlay::markers(view, view.rect());
+    const auto &kept = view.edgeMarkers();
+    QCOMPARE(kept.size(), fresh.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        QCOMPARE(kept[k].direction, fresh[k].direction);
+        QCOMPARE(kept[k].counts[0], fresh[k].counts[0]);
+        QCOMPARE(kept[k].counts[1], fresh[k].counts[1]);
+        QCOMPARE(kept[k].anchor, fresh[k].anchor);
+        QCOMPARE(kept[k].mapBox, fresh[k].mapBox);
+    }
+    // Every change but the hover moves what the markers say.
+    bool same = kept.size() == before.size();
+    for (std::size_t k = 0; same && k < kept.size(); ++k)
+        same = kept[k].direction == before[k].direction && kept[k].total() == before[k].total() &&
+               kept[k].anchor == before[k].anchor;
+    QCOMPARE(same, change == "hover");
 }
 
 QTEST_MAIN(TestMapExtent)

@@ -63,7 +63,7 @@ std::vector<double> randomRow(QRandomGenerator &random, int axes)
     return row;
 }
 
-enum Cloud { Spread, Cone, Grid, Irregular };
+enum Cloud { Spread, Cone, Grid, Irregular, Copies, Lengths };
 
 // `count` images; rows whose cosines to row 0 crowd near 1 in the cone, so
 // that hundreds of images lie within the estimate's error of the list.
@@ -93,6 +93,19 @@ std::vector<std::vector<double>> makeCloud(Cloud kind, int images, int axes, qui
             break;
         case Irregular:
             row = randomRow(random, axes);
+            break;
+        case Copies:
+        case Lengths:
+            // Copies of earlier rows scattered through the list (the same
+            // direction at another index), at the same length or another.
+            if (i >= 50 && random.bounded(3) == 0) {
+                row = z[std::size_t(random.bounded(i))];
+                if (kind == Lengths)
+                    for (double &v : row)
+                        v *= 0.25 + 4 * random.generateDouble();
+            } else {
+                row = randomRow(random, axes);
+            }
             break;
         }
         z.push_back(row);
@@ -143,6 +156,8 @@ class TestNearestImages : public QObject
 private slots:
     void equalsTheOrderedMap_data();
     void equalsTheOrderedMap();
+    void largeCloudsEqualTheExactScan_data();
+    void largeCloudsEqualTheExactScan();
     void newAnalysisAtTheSameAddress();
     void emptyAndOutOfRange();
 };
@@ -194,6 +209,54 @@ void TestNearestImages::equalsTheOrderedMap()
         const bool regular = kind != Irregular || focus % 37 != 0 || (focus / 37) % 6 == 5;
         if (count < 512)
             QCOMPARE(search.lastUsedEstimates(), regular);
+    }
+}
+
+void TestNearestImages::largeCloudsEqualTheExactScan_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("images");
+    QTest::addColumn<int>("axes");
+    QTest::addColumn<int>("count");
+    // Clouds large enough that the images are split into many groups by
+    // direction, and visited out of their order.
+    QTest::newRow("spread, 8 axes, 20") << int(Spread) << 40000 << 8 << 20;
+    QTest::newRow("spread, 10 axes, 1") << int(Spread) << 30000 << 10 << 1;
+    QTest::newRow("spread, 2 axes, 100") << int(Spread) << 30000 << 2 << 100;
+    QTest::newRow("cone, 8 axes, 50") << int(Cone) << 30000 << 8 << 50;
+    // Equal distances in many directions: the lowest image must win each
+    // tie wherever the search meets it first.
+    QTest::newRow("grid ties, 6 axes, 40") << int(Grid) << 30000 << 6 << 40;
+    QTest::newRow("grid ties, 3 axes, 511") << int(Grid) << 20000 << 3 << 511;
+    QTest::newRow("copies, 8 axes, 30") << int(Copies) << 30000 << 8 << 30;
+    QTest::newRow("copies at other lengths, 5 axes, 25") << int(Lengths) << 30000 << 5 << 25;
+    QTest::newRow("irregular rows, 8 axes, 20") << int(Irregular) << 30000 << 8 << 20;
+    // More axes than boxes can keep apart: one group, scanned whole.
+    QTest::newRow("spread, 40 axes, 20") << int(Spread) << 8000 << 40 << 20;
+}
+
+void TestNearestImages::largeCloudsEqualTheExactScan()
+{
+    QFETCH(int, kind);
+    QFETCH(int, images);
+    QFETCH(int, axes);
+    QFETCH(int, count);
+    const auto z = makeCloud(Cloud(kind), images, axes, quint32(7 * images + axes + count));
+    const auto d = rowsData(z, axes, axes);
+
+    NearestImages search;
+    std::vector<int> found;
+    QRandomGenerator random{quint32(count)};
+    for (int k = 0; k < 12; ++k) {
+        const int focus = k == 0 ? 0 : k == 1 ? images - 1 : int(random.bounded(images));
+        search.find(*d, focus, count, found);
+        QCOMPARE(found, reference(*d, focus, count));
+    }
+    // Where directions spread, most images are never looked at: the search
+    // is not a scan of every image.
+    if (kind == Spread && axes <= 10 && count <= 20) {
+        search.find(*d, 5, count, found);
+        QVERIFY2(search.lastScanned() < images / 2, qPrintable(QString::number(search.lastScanned())));
     }
 }
 
