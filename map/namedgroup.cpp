@@ -4,6 +4,8 @@
 #include "map/caview.h"
 
 #include <QPainter>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 
 #include <algorithm>
 
@@ -40,6 +42,7 @@ QJsonObject NamedGroup::toJson() const
         {QStringLiteral("name"), name},
         {QStringLiteral("colour"), colour.name()},
         {QStringLiteral("visible"), visible},
+        {QStringLiteral("outline"), outline},
         {QStringLiteral("images"), numbers(images)},
         {QStringLiteral("words"), numbers(words)},
     };
@@ -53,6 +56,8 @@ NamedGroup NamedGroup::fromJson(const QJsonObject &j, int nbImages, int nbWords)
     if (!g.colour.isValid())
         g.colour = colourFor(0);
     g.visible = j.value(QLatin1String("visible")).toBool(true);
+    // Absent from files kept before groups could be outlined: rings.
+    g.outline = j.value(QLatin1String("outline")).toBool(false);
     g.images = rows(j.value(QLatin1String("images")), nbImages);
     g.words = rows(j.value(QLatin1String("words")), nbWords);
     return g;
@@ -88,6 +93,34 @@ QColor NamedGroup::colourFor(int n)
     return QColor(colours[std::size_t(std::max(0, n)) % (sizeof colours / sizeof *colours)]);
 }
 
+QPolygonF NamedGroup::hull(QVector<QPointF> p)
+{
+    // Andrew's monotone chain.
+    std::sort(p.begin(), p.end(), [](const QPointF &a, const QPointF &b) {
+        return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y();
+    });
+    p.erase(std::unique(p.begin(), p.end()), p.end());
+    if (p.size() < 3)
+        return QPolygonF(p);
+    auto cross = [](const QPointF &o, const QPointF &a, const QPointF &b) {
+        return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
+    };
+    QVector<QPointF> h(2 * p.size());
+    qsizetype k = 0;
+    for (qsizetype i = 0; i < p.size(); ++i) {
+        while (k >= 2 && cross(h[k - 2], h[k - 1], p[i]) <= 0)
+            --k;
+        h[k++] = p[i];
+    }
+    for (qsizetype i = p.size() - 2, lower = k + 1; i >= 0; --i) {
+        while (k >= lower && cross(h[k - 2], h[k - 1], p[i]) <= 0)
+            --k;
+        h[k++] = p[i];
+    }
+    h.resize(k - 1); // the last point is the first again
+    return QPolygonF(h);
+}
+
 void NamedGroup::paint(QPainter &painter, const CAView &view)
 {
     if (!view.data)
@@ -97,14 +130,35 @@ void NamedGroup::paint(QPainter &painter, const CAView &view)
     for (const NamedGroup &g : view.groups) {
         if (!g.visible)
             continue;
-        painter.setPen(QPen(g.colour, 1.5));
-        // A ring on each mark the map draws; the hidden ones stay hidden.
+        // The marks the map draws; the hidden ones stay hidden.
+        QVector<QPointF> marks;
         for (int i : g.images)
             if (view.imageDrawn(i))
-                painter.drawEllipse(QPointF(view.imagePosition(i)), 5.0, 5.0);
+                marks.append(QPointF(view.imagePosition(i)));
         for (int j : g.words)
             if (view.wordDrawn(j))
-                painter.drawEllipse(QPointF(view.wordPosition(j)), 5.0, 5.0);
+                marks.append(QPointF(view.wordPosition(j)));
+        const QPolygonF outline = g.outline ? hull(marks) : QPolygonF();
+        if (outline.size() >= 3) {
+            QColor fill = g.colour;
+            fill.setAlpha(28);
+            painter.setPen(QPen(g.colour, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.setBrush(fill);
+            // A few pixels out from the marks, so that those on the edge
+            // stay readable.
+            QPainterPathStroker grow;
+            grow.setWidth(12);
+            grow.setJoinStyle(Qt::RoundJoin);
+            QPainterPath path;
+            path.addPolygon(outline);
+            path.closeSubpath();
+            painter.drawPath((grow.createStroke(path) + path).simplified());
+            painter.setBrush(Qt::NoBrush);
+            continue;
+        }
+        painter.setPen(QPen(g.colour, 1.5));
+        for (const QPointF &m : std::as_const(marks))
+            painter.drawEllipse(m, 5.0, 5.0);
     }
     painter.restore();
 }

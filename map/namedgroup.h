@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPolygonF>
 #include <QString>
 #include <QVector>
 
@@ -12,8 +13,9 @@ class QPainter;
 
 // Images and words kept under a name ("Keep selection as..."), to come back
 // to, compare, label or analyse on their own. Drawn as a ring in the group's
-// colour around each of its marks; kept with the session and with a saved
-// analysis, as row numbers of the analysis they were taken from.
+// colour around each of its marks, or as an outline around all of them;
+// kept with the session and with a saved analysis, as row numbers of the
+// analysis they were taken from.
 struct NamedGroup
 {
     QString name;
@@ -21,6 +23,10 @@ struct NamedGroup
     QVector<int> images; // ascending rows of the analysis
     QVector<int> words;  // ascending columns
     bool visible = true;
+    // Drawn as the outline of its drawn marks (their convex hull, lightly
+    // filled) instead of a ring around each: a group among many points
+    // reads as one region.
+    bool outline = false;
 
     QJsonObject toJson() const;
     // A group read back: rows outside the analysis (nbImages x nbWords) are
@@ -33,13 +39,18 @@ struct NamedGroup
     // colours and the colours of the marks.
     static QColor colourFor(int n);
 
-    // The rings of `view`'s visible groups, on screen and in figures alike.
+    // The rings or outlines of `view`'s visible groups, on screen and in
+    // figures alike.
     static void paint(QPainter &painter, const CAView &view);
+    // The convex hull of `points`, counter-clockwise in a y-up frame (the
+    // order does not matter for drawing); fewer than three distinct points
+    // give those points, and collinear ones the two ends.
+    static QPolygonF hull(QVector<QPointF> points);
 
     bool operator==(const NamedGroup &o) const
     {
         return name == o.name && colour == o.colour && images == o.images && words == o.words
-            && visible == o.visible;
+            && visible == o.visible && outline == o.outline;
     }
 };
 

@@ -8,6 +8,7 @@
 #include "shell/mappanels.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDockWidget>
 #include <QHBoxLayout>
@@ -59,9 +60,13 @@ GroupsPanel::GroupsPanel(CAMainWindow *window) : QObject(window), m_window(windo
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {describeButton, renameButton, colourButton, deleteButton, analyseButton})
         buttons->addWidget(b);
+    outlineBox = new QCheckBox(tr("Draw as an outline"), body);
+    outlineBox->setToolTip(tr("Draw the selected group as an outline around its points instead of a ring "
+                              "around each, on the map and in exported figures"));
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(list);
+    layout->addWidget(outlineBox);
     layout->addLayout(buttons);
     dock->setWidget(body);
     window->addDockWidget(Qt::RightDockWidgetArea, dock);
@@ -78,6 +83,11 @@ GroupsPanel::GroupsPanel(CAMainWindow *window) : QObject(window), m_window(windo
     connect(list, &QListWidget::customContextMenuRequested, this, &GroupsPanel::contextMenu);
     connect(list, &QListWidget::itemChanged, this, &GroupsPanel::itemChanged);
     connect(list, &QListWidget::itemDoubleClicked, this, &GroupsPanel::rename);
+    connect(list, &QListWidget::currentRowChanged, this, &GroupsPanel::showCurrent);
+    connect(outlineBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_filling)
+            setOutline(currentGroup(), on);
+    });
     setView(nullptr);
 }
 
@@ -135,6 +145,26 @@ void GroupsPanel::refresh()
     const bool any = m_view && !m_view->groups.isEmpty();
     for (QPushButton *b : {describeButton, renameButton, colourButton, deleteButton, analyseButton})
         b->setEnabled(any);
+    showCurrent();
+}
+
+void GroupsPanel::showCurrent()
+{
+    const int k = currentGroup();
+    const bool was = m_filling;
+    m_filling = true;
+    outlineBox->setEnabled(k >= 0);
+    outlineBox->setChecked(k >= 0 && m_view->groups.at(k).outline);
+    m_filling = was;
+}
+
+void GroupsPanel::setOutline(int k, bool outline)
+{
+    if (!m_view || k < 0 || k >= m_view->groups.size())
+        return;
+    m_view->groups[k].outline = outline;
+    showCurrent();
+    m_view->update();
 }
 
 int GroupsPanel::currentGroup() const
@@ -286,6 +316,10 @@ void GroupsPanel::contextMenu(const QPoint &pos)
         groups->compare();
     });
     menu.addSeparator();
+    QAction *outlineAct = menu.addAction(tr("Draw as an outline"));
+    outlineAct->setCheckable(true);
+    outlineAct->setChecked(m_view->groups.at(k).outline);
+    connect(outlineAct, &QAction::toggled, this, [this, k](bool on) { setOutline(k, on); });
     menu.addAction(tr("Rename"), this, &GroupsPanel::rename);
     menu.addAction(tr("Colour"), this, &GroupsPanel::recolour);
     menu.addAction(tr("Delete"), this, &GroupsPanel::remove);

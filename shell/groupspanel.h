@@ -8,6 +8,7 @@
 class CAMainWindow;
 class CAView;
 class QAction;
+class QCheckBox;
 class QDockWidget;
 class QListWidget;
 class QListWidgetItem;
@@ -38,6 +39,10 @@ public:
     QPushButton *deleteButton = nullptr;
     QPushButton *analyseButton = nullptr;
     QPushButton *describeButton = nullptr;
+    // The selected group drawn as an outline around its marks instead of
+    // rings, on the map and in exports.
+    QCheckBox *outlineBox = nullptr;
+    void setOutline(int k, bool outline);
 
     // What sets group k apart from the whole collection, in the Axes dock.
     void describe(int k);
@@ -55,6 +60,7 @@ private:
     void analyse();
     void itemChanged(QListWidgetItem *item);
     void contextMenu(const QPoint &pos);
+    void showCurrent();
     int currentGroup() const;
     CAMainWindow *m_window;
     QPointer<CAView> m_view;

@@ -55,6 +55,9 @@ private slots:
     void csvGroupColumn();
     void legendNamesShownGroups();
     void ringsAroundMembersOnly();
+    void hullHoldsEveryPoint_data();
+    void hullHoldsEveryPoint();
+    void outlineOnMapAndInExport();
 };
 
 void TestNamedGroup::readBackDropsWhatIsNotInTheAnalysis_data()
@@ -171,6 +174,79 @@ void TestNamedGroup::ringsAroundMembersOnly()
     }
     view.groups[0].visible = false;
     QCOMPARE(fixture::count(fixture::shot(view), view.rect(), ring), 0);
+}
+
+void TestNamedGroup::hullHoldsEveryPoint_data()
+{
+    QTest::addColumn<QVector<QPointF>>("points");
+    QTest::addColumn<QVector<QPointF>>("corners");
+    QTest::newRow("square with inner points")
+        << QVector<QPointF>{{0, 0}, {4, 0}, {1, 1}, {4, 4}, {2, 3}, {0, 4}, {2, 2}}
+        << QVector<QPointF>{{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+    QTest::newRow("points on the edges, repeated")
+        << QVector<QPointF>{{0, 0}, {2, 0}, {4, 0}, {4, 0}, {4, 2}, {4, 4}, {0, 4}, {0, 2}}
+        << QVector<QPointF>{{0, 0}, {4, 0}, {4, 4}, {0, 4}};
+    QTest::newRow("triangle") << QVector<QPointF>{{5, 1}, {-3, 2}, {0, -6}, {0, 0}}
+                              << QVector<QPointF>{{5, 1}, {-3, 2}, {0, -6}};
+    QTest::newRow("collinear") << QVector<QPointF>{{0, 0}, {1, 1}, {3, 3}, {2, 2}}
+                               << QVector<QPointF>{{0, 0}, {3, 3}};
+    QTest::newRow("two points") << QVector<QPointF>{{1, 2}, {3, 4}} << QVector<QPointF>{{1, 2}, {3, 4}};
+}
+
+// The outline's corners are exactly the extreme points, each once, in
+// convex order: every point lies inside or on it.
+void TestNamedGroup::hullHoldsEveryPoint()
+{
+    QFETCH(QVector<QPointF>, points);
+    QFETCH(QVector<QPointF>, corners);
+    const QPolygonF hull = NamedGroup::hull(points);
+    QCOMPARE(hull.size(), corners.size());
+    for (const QPointF &c : corners)
+        QCOMPARE(hull.count(c), 1);
+    if (hull.size() < 3)
+        return;
+    // Convex: every turn goes the same way; and no point is outside an edge.
+    int sign = 0;
+    for (qsizetype k = 0; k < hull.size(); ++k) {
+        const QPointF a = hull[k], b = hull[(k + 1) % hull.size()];
+        for (const QPointF &p : points) {
+            const double side = (b.x() - a.x()) * (p.y() - a.y()) - (b.y() - a.y()) * (p.x() - a.x());
+            if (side == 0)
+                continue;
+            const int s = side > 0 ? 1 : -1;
+            if (sign == 0)
+                sign = s;
+            QCOMPARE(s, sign);
+        }
+    }
+}
+
+// A group drawn as an outline colours the map between its members (where
+// rings leave it blank), on screen and in the exported figure, and keeps
+// its way of being drawn through JSON.
+void TestNamedGroup::outlineOnMapAndInExport()
+{
+    auto data = analysis();
+    CAView view(0, 1, 2);
+    fixture::resizeNow(view, 400, 300);
+    view.imageThreshold = 0;
+    view.wordThreshold = 0;
+    view.setData(data.get());
+    view.fitAll();
+    const QColor colour(0x00, 0x80, 0x40);
+    view.groups = {group(QStringLiteral("g"), {0, 2, 3}, {}, colour.rgb())};
+    // Half-way along the outline's edge from image 0 to image 3.
+    const QPoint a = view.imagePosition(0), b = view.imagePosition(3);
+    const QPoint mid = (a + b) / 2;
+    const QRect edge(mid.x() - 8, mid.y() - 8, 17, 17);
+    QCOMPARE(fixture::count(fixture::shot(view), edge, colour), 0);
+    view.groups[0].outline = true;
+    QVERIFY(fixture::count(fixture::shot(view), edge, colour) > 4);
+    const QImage exported = MapExporter(view).image(1);
+    QVERIFY(fixture::count(exported, edge, colour) > 4);
+    const QVector<NamedGroup> back = NamedGroup::listFromJson(NamedGroup::listToJson(view.groups), 5, 3);
+    QCOMPARE(back, view.groups);
+    QVERIFY(back[0].outline);
 }
 
 QTEST_MAIN(TestNamedGroup)

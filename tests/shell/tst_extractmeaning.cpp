@@ -19,6 +19,7 @@
 #include "tests/document/documentfixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDockWidget>
 #include <QLabel>
@@ -341,6 +342,35 @@ private slots:
             everyRow << i;
         sameWords(panel->words(), GroupTest::run(countsOver(images), countsOver(everyRow)));
         QVERIFY(panel->title->text().contains(QStringLiteral("group \"kept\"")));
+    }
+
+    // The Groups list's switch draws the selected group as an outline, and
+    // follows the selection.
+    void outlineSwitch()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, makeProject(QStringLiteral("outline"), false));
+        CAView *view = w.activeView();
+        for (const QString &name : {QStringLiteral("one"), QStringLiteral("two")}) {
+            NamedGroup g;
+            g.name = name;
+            g.colour = Qt::blue;
+            g.images = {1, 2, 3};
+            view->groups.append(g);
+        }
+        w.groupsPanel->setView(view);
+        QListWidget *list = w.groupsPanel->list;
+        list->setCurrentRow(1);
+        QVERIFY(w.groupsPanel->outlineBox->isEnabled());
+        QVERIFY(!w.groupsPanel->outlineBox->isChecked());
+        w.groupsPanel->outlineBox->click();
+        QVERIFY(view->groups[1].outline);
+        QVERIFY(!view->groups[0].outline);
+        list->setCurrentRow(0);
+        QVERIFY(!w.groupsPanel->outlineBox->isChecked());
+        list->setCurrentRow(1);
+        QVERIFY(w.groupsPanel->outlineBox->isChecked());
     }
 
     // Two groups chosen in the Groups list's menu as A and B are compared:
