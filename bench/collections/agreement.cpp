@@ -7,7 +7,9 @@
 //
 // INDEX_FOLDER holds images.txt and the solver's table.txt_Z.txt and
 // table.txt_P.txt. Prints the agreement on axes 1-2 and on all axes, the
-// chance level, and the agreement per category on all axes.
+// chance level, and the agreement per category on all axes; then the same on
+// all axes by the viewer's own measure of nearest images, the cosine of the
+// angle between two images' coordinates, for comparison.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -46,7 +48,8 @@ bool readVector(const std::string &path, std::vector<double> &values)
 
 // Mean share of same-category neighbours among the k nearest, on `axes`.
 double agreement(const std::vector<int> &keep, const std::vector<double> &z, int zCols, int axes,
-                 const std::vector<int> &category, int k, std::map<int, double> *perCategory)
+                 const std::vector<int> &category, int k, std::map<int, double> *perCategory,
+                 bool cosine = false)
 {
     const size_t n = keep.size();
     std::vector<std::pair<double, int>> d(n);
@@ -60,8 +63,18 @@ double agreement(const std::vector<int> &keep, const std::vector<double> &z, int
                 continue;
             const double *q = &z[size_t(keep[b]) * size_t(zCols)];
             double s = 0;
-            for (int x = 0; x < axes; ++x)
-                s += (p[x] - q[x]) * (p[x] - q[x]);
+            if (cosine) {
+                double pq = 0, pp = 0, qq = 0;
+                for (int x = 0; x < axes; ++x) {
+                    pq += p[x] * q[x];
+                    pp += p[x] * p[x];
+                    qq += q[x] * q[x];
+                }
+                s = pp > 0 && qq > 0 ? -pq / std::sqrt(pp * qq) : 2.0;
+            } else {
+                for (int x = 0; x < axes; ++x)
+                    s += (p[x] - q[x]) * (p[x] - q[x]);
+            }
             d[m++] = {s, keep[b]};
         }
         const size_t kk = std::min<size_t>(size_t(k), m);
@@ -141,5 +154,7 @@ int main(int argc, char **argv)
     for (const auto &c : byCategory)
         std::printf(" %d:%.2f", c.first, c.second);
     std::printf("\n");
+    const double byAngle = agreement(keep, z, cols, cols, category, k, nullptr, true);
+    std::printf("nearest by angle (the viewer's nearest images), all %d axes: %.3f\n", cols, byAngle);
     return 0;
 }
