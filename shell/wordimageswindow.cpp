@@ -67,7 +67,15 @@ WordImagesWindow::WordImagesWindow(CAView *view, int word, TableStore *tables, Q
     }
     connect(tables, &TableStore::progressed, progress, &QProgressBar::setValue);
     connect(tables, &TableStore::ready, this, [this](const CAData *data) {
-        if (data == m_data && !m_filled)
+        if (m_filled)
+            return;
+        if (data == m_data) {
+            fill();
+            return;
+        }
+        // The store read another analysis's table meanwhile (another window
+        // became active): this one's is asked for again.
+        if (m_data && m_tables && m_tables->request(m_data))
             fill();
     });
 }

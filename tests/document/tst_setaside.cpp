@@ -150,6 +150,12 @@ void TestSetAside::stackLeavesAxisOne()
     QCOMPARE(d.nbWords, 8);
     QCOMPARE(d.setAsideImages, 10);
     QVERIFY(d.setAsideSummary.contains(QStringLiteral("10 stack")));
+    // The images left keep their numbers in the collection: image i of the
+    // new analysis is image 10 + i of the parent, img(10 + i).png.
+    for (int i = 0; i < 24; ++i) {
+        QCOMPARE(d.collectionNumber(i), 10 + i);
+        QCOMPARE(d.labels[i].imageFile, QStringLiteral("img%1.png").arg(10 + i));
+    }
 
     // After: the first eigenvalue is that of the table without the stack and
     // its own words, and axis 1 separates group B from group C.
