@@ -2,11 +2,11 @@
 
 #include "data/cadata.h"
 
-#include <QMap>
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -64,20 +64,53 @@ void CAView::rebuildCategories()
     supImageCategory.clear();
     if (!data || !data->labels || data->nbImages <= 0)
         return;
-    QMap<int, int> counts;
-    for (int i = 0; i < data->nbImages; ++i)
-        ++counts[data->labels[i].category];
+    // Each image's category found once: a provisional number per distinct
+    // category in the order met (straight from a table for the small
+    // numbers categories have, a hash for the others), renumbered in
+    // ascending order of category at the end.
+    const int sups = data->supLabels ? supImageCount() : 0;
+    constexpr int kDirect = 4096;
+    std::vector<int> direct(kDirect, -1);
+    std::unordered_map<int, int> other;
+    std::vector<int> met; // category of each provisional number
+    std::vector<int> metCounts;
+    auto provisional = [&](int category) {
+        int *at = category >= 0 && category < kDirect
+            ? &direct[std::size_t(category)]
+            : &other.try_emplace(category, -1).first->second;
+        if (*at < 0) {
+            *at = int(met.size());
+            met.push_back(category);
+            metCounts.push_back(0);
+        }
+        return *at;
+    };
+    imageCategory.resize(std::size_t(data->nbImages));
+    for (int i = 0; i < data->nbImages; ++i) {
+        const int k = provisional(data->labels[i].category);
+        imageCategory[std::size_t(i)] = k;
+        ++metCounts[std::size_t(k)];
+    }
     // A category only supplementary images have gets an entry with no
     // image, so that they are coloured and hidden like the others.
-    const int sups = data->supLabels ? supImageCount() : 0;
+    supImageCategory.resize(std::size_t(sups));
     for (int s = 0; s < sups; ++s)
-        counts[data->supLabels[s].category];
-    QMap<int, int> slot;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        slot.insert(it.key(), int(categories.size()));
-        categories.append(it.key());
-        categoryCounts.append(it.value());
+        supImageCategory[std::size_t(s)] = provisional(data->supLabels[s].category);
+    std::vector<int> ascending(met.size());
+    for (std::size_t k = 0; k < met.size(); ++k)
+        ascending[k] = int(k);
+    std::sort(ascending.begin(), ascending.end(),
+              [&met](int a, int b) { return met[std::size_t(a)] < met[std::size_t(b)]; });
+    std::vector<int> slot(met.size());
+    for (const int k : ascending) {
+        slot[std::size_t(k)] = int(categories.size());
+        categories.append(met[std::size_t(k)]);
+        categoryCounts.append(metCounts[std::size_t(k)]);
     }
+    for (int &k : imageCategory)
+        k = slot[std::size_t(k)];
+    for (int &k : supImageCategory)
+        k = slot[std::size_t(k)];
     // Colours follow the category's place among the collection's categories
     // (the named ones, and any other present), not among those present
     // here: an extracted map, holding a few of them, keeps their colours.
@@ -88,12 +121,6 @@ void CAView::rebuildCategories()
     for (const int c : std::as_const(categories))
         categoryPaletteIndex.append(
             int(std::lower_bound(known.begin(), known.end(), c) - known.begin()));
-    imageCategory.resize(std::size_t(data->nbImages));
-    for (int i = 0; i < data->nbImages; ++i)
-        imageCategory[std::size_t(i)] = slot.value(data->labels[i].category);
-    supImageCategory.resize(std::size_t(sups));
-    for (int s = 0; s < sups; ++s)
-        supImageCategory[std::size_t(s)] = slot.value(data->supLabels[s].category);
 }
 
 void CAView::setCategoryColours(bool on)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -16,17 +17,36 @@ bool finite(const QPointF &p)
     return std::isfinite(p.x()) && std::isfinite(p.y());
 }
 
-// The value below which `q` of the mass lies (values sorted with their mass).
-double weightedQuantile(std::vector<std::pair<double, double>> &v, double total, double q)
+// The value below which a mass of `target` lies: in the order of the values
+// (ties by mass), the first whose running sum of masses reaches `target`, or
+// the largest value when rounding keeps the sum below it. Found by
+// selection rather than a sort: the part of the order that holds the answer
+// is halved at each step, so a million points cost a few passes.
+double weightedQuantile(std::vector<std::pair<double, double>> &v, double target)
 {
-    std::sort(v.begin(), v.end());
-    double acc = 0;
-    for (const auto &[value, mass] : v) {
-        acc += mass;
-        if (acc >= q * total)
-            return value;
+    if (v.empty())
+        return 0;
+    // Masses are above 0: the first value's own mass reaches a target of 0.
+    if (!(target > 0))
+        return std::min_element(v.begin(), v.end())->first;
+    auto lo = v.begin(), hi = v.end();
+    double before = 0; // the mass of the values ordered before lo
+    while (lo < hi) {
+        const auto mid = lo + (hi - lo) / 2;
+        std::nth_element(lo, mid, hi);
+        double left = 0;
+        for (auto it = lo; it < mid; ++it)
+            left += it->second;
+        if (before + left >= target) {
+            hi = mid;
+        } else if (before + left + mid->second >= target) {
+            return mid->first;
+        } else {
+            before += left + mid->second;
+            lo = mid + 1;
+        }
     }
-    return v.empty() ? 0 : v.back().first;
+    return std::max_element(v.begin(), v.end())->first;
 }
 
 QRectF boxOf(const std::vector<QPointF> &points)
@@ -79,61 +99,85 @@ QRectF MapExtent::bulk(const std::vector<QPointF> &positions, const std::vector<
         xs.emplace_back(positions[i].x(), masses[i]);
         ys.emplace_back(positions[i].y(), masses[i]);
     }
-    const double cx = weightedQuantile(xs, total, 0.5);
-    const double cy = weightedQuantile(ys, total, 0.5);
+    const double cx = weightedQuantile(xs, 0.5 * total);
+    const double cy = weightedQuantile(ys, 0.5 * total);
     auto spread = [total](std::vector<std::pair<double, double>> &v) {
-        const double s = weightedQuantile(v, total, 0.75) - weightedQuantile(v, total, 0.25);
+        const double s = weightedQuantile(v, 0.75 * total) - weightedQuantile(v, 0.25 * total);
         if (s > 0)
             return s;
-        const double range = v.back().first - v.front().first;
+        const auto [low, high] = std::minmax_element(v.begin(), v.end());
+        const double range = high->first - low->first;
         return range > 0 ? range : 1.0;
     };
     const double sx = spread(xs);
     const double sy = spread(ys);
 
-    std::vector<std::pair<double, std::size_t>> order;
+    // Nearest first around the centre until the share of the mass is
+    // reached: the distance where that happens is the cut, and every point
+    // within it is in the bulk.
+    std::vector<std::pair<double, double>> order;
     order.reserve(kept.size());
     for (std::size_t i : kept)
-        order.emplace_back(std::hypot((positions[i].x() - cx) / sx, (positions[i].y() - cy) / sy), i);
-    std::sort(order.begin(), order.end());
+        order.emplace_back(std::hypot((positions[i].x() - cx) / sx, (positions[i].y() - cy) / sy),
+                           masses[i]);
     const double wanted = std::clamp(share, 0.0, 1.0) * total;
-    double acc = 0;
-    double cut = order.back().first;
-    for (const auto &[d, i] : order) {
-        acc += masses[i];
-        if (acc >= wanted * (1 - 1e-12)) {
-            cut = d;
-            break;
-        }
-    }
+    const double cut = weightedQuantile(order, wanted * (1 - 1e-12));
     std::vector<QPointF> inside;
-    for (const auto &[d, i] : order) {
-        if (d > cut)
-            break;
-        inside.push_back(positions[i]);
-    }
+    for (std::size_t i : kept)
+        if (std::hypot((positions[i].x() - cx) / sx, (positions[i].y() - cy) / sy) <= cut)
+            inside.push_back(positions[i]);
     return boxOf(inside);
 }
 
 std::vector<MapExtent::Stack> MapExtent::stacks(const std::vector<QPointF> &positions, int minimum)
 {
-    std::vector<QPointF> sorted;
-    sorted.reserve(positions.size());
-    for (const QPointF &p : positions)
-        if (finite(p))
-            sorted.push_back(p);
-    std::sort(sorted.begin(), sorted.end(), [](const QPointF &a, const QPointF &b) {
-        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
-    });
-    std::vector<Stack> out;
-    for (std::size_t i = 0; i < sorted.size();) {
-        std::size_t j = i + 1;
-        while (j < sorted.size() && sorted[j].x() == sorted[i].x() && sorted[j].y() == sorted[i].y())
-            ++j;
-        if (int(j - i) >= std::max(2, minimum))
-            out.push_back({sorted[i], int(j - i)});
-        i = j;
+    // Identical positions counted in a hash table (open addressing, each
+    // slot the first point seen at its position): one pass over the points
+    // instead of sorting them all, since the map asks again after each
+    // rebuild of its points.
+    auto bits = [](double v) {
+        v += 0.0; // -0 and +0 are one position
+        quint64 b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    auto mix = [](quint64 z) {
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    };
+    std::size_t capacity = 16;
+    while (capacity < 2 * positions.size())
+        capacity *= 2;
+    std::vector<int> table(capacity, -1);
+    std::vector<int> count(positions.size(), 0);
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const QPointF &p = positions[i];
+        if (!finite(p))
+            continue;
+        std::size_t h = std::size_t(mix(bits(p.x()) ^ mix(bits(p.y()) + 0x9e3779b97f4a7c15ULL)));
+        for (;; ++h) {
+            int &slot = table[h & (capacity - 1)];
+            if (slot < 0) {
+                slot = int(i);
+                count[i] = 1;
+                break;
+            }
+            const QPointF &q = positions[std::size_t(slot)];
+            if (q.x() == p.x() && q.y() == p.y()) {
+                ++count[std::size_t(slot)];
+                break;
+            }
+        }
     }
+    std::vector<Stack> out;
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        if (count[i] >= std::max(2, minimum))
+            out.push_back({positions[i], count[i]});
+    std::sort(out.begin(), out.end(), [](const Stack &a, const Stack &b) {
+        return a.position.x() < b.position.x() ||
+               (a.position.x() == b.position.x() && a.position.y() < b.position.y());
+    });
     return out;
 }
 
