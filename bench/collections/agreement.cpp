@@ -7,7 +7,7 @@
 //
 // INDEX_FOLDER holds images.txt and the solver's table.txt_Z.txt and
 // table.txt_P.txt. Prints the agreement on axes 1-2 and on all axes, the
-// chance level, and the agreement per category on all axes; then the same on
+// chance level, and the agreement per category on all axes and on axes 1-2; then the same on
 // all axes by the viewer's own measure of nearest images, the cosine of the
 // angle between two images' coordinates, for comparison.
 #include <algorithm>
@@ -144,7 +144,8 @@ int main(int argc, char **argv)
         chance += share * share;
     }
     const int axes12 = std::min(2, cols);
-    const double a12 = agreement(keep, z, cols, axes12, category, k, nullptr);
+    std::map<int, double> byCategory12;
+    const double a12 = agreement(keep, z, cols, axes12, category, k, &byCategory12);
     std::map<int, double> byCategory;
     const double all = agreement(keep, z, cols, cols, category, k, &byCategory);
     std::printf("images with mass > 0: %zu of %d\n", keep.size(), rows);
@@ -152,6 +153,10 @@ int main(int argc, char **argv)
                 all, chance);
     std::printf("per category (all axes):");
     for (const auto &c : byCategory)
+        std::printf(" %d:%.2f", c.first, c.second);
+    std::printf("\n");
+    std::printf("per category (axes 1-2):");
+    for (const auto &c : byCategory12)
         std::printf(" %d:%.2f", c.first, c.second);
     std::printf("\n");
     const double byAngle = agreement(keep, z, cols, cols, category, k, nullptr, true);
