@@ -41,18 +41,22 @@ double PointLayer::threshold(const CAData &data) const
     return double(m_style.thresholdFactor) / count(data);
 }
 
-bool PointLayer::candidate(const CAData &data, const MapTransform &t, int i) const
+bool PointLayer::admitted(const CAData &data, int i) const
 {
     if (m_family->usable && !m_family->usable(data, i))
         return false;
-    if (m_family->thresholded) {
-        const double th = threshold(data);
-        if (!Contributions::reaches(th, contribution(data, i, t.axis1), contribution(data, i, t.axis2)))
-            return false;
-    }
-    if (m_style.slot && m_style.slotHidden[std::size_t((*m_style.slot)[std::size_t(i)])])
-        return false;
-    return true;
+    return !(m_style.slot && m_style.slotHidden[std::size_t((*m_style.slot)[std::size_t(i)])]);
+}
+
+bool PointLayer::reachesThreshold(const CAData &data, const MapTransform &t, int i) const
+{
+    return !m_family->thresholded ||
+           Contributions::reaches(threshold(data), contribution(data, i, t.axis1), contribution(data, i, t.axis2));
+}
+
+bool PointLayer::candidate(const CAData &data, const MapTransform &t, int i) const
+{
+    return admitted(data, i) && reachesThreshold(data, t, i);
 }
 
 void PointLayer::draw(const CAData &data, const MapTransform &t, QImage &canvas)
@@ -168,49 +172,39 @@ void PointLayer::find(std::vector<int> &out, const CAData &data, const MapTransf
 void PointLayer::select(QVector<int> &out, const CAData &data, const MapTransform &t,
                         const QPolygonF &outline) const
 {
+    inside(data, t, outline, true, &out);
+}
+
+int PointLayer::belowThreshold(const CAData &data, const MapTransform &t, const QPolygonF &outline) const
+{
+    return m_family->thresholded ? inside(data, t, outline, false, nullptr) : 0;
+}
+
+int PointLayer::inside(const CAData &data, const MapTransform &t, const QPolygonF &outline,
+                       bool reaching, QVector<int> *out) const
+{
     // The even-odd test can only answer 1 inside the outline's bounding box,
     // so the box check saves walking the outline for most points. Points are
     // tested where they are drawn on screen, so the pan and the widget
     // placement count.
     const QRectF box = outline.boundingRect();
     const int n = count(data);
+    int found = 0;
     for (int i = 0; i < n; ++i) {
-        if (!candidate(data, t, i))
+        if (!admitted(data, i) || reachesThreshold(data, t, i) != reaching)
             continue;
         const QPoint p = widgetPixel(data, t, i);
         const float x = float(p.x());
         const float y = float(p.y());
         if (x < box.left() || x > box.right() || y < box.top() || y > box.bottom())
             continue;
-        if (pnpoly(outline, x, y) == 1)
-            out.append(i);
+        if (pnpoly(outline, x, y) == 1) {
+            ++found;
+            if (out)
+                out->append(i);
+        }
     }
-}
-
-int PointLayer::belowThreshold(const CAData &data, const MapTransform &t, const QPolygonF &outline) const
-{
-    if (!m_family->thresholded)
-        return 0;
-    const QRectF box = outline.boundingRect();
-    const double th = threshold(data);
-    const int n = count(data);
-    int below = 0;
-    for (int i = 0; i < n; ++i) {
-        if (m_family->usable && !m_family->usable(data, i))
-            continue;
-        if (m_style.slot && m_style.slotHidden[std::size_t((*m_style.slot)[std::size_t(i)])])
-            continue;
-        if (Contributions::reaches(th, contribution(data, i, t.axis1), contribution(data, i, t.axis2)))
-            continue;
-        const QPoint p = widgetPixel(data, t, i);
-        const float x = float(p.x());
-        const float y = float(p.y());
-        if (x < box.left() || x > box.right() || y < box.top() || y > box.bottom())
-            continue;
-        if (pnpoly(outline, x, y) == 1)
-            ++below;
-    }
-    return below;
+    return found;
 }
 
 int PointLayer::paintMarks(QPainter &painter, const CAData &data, const MapTransform &t,

@@ -126,6 +126,17 @@ public:
     }
 
 private:
+    // Usable (finite, with mass) and of a category not hidden.
+    bool admitted(const CAData &data, int i) const;
+    // Passes the threshold on the two shown axes (always, for a family
+    // that took no part in the axes).
+    bool reachesThreshold(const CAData &data, const MapTransform &t, int i) const;
+    // The admitted points inside `outline` (even-odd, at their widget
+    // pixels) that reach the threshold, or with `reaching` false those it
+    // leaves out: appended to `out` when given, counted.
+    int inside(const CAData &data, const MapTransform &t, const QPolygonF &outline, bool reaching,
+               QVector<int> *out) const;
+
     const PointFamily *m_family;
     MarkShape m_mark;
     Style m_style;

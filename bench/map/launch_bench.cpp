@@ -40,14 +40,6 @@ namespace {
 
 using namespace MapBench;
 
-std::string loadAverage()
-{
-    std::ifstream in("/proc/loadavg");
-    std::string a, b, c;
-    in >> a >> b >> c;
-    return "load average " + a + " " + b + " " + c;
-}
-
 void writeMatrix(const QString &path, const double *m, int rows, int cols)
 {
     FILE *f = std::fopen(QFile::encodeName(path).constData(), "w");
@@ -126,6 +118,26 @@ struct Launch
     int shownImages = 0;
 };
 
+// The project's analysis as a document window reads it; `parsed` (when
+// given) receives the milliseconds the project file took. Exits on failure.
+std::unique_ptr<CAData> readProject(const QString &project, double *parsed = nullptr)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QFile file(project);
+    file.open(QIODevice::ReadOnly);
+    XMLParser handler(QFileInfo(project).absoluteDir().absolutePath());
+    handler.parse(&file);
+    std::unique_ptr<CAData> data(handler.data);
+    if (parsed)
+        *parsed = clock.nsecsElapsed() / 1e6;
+    if (!data || !data->read()) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(project));
+        std::exit(1);
+    }
+    return data;
+}
+
 // One launch, the way a document window opens a project: parse, read, hand
 // the data to the map, ask for the fit, show, and wait for the first paint.
 Launch launch(const QString &project)
@@ -134,16 +146,7 @@ Launch launch(const QString &project)
     QElapsedTimer clock;
     clock.start();
     Console::Capture quiet;
-    QFile file(project);
-    file.open(QIODevice::ReadOnly);
-    XMLParser handler(QFileInfo(project).absoluteDir().absolutePath());
-    handler.parse(&file);
-    std::unique_ptr<CAData> data(handler.data);
-    l.parsed = clock.nsecsElapsed() / 1e6;
-    if (!data || !data->read()) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(project));
-        std::exit(1);
-    }
+    std::unique_ptr<CAData> data = readProject(project, &l.parsed);
     l.read = clock.nsecsElapsed() / 1e6;
     auto view = std::make_unique<TimedView>();
     view->clock = &clock;
@@ -164,48 +167,6 @@ Launch launch(const QString &project)
     view->findImages(probe, 0, 0, 1);
     view->findWords(probe, 0, 0, 1);
     return l;
-}
-
-// The bare reference: the drawn marks of the map, stamped by QPainter.
-struct Marks
-{
-    std::vector<QPoint> images, words;
-};
-
-Marks marksOf(const CAView &view)
-{
-    Marks m;
-    const int ox = view.originX + view.panX, oy = view.originY + view.panY;
-    for (int i = 0; i < view.data->nbImages; ++i)
-        if (view.imageDrawn(i))
-            m.images.push_back(view.imagePosition(i) - QPoint(ox, oy));
-    for (int j = 0; j < view.data->nbWords; ++j)
-        if (view.wordDrawn(j))
-            m.words.push_back(view.wordPosition(j) - QPoint(ox, oy));
-    return m;
-}
-
-double bareLoop(const Marks &m)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QPixmap canvas(2000, 1500);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.setPen(Qt::gray);
-    painter.drawLine(0, 750, 2000, 750);
-    painter.drawLine(1000, 0, 1000, 1500);
-    painter.setPen(Qt::red);
-    for (const QPoint &p : m.images) {
-        painter.drawLine(p.x() - 2, p.y(), p.x() + 2, p.y());
-        painter.drawLine(p.x(), p.y() - 2, p.x(), p.y() + 2);
-    }
-    painter.setPen(Qt::blue);
-    painter.setBrush(Qt::NoBrush);
-    for (const QPoint &p : m.words)
-        painter.drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
-    painter.end();
-    return timer.nsecsElapsed() / 1e6;
 }
 
 } // namespace
@@ -245,12 +206,7 @@ int main(int argc, char **argv)
     Marks marks;
     {
         Console::Capture quiet;
-        QFile file(project);
-        file.open(QIODevice::ReadOnly);
-        XMLParser handler(QFileInfo(project).absoluteDir().absolutePath());
-        handler.parse(&file);
-        std::unique_ptr<CAData> data(handler.data);
-        data->read();
+        const std::unique_ptr<CAData> data = readProject(project);
         CAView view(0, 1, 2);
         view.resize(kWidth, kHeight);
         view.setData(data.get());
@@ -262,7 +218,7 @@ int main(int argc, char **argv)
     int shown = 0;
     launch(project); // warm-up: the files in the page cache, fonts loaded
     for (int r = 0; r < reps; ++r) {
-        bare.push_back(bareLoop(marks));
+        bare.push_back(bareLoop(marks) / 1e6);
         const Launch l = launch(project);
         parsed.push_back(l.parsed);
         read.push_back(l.read);

@@ -4,12 +4,16 @@
 #include "map/caview.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QPixmap>
 #include <QMouseEvent>
 #include <QRandomGenerator>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 
@@ -76,6 +80,50 @@ std::vector<QPoint> imagePath(const CAView &view, int count)
             path.push_back(w);
     }
     return path;
+}
+
+Marks marksOf(const CAView &view)
+{
+    Marks m;
+    const int ox = view.originX + view.panX, oy = view.originY + view.panY;
+    for (int i = 0; i < view.data->nbImages; ++i)
+        if (view.imageDrawn(i))
+            m.images.push_back(view.imagePosition(i) - QPoint(ox, oy));
+    for (int j = 0; j < view.data->nbWords; ++j)
+        if (view.wordDrawn(j))
+            m.words.push_back(view.wordPosition(j) - QPoint(ox, oy));
+    return m;
+}
+
+qint64 bareLoop(const Marks &m)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QPixmap canvas(2000, 1500);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setPen(Qt::gray);
+    painter.drawLine(0, 750, 2000, 750);
+    painter.drawLine(1000, 0, 1000, 1500);
+    painter.setPen(Qt::red);
+    for (const QPoint &p : m.images) {
+        painter.drawLine(p.x() - 2, p.y(), p.x() + 2, p.y());
+        painter.drawLine(p.x(), p.y() - 2, p.x(), p.y() + 2);
+    }
+    painter.setPen(Qt::blue);
+    painter.setBrush(Qt::NoBrush);
+    for (const QPoint &p : m.words)
+        painter.drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
+    painter.end();
+    return timer.nsecsElapsed();
+}
+
+std::string loadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string a, b, c;
+    in >> a >> b >> c;
+    return "load average " + a + " " + b + " " + c;
 }
 
 double median(std::vector<double> v)

@@ -6,8 +6,10 @@
 // medians and the command line (sizes, --reps N).
 
 #include <QPoint>
+#include <QtGlobal>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class CAData;
@@ -34,6 +36,20 @@ void moveTo(CAView &view, const QPoint &p);
 std::vector<QPoint> imagePath(const CAView &view, int count);
 
 double median(std::vector<double> v);
+
+// The marks a rebuild drew, at their canvas pixels.
+struct Marks
+{
+    std::vector<QPoint> images, words;
+};
+Marks marksOf(const CAView &view);
+// The bare reference of the map benchmarks: a fresh canvas of the map's
+// size, the axes, a cross per image and a circle per word through QPainter,
+// nothing else (no threshold, no projection, no index). Nanoseconds.
+qint64 bareLoop(const Marks &marks);
+
+// "load average 1.00 0.90 0.80", to print beside the figures.
+std::string loadAverage();
 
 // Reads "[sizes...] [--reps N]"; sizes default to 10k, 100k and 1M images.
 void readArguments(int argc, char **argv, std::vector<int> &sizes, int &reps);

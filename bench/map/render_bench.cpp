@@ -37,51 +37,6 @@ volatile int g_sink = 0;
 
 using namespace MapBench;
 
-// The marks of the last rebuild, at the canvas pixels the view drew them.
-struct Marks
-{
-    std::vector<QPoint> images, words;
-};
-
-Marks marksOf(const CAView &view)
-{
-    Marks m;
-    const int ox = view.originX + view.panX, oy = view.originY + view.panY;
-    for (int i = 0; i < view.data->nbImages; ++i)
-        if (view.imageDrawn(i))
-            m.images.push_back(view.imagePosition(i) - QPoint(ox, oy));
-    for (int j = 0; j < view.data->nbWords; ++j)
-        if (view.wordDrawn(j))
-            m.words.push_back(view.wordPosition(j) - QPoint(ox, oy));
-    return m;
-}
-
-// The bare loop: a fresh canvas, the axes, a cross per image and a circle
-// per word through QPainter, nothing else (no threshold, no projection, no
-// index).
-qint64 bareLoop(const Marks &m)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QPixmap canvas(2000, 1500);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.setPen(Qt::gray);
-    painter.drawLine(0, 750, 2000, 750);
-    painter.drawLine(1000, 0, 1000, 1500);
-    painter.setPen(Qt::red);
-    for (const QPoint &p : m.images) {
-        painter.drawLine(p.x() - 2, p.y(), p.x() + 2, p.y());
-        painter.drawLine(p.x(), p.y() - 2, p.x(), p.y() + 2);
-    }
-    painter.setPen(Qt::blue);
-    painter.setBrush(Qt::NoBrush);
-    for (const QPoint &p : m.words)
-        painter.drawEllipse(p.x() - 2, p.y() - 2, 4, 4);
-    painter.end();
-    return timer.nsecsElapsed();
-}
-
 template <typename F>
 qint64 timed(F f)
 {
@@ -122,14 +77,6 @@ double exactScan(const CAView &view, const std::vector<QPoint> &path, int k)
     return timer.nsecsElapsed() / 1e6 / double(path.size());
 }
 
-std::string uptime()
-{
-    std::ifstream in("/proc/loadavg");
-    std::string a, b, c;
-    in >> a >> b >> c;
-    return "load average " + a + " " + b + " " + c;
-}
-
 struct Subject
 {
     int images = 0;
@@ -148,7 +95,7 @@ int main(int argc, char **argv)
     std::vector<int> sizes;
     int reps = 7;
     MapBench::readArguments(argc, argv, sizes, reps);
-    std::printf("start: %s\n", uptime().c_str());
+    std::printf("start: %s\n", loadAverage().c_str());
 
     std::vector<Subject> subjects;
     for (int n : sizes) {
@@ -234,6 +181,6 @@ int main(int argc, char **argv)
                     median(s.axesIndexed) / bare, median(s.nearest), median(s.exact),
                     median(s.nearest) / median(s.exact));
     }
-    std::printf("end: %s\n", uptime().c_str());
+    std::printf("end: %s\n", loadAverage().c_str());
     return 0;
 }

@@ -286,6 +286,54 @@ private slots:
     void allocationFailureIsAnError();
     void overlongNameIsRefused_data();
     void overlongNameIsRefused();
+
+    // Last: the memory it leaves to the allocator would hide the limit of
+    // allocationFailureIsAnError.
+    void largeMatrixReadsAsOnePass_data()
+    {
+        // More than a million values: read from both halves of the file at
+        // once, with the same values and the same messages as one pass.
+        QTest::addColumn<int>("values");
+        QTest::addColumn<int>("badAt"); // -1: none
+        QTest::addColumn<QString>("words"); // empty: reads
+        const int n = 262144 * 4;
+        QTest::newRow("all good") << n << -1 << QString();
+        QTest::newRow("bad value in the first half") << n << 100 << "value 101 ('x9')";
+        QTest::newRow("bad value in the second half") << n << 900000 << "value 900001 ('x9')";
+        QTest::newRow("bad last value") << n << n - 1 << QStringLiteral("value %1 ('x9')").arg(n);
+        QTest::newRow("five values short") << n - 5 << -1 << QStringLiteral("ends after %1 of the %2").arg(n - 5).arg(n);
+        QTest::newRow("three values more") << n + 3 << -1 << QString();
+    }
+    void largeMatrixReadsAsOnePass()
+    {
+        QFETCH(int, values);
+        QFETCH(int, badAt);
+        QFETCH(QString, words);
+        const int rows = 262144, cols = 4;
+        QByteArray text = QByteArray::number(rows) + " " + QByteArray::number(cols) + "\n";
+        text.reserve(values * 6 + 32);
+        for (int k = 0; k < values; ++k) {
+            if (k == badAt)
+                text += "x9";
+            else
+                text += QByteArray::number(k % 7 - 3) + (k % 3 ? ".5" : "");
+            text += (k + 1) % cols ? ' ' : '\n';
+        }
+        write("w.txt", text);
+        Console::Capture capture;
+        std::unique_ptr<CAData> d(project(false));
+        const bool read = d->read();
+        QCOMPARE(read, words.isEmpty());
+        if (!read) {
+            QCOMPARE(capture.err().size(), 1);
+            QVERIFY2(capture.err().first().contains(words), qPrintable(capture.err().first()));
+            return;
+        }
+        QCOMPARE(d->nbWords, rows);
+        for (int k = 0; k < rows * cols; ++k)
+            if (d->W[k] != (k % 7 - 3) + (k % 3 ? (k % 7 - 3 < 0 ? -0.5 : 0.5) : 0.0))
+                QFAIL(qPrintable(QStringLiteral("value %1 is %2").arg(k).arg(d->W[k])));
+    }
 };
 
 void TestCADataRead::nonRegularFilesAreRefused_data()

@@ -27,6 +27,19 @@ void gridWithStack(int stack, double stackMass, std::vector<QPointF> &pos, std::
     }
 }
 
+// Image rows: the 15 x 15 grid over [-1, 1]^2, then `stack` copies at
+// (30, -20).
+std::vector<std::vector<double>> gridRowsWithStack(int stack)
+{
+    std::vector<std::vector<double>> z;
+    for (int i = 0; i < 15; ++i)
+        for (int j = 0; j < 15; ++j)
+            z.push_back({-1 + 2.0 * i / 14, -1 + 2.0 * j / 14});
+    for (int k = 0; k < stack; ++k)
+        z.push_back({30, -20});
+    return z;
+}
+
 } // namespace
 
 class TestMapExtent : public QObject
@@ -147,13 +160,7 @@ void TestMapExtent::fitShowsTheBulkAndCountsTheRest_data()
 void TestMapExtent::fitShowsTheBulkAndCountsTheRest()
 {
     QFETCH(int, stack);
-    std::vector<std::vector<double>> z;
-    for (int i = 0; i < 15; ++i)
-        for (int j = 0; j < 15; ++j)
-            z.push_back({-1 + 2.0 * i / 14, -1 + 2.0 * j / 14});
-    for (int k = 0; k < stack; ++k)
-        z.push_back({30, -20});
-    auto d = fixture::makeData(z, {{0.5, 0.5}, {-0.5, 0.2}}, {1, 1});
+    auto d = fixture::makeData(gridRowsWithStack(stack), {{0.5, 0.5}, {-0.5, 0.2}}, {1, 1});
     // Nearly blank pictures: a tiny share of the mass each.
     for (int k = 0; k < stack; ++k)
         d->P[225 + k] = 0.001;
@@ -217,13 +224,7 @@ void TestMapExtent::markersFollowTheMapBetweenPaints_data()
 void TestMapExtent::markersFollowTheMapBetweenPaints()
 {
     QFETCH(QString, change);
-    std::vector<std::vector<double>> z;
-    for (int i = 0; i < 15; ++i)
-        for (int j = 0; j < 15; ++j)
-            z.push_back({-1 + 2.0 * i / 14, -1 + 2.0 * j / 14});
-    for (int k = 0; k < 6; ++k)
-        z.push_back({30, -20});
-    auto d = fixture::makeData(z, {{0.5, 0.5}, {-0.5, 0.2}, {40, 40}}, {1, 1});
+    auto d = fixture::makeData(gridRowsWithStack(6), {{0.5, 0.5}, {-0.5, 0.2}, {40, 40}}, {1, 1});
     // Nearly blank pictures: their contribution is below any threshold.
     for (int k = 0; k < 6; ++k)
         d->P[225 + k] = 1e-6;
