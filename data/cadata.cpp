@@ -396,6 +396,7 @@ bool CAData::readFiles()
     Console::out(QStringLiteral("Reading descriptors..."));
     if (!readDescriptors())
         return false;
+    readSupDescriptors();
 
     if (nbAxis >= 1)
         nbAxis = std::min({nbAxis, zCols, wCols});
@@ -511,4 +512,51 @@ bool CAData::readDescriptors()
     }
     descriptors = std::move(names);
     return true;
+}
+
+void CAData::readSupDescriptors()
+{
+    supDescriptors.reset();
+    if (fileDescriptorSup.isEmpty() || nbSupImages == 0)
+        return;
+    // The supplementary images' keypoints are optional: whatever is wrong
+    // with their list is said once, and the images are shown without them.
+    fileDescriptorSup = resolve(fileDescriptorSup);
+    const QString without = QStringLiteral(" The supplementary images are shown without keypoints.");
+    WordReader in(fileDescriptorSup);
+    QString why;
+    if (!in.open(&why)) {
+        Console::err(QStringLiteral("Error: cannot open the keypoint-file list '%1': %2.").arg(fileDescriptorSup, why)
+                     + without);
+        return;
+    }
+    QByteArray word;
+    bool ok = false;
+    const qint64 count = in.next(word) ? word.toLongLong(&ok) : 0;
+    if (!ok || count != nbSupImages) {
+        Console::err(QStringLiteral("Error: %1: %2 keypoint files announced for %3 supplementary images.")
+                         .arg(fileDescriptorSup, ok ? QString::number(count) : QStringLiteral("no count of"))
+                         .arg(nbSupImages)
+                     + without);
+        return;
+    }
+    // nbSupImages is bounded by the ZSUP file, so this array is too.
+    auto names = allocate<QString>(count, fileDescriptorSup);
+    if (!names)
+        return;
+    for (qint64 i = 0; i < count; ++i) {
+        if (!in.next(word)) {
+            if (in.tooLong())
+                Console::err(QStringLiteral("Error: %1: a word longer than %2 bytes is not a keypoint file name.")
+                                 .arg(fileDescriptorSup).arg(WordReader::kMaxWord)
+                             + without);
+            else
+                Console::err(QStringLiteral("Error: %1: the list ends after %2 of the %3 keypoint files it announces.")
+                                 .arg(fileDescriptorSup).arg(i).arg(count)
+                             + without);
+            return;
+        }
+        names[i] = QString::fromLocal8Bit(word);
+    }
+    supDescriptors = std::move(names);
 }

@@ -84,6 +84,11 @@ public:
     // Optional "number name" list naming the categories of the image list.
     QString categoriesPath;
     QMap<int, QString> categoryNames;
+    // Optional "number name" list naming the categories that only the
+    // supplementary images have (project FILE CATEGORIESSUP): images added
+    // from folders the project has no category for. Its names join
+    // categoryNames, so that the project's own categories file stays as it was.
+    QString fileCategoriesSup;
     // Word identities (project FILE WORDS): a count, then the vocabulary
     // number of each word. Saved extracted analyses name one, so that their
     // words keep the identities of the project they come from.
@@ -139,6 +144,16 @@ public:
     qint32 supCols = 0;
     std::unique_ptr<double[]> ZSup;
     std::unique_ptr<ImageLabel[]> supLabels;
+    // Their keypoint-file list (FILE DESCRIPTORSUP, optional; as DESCRIPTOR's
+    // list, one file per supplementary image). A list that cannot be used is
+    // reported and the supplementary images are shown without keypoints.
+    QString fileDescriptorSup;
+    std::unique_ptr<QString[]> supDescriptors;
+    // The keypoint file of image i in the panes' numbering (supplementary
+    // images after the others), as the list names it; empty without one.
+    QString keypointFile(int image) const;
+    // Whether any image of the analysis has a keypoint file to draw from.
+    bool hasKeypoints() const { return descriptors || supDescriptors; }
     // Whether supplementary image s has usable coordinates on every axis
     // (all are when the loader found nothing to refuse).
     bool drawableSup(int s) const;
@@ -190,8 +205,10 @@ private:
     static constexpr qint64 kInertiaTableBytes = 64 * 1024 * 1024;
     void checkValues();
     void readCategoryNames();
+    void readCategoryFile(const QString &path, QMap<int, QString> &names);
     void getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const;
     bool readDescriptors();
+    void readSupDescriptors();
     bool readWordLabels();
     // Optional: a list that cannot be used is reported, and the images are
     // then numbered as the rows of this analysis.

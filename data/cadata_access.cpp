@@ -57,12 +57,21 @@ void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words) const
     getSifts(image, out, words, false);
 }
 
+QString CAData::keypointFile(int image) const
+{
+    if (image >= 0 && image < nbImages)
+        return descriptors ? descriptors[image] : QString();
+    if (image >= nbImages && image < imageCount() && supDescriptors)
+        return supDescriptors[image - nbImages];
+    return QString();
+}
+
 void CAData::getSifts(int image, QList<Sift> &out, const QSet<int> *words, bool all) const
 {
-    // Supplementary images have no keypoint-file list.
-    if (!descriptors || image < 0 || image >= nbImages)
+    const QString name = keypointFile(image);
+    if (name.isEmpty())
         return;
-    const QString path = resolve(descriptors[image]);
+    const QString path = resolve(name);
     QFile file(path);
     // A file that cannot be opened (or is no regular file) has no size and
     // is reported like a truncated one.

@@ -27,27 +27,46 @@ QString CAData::categoryName(int category) const
 
 void CAData::readCategoryNames()
 {
-    if (categoriesPath.isEmpty())
-        return;
-    categoriesPath = resolve(categoriesPath);
     categoryNames.clear();
+    if (!categoriesPath.isEmpty()) {
+        categoriesPath = resolve(categoriesPath);
+        readCategoryFile(categoriesPath, categoryNames);
+    }
+    if (fileCategoriesSup.isEmpty())
+        return;
+    // The names of the categories that only supplementary images have. The
+    // project's own file keeps the last word on a number both name.
+    fileCategoriesSup = resolve(fileCategoriesSup);
+    QMap<int, QString> sup;
+    readCategoryFile(fileCategoriesSup, sup);
+    for (auto it = sup.cbegin(); it != sup.cend(); ++it) {
+        if (!categoryNames.contains(it.key()))
+            categoryNames.insert(it.key(), it.value());
+        else if (categoryNames.value(it.key()) != it.value())
+            Console::err(QStringLiteral("Warning: %1: category %2 is named '%3' by the project's categories file; "
+                                        "'%4' is not used.")
+                             .arg(fileCategoriesSup).arg(it.key()).arg(categoryNames.value(it.key()), it.value()));
+    }
+}
 
+void CAData::readCategoryFile(const QString &path, QMap<int, QString> &names)
+{
     // Names are a convenience: whatever goes wrong here is reported and the
     // categories keep their numbers; the analysis still opens.
-    QFile file(categoriesPath);
+    QFile file(path);
     QString why;
     // Without blocking, and only a regular file: a FIFO would hang the viewer.
     if (!RegularFile::open(file, &why)) {
         Console::err(QStringLiteral("Warning: cannot open the categories file '%1': %2; "
                                     "categories are shown by number.")
-                         .arg(categoriesPath, why));
+                         .arg(path, why));
         return;
     }
     QByteArray text = file.read(maxBytes + 1);
     if (text.size() > maxBytes) {
         Console::err(QStringLiteral("Warning: %1: only the first %2 bytes of the categories "
                                     "file are read.")
-                         .arg(categoriesPath).arg(maxBytes));
+                         .arg(path).arg(maxBytes));
         // Keep whole lines only.
         text.truncate(text.lastIndexOf('\n', maxBytes - 1) + 1);
     }
@@ -58,10 +77,10 @@ void CAData::readCategoryNames()
     auto warn = [&](int line, const QString &problem) {
         if (warnings < maxWarnings)
             Console::err(QStringLiteral("Warning: %1, line %2: %3; the line is ignored.")
-                             .arg(categoriesPath).arg(line).arg(problem));
+                             .arg(path).arg(line).arg(problem));
         else if (warnings == maxWarnings)
             Console::err(QStringLiteral("Warning: %1: further malformed lines are not reported.")
-                             .arg(categoriesPath));
+                             .arg(path));
         ++warnings;
     };
 
@@ -108,17 +127,17 @@ void CAData::readCategoryNames()
                              .arg(number).arg(maxNameLength));
             continue;
         }
-        if (!categoryNames.contains(number) && categoryNames.size() >= maxNames) {
+        if (!names.contains(number) && names.size() >= maxNames) {
             Console::err(QStringLiteral("Warning: %1, line %2: more than %3 categories; the rest "
                                         "of the file is ignored.")
-                             .arg(categoriesPath).arg(lineNo).arg(maxNames));
+                             .arg(path).arg(lineNo).arg(maxNames));
             break;
         }
-        categoryNames.insert(number, name);
+        names.insert(number, name);
     }
     if (badLines)
         Console::err(QStringLiteral("Warning: %1, line %2: the text is not valid UTF-8 (%3 line(s) in all); "
                                     "the bytes that cannot be read are shown as U+FFFD. Save the file "
                                     "as UTF-8.")
-                         .arg(categoriesPath).arg(firstBadLine).arg(badLines));
+                         .arg(path).arg(firstBadLine).arg(badLines));
 }

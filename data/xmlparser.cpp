@@ -70,6 +70,10 @@ bool XMLParser::startElement(const QString &, const QString &, const QString &qN
             data->fileFSup = path;
         else if (name == QLatin1String("LABELSUP"))
             data->fileLabelSup = path;
+        else if (name == QLatin1String("DESCRIPTORSUP"))
+            data->fileDescriptorSup = path;
+        else if (name == QLatin1String("CATEGORIESSUP"))
+            data->fileCategoriesSup = path;
         else if (name == QLatin1String("WORDATLAS"))
             data->fileWordAtlas = path;
         else if (name == QLatin1String("COLLECTION"))

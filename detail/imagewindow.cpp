@@ -68,7 +68,7 @@ ImageWindow::ImageWindow(const CAData &data, int image, const QSet<int> *hovered
             m_picture = flat;
         }
     }
-    if (data.descriptors && image >= 0 && image < data.nbImages)
+    if (!data.keypointFile(image).isEmpty())
         data.getAllSifts(image, m_keypoints);
     if (hoveredWords)
         m_hovered = *hoveredWords;

@@ -8,9 +8,10 @@ KeypointCache::KeypointCache(int maxKeypoints) : m_cache(maxKeypoints) {}
 
 QList<Sift> KeypointCache::keypoints(const CAData &data, int image)
 {
-    if (!data.descriptors || image < 0 || image >= data.nbImages)
+    const QString name = data.keypointFile(image);
+    if (name.isEmpty())
         return {};
-    const QString path = data.resolve(data.descriptors[image]);
+    const QString path = data.resolve(name);
     const QFileInfo info(path);
     const qint64 size = info.exists() ? info.size() : -1;
     const QDateTime modified = info.lastModified();

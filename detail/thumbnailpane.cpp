@@ -106,7 +106,7 @@ void ThumbnailPane::drawSquare(QPainter &painter, int k)
     painter.drawPixmap(box.topLeft(), square);
     drawBadges(painter, k, box);
 
-    if (!m_keypointsShown || !data->descriptors || (size.isEmpty() && !keypointsWithoutPicture))
+    if (!m_keypointsShown || !data->hasKeypoints() || (size.isEmpty() && !keypointsWithoutPicture))
         return;
     const QList<Sift> all = keypointCache.keypoints(*data, image);
     if (all.isEmpty())

@@ -96,7 +96,7 @@ void CAView::paintEvent(QPaintEvent *)
             painter.drawPixmap(QRect(truncate(lefts[k]), truncate(tops[k]), w, h), pixmap,
                                pixmap.rect());
 
-        if (data->descriptors && !colors.isEmpty()) {
+        if (data->hasKeypoints() && !colors.isEmpty()) {
             QList<Sift> sifts;
             data->getSifts(focusImage, sifts, nullptr);
             for (const Sift &sift : std::as_const(sifts)) {
