@@ -38,6 +38,13 @@ public:
         // written as supplementary rows instead of analysed ones.
         int setAside = 0;
         QString setAsideSummary;     // what was taken, for the new window
+        // Setting aside in an analysis with supplementary images of its own:
+        // their table (absolute, over the source table's columns) and its row
+        // count. They stay supplementary in the new analysis, after the images
+        // set aside; their entries follow those of `images` in `labels` and
+        // `descriptors` (an empty keypoint-file name when they have none).
+        QString supTable;
+        int supRows = 0;
         QVector<int> collectionNumbers; // entry k: collection number of images[k]
         // The source's word atlas (absolute), empty when it has none: the
         // words keep their vocabulary numbers, so their pictures too.
