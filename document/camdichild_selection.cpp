@@ -85,6 +85,7 @@ void CAMdiChild::finishSelection()
     s.nbAxis = data->nbAxis;
     s.categoriesPath = data->categoriesPath;
     s.categoryNames = data->categoryNames;
+    s.supCategoryNames = data->supCategoryNames;
     s.wordLabels.reserve(words.size());
     for (int word : words)
         s.wordLabels.append(data->wordLabel(word));
@@ -168,6 +169,7 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     extracted->baseDir = s.baseDir;
     extracted->categoriesPath = s.categoriesPath;
     extracted->categoryNames = s.categoryNames;
+    extracted->supCategoryNames = s.supCategoryNames;
     extracted->fileWordAtlas = s.wordAtlas;
     int n = s.images.size();
     if (s.setAside > 0) {
@@ -277,6 +279,7 @@ bool CAMdiChild::setSelectionAside()
     s.nbAxis = data->nbAxis;
     s.categoriesPath = data->categoriesPath;
     s.categoryNames = data->categoryNames;
+    s.supCategoryNames = data->supCategoryNames;
     for (int j = 0; j < data->nbWords; ++j)
         s.wordLabels.append(data->wordLabel(j));
     for (const int image : std::as_const(s.images))

@@ -32,6 +32,7 @@ public:
         QVector<ImageLabel> labels;   // entry k: the entry of images[k]
         QString categoriesPath;
         QMap<int, QString> categoryNames;
+        QMap<int, QString> supCategoryNames; // those of categoryNames only supplementary images have
         bool hasDescriptors = false;
         QStringList descriptors;      // entry k: the entry of images[k]
         // Setting images aside: the last `setAside` entries of `images` are

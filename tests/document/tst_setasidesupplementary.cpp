@@ -213,6 +213,20 @@ void TestSetAsideSupplementary::parentsSupplementaryImagesGoAlong()
         QVERIFY2(std::abs(d.ZSup[i] - z[std::size_t(i)]) <= 1e-9 * (1 + std::abs(z[std::size_t(i)])),
                  qPrintable(QStringLiteral("value %1: %2 vs %3").arg(i).arg(d.ZSup[i]).arg(z[std::size_t(i)])));
 
+    // Saved and opened again, they keep their keypoint files and names.
+    QString error;
+    const QString saved = dir.filePath("saved");
+    QVERIFY2(view.saveAnalysisTo(saved, false, &error), qPrintable(error));
+    CAMdiChild reopened;
+    QVERIFY(reopened.loadFile(QDir(saved).filePath("project.xml")));
+    const CAData &r = *reopened.data;
+    QCOMPARE(r.nbSupImages, d.nbSupImages);
+    for (int s = 0; s < r.nbSupImages; ++s)
+        QCOMPARE(QFileInfo(r.resolve(r.keypointFile(r.nbImages + s))).absoluteFilePath(),
+                 QFileInfo(d.resolve(d.keypointFile(d.nbImages + s))).absoluteFilePath());
+    QCOMPARE(r.categoryName(4), d.categoryName(4));
+    QCOMPARE(r.categoryName(2), QStringLiteral("groupB"));
+
     // The parent is as it was.
     QCOMPARE(child.data->nbImages, 34);
     QCOMPARE(child.data->nbSupImages, int(sup.size()));
