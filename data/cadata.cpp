@@ -516,8 +516,12 @@ bool CAData::readDescriptors()
 
 void CAData::readSupDescriptors()
 {
+    // An analysis made in the viewer (images set aside) has its list
+    // already, and names no file.
+    if (fileDescriptorSup.isEmpty())
+        return;
     supDescriptors.reset();
-    if (fileDescriptorSup.isEmpty() || nbSupImages == 0)
+    if (nbSupImages == 0)
         return;
     // The supplementary images' keypoints are optional: whatever is wrong
     // with their list is said once, and the images are shown without them.

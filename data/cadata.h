@@ -89,6 +89,9 @@ public:
     // from folders the project has no category for. Its names join
     // categoryNames, so that the project's own categories file stays as it was.
     QString fileCategoriesSup;
+    // The names it gave (those the project's file does not), kept apart so
+    // that a saved or extracted analysis names them the same way.
+    QMap<int, QString> supCategoryNames;
     // Word identities (project FILE WORDS): a count, then the vocabulary
     // number of each word. Saved extracted analyses name one, so that their
     // words keep the identities of the project they come from.

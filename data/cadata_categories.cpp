@@ -28,6 +28,7 @@ QString CAData::categoryName(int category) const
 void CAData::readCategoryNames()
 {
     categoryNames.clear();
+    supCategoryNames.clear();
     if (!categoriesPath.isEmpty()) {
         categoriesPath = resolve(categoriesPath);
         readCategoryFile(categoriesPath, categoryNames);
@@ -40,8 +41,10 @@ void CAData::readCategoryNames()
     QMap<int, QString> sup;
     readCategoryFile(fileCategoriesSup, sup);
     for (auto it = sup.cbegin(); it != sup.cend(); ++it) {
-        if (!categoryNames.contains(it.key()))
+        if (!categoryNames.contains(it.key())) {
             categoryNames.insert(it.key(), it.value());
+            supCategoryNames.insert(it.key(), it.value());
+        }
         else if (categoryNames.value(it.key()) != it.value())
             Console::err(QStringLiteral("Warning: %1: category %2 is named '%3' by the project's categories file; "
                                         "'%4' is not used.")

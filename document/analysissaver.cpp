@@ -25,6 +25,8 @@ const char *const kTable = "table.txt";
 const char *const kImages = "images.txt";
 const char *const kKeypoints = "keypoints.txt";
 const char *const kSupImages = "images_sup.txt";
+const char *const kSupKeypoints = "keypoints_sup.txt";
+const char *const kSupCategories = "categories_sup.txt";
 const char *const kWords = "words.txt";
 const char *const kCategories = "categories.txt";
 const char *const kCollection = "collection.txt";
@@ -54,6 +56,7 @@ struct Layout
     std::vector<QString> imageNames;   // by image
     std::vector<QString> keypointNames;
     std::vector<QString> supImageNames; // by supplementary image
+    std::vector<QString> supKeypointNames;
 };
 
 // Names relative to the new folder when they can be written in the image
@@ -95,6 +98,11 @@ Layout layoutFor(const CAData &d, const QString &folder)
             l.supImageNames.push_back(relocate(d.supLabels[s].imageFile));
             blank = blank || hasBlank(l.supImageNames.back());
         }
+    if (d.supDescriptors)
+        for (qint32 s = 0; s < d.nbSupImages; ++s) {
+            l.supKeypointNames.push_back(relocate(d.supDescriptors[s]));
+            blank = blank || hasBlank(l.supKeypointNames.back());
+        }
     if (!blank) {
         l.base = QStringLiteral(".");
         return l;
@@ -105,6 +113,10 @@ Layout layoutFor(const CAData &d, const QString &folder)
     l.imageNames.clear();
     l.keypointNames.clear();
     l.supImageNames.clear();
+    l.supKeypointNames.clear();
+    if (d.supDescriptors)
+        for (qint32 s = 0; s < d.nbSupImages; ++s)
+            l.supKeypointNames.push_back(d.supDescriptors[s]);
     if (d.supLabels)
         for (qint32 s = 0; s < d.nbSupImages; ++s)
             l.supImageNames.push_back(d.supLabels[s].imageFile);
@@ -268,6 +280,19 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         if (!put(kSupImages, list))
             return false;
     }
+    // A supplementary image without a keypoint file of its own (set aside
+    // from an analysis whose list had none) keeps the list's count with a
+    // name that reads as no file.
+    bool withSupKeypoints = withSup && d.supDescriptors;
+    for (qint32 s = 0; withSupKeypoints && s < d.nbSupImages; ++s)
+        withSupKeypoints = !layout.supKeypointNames[std::size_t(s)].isEmpty();
+    if (withSupKeypoints) {
+        QByteArray list = QByteArray::number(d.nbSupImages) + '\n';
+        for (qint32 s = 0; s < d.nbSupImages; ++s)
+            list += layout.supKeypointNames[std::size_t(s)].toLocal8Bit() + '\n';
+        if (!put(kSupKeypoints, list))
+            return false;
+    }
     if (d.descriptors) {
         QByteArray list = QByteArray::number(d.nbImages) + '\n';
         for (qint32 i = 0; i < d.nbImages; ++i)
@@ -314,6 +339,17 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         withCategories = true;
     }
 
+    // The names of the categories only supplementary images have, beside
+    // the project's file as it was.
+    const bool withSupCategories = !d.supCategoryNames.isEmpty();
+    if (withSupCategories) {
+        QByteArray list;
+        for (auto it = d.supCategoryNames.cbegin(); it != d.supCategoryNames.cend(); ++it)
+            list += QByteArray::number(it.key()) + ' ' + it.value().toUtf8() + '\n';
+        if (!put(kSupCategories, list))
+            return false;
+    }
+
     ProjectXml xml(layout.base.toStdString());
     xml.setComment(kMark);
     xml.setAxes(std::max(1, d.nbAxis));
@@ -336,6 +372,10 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
         file("DESCRIPTOR", str(kKeypoints));
     if (withCategories)
         file("CATEGORIES", str(kCategories));
+    if (withSupKeypoints)
+        file("DESCRIPTORSUP", str(kSupKeypoints));
+    if (withSupCategories)
+        file("CATEGORIESSUP", str(kSupCategories));
     file("WORDS", str(kWords));
     if (withCollection)
         file("COLLECTION", str(kCollection));

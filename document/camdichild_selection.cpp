@@ -85,6 +85,7 @@ void CAMdiChild::finishSelection()
     s.nbAxis = data->nbAxis;
     s.categoriesPath = data->categoriesPath;
     s.categoryNames = data->categoryNames;
+    s.supCategoryNames = data->supCategoryNames;
     s.wordLabels.reserve(words.size());
     for (int word : words)
         s.wordLabels.append(data->wordLabel(word));
@@ -126,13 +127,21 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     QString folder;
     QString supPath;
     std::vector<int> keptColumns, placed;
-    int unplaced = 0;
+    int unplaced = 0, unplacedSup = 0;
     {
         TableExtraction extraction(s, *worker);
         if (!extraction.read(error))
             return fail(error);
         Console::out(QStringLiteral("rows = %1 cols = %2").arg(extraction.tableRows).arg(extraction.tableCols));
         if (s.setAside > 0) {
+            // The source's own supplementary images stay supplementary; a
+            // table of them that cannot be read leaves them out, said once.
+            if (!s.supTable.isEmpty() && !extraction.readSupplementary(error)) {
+                if (worker->isInterruptionRequested())
+                    return;
+                Console::err(error + QStringLiteral(" The supplementary images are left out of the new analysis."));
+                error.clear();
+            }
             extraction.setAside(s.setAside);
             if (extraction.rows < 2 || extraction.cols < 2)
                 return fail(QStringLiteral("Cannot set these images aside: the images left use %1 words "
@@ -140,7 +149,8 @@ void CAMdiChild::processSelection(QProcessThread *worker)
                                 .arg(extraction.cols));
             keptColumns = extraction.keptColumns;
             placed = extraction.placed;
-            unplaced = int(extraction.unplaced.size());
+            for (const int t : extraction.unplaced)
+                ++(t < s.setAside ? unplaced : unplacedSup);
         }
 
         path = extraction.write(error);
@@ -159,6 +169,7 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     extracted->baseDir = s.baseDir;
     extracted->categoriesPath = s.categoriesPath;
     extracted->categoryNames = s.categoryNames;
+    extracted->supCategoryNames = s.supCategoryNames;
     extracted->fileWordAtlas = s.wordAtlas;
     int n = s.images.size();
     if (s.setAside > 0) {
@@ -175,10 +186,21 @@ void CAMdiChild::processSelection(QProcessThread *worker)
         if (unplaced > 0)
             extracted->setAsideSummary +=
                 QStringLiteral("; %1 of them use none of the words left and are not placed").arg(unplaced);
+        if (unplacedSup > 0)
+            extracted->setAsideSummary +=
+                QStringLiteral("; %1 supplementary images use none of the words left and are not placed")
+                    .arg(unplacedSup);
+        // The rows set aside, then the source's supplementary images: their
+        // entries follow the images' in the selection.
         if (s.hasLabels && !placed.empty()) {
             extracted->supLabels.reset(new ImageLabel[placed.size()]);
             for (std::size_t t = 0; t < placed.size(); ++t)
-                extracted->supLabels[t] = s.labels.at(n + placed[t]);
+                extracted->supLabels[t] = s.labels.value(n + placed[t]);
+        }
+        if (s.hasDescriptors && !placed.empty()) {
+            extracted->supDescriptors.reset(new QString[placed.size()]);
+            for (std::size_t t = 0; t < placed.size(); ++t)
+                extracted->supDescriptors[t] = s.descriptors.value(n + placed[t]);
         }
     } else {
         extracted->setWordLabel(s.wordLabels.size(), s.wordLabels.constData());
@@ -257,6 +279,7 @@ bool CAMdiChild::setSelectionAside()
     s.nbAxis = data->nbAxis;
     s.categoriesPath = data->categoriesPath;
     s.categoryNames = data->categoryNames;
+    s.supCategoryNames = data->supCategoryNames;
     for (int j = 0; j < data->nbWords; ++j)
         s.wordLabels.append(data->wordLabel(j));
     for (const int image : std::as_const(s.images))
@@ -271,6 +294,23 @@ bool CAMdiChild::setSelectionAside()
         s.hasDescriptors = true;
         for (const int image : std::as_const(s.images))
             s.descriptors.append(data->descriptors[image]);
+    }
+    // The analysis's own supplementary images go along, placed anew.
+    if (data->nbSupImages > 0 && !data->fileFSup.isEmpty()) {
+        s.supTable = data->resolve(data->fileFSup);
+        s.supRows = data->nbSupImages;
+        for (int t = 0; t < s.supRows; ++t) {
+            if (s.hasLabels) {
+                const ImageLabel *label = data->imageLabel(data->nbImages + t);
+                s.labels.append(label ? *label : ImageLabel());
+            }
+            if (s.hasDescriptors)
+                s.descriptors.append(data->keypointFile(data->nbImages + t));
+        }
+    } else if (data->nbSupImages > 0) {
+        Console::err(QStringLiteral("Warning: the %1 supplementary images of this analysis have no table (FILE FSUP) "
+                                    "and are left out of the new analysis.")
+                         .arg(data->nbSupImages));
     }
 
     // What was taken, by category when the images have one.

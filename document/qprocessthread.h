@@ -32,12 +32,20 @@ public:
         QVector<ImageLabel> labels;   // entry k: the entry of images[k]
         QString categoriesPath;
         QMap<int, QString> categoryNames;
+        QMap<int, QString> supCategoryNames; // those of categoryNames only supplementary images have
         bool hasDescriptors = false;
         QStringList descriptors;      // entry k: the entry of images[k]
         // Setting images aside: the last `setAside` entries of `images` are
         // written as supplementary rows instead of analysed ones.
         int setAside = 0;
         QString setAsideSummary;     // what was taken, for the new window
+        // Setting aside in an analysis with supplementary images of its own:
+        // their table (absolute, over the source table's columns) and its row
+        // count. They stay supplementary in the new analysis, after the images
+        // set aside; their entries follow those of `images` in `labels` and
+        // `descriptors` (an empty keypoint-file name when they have none).
+        QString supTable;
+        int supRows = 0;
         QVector<int> collectionNumbers; // entry k: collection number of images[k]
         // The source's word atlas (absolute), empty when it has none: the
         // words keep their vocabulary numbers, so their pictures too.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <numeric>
 
@@ -160,21 +161,26 @@ void TableExtraction::setAside(int count)
     const int kept = int(keptColumns.size());
     auto cell = [this](int k, int l) { return values[std::size_t(k) * std::size_t(cols) + std::size_t(l)]; };
 
+    auto sourceSup = [this](int k, int l) {
+        return sourceSupValues[std::size_t(k) * std::size_t(cols) + std::size_t(l)];
+    };
+
     placed.clear();
     unplaced.clear();
     supValues.clear();
-    for (int t = 0; t < count; ++t) {
-        const int k = active + t;
+    for (int t = 0; t < count + sourceSupRows; ++t) {
+        const bool taken = t < count;
+        auto value = [&](int l) { return taken ? cell(active + t, l) : sourceSup(t - count, l); };
         bool any = false;
         for (const int l : keptColumns)
-            any = any || cell(k, l) != 0;
+            any = any || value(l) != 0;
         if (!any) {
             unplaced.push_back(t);
             continue;
         }
         placed.push_back(t);
         for (const int l : keptColumns)
-            supValues.push_back(cell(k, l));
+            supValues.push_back(value(l));
     }
     supRows = int(placed.size());
 
@@ -186,6 +192,51 @@ void TableExtraction::setAside(int count)
     values = std::move(analysed);
     rows = active;
     cols = kept;
+}
+
+bool TableExtraction::readSupplementary(QString &error)
+{
+    const QProcessThread::Selection &s = m_selection;
+    const QString &path = s.supTable;
+    sourceSupRows = 0;
+    sourceSupValues.clear();
+    NumberScanner scanner;
+    if (!scanner.open(QFile::encodeName(path).toStdString())) {
+        error = QStringLiteral("Cannot open the supplementary images' table '%1': %2.")
+                    .arg(path, QString::fromLocal8Bit(scanner.openError().c_str()));
+        return false;
+    }
+    long long R = 0, K = 0;
+    if (scanner.nextInt(R) != NumberScanner::Ok || scanner.nextInt(K) != NumberScanner::Ok || R != s.supRows
+        || K != tableCols) {
+        error = QStringLiteral("'%1' is not a table of the %2 supplementary images over the %3 columns of '%4'.")
+                    .arg(path).arg(s.supRows).arg(tableCols).arg(s.table);
+        return false;
+    }
+    // Bounded by the file itself before anything is allocated.
+    if (std::uint64_t(R) * std::uint64_t(K) > scanner.maxRemainingValues()) {
+        error = QStringLiteral("'%1': the header announces more values than the file holds.").arg(path);
+        return false;
+    }
+    const int m = s.words.size();
+    std::vector<double> row(std::size_t(K), 0.0);
+    std::vector<double> kept;
+    kept.reserve(std::size_t(R) * std::size_t(m));
+    for (long long r = 0; r < R; ++r) {
+        if (m_worker.isInterruptionRequested())
+            return false;
+        NumberScanner::Result result = NumberScanner::Ok;
+        if (scanner.readDoubles(row.data(), std::size_t(K), result) != std::size_t(K)) {
+            error = QStringLiteral("'%1': row %2 is incomplete or holds something that is not a number.")
+                        .arg(path).arg(r + 1);
+            return false;
+        }
+        for (const int word : s.words)
+            kept.push_back(row[std::size_t(word)]);
+    }
+    sourceSupValues = std::move(kept);
+    sourceSupRows = int(R);
+    return true;
 }
 
 QString TableExtraction::write(QString &error)

@@ -39,8 +39,17 @@ public:
     // extract for `supValues`. The columns that no analysed row uses are
     // dropped (a column without mass has no place on the axes), and the
     // supplementary rows that have nothing left in the others are left
-    // out, their places among the `count` in `unplaced`. Call after read().
+    // out, their places among the `count` in `unplaced`. The rows of
+    // readSupplementary() follow them as supplementary rows too, numbered
+    // from `count` on. Call after read().
     void setAside(int count);
+
+    // Reads the source's own supplementary rows (the selection's supTable),
+    // keeping the selection's words. False with `error` naming the file and
+    // the problem; the extraction then goes on without them.
+    bool readSupplementary(QString &error);
+    int sourceSupRows = 0;
+    std::vector<double> sourceSupValues; // sourceSupRows x cols, row-major
     // Written by write() beside the table as "supplementary.txt" when there
     // are supplementary rows; its absolute path, else empty.
     QString supplementaryPath;

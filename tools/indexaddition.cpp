@@ -142,6 +142,14 @@ bool Indexer::writeAddition(IndexRun &r, ProjectAddition &project, QString *erro
         {"ZSUP", IndexWriter::supCoordinatesName().toStdString()}};
     if (project.earlierKeypointList)
         files.emplace_back("DESCRIPTORSUP", IndexWriter::supKeypointListName.toStdString());
+    // Folders the project has no category for are named in a file of the
+    // supplementary images' own, leaving the project's categories file as it was.
+    if (!project.earlierCategories.isEmpty() || !project.addedCategories.isEmpty()) {
+        if (!writer.writeFile(IndexWriter::supCategoriesName,
+                              project.earlierCategories + project.addedCategories, error))
+            return false;
+        files.emplace_back("CATEGORIESSUP", IndexWriter::supCategoriesName.toStdString());
+    }
     if (stopped(writer, error))
         return false;
     if (!writer.commitSupplement(project.projectFile(), project.projectText(files), error))

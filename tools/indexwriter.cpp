@@ -71,6 +71,7 @@ const QString IndexWriter::supKeypointFolder = QStringLiteral("keypoints-sup");
 const QString IndexWriter::supLinkFolder = QStringLiteral("linked-sup");
 const QString IndexWriter::supSkippedName = QStringLiteral("skipped-sup.txt");
 const QString IndexWriter::supLogName = QStringLiteral("index-sup.log");
+const QString IndexWriter::supCategoriesName = QStringLiteral("categories-sup.txt");
 namespace {
 
 // Result files from `first` to `last` kind, as the shared list names them.
@@ -136,7 +137,7 @@ QStringList IndexWriter::indexNamesIn(const QString &folder)
     QStringList names = {projectName, tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
                          duplicatesName, logName, atlasName, optionsName, supTableName,
-                         supImageListName, supKeypointListName, supCoordinatesName()};
+                         supImageListName, supKeypointListName, supCoordinatesName(), supCategoriesName};
     for (const QString &suffix : resultSuffixes)
         names << tableName + suffix;
     const QDir dir(folder);
@@ -412,8 +413,8 @@ bool IndexWriter::commitSupplement(const QString &projectFile, const QByteArray 
     }
     // Then the set's table, lists and coordinates, each replaced in one
     // rename, the coordinates last among them.
-    for (const QString &name : {supTableName, supImageListName, supKeypointListName, supSkippedName,
-                                supLogName, supCoordinatesName()}) {
+    for (const QString &name : {supTableName, supImageListName, supKeypointListName, supCategoriesName,
+                                supSkippedName, supLogName, supCoordinatesName()}) {
         const QString staged = stagingPath(name);
         if (!QFileInfo::exists(staged))
             continue;
@@ -497,7 +498,7 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
                          duplicatesName, logName, atlasName, optionsName, supTableName,
                          supImageListName, supKeypointListName, supCoordinatesName(),
-                         supSkippedName, supLogName};
+                         supSkippedName, supLogName, supCategoriesName};
     for (const QString &suffix : resultSuffixes + optionalResultSuffixes)
         files << tableName + suffix;
     for (const QString &name : files) {

@@ -45,6 +45,7 @@ public:
     static const QString supLinkFolder;       // linked-sup: blank-free names of added images
     static const QString supSkippedName;      // skipped-sup.txt: images not added, with why
     static const QString supLogName;          // index-sup.log: the messages of every addition
+    static const QString supCategoriesName;   // categories-sup.txt: names of categories only they have
     // Suffixes the solver appends to the table's path.
     static const QStringList resultSuffixes;
     // FILE names in the project for those results, in the same order.

@@ -222,6 +222,11 @@ bool ProjectAddition::readEarlier(QString *error)
         return false;
     earlierSkipped = completeLines(earlierSkipped);
     earlierLog = completeLines(earlierLog);
+    if (!d.fileCategoriesSup.isEmpty() && QFileInfo::exists(d.fileCategoriesSup)) {
+        if (!readText(d.fileCategoriesSup, kMaxListBytes, &earlierCategories, error))
+            return false;
+        earlierCategories = completeLines(earlierCategories);
+    }
     if (d.fileFSup.isEmpty() && d.nbSupImages == 0)
         return true;
     if (d.fileFSup.isEmpty() || d.fileLabelSup.isEmpty()) {
@@ -307,8 +312,9 @@ int ProjectAddition::nextFileNumber() const
     return next;
 }
 
-std::vector<int> ProjectAddition::categoryNumbers(const QStringList &names, QStringList *lines) const
+std::vector<int> ProjectAddition::categoryNumbers(const QStringList &names, QStringList *lines)
 {
+    addedCategories.clear();
     const CAData &d = *m_data;
     int largest = 0;
     for (auto it = d.categoryNames.cbegin(); it != d.categoryNames.cend(); ++it)
@@ -324,6 +330,7 @@ std::vector<int> ProjectAddition::categoryNumbers(const QStringList &names, QStr
             lines->append(QStringLiteral("Folder %1: the project's category %2").arg(names[c]).arg(known));
         } else {
             numbers[size_t(c)] = ++largest;
+            addedCategories += QByteArray::number(largest) + ' ' + names[c].toUtf8() + '\n';
             lines->append(QStringLiteral("Folder %1: not a category of the project, numbered %2")
                               .arg(names[c]).arg(largest));
         }

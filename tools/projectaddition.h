@@ -44,7 +44,13 @@ public:
     // index 0 being the input folder itself, which keeps 0): the
     // project's category of the same name, or a number of its own after
     // every number the project uses. `lines` says which became which.
-    std::vector<int> categoryNumbers(const QStringList &names, QStringList *lines) const;
+    // Those of its own are kept, "number name" lines, in addedCategories.
+    std::vector<int> categoryNumbers(const QStringList &names, QStringList *lines);
+    QByteArray addedCategories;
+    // The names of the categories earlier additions brought (FILE
+    // CATEGORIESSUP): the project's categories file is never rewritten, so
+    // new names go to a file of the supplementary images' own.
+    QByteArray earlierCategories;
 
     // The earlier supplementary set: its rows (the table's text without
     // its header), image-list text and keypoint-file names (empty when it

@@ -151,6 +151,8 @@ private slots:
     void ownRowsLandOnTheirOwnCoordinates();
     void projectsImagesCannotBeAddedTo_data();
     void projectsImagesCannotBeAddedTo();
+    void newFoldersNameTheirCategories_data();
+    void newFoldersNameTheirCategories();
 
 private:
     bool m_solver = false;
@@ -474,3 +476,76 @@ void TestIndexAddition::projectsImagesCannotBeAddedTo()
 
 QTEST_MAIN(TestIndexAddition)
 #include "tst_indexaddition.moc"
+
+void TestIndexAddition::newFoldersNameTheirCategories_data()
+{
+    // Folders of a first addition, of a second one, and the supplementary
+    // categories file after both ("" when none is to be written). The
+    // project's categories are 1 to 6, so new ones are numbered from 7.
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<QByteArray>("names");
+    QTest::newRow("a new folder") << QStringList{"new"} << QStringList{} << QByteArray("7 new\n");
+    QTest::newRow("a project's folder") << QStringList{"4-rings"} << QStringList{} << QByteArray();
+    QTest::newRow("two new folders") << QStringList{"alpha", "beta"} << QStringList{}
+                                     << QByteArray("7 alpha\n8 beta\n");
+    QTest::newRow("the same new folder again") << QStringList{"new"} << QStringList{"new", "later"}
+                                               << QByteArray("7 new\n8 later\n");
+    QTest::newRow("new only the second time") << QStringList{"5-stars"} << QStringList{"late"}
+                                              << QByteArray("7 late\n");
+}
+
+void TestIndexAddition::newFoldersNameTheirCategories()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    QFETCH(QByteArray, names);
+    QTemporaryDir dir;
+    drawCollection(dir.filePath("in"));
+    Indexer index(options(dir.filePath("in"), dir.filePath("out")));
+    QString error;
+    QVERIFY2(index.run(&error), qPrintable(error));
+    const QString out = dir.filePath("out/");
+    const QByteArray categories = readAll(out + "categories.txt");
+    QVERIFY(categories.contains("4-rings"));
+
+    int seed = 300;
+    for (const QStringList &folders : {first, second}) {
+        if (folders.isEmpty())
+            continue;
+        const QString input = dir.filePath(QStringLiteral("more%1").arg(seed));
+        for (const QString &folder : folders) {
+            QVERIFY(QDir().mkpath(input + '/' + folder));
+            QVERIFY(DemoCollection(1, 128, seed++).draw(1).save(input + '/' + folder + "/x.png"));
+        }
+        IndexOptions o;
+        o.addTo = out + "project.xml";
+        o.input = input;
+        o.jobs = 2;
+        o.quiet = true;
+        Indexer adding(o);
+        QVERIFY2(adding.addTo(&error), qPrintable(error));
+    }
+
+    // The project's own categories file is as it was; the new names are in
+    // a file of the supplementary images' own, named when there is one.
+    QCOMPARE(readAll(out + "categories.txt"), categories);
+    const QByteArray project = readAll(out + "project.xml");
+    QCOMPARE(QFileInfo::exists(out + "categories-sup.txt"), !names.isEmpty());
+    QCOMPARE(project.contains("<FILE name='CATEGORIESSUP' path='categories-sup.txt'/>"), !names.isEmpty());
+    QCOMPARE(readAll(out + "categories-sup.txt"), names);
+
+    // The viewer names every supplementary image's category: none is shown
+    // by number.
+    Console::Capture quiet;
+    XMLParser parser(dir.filePath("out"));
+    QFile file(out + "project.xml");
+    QVERIFY(parser.parse(&file));
+    std::unique_ptr<CAData> data(parser.data);
+    QVERIFY(data->read());
+    QVERIFY(data->supLabels);
+    for (int s = 0; s < data->nbSupImages; ++s) {
+        const QString folder = QFileInfo(data->supLabels[s].imageFile).dir().dirName();
+        QCOMPARE(data->categoryName(data->supLabels[s].category), s == 0 ? QString("1-stripes") : folder);
+    }
+}
