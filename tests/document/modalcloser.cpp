@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 ModalCloser::ModalCloser(const QString &fileToChoose) : m_file(fileToChoose)
@@ -33,10 +34,20 @@ void ModalCloser::poll()
     if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
         if (m_file.isEmpty()) {
             dialog->reject();
-        } else {
-            dialog->selectFile(m_file);
-            static_cast<QDialog *>(dialog)->accept();
+            return;
         }
+        // selectFile() leaves the name field alone while it has the focus,
+        // which it gets as soon as the dialog is active: typing the absolute
+        // path into the field is what a user does and works either way.
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(m_file);
+        else
+            dialog->selectFile(m_file);
+        static_cast<QDialog *>(dialog)->accept();
+        // A dialog that refuses the file would otherwise wait for ever: the
+        // test then sees it cancelled and fails instead of hanging.
+        if (dialog->isVisible())
+            dialog->reject();
         return;
     }
     modal->close();
