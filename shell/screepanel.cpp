@@ -5,6 +5,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -112,16 +113,13 @@ void ScreePanel::paintEvent(QPaintEvent *)
     painter.setPen(QColor(150, 150, 150));
     painter.drawLine(kLeft, bottom, width() - kRight, bottom);
     painter.drawLine(kLeft, kTop, kLeft, bottom);
-    QFont small = painter.font();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
-    painter.setFont(small);
+    painter.setFont(smallFont());
     const double top = *std::max_element(m_shares.cbegin(), m_shares.cbegin() + n);
     painter.drawText(QRect(0, kTop - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter,
                      percent(top));
     painter.drawText(QRect(0, bottom - 6, kLeft - 4, 12), Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("0 %"));
 
-    double cumulative = 0;
     QPolygonF line;
     for (int a = 0; a < n; ++a) {
         const QRect bar = barRect(a);
@@ -140,11 +138,10 @@ void ScreePanel::paintEvent(QPaintEvent *)
         painter.setPen(palette().text().color());
         painter.drawText(QRect(bar.center().x() - 20, bottom + 2, 40, 14), Qt::AlignCenter,
                          QString::number(a + 1));
-        if (bar.width() >= 22)
-            painter.drawText(QRect(bar.center().x() - 24, bar.top() - 14, 48, 12),
-                             Qt::AlignCenter, percent(m_shares.at(a)));
-        cumulative += m_shares.at(a);
-        line << QPointF(bar.center().x(), bottom - cumulative * plotH);
+        const QRect share = shareLabelRect(a);
+        if (!share.isNull())
+            painter.drawText(share, Qt::AlignCenter, percent(m_shares.at(a)));
+        line << cumulativePoint(a);
     }
     // The cumulative share on the same percentage scale would leave the
     // plot; it is drawn against the full height instead, labelled at its end.
@@ -153,13 +150,83 @@ void ScreePanel::paintEvent(QPaintEvent *)
     painter.drawPolyline(line);
     for (const QPointF &p : std::as_const(line))
         painter.drawEllipse(p, 2, 2);
-    // Below and left of the last point, where the line has already passed,
-    // on a light plate: the last bars are often as tall as the line there.
-    const QString label = cumulativeLabel();
-    const int width = painter.fontMetrics().horizontalAdvance(label) + 6;
-    const QRectF box(line.last().x() - 6 - width, line.last().y() + 4, width, 14);
+    // On a light plate: where it is put, it may still cross the line.
+    const QRectF box = cumulativeLabelRect();
     painter.fillRect(box, QColor(255, 255, 255, 210));
-    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
+    painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, cumulativeLabel());
+}
+
+QFont ScreePanel::smallFont() const
+{
+    QFont small = font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    return small;
+}
+
+QRect ScreePanel::shareLabelRect(int axis) const
+{
+    const QRect bar = barRect(axis);
+    if (bar.isNull() || bar.width() < 22)
+        return QRect();
+    return QRect(bar.center().x() - 24, bar.top() - 14, 48, 12);
+}
+
+QPointF ScreePanel::cumulativePoint(int axis) const
+{
+    const int plotH = std::max(1, height() - kTop - kBottom);
+    double cumulative = 0;
+    for (int a = 0; a <= axis && a < m_shares.size(); ++a)
+        cumulative += m_shares.at(a);
+    return QPointF(barRect(axis).center().x(), kTop + plotH - cumulative * plotH);
+}
+
+QRectF ScreePanel::cumulativeLabelRect() const
+{
+    const int n = std::min(int(m_shares.size()), kMaxBars);
+    if (n == 0)
+        return QRectF();
+    const QPointF end = cumulativePoint(n - 1);
+    const qreal w = QFontMetrics(smallFont()).horizontalAdvance(cumulativeLabel()) + 6;
+    const qreal h = 14;
+    const qreal left = std::max<qreal>(kLeft + 2, end.x() - 6 - w);
+    const int bottom = height() - kBottom;
+
+    // What the label must not hide: the bars and their share labels.
+    QVector<QRectF> taken;
+    for (int a = 0; a < n; ++a) {
+        taken.append(barRect(a));
+        const QRect share = shareLabelRect(a);
+        if (!share.isNull())
+            taken.append(share);
+    }
+    const auto freeAt = [&](qreal y) {
+        const QRectF box(left, y, w, h);
+        if (box.top() < 18 || box.bottom() > bottom)
+            return false;
+        return std::none_of(taken.cbegin(), taken.cend(),
+                            [&box](const QRectF &r) { return r.intersects(box); });
+    };
+    // Below and left of the last point first, where the line has already
+    // passed; else just above it; else the free height nearest the point,
+    // over the bars that are taller there.
+    const qreal below = end.y() + 4;
+    const qreal above = end.y() - 4 - h;
+    if (freeAt(below))
+        return QRectF(left, below, w, h);
+    if (freeAt(above))
+        return QRectF(left, above, w, h);
+    qreal best = below;
+    qreal bestDistance = -1;
+    for (qreal y = 18; y + h <= bottom; y += 2) {
+        if (!freeAt(y))
+            continue;
+        const qreal distance = std::abs(y + h / 2 - end.y());
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = y;
+            bestDistance = distance;
+        }
+    }
+    return QRectF(left, best, w, h);
 }
 
 QString ScreePanel::title() const

@@ -31,6 +31,13 @@ public:
     // The bar (axis, 0-based) at a widget position, or -1.
     int barAt(const QPoint &pos) const;
     QRect barRect(int axis) const;
+    // Where a bar's share is written (null when the bar is too narrow for
+    // it), where the cumulative line passes over a bar, and where its closing
+    // figure goes: clear of the bars and their shares whenever the plot has
+    // room for it.
+    QRect shareLabelRect(int axis) const;
+    QPointF cumulativePoint(int axis) const;
+    QRectF cumulativeLabelRect() const;
 
     int pending() const { return m_pending; }
 
@@ -43,6 +50,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
+    QFont smallFont() const;
+
     QVector<double> m_shares;
     QString m_basis;
     int m_usable = 0;

@@ -219,6 +219,46 @@ private slots:
         QCOMPARE(v->scale, chosen);
     }
 
+    // The closing cumulative figure stays clear of every bar and share label,
+    // whatever the shape of the shares: the last bars may reach the line
+    // (a real collection's 10 axes at a quarter of the inertia), stay far
+    // below it, or the line may end near the top.
+    void screeCumulativeLabelClear_data()
+    {
+        QTest::addColumn<QVector<double>>("shares");
+        QTest::addColumn<QSize>("size");
+        const QVector<double> realCollection{0.067, 0.033, 0.027, 0.024, 0.021,
+                                             0.020, 0.017, 0.014, 0.014, 0.013};
+        QTest::newRow("last bars reach the line") << realCollection << QSize(300, 200);
+        QTest::newRow("same, narrow dock") << realCollection << QSize(250, 160);
+        QTest::newRow("same, tall dock") << realCollection << QSize(300, 420);
+        QTest::newRow("even shares") << QVector<double>(10, 0.02) << QSize(300, 200);
+        QTest::newRow("line near the top")
+            << QVector<double>{0.5, 0.2, 0.1, 0.08, 0.05} << QSize(300, 200);
+        QTest::newRow("two axes") << QVector<double>{0.3, 0.25} << QSize(300, 200);
+    }
+
+    void screeCumulativeLabelClear()
+    {
+        QFETCH(QVector<double>, shares);
+        QFETCH(QSize, size);
+        ScreePanel scree;
+        scree.resize(size);
+        scree.setShares(shares, int(shares.size()), 0, 1);
+        const QRectF label = scree.cumulativeLabelRect();
+        QVERIFY(!label.isEmpty());
+        QVERIFY2(QRectF(scree.rect()).contains(label), qPrintable(QStringLiteral("%1,%2 %3x%4")
+            .arg(label.x()).arg(label.y()).arg(label.width()).arg(label.height())));
+        for (int a = 0; a < shares.size(); ++a) {
+            QVERIFY2(!label.intersects(scree.barRect(a)), qPrintable(QString::number(a + 1)));
+            QVERIFY2(!label.intersects(scree.shareLabelRect(a)), qPrintable(QString::number(a + 1)));
+        }
+        // Near the line's end, not anywhere free: within the plot's height
+        // of the last point and on its left.
+        const QPointF end = scree.cumulativePoint(int(shares.size()) - 1);
+        QVERIFY(label.right() <= end.x());
+    }
+
     // The legend and the scree plot open with the first map that has
     // categories, and the document windows fitted to the workspace follow it
     // as docks come and go; windows placed by hand stay where they are.
