@@ -27,6 +27,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 
@@ -46,16 +47,21 @@ QString withSuffix(QString path, const QString &suffix)
     return path;
 }
 
-// Where the last export or session went: the next dialog opens there.
-QString &lastFolder()
+// Where the last export or session went: the next dialog opens there, in
+// this run and the next one (a session is opened again after a restart).
+const char kSaveFolderKey[] = "lastSaveFolder";
+
+QString lastFolder()
 {
-    static QString folder = QDir::homePath();
-    return folder;
+    const QString folder = QSettings().value(QLatin1String(kSaveFolderKey)).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        return folder;
+    return QDir::homePath();
 }
 
 void remember(const QString &path)
 {
-    lastFolder() = QFileInfo(path).absolutePath();
+    QSettings().setValue(QLatin1String(kSaveFolderKey), QFileInfo(path).absolutePath());
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDirIterator>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -78,6 +79,49 @@ private slots:
                              "<FILE name='P' path='t_P.txt'/><FILE name='Q' path='t_Q.txt'/>"
                              "<FILE name='LAMBDA' path='t_Lambda.txt'/></XML>");
         project = dir.filePath("project.xml");
+    }
+
+    // A session saved through its dialog: the dialogs of the next run (a
+    // new process reads the settings file) open in the folder it went to.
+    void saveFolderKeptForTheNextRun()
+    {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("kept work")));
+        const QString target = dir.filePath(QStringLiteral("kept work/evening.ortelis.json"));
+        Console::Capture capture;
+        CAMainWindow w;
+        QVERIFY(w.open(project));
+        QTimer::singleShot(0, this, [&target] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                    name->setText(target);
+                static_cast<QDialog *>(dialog)->accept();
+                if (dialog->isVisible())
+                    dialog->reject();
+            }
+        });
+        w.saveSessionAct->trigger();
+        QVERIFY(QFileInfo::exists(target));
+        QSettings().sync();
+        QDirIterator files(dir.filePath(QStringLiteral("settings")), QDir::Files,
+                           QDirIterator::Subdirectories);
+        QByteArray stored;
+        while (files.hasNext()) {
+            QFile f(files.next());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            stored += f.readAll();
+        }
+        QVERIFY2(stored.contains(dir.filePath(QStringLiteral("kept work")).toUtf8()), stored.constData());
+
+        CAMainWindow next;
+        QString opensIn;
+        QTimer::singleShot(0, this, [&opensIn] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                opensIn = dialog->directory().absolutePath();
+                dialog->reject();
+            }
+        });
+        next.openSessionAct->trigger();
+        QCOMPARE(opensIn, dir.filePath(QStringLiteral("kept work")));
     }
 
     void freshWindow()
