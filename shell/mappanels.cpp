@@ -26,6 +26,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
@@ -81,14 +82,31 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     window->addDockWidget(Qt::RightDockWidgetArea, axesDock);
     axesDock->hide();
     window->viewMenu->addAction(axesDock->toggleViewAction());
-    // Its tables want room: the first time it opens under the legend, it
-    // takes most of the column.
+    // Its tables want room: the first time it opens under the legend and
+    // the scree plot, it takes most of the column, leaving them enough to
+    // stay readable.
     connect(axesDock, &QDockWidget::visibilityChanged, this, [this, window](bool visible) {
         if (!visible || m_axesSized)
             return;
         m_axesSized = true;
-        if (legendDock->isVisible() && !axesDock->isFloating())
-            window->resizeDocks({legendDock, axesDock}, {1, 3}, Qt::Vertical);
+        if (axesDock->isFloating())
+            return;
+        QList<QDockWidget *> column;
+        QList<int> shares;
+        for (QDockWidget *dock : {legendDock, screeDock})
+            if (dock->isVisible() && !dock->isFloating()
+                && window->dockWidgetArea(dock) == window->dockWidgetArea(axesDock)) {
+                column.append(dock);
+                shares.append(dock == legendDock ? 2 : 3);
+            }
+        if (column.isEmpty())
+            return;
+        column.append(axesDock);
+        shares.append(7);
+        // Once the new dock is laid out: before, the column does not hold it.
+        QTimer::singleShot(0, window, [window, column, shares] {
+            window->resizeDocks(column, shares, Qt::Vertical);
+        });
     });
     connect(legend, &CategoryLegend::describeRequested, this, &MapPanels::describeCategory);
     connect(axes, &AxesPanel::wordImagesRequested, this, &MapPanels::openWordImages);

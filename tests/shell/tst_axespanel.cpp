@@ -163,6 +163,23 @@ private slots:
         atlasProject = dir.filePath("atlas.xml");
     }
 
+    // Opened beside the legend and the scree plot, the dock takes most of
+    // the column and leaves the others readable.
+    void opensWithRoom()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        QDockWidget *legend = w.mapPanels->legendDock;
+        QDockWidget *scree = w.mapPanels->screeDock;
+        QDockWidget *axes = w.mapPanels->axesDock;
+        QTRY_VERIFY(legend->isVisible() && scree->isVisible() && axes->isVisible());
+        QTRY_VERIFY(axes->height() > scree->height() && axes->height() > legend->height());
+        QVERIFY(axes->height() > (legend->height() + scree->height() + axes->height()) / 2);
+        QVERIFY(scree->widget()->height() >= scree->widget()->minimumSizeHint().height());
+        QVERIFY(legend->height() >= 80);
+    }
+
     void followsAxes_data()
     {
         QTest::addColumn<int>("x");
