@@ -72,6 +72,10 @@ CAMdiChild::~CAMdiChild()
         delete thread;
     }
     threads.clear();
+    // The map's search may still be building its copy of the rows in the
+    // background; the view itself goes only after this body.
+    if (caView)
+        caView->releaseData();
     delete data;
     data = nullptr;
 }

@@ -60,6 +60,17 @@ void CAView::setData(CAData *d)
     repaint();
 }
 
+void CAView::releaseData()
+{
+    nearest.reset();
+}
+
+void CAView::waitForNearestImages()
+{
+    if (data)
+        nearest.waitForGroups(*data);
+}
+
 void CAView::setProjectionMode(int m)
 {
     Console::out(QStringLiteral("set mode, mode = %1").arg(m));

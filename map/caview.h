@@ -271,6 +271,14 @@ public:
     // counted with the selected images, nor extracted with them.
     QVector<int> selectedSupImages;
 
+    // Waits for what the view builds from its data on other threads (the
+    // nearest-images copy of the rows) and forgets it: called before the
+    // data goes while the view stays.
+    void releaseData();
+    // Waits until the nearest-images search of the data shown works from its
+    // copy of the rows (benchmarks measure the search, not the build).
+    void waitForNearestImages();
+
 signals:
     void imagesChanged(QVector<int> *image_list, QSet<int> *word_list, CAData *data,
                        int focus, CAView *caview);
@@ -371,7 +379,7 @@ private:
     std::vector<MapExtent::Stack> stacks;
 
     // The nearest-images search of the hover; its copy of the rows is built
-    // on first use for the data shown.
+    // on first use for the data shown (in the background for large data).
     NearestImages nearest;
 };
 

@@ -2,6 +2,8 @@
 
 #include "data/cadata.h"
 
+#include <QtConcurrent/QtConcurrentRun>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -19,9 +21,63 @@ constexpr double kBoundMargin = 1e-9;
 
 } // namespace
 
+NearestImages::~NearestImages()
+{
+    // The worker reads the data, which may go once this returns.
+    m_building.waitForFinished();
+}
+
 void NearestImages::reset()
 {
+    m_building.waitForFinished();
+    m_next.reset();
+    m_nextFor = nullptr;
     tree.clear();
+}
+
+void NearestImages::waitForGroups(const CAData &data)
+{
+    m_building.waitForFinished();
+    adoptBuilt(data);
+}
+
+bool NearestImages::adoptBuilt(const CAData &data)
+{
+    if (!m_next || !m_building.isFinished())
+        return false;
+    m_building.waitForFinished(); // what the worker wrote is now seen here
+    const bool same = m_nextFor == &data && m_next->isBuiltFor(data);
+    if (same)
+        tree = std::move(*m_next);
+    m_next.reset();
+    m_nextFor = nullptr;
+    return same;
+}
+
+bool NearestImages::groupsReady(const CAData &data)
+{
+    if (tree.isBuiltFor(data) || adoptBuilt(data))
+        return true;
+    if (data.nbImages < m_backgroundFrom) {
+        m_building.waitForFinished();
+        m_next.reset();
+        m_nextFor = nullptr;
+        tree.build(data);
+        return true;
+    }
+    if (!m_building.isFinished()) {
+        if (m_nextFor == &data)
+            return false;
+        // Started for other data, which the caller keeps alive only until
+        // it resets: finish it before starting again.
+        m_building.waitForFinished();
+    }
+    m_next = std::make_unique<DirectionTree>();
+    m_nextFor = &data;
+    DirectionTree *next = m_next.get();
+    const CAData *source = &data;
+    m_building = QtConcurrent::run([next, source] { next->build(*source); });
+    return false;
 }
 
 void NearestImages::find(const CAData &data, int focus, int count, std::vector<int> &out)
@@ -80,14 +136,13 @@ void NearestImages::tighten()
 
 void NearestImages::findBounded(const CAData &data, int focus, int count)
 {
-    if (!tree.isBuiltFor(data))
-        tree.build(data);
+    const bool ready = groupsReady(data);
     best.reserve(std::size_t(count) + 1);
     const int n = data.nbImages;
     const int axes = data.nbAxis;
     focusUnit.resize(std::size_t(std::max(0, axes)));
     const bool focusScaled =
-        !tree.empty() &&
+        ready && !tree.empty() &&
         DirectionTree::unitRow(data.Z.get() + qint64(focus) * data.zCols, axes, focusUnit.data());
     if (!focusScaled) {
         scanned = n;

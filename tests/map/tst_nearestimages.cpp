@@ -159,6 +159,8 @@ private slots:
     void largeCloudsEqualTheExactScan_data();
     void largeCloudsEqualTheExactScan();
     void newAnalysisAtTheSameAddress();
+    void groupsBuiltInTheBackground_data();
+    void groupsBuiltInTheBackground();
     void emptyAndOutOfRange();
 };
 
@@ -258,6 +260,60 @@ void TestNearestImages::largeCloudsEqualTheExactScan()
         search.find(*d, 5, count, found);
         QVERIFY2(search.lastScanned() < images / 2, qPrintable(QString::number(search.lastScanned())));
     }
+}
+
+void TestNearestImages::groupsBuiltInTheBackground_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("axes");
+    QTest::addColumn<int>("count");
+    QTest::newRow("spread, 8 axes, 20") << int(Spread) << 8 << 20;
+    QTest::newRow("grid ties, 4 axes, 30") << int(Grid) << 4 << 30;
+    QTest::newRow("irregular rows, 6 axes, 10") << int(Irregular) << 6 << 10;
+}
+
+// A large analysis: the first searches measure every image while the groups
+// are built on a worker thread, then the groups take over; the answers are
+// the exact ones throughout, and a reset or a new analysis while a build
+// runs is answered for the data then searched.
+void TestNearestImages::groupsBuiltInTheBackground()
+{
+    QFETCH(int, kind);
+    QFETCH(int, axes);
+    QFETCH(int, count);
+    const int images = 20000;
+    const auto d = rowsData(makeCloud(Cloud(kind), images, axes, quint32(kind + 11)), axes, axes);
+    const auto other = rowsData(makeCloud(Spread, images / 2, axes, 5), axes, axes);
+
+    NearestImages search;
+    search.setBackgroundFrom(1000);
+    std::vector<int> found;
+    search.find(*d, 7, count, found);
+    QCOMPARE(found, reference(*d, 7, count));
+    QVERIFY(!search.lastUsedEstimates()); // the groups were only started
+    QCOMPARE(search.lastScanned(), images);
+    for (int focus : {0, images / 3, images - 1}) {
+        search.find(*d, focus, count, found);
+        QCOMPARE(found, reference(*d, focus, count));
+    }
+    search.waitForGroups(*d);
+    search.find(*d, 11, count, found);
+    QCOMPARE(found, reference(*d, 11, count));
+    QVERIFY(search.lastUsedEstimates()); // image 11 is a regular row in every cloud
+
+    // Another analysis while nothing is built for it: started again for it.
+    search.find(*other, 3, count, found);
+    QCOMPARE(found, reference(*other, 3, count));
+    search.find(*d, 4, count, found);
+    QCOMPARE(found, reference(*d, 4, count));
+    // Reset while a build may still run: nothing of it is used afterwards.
+    search.reset();
+    search.find(*other, 9, count, found);
+    QCOMPARE(found, reference(*other, 9, count));
+    search.waitForGroups(*other);
+    search.find(*other, 9, count, found);
+    QCOMPARE(found, reference(*other, 9, count));
+    QVERIFY(search.lastUsedEstimates());
 }
 
 void TestNearestImages::newAnalysisAtTheSameAddress()
