@@ -13,7 +13,46 @@
 #include <QPainterPath>
 #include <QSvgGenerator>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+
+namespace {
+
+// The corner of the figure where a legend of `size` hides the fewest drawn
+// marks, and no axis title: top right unless another corner is better, so
+// that a legend never sits on a cloud that fills one corner while another
+// is empty.
+QRect legendCorner(const CAView &v, const MapTransform &t, const QSize &size, int line,
+                   const QRect &horizontalTitle, const QRect &verticalTitle)
+{
+    const int W = v.width();
+    const int H = v.height();
+    const int right = std::max(0, W - size.width() - 8);
+    const int bottom = std::max(0, H - size.height() - 8 - line);
+    const QRect corners[] = {QRect(QPoint(right, 8 + line), size), QRect(QPoint(8, 8 + line), size),
+                             QRect(QPoint(right, bottom), size), QRect(QPoint(8, bottom), size)};
+    constexpr int kCorners = 4;
+    qint64 hidden[kCorners] = {};
+    for (int k = 0; k < kCorners; ++k)
+        if (corners[k].intersects(horizontalTitle) || corners[k].intersects(verticalTitle))
+            hidden[k] = std::numeric_limits<qint64>::max() / 2;
+    if (v.data)
+        for (int id : v.paintOrder()) {
+            const PointLayer &layer = v.layer(id);
+            const int n = layer.count(*v.data);
+            for (int i = 0; i < n; ++i) {
+                if (!layer.drawn(i))
+                    continue;
+                const QPoint p = layer.widgetPixel(*v.data, t, i);
+                for (int k = 0; k < kCorners; ++k)
+                    hidden[k] += corners[k].adjusted(-3, -3, 3, 3).contains(p);
+            }
+        }
+    return corners[std::min_element(hidden, hidden + kCorners) - hidden];
+}
+
+} // namespace
 
 MapExporter::MapExporter(const CAView &view) : m_view(view), m_legend(legendOf(view)) {}
 
@@ -125,21 +164,23 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     QFont font = painter.font();
     font.setPointSizeF(9);
     painter.setFont(font);
-    AxisTitles::paint(painter, t, QSize(W, H), axisTitle(v, v.axis1), axisTitle(v, v.axis2));
+    const AxisTitles::Boxes titles =
+        AxisTitles::paint(painter, t, QSize(W, H), axisTitle(v, v.axis1), axisTitle(v, v.axis2));
     // Groups and labels as the screen shows them, by the same code.
     NamedGroup::paint(painter, v);
     MapLabels::paintView(painter, v);
-    paintLegend(painter);
+    marks.legend = paintLegend(painter, t, titles.horizontal, titles.vertical);
     painter.restore();
     return marks;
 }
 
-void MapExporter::paintLegend(QPainter &painter) const
+QRect MapExporter::paintLegend(QPainter &painter, const MapTransform &t, const QRect &horizontalTitle,
+                               const QRect &verticalTitle) const
 {
     // The key goes with the legend of the categories: a map in the designed
     // single colours keeps its designed look.
     if (m_legend.isEmpty())
-        return;
+        return QRect();
     const QList<KeyEntry> key = keyOf(m_view);
     const QFontMetrics fm(painter.font());
     const int line = fm.height() + 2;
@@ -152,7 +193,7 @@ void MapExporter::paintLegend(QPainter &painter) const
     const int width = 8 + swatch + 6 + textWidth + 8;
     const int gap = key.isEmpty() ? 0 : 4;
     const int height = 6 + line * int(m_legend.size() + key.size()) + gap + 4;
-    const QRect box(m_view.width() - width - 8, 8 + line, width, height);
+    const QRect box = legendCorner(m_view, t, QSize(width, height), line, horizontalTitle, verticalTitle);
     painter.setPen(QPen(Qt::gray, 1));
     painter.setBrush(Qt::white);
     painter.drawRect(box);
@@ -191,6 +232,7 @@ void MapExporter::paintLegend(QPainter &painter) const
         painter.drawText(QPointF(box.left() + 8 + swatch + 6, y + fm.ascent() + 1), e.text);
         y += line;
     }
+    return box;
 }
 
 QImage MapExporter::image(int factor) const

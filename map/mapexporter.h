@@ -3,12 +3,14 @@
 
 #include <QByteArray>
 #include <QColor>
-#include <QList>
 #include <QImage>
+#include <QList>
+#include <QRect>
 #include <QString>
 
 class CAView;
 class QPainter;
+struct MapTransform;
 
 // The map as a figure: what the view shows in its window (axes and their
 // titles, the image and word points that pass the thresholds on the layers
@@ -22,10 +24,11 @@ class MapExporter
 public:
     explicit MapExporter(const CAView &view);
 
-    // A legend drawn in the figure's top-right corner, one line per entry
-    // (the named groups and the categories shown, with their colours); none
-    // when empty. The
-    // exporter starts with the view's own legend (legendOf).
+    // A legend drawn in a corner of the figure, one line per entry (the
+    // named groups and the categories shown, with their colours); none when
+    // empty. The exporter starts with the view's own legend (legendOf). It
+    // goes top right unless another corner hides fewer marks and no axis
+    // title (top left, bottom right, bottom left, in that order).
     struct LegendEntry
     {
         QColor colour;
@@ -51,6 +54,7 @@ public:
         int images = 0;
         int words = 0;
         int others = 0; // points of any further family
+        QRect legend; // where the legend went; null without one
     };
 
     // Paints into a device that covers the view's rectangle (scale the
@@ -68,7 +72,8 @@ public:
     static QString axisTitle(const CAView &view, int axis);
 
 private:
-    void paintLegend(QPainter &painter) const;
+    QRect paintLegend(QPainter &painter, const MapTransform &t, const QRect &horizontalTitle,
+                      const QRect &verticalTitle) const;
 
     const CAView &m_view;
     QList<LegendEntry> m_legend;

@@ -19,6 +19,8 @@ private slots:
     void marksWhereTheScreenDrawsThem();
     void axisTitlesOnTheirAxes_data();
     void axisTitlesOnTheirAxes();
+    void legendClearOfTheCloud_data();
+    void legendClearOfTheCloud();
 };
 
 namespace {
@@ -158,3 +160,60 @@ void TestMapExport::axisTitlesOnTheirAxes()
 
 QTEST_MAIN(TestMapExport)
 #include "tst_mapexport.moc"
+
+void TestMapExport::legendClearOfTheCloud_data()
+{
+    // Where the images crowd (x and y signs of the cloud), and the corner the
+    // legend must then take: top right whenever it is free.
+    QTest::addColumn<int>("cloudX");
+    QTest::addColumn<int>("cloudY");
+    QTest::addColumn<QString>("corner");
+    QTest::newRow("cloud top right") << 1 << 1 << QStringLiteral("elsewhere");
+    QTest::newRow("cloud bottom left") << -1 << -1 << QStringLiteral("top right");
+    // The far images then sit top right and bottom left.
+    QTest::newRow("cloud top left") << -1 << 1 << QStringLiteral("elsewhere");
+}
+
+// A legend goes where it hides no drawn mark when a corner has room: never on
+// a cloud filling the top right while another corner is empty.
+void TestMapExport::legendClearOfTheCloud()
+{
+    QFETCH(int, cloudX);
+    QFETCH(int, cloudY);
+    QFETCH(QString, corner);
+    // A dense square of images in one quadrant, and two far images on the
+    // other diagonal that set the extent: one corner stays empty.
+    std::vector<std::vector<double>> z;
+    for (int i = 0; i < 15; ++i)
+        for (int j = 0; j < 15; ++j)
+            z.push_back({cloudX * (0.9 + 0.08 * i), cloudY * (0.9 + 0.08 * j)});
+    z.push_back({-2.0 * cloudX, 2.0 * cloudY});
+    z.push_back({2.0 * cloudX, -2.0 * cloudY});
+    auto data = fixture::makeData(z, {{0.0, 0.0}}, {0.5, 0.3});
+    data->totalInertia = 1.0;
+    CAView view(0, 1, 2);
+    fitted(view, data.get(), QSize(500, 400), 0);
+
+    MapExporter exporter(view);
+    QList<MapExporter::LegendEntry> legend;
+    for (int k = 0; k < 6; ++k)
+        legend.append({QColor(40 * k, 100, 200), QStringLiteral("category number %1").arg(k)});
+    exporter.setLegend(legend);
+    QImage figure(view.size(), QImage::Format_RGB32);
+    MapExporter::Marks marks;
+    {
+        QPainter painter(&figure);
+        marks = exporter.paint(painter);
+    }
+    const QRect box = marks.legend;
+    QVERIFY(!box.isNull());
+    QVERIFY(QRect(QPoint(0, 0), view.size()).contains(box));
+    // Every drawn image by the designed formula: none under the legend.
+    int hidden = 0;
+    for (int i = 0; i < data->nbImages; ++i)
+        if (view.imageDrawn(i))
+            hidden += box.adjusted(-3, -3, 3, 3).contains(designed(view, z[std::size_t(i)][0], z[std::size_t(i)][1]));
+    QCOMPARE(hidden, 0);
+    const bool topRight = box.right() > view.width() / 2 && box.top() < view.height() / 2;
+    QCOMPARE(topRight, corner == QLatin1String("top right"));
+}
