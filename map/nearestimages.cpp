@@ -46,7 +46,7 @@ bool NearestImages::adoptBuilt(const CAData &data)
     if (!m_next || !m_building.isFinished())
         return false;
     m_building.waitForFinished(); // what the worker wrote is now seen here
-    const bool same = m_nextFor == &data && m_next->isBuiltFor(data);
+    const bool same = m_next->isBuiltFor(data);
     if (same)
         tree = std::move(*m_next);
     m_next.reset();
@@ -59,9 +59,7 @@ bool NearestImages::groupsReady(const CAData &data)
     if (tree.isBuiltFor(data) || adoptBuilt(data))
         return true;
     if (data.nbImages < m_backgroundFrom) {
-        m_building.waitForFinished();
-        m_next.reset();
-        m_nextFor = nullptr;
+        reset();
         tree.build(data);
         return true;
     }

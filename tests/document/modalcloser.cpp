@@ -30,8 +30,11 @@ void ModalCloser::poll()
             box->reject();
         return;
     }
+    auto *dialog = qobject_cast<QFileDialog *>(modal);
+    if (dialog)
+        s.directory = dialog->directory().absolutePath();
     seen.append(s);
-    if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+    if (dialog) {
         if (m_file.isEmpty()) {
             dialog->reject();
             return;

@@ -23,6 +23,7 @@ public:
         QString title;
         QString text;
         QWidget *parent = nullptr;
+        QString directory; // where a file dialog opened
     };
 
     explicit ModalCloser(const QString &fileToChoose = QString());

@@ -3,11 +3,11 @@
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"
+#include "tests/document/modalcloser.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QDirIterator>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -86,42 +86,27 @@ private slots:
     void saveFolderKeptForTheNextRun()
     {
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("kept work")));
-        const QString target = dir.filePath(QStringLiteral("kept work/evening.ortelis.json"));
+        const QString folder = dir.filePath(QStringLiteral("kept work"));
+        const QString target = folder + QStringLiteral("/evening.ortelis.json");
         Console::Capture capture;
         CAMainWindow w;
         QVERIFY(w.open(project));
-        QTimer::singleShot(0, this, [&target] {
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-                    name->setText(target);
-                static_cast<QDialog *>(dialog)->accept();
-                if (dialog->isVisible())
-                    dialog->reject();
-            }
-        });
-        w.saveSessionAct->trigger();
-        QVERIFY(QFileInfo::exists(target));
-        QSettings().sync();
-        QDirIterator files(dir.filePath(QStringLiteral("settings")), QDir::Files,
-                           QDirIterator::Subdirectories);
-        QByteArray stored;
-        while (files.hasNext()) {
-            QFile f(files.next());
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            stored += f.readAll();
+        {
+            ModalCloser closer(target);
+            w.saveSessionAct->trigger();
         }
-        QVERIFY2(stored.contains(dir.filePath(QStringLiteral("kept work")).toUtf8()), stored.constData());
+        QVERIFY(QFileInfo::exists(target));
+        QSettings settings;
+        settings.sync();
+        QFile stored(settings.fileName());
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QVERIFY(stored.readAll().contains(folder.toUtf8()));
 
         CAMainWindow next;
-        QString opensIn;
-        QTimer::singleShot(0, this, [&opensIn] {
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                opensIn = dialog->directory().absolutePath();
-                dialog->reject();
-            }
-        });
+        ModalCloser closer;
         next.openSessionAct->trigger();
-        QCOMPARE(opensIn, dir.filePath(QStringLiteral("kept work")));
+        QCOMPARE(closer.seen.size(), 1);
+        QCOMPARE(closer.seen[0].directory, folder);
     }
 
     void freshWindow()

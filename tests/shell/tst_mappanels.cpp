@@ -253,8 +253,7 @@ private slots:
             QVERIFY2(!label.intersects(scree.barRect(a)), qPrintable(QString::number(a + 1)));
             QVERIFY2(!label.intersects(scree.shareLabelRect(a)), qPrintable(QString::number(a + 1)));
         }
-        // Near the line's end, not anywhere free: within the plot's height
-        // of the last point and on its left.
+        // Beside the line's end, on its left, not anywhere free.
         const QPointF end = scree.cumulativePoint(int(shares.size()) - 1);
         QVERIFY(label.right() <= end.x());
     }
