@@ -20,6 +20,10 @@
 //   --idf                            each column times log(images / images with it)
 //   --grid-weight F                  records of grid patches (upright, so with
 //                                    no turn in their shape) times F
+//   --picture-layout F               128 columns of the picture as a whole: its
+//                                    gradients in 4 x 4 cells x 8 directions,
+//                                    at 64 px a side over white, F times the
+//                                    row's total in all
 //
 // OUTPUT_FOLDER receives table.txt and a copy of images.txt, ready for
 // ca.exe and bench_agreement:
@@ -38,10 +42,71 @@
 #include <QTextStream>
 
 #include "data/sift.h"
+#include "tools/imagereader.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
+
+namespace {
+
+// Gradient histograms of the whole picture, brought to `side` pixels on
+// its longer side and centred on a white square: where its strokes lie
+// and which way they run. Normalised as SIFT is (unit length, values
+// clipped at 0.2, unit length again), then to a sum of one.
+std::vector<double> pictureLayout(const cv::Mat &grey, int side = 64, int cells = 4, int bins = 8)
+{
+    std::vector<double> v(size_t(cells * cells * bins), 0.0);
+    if (grey.empty())
+        return v;
+    const double s = double(side) / std::max(grey.cols, grey.rows);
+    const int w = std::max(1, int(std::lround(grey.cols * s)));
+    const int h = std::max(1, int(std::lround(grey.rows * s)));
+    cv::Mat small, gx, gy;
+    cv::resize(grey, small, cv::Size(w, h), 0, 0, cv::INTER_AREA);
+    cv::Mat canvas(side, side, CV_32F, cv::Scalar(255));
+    small.convertTo(canvas(cv::Rect((side - w) / 2, (side - h) / 2, w, h)), CV_32F);
+    cv::Sobel(canvas, gx, CV_32F, 1, 0, 3);
+    cv::Sobel(canvas, gy, CV_32F, 0, 1, 3);
+    const double cell = double(side) / cells;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const double dx = gx.at<float>(y, x), dy = gy.at<float>(y, x);
+            const double m = std::hypot(dx, dy);
+            if (m <= 0)
+                continue;
+            double t = std::atan2(dy, dx);
+            if (t < 0)
+                t += 2 * M_PI;
+            const double b = t / (2 * M_PI) * bins, f = b - std::floor(b);
+            const int b0 = int(b) % bins, b1 = (b0 + 1) % bins;
+            const int cx = std::min(cells - 1, int(x / cell)), cy = std::min(cells - 1, int(y / cell));
+            double *c = &v[size_t((cy * cells + cx) * bins)];
+            c[b0] += m * (1 - f);
+            c[b1] += m * f;
+        }
+    auto scale = [&v](bool clip) {
+        double n = 0;
+        for (double x : v)
+            n += x * x;
+        if (n > 0)
+            for (double &x : v)
+                x = clip ? std::min(x / std::sqrt(n), 0.2) : x / std::sqrt(n);
+    };
+    scale(true);
+    scale(false);
+    double sum = 0;
+    for (double x : v)
+        sum += x;
+    if (sum > 0)
+        for (double &x : v)
+            x /= sum;
+    return v;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -57,7 +122,7 @@ int main(int argc, char **argv)
     double colourWeight = 1, shapeLayout = 0, colourQuarters = 0, common = 0, rare = 0, global = 0;
     bool idf = false;
     QString parts = QStringLiteral("ad");
-    double gridWeight = 1;
+    double gridWeight = 1, pictureWeight = 0;
     for (int i = 3; i < args.size(); ++i) {
         const QString a = args[i];
         const QString v = i + 1 < args.size() ? args[i + 1] : QString();
@@ -71,6 +136,7 @@ int main(int argc, char **argv)
         else if (a == QLatin1String("--global-parts")) { parts = v; ++i; }
         else if (a == QLatin1String("--rare")) { rare = v.toDouble(); ++i; }
         else if (a == QLatin1String("--grid-weight")) { gridWeight = v.toDouble(); ++i; }
+        else if (a == QLatin1String("--picture-layout")) { pictureWeight = v.toDouble(); ++i; }
         else { std::fprintf(stderr, "unknown option %s\n", qPrintable(a)); return 2; }
     }
     auto words = [](const QString &path) {
@@ -103,7 +169,13 @@ int main(int argc, char **argv)
             files << QString::fromUtf8(kpLines[i].trimmed());
     const int rows = int(images.size());
     const int extra = base + (shapeLayout > 0 ? 4 * grey : 0) + (colourQuarters > 0 ? 4 * colour : 0);
-    const int cols = extra + (global > 0 ? 10 : 0);
+    const int globalCols = extra + (global > 0 ? 10 : 0);
+    const int layoutCols = pictureWeight > 0 ? 128 : 0;
+    const int cols = globalCols + layoutCols;
+    std::vector<std::vector<double>> layouts(static_cast<size_t>(rows));
+    ImageReader::Limits limits; // as the indexer's defaults read images
+    limits.maxSide = 1024;
+    limits.workSide = 512;
     std::vector<int> aspectBin(static_cast<size_t>(rows)), drawnBin(static_cast<size_t>(rows));
     std::vector<double> table(size_t(rows) * size_t(cols), 0.0);
     for (int r = 0; r < rows; ++r) {
@@ -126,6 +198,8 @@ int main(int argc, char **argv)
             const double share = all ? double(drawn) / all : 0;
             drawnBin[size_t(r)] = std::min(4, int(share * 5));
         }
+        if (pictureWeight > 0)
+            layouts[size_t(r)] = pictureLayout(ImageReader::read(QDir(in).filePath(images[r]), limits).grey);
         double *row = table.data() + size_t(r) * size_t(cols);
         for (qsizetype k = 0; k + 32 <= bytes.size(); k += 32) {
             const Sift s = Sift::fromLittleEndian(reinterpret_cast<const uchar *>(bytes.constData() + k));
@@ -174,6 +248,18 @@ int main(int argc, char **argv)
                 table[size_t(r) * size_t(cols) + size_t(extra + 5 + drawnBin[size_t(r)])] = g;
         }
     }
+    // Layout columns come after every transform, as values of their own.
+    std::vector<double> layoutShare(size_t(rows) * size_t(layoutCols), 0.0);
+    for (int r = 0; r < rows && pictureWeight > 0; ++r) {
+        double total = 0;
+        for (int c = 0; c < globalCols; ++c) {
+            const double v = table[size_t(r) * size_t(cols) + size_t(c)];
+            total += (counts == QLatin1String("sqrt") ? std::sqrt(v) : counts == QLatin1String("log") ? std::log1p(v)
+                      : counts == QLatin1String("presence") ? double(v > 0) : v) * weight[size_t(c)];
+        }
+        for (int c = 0; c < layoutCols; ++c)
+            layoutShare[size_t(r) * size_t(layoutCols) + size_t(c)] = pictureWeight * total * layouts[size_t(r)][size_t(c)];
+    }
     QDir().mkpath(out);
     QFile t(out + QStringLiteral("/table.txt"));
     if (!t.open(QIODevice::WriteOnly))
@@ -181,6 +267,11 @@ int main(int argc, char **argv)
     QByteArray text = QByteArray::number(rows) + ' ' + QByteArray::number(cols) + '\n';
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < cols; ++c) {
+            if (c >= globalCols) {
+                const double v = layoutShare[size_t(r) * size_t(layoutCols) + size_t(c - globalCols)];
+                text += v == 0 ? QByteArray(" 0") : ' ' + QByteArray::number(v, 'g', 6);
+                continue;
+            }
             double v = table[size_t(r) * size_t(cols) + size_t(c)];
             if (counts == QLatin1String("sqrt")) v = std::sqrt(v);
             else if (counts == QLatin1String("log")) v = std::log1p(v);
