@@ -20,6 +20,10 @@
 //   --idf                            each column times log(images / images with it)
 //   --grid-weight F                  records of grid patches (upright, so with
 //                                    no turn in their shape) times F
+//   --joint S C F                    each keypoint's shape and colour words
+//                                    together: the shape words in S groups,
+//                                    the colour words in C (k-means of their
+//                                    centres), S x C columns times F
 //   --picture-layout F               128 columns of the picture as a whole: its
 //                                    gradients in 4 x 4 cells x 8 directions,
 //                                    at 64 px a side over white, F times the
@@ -43,6 +47,7 @@
 
 #include "data/sift.h"
 #include "tools/imagereader.h"
+#include "tools/vocabulary.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -122,7 +127,8 @@ int main(int argc, char **argv)
     double colourWeight = 1, shapeLayout = 0, colourQuarters = 0, common = 0, rare = 0, global = 0;
     bool idf = false;
     QString parts = QStringLiteral("ad");
-    double gridWeight = 1, pictureWeight = 0;
+    double gridWeight = 1, pictureWeight = 0, jointWeight = 0;
+    int jointShape = 0, jointColour = 0;
     for (int i = 3; i < args.size(); ++i) {
         const QString a = args[i];
         const QString v = i + 1 < args.size() ? args[i + 1] : QString();
@@ -137,6 +143,12 @@ int main(int argc, char **argv)
         else if (a == QLatin1String("--rare")) { rare = v.toDouble(); ++i; }
         else if (a == QLatin1String("--grid-weight")) { gridWeight = v.toDouble(); ++i; }
         else if (a == QLatin1String("--picture-layout")) { pictureWeight = v.toDouble(); ++i; }
+        else if (a == QLatin1String("--joint") && i + 3 < args.size()) {
+            jointShape = v.toInt();
+            jointColour = args[i + 2].toInt();
+            jointWeight = args[i + 3].toDouble();
+            i += 3;
+        }
         else { std::fprintf(stderr, "unknown option %s\n", qPrintable(a)); return 2; }
     }
     auto words = [](const QString &path) {
@@ -168,7 +180,26 @@ int main(int argc, char **argv)
         if (!kpLines[i].trimmed().isEmpty())
             files << QString::fromUtf8(kpLines[i].trimmed());
     const int rows = int(images.size());
-    const int extra = base + (shapeLayout > 0 ? 4 * grey : 0) + (colourQuarters > 0 ? 4 * colour : 0);
+    // Groups of words for the joint columns: k-means of the words' centres.
+    auto groups = [&in](const QString &file, int k, std::vector<int> &of) {
+        Vocabulary v;
+        QString error;
+        if (k <= 0 || !v.load(in + file, &error))
+            return;
+        cv::Mat labels, centres;
+        cv::kmeans(v.centres(), k, labels, cv::TermCriteria(cv::TermCriteria::COUNT, 50, 0), 3,
+                   cv::KMEANS_PP_CENTERS, centres);
+        of.assign(size_t(labels.rows), 0);
+        for (int r = 0; r < labels.rows; ++r)
+            of[size_t(r)] = labels.at<int>(r);
+    };
+    std::vector<int> shapeGroup, colourGroup;
+    cv::setRNGSeed(1);
+    groups(QStringLiteral("/vocabulary.txt"), jointShape, shapeGroup);
+    groups(QStringLiteral("/vocabulary-colour.txt"), jointColour, colourGroup);
+    const int jointCols = jointWeight > 0 ? jointShape * jointColour : 0;
+    const int extra = base + (shapeLayout > 0 ? 4 * grey : 0) + (colourQuarters > 0 ? 4 * colour : 0) + jointCols;
+    const int jointFirst = extra - jointCols;
     const int globalCols = extra + (global > 0 ? 10 : 0);
     const int layoutCols = pictureWeight > 0 ? 128 : 0;
     const int cols = globalCols + layoutCols;
@@ -201,6 +232,20 @@ int main(int argc, char **argv)
         if (pictureWeight > 0)
             layouts[size_t(r)] = pictureLayout(ImageReader::read(QDir(in).filePath(images[r]), limits).grey);
         double *row = table.data() + size_t(r) * size_t(cols);
+        if (jointCols > 0) {
+            // Record k and record count + k are one region's shape and colour.
+            const qsizetype records = bytes.size() / 32;
+            std::vector<Sift> all;
+            for (qsizetype k = 0; k < records; ++k)
+                all.push_back(Sift::fromLittleEndian(reinterpret_cast<const uchar *>(bytes.constData() + 32 * k)));
+            const qsizetype count = std::count_if(all.begin(), all.end(), [grey](const Sift &x) { return x.word >= 0 && x.word < grey; });
+            for (qsizetype k = 0; k < count && count + k < records; ++k) {
+                const Sift &g = all[size_t(k)], &c = all[size_t(count + k)];
+                if (g.word < 0 || g.word >= grey || c.word < grey || c.word >= base)
+                    continue;
+                row[jointFirst + shapeGroup[size_t(g.word)] * jointColour + colourGroup[size_t(c.word - grey)]] += 1;
+            }
+        }
         for (qsizetype k = 0; k + 32 <= bytes.size(); k += 32) {
             const Sift s = Sift::fromLittleEndian(reinterpret_cast<const uchar *>(bytes.constData() + k));
             if (s.word < 0 || s.word >= base)
@@ -219,8 +264,10 @@ int main(int argc, char **argv)
         weight[size_t(c)] = colourWeight;
     for (int c = base; c < base + (shapeLayout > 0 ? 4 * grey : 0); ++c)
         weight[size_t(c)] = shapeLayout;
-    for (int c = base + (shapeLayout > 0 ? 4 * grey : 0); c < extra; ++c)
+    for (int c = base + (shapeLayout > 0 ? 4 * grey : 0); c < jointFirst; ++c)
         weight[size_t(c)] = colourQuarters * colourWeight;
+    for (int c = jointFirst; c < extra; ++c)
+        weight[size_t(c)] = jointWeight;
     if (common > 0 || rare > 0 || idf) {
         for (int c = 0; c < cols; ++c) {
             int df = 0;
