@@ -63,6 +63,7 @@ void CAView::setData(CAData *d)
 void CAView::releaseData()
 {
     nearest.reset();
+    agreement.reset();
 }
 
 void CAView::waitForNearestImages()

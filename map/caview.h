@@ -1,6 +1,7 @@
 #ifndef CAVIEW_H
 #define CAVIEW_H
 
+#include "map/categoryagreement.h"
 #include "map/mapextent.h"
 #include "map/maptransform.h"
 #include "map/namedgroup.h"
@@ -16,6 +17,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 class CAData;
@@ -143,6 +145,12 @@ public:
     QColor categoryColourAt(int k) const;
     // The palette's k-th colour.
     static QColor categoryColour(int k);
+    // How well the images of the k-th category of categoryList() keep
+    // together on the two axes drawn: of each one's ten nearest images as
+    // drawn, the share in the same category (see CategoryAgreement). The
+    // nearest-image index is built at the first question for a pair of
+    // axes and kept until they change.
+    CategoryAgreement::Share categoryAgreement(int k) const;
     // Share of axis a in the sum of the eigenvalues, in [0, 1].
     double axisShare(int axis) const;
     QString axisTitle(int axis) const;
@@ -350,6 +358,10 @@ private:
     QVector<int> categoryCounts;
     QVector<int> categoryPaletteIndex; // per entry of `categories`
     std::vector<int> imageCategory; // per image: its entry in `categories`
+    // The index categoryAgreement() measures with, and what it was built
+    // for: the analysis, the two axes and their drawn scales.
+    mutable std::unique_ptr<CategoryAgreement> agreement;
+    mutable std::tuple<const CAData *, int, int, double, double, std::size_t> agreementKey;
     std::vector<int> supImageCategory; // the same per supplementary image
     // The layers' styles from the view's switches, thresholds and categories.
     void styleLayers();

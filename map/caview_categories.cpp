@@ -57,6 +57,8 @@ QColor CAView::categoryColourAt(int k) const
 
 void CAView::rebuildCategories()
 {
+    // A new analysis may come at the address of the one it replaces.
+    agreement.reset();
     categories.clear();
     categoryCounts.clear();
     categoryPaletteIndex.clear();
@@ -212,4 +214,26 @@ void CAView::styleLayers()
     words.visible = showWordPoint;
     words.thresholdFactor = wordThreshold;
     layers[WordLayer]->setStyle(words);
+}
+
+CategoryAgreement::Share CAView::categoryAgreement(int k) const
+{
+    if (!data || k < 0 || k >= categories.size() || imageCategory.size() != std::size_t(data->nbImages))
+        return {};
+    const PointFamily &f = layer(ImageLayer).family();
+    const MapTransform t = mapTransform();
+    const double fx = t.projectionFactor(*data, axis1, f.rescaledInMode);
+    const double fy = t.projectionFactor(*data, axis2, f.rescaledInMode);
+    const auto key = std::make_tuple(static_cast<const CAData *>(data), axis1, axis2, fx, fy, imageCategory.size());
+    if (!agreement || agreementKey != key) {
+        std::vector<double> x(imageCategory.size()), y(imageCategory.size());
+        for (int i = 0; i < data->nbImages; ++i) {
+            const double *row = f.row(*data, i);
+            x[std::size_t(i)] = row[axis1] * fx;
+            y[std::size_t(i)] = row[axis2] * fy;
+        }
+        agreement = std::make_unique<CategoryAgreement>(x, y, imageCategory);
+        agreementKey = key;
+    }
+    return agreement->of(k);
 }

@@ -4,12 +4,14 @@
 #include "map/caview.h"
 #include "map/pointfamily.h"
 
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -56,6 +58,7 @@ CategoryLegend::CategoryLegend(QWidget *parent) : QWidget(parent)
     layout->addWidget(m_empty);
     layout->addWidget(list);
     connect(list, &QListWidget::itemChanged, this, &CategoryLegend::itemChanged);
+    list->viewport()->installEventFilter(this);
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QListWidget::customContextMenuRequested, this, &CategoryLegend::contextMenu);
     setView(nullptr);
@@ -153,4 +156,44 @@ void CategoryLegend::contextMenu(const QPoint &pos)
     connect(menu.addAction(tr("What sets this category apart")), &QAction::triggered, this,
             [this, category] { emit describeRequested(category); });
     menu.exec(list->viewport()->mapToGlobal(pos));
+}
+
+QString CategoryLegend::toolTipFor(int row) const
+{
+    QListWidgetItem *item = row >= 0 && row < list->count() ? list->item(row) : nullptr;
+    if (!item)
+        return QString();
+    const QString base = item->toolTip();
+    if (!m_view || !m_view->data || item->data(kSupplementaryRole).toBool() || row >= m_view->categoryList().size())
+        return base;
+    const CategoryAgreement::Share s = m_view->categoryAgreement(row);
+    if (s.measured == 0 || s.images < 2)
+        return base;
+    // Paragraphs, so that the tooltip wraps instead of running across the
+    // screen.
+    QString text = QStringLiteral("<p>%1</p><p>").arg(base.toHtmlEscaped())
+                   + tr("On axes %1 and %2 as drawn, %3\u00A0% of each image's 10 nearest images are in this "
+                        "category too, on average (%4\u00A0% were the images placed at random).")
+                         .arg(m_view->axis1 + 1)
+                         .arg(m_view->axis2 + 1)
+                         .arg(QString::number(100.0 * s.alike, 'f', 0), QString::number(100.0 * s.chance, 'f', 0));
+    if (s.measured < s.images)
+        text += QLatin1Char(' ') + tr("Measured on %1 of its %2 images.").arg(s.measured).arg(s.images);
+    return text + QStringLiteral("</p>");
+}
+
+bool CategoryLegend::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == list->viewport() && event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        QListWidgetItem *item = list->itemAt(help->pos());
+        if (!item) {
+            QToolTip::hideText();
+            return true;
+        }
+        QToolTip::showText(help->globalPos(), toolTipFor(list->row(item)), list->viewport(),
+                           list->visualItemRect(item));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -28,6 +28,13 @@ public:
 
     QListWidget *list = nullptr;
 
+    // The tooltip of the list's row: the category, its images, and how well
+    // they keep together on the axes drawn (measured when asked).
+    QString toolTipFor(int row) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     // "What sets it apart" was asked for a category (its context menu).
     void describeRequested(int category);

@@ -21,6 +21,11 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 // The panels beside the map, in the real main window driven offscreen: the
 // counts in the status bar, the slider values, Fit all, the legend and the
@@ -177,6 +182,66 @@ private slots:
         QVERIFY(!v->categoryColoursOn());
         w.mapPanels->colourAct->toggle();
         QVERIFY(v->categoryColoursOn());
+    }
+
+    // A category's tooltip says how well its images keep together on the
+    // axes drawn, as a plain count over the drawn coordinates gives it, and
+    // follows new axes and a new projection.
+    void legendTooltipMeasuresTheAxesDrawn()
+    {
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        CAView *v = activeView(w);
+        w.mapPanels->legendDock->show();
+        QListWidget *list = w.mapPanels->legend->list;
+        QTRY_VERIFY(list->isVisible());
+        auto tooltip = [&](int row) {
+            const QRect r = list->visualItemRect(list->item(row));
+            QHelpEvent help(QEvent::ToolTip, r.center(), list->viewport()->mapToGlobal(r.center()));
+            QCoreApplication::sendEvent(list->viewport(), &help);
+            return QToolTip::text();
+        };
+        // Each image's ten nearest of the eleven others, by drawn distance
+        // and then by number; the share of its own category, averaged.
+        auto expected = [&](int category) {
+            double total = 0;
+            int members = 0;
+            for (int i = 0; i < 12; ++i) {
+                if (v->data->labels[i].category != category)
+                    continue;
+                std::vector<std::pair<double, int>> d;
+                for (int j = 0; j < 12; ++j)
+                    if (j != i)
+                        d.push_back({std::pow(v->getZ(j, v->axis1) - v->getZ(i, v->axis1), 2)
+                                         + std::pow(v->getZ(j, v->axis2) - v->getZ(i, v->axis2), 2), j});
+                std::sort(d.begin(), d.end());
+                int alike = 0;
+                for (int t = 0; t < 10; ++t)
+                    alike += v->data->labels[d[size_t(t)].second].category == category;
+                total += alike / 10.0;
+                ++members;
+            }
+            return QString::number(100.0 * total / members, 'f', 0) + QStringLiteral("\u00A0%");
+        };
+        for (int row = 0; row < 3; ++row) {
+            const QString text = tooltip(row);
+            QVERIFY2(text.contains(QStringLiteral("Category %1: 4 images").arg(row + 1)), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("On axes 1 and 2 as drawn, ") + expected(row + 1)), qPrintable(text));
+            // At random, 3 of the 11 others would be of its category.
+            QVERIFY2(text.contains(QStringLiteral("(27\u00A0% were the images placed at random)")), qPrintable(text));
+        }
+        // Axes 3 and 4 hold every image at one point: the nearest are the
+        // lowest numbers.
+        w.xAxisEdit->setText(QStringLiteral("3"));
+        w.yAxisEdit->setText(QStringLiteral("4"));
+        w.refreshAct->trigger();
+        QVERIFY(tooltip(0).contains(QStringLiteral("On axes 3 and 4 as drawn, ") + expected(1)));
+        w.xAxisEdit->setText(QStringLiteral("1"));
+        w.yAxisEdit->setText(QStringLiteral("2"));
+        w.refreshAct->trigger();
+        w.rowsBarycenterAct->trigger(); // another projection, other distances
+        QVERIFY(tooltip(2).contains(QStringLiteral("On axes 1 and 2 as drawn, ") + expected(3)));
     }
 
     void screeBarsPickTheAxes()
