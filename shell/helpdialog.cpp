@@ -97,6 +97,9 @@ QString HelpDialog::page()
         "<li><b>[x axis]</b> and <b>[y axis]</b> choose the two axes shown: type the numbers "
         "and press Enter or %13 Refresh.</li>"
         "</ul>"
+        "<p>In the <b>Categories</b> panel, rest the mouse on a category to read how well its "
+        "images keep together on the axes shown: of each image's ten nearest there, the share "
+        "in the same category, beside that share at random.</p>"
         "<p>Window &gt; Tile and Cascade arrange several analyses; Ctrl+W closes the active "
         "one.</p>")
         .arg(icon("hand"), icon("select"), icon("arrow"), icon("open"), icon("eyes"),
