@@ -96,6 +96,13 @@ void TestCategoryAgreement::matchesPlainSearch_data()
     off.y[10] = INFINITY;
     off.category[20] = -1; // a neighbour of no category
     QTest::newRow("points off the map") << off;
+    Cloud lattice; // many images at equal distances: the lower number first
+    for (int i = 0; i < 400; ++i) {
+        lattice.x.push_back(i % 20);
+        lattice.y.push_back(i / 20);
+        lattice.category.push_back((i * 13) % 3);
+    }
+    QTest::newRow("a lattice (equal distances)") << lattice;
     Cloud apart;
     for (int i = 0; i < 40; ++i) {
         apart.x.push_back(i < 20 ? 0.01 * i : 100 + 0.01 * i);
