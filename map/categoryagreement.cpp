@@ -39,7 +39,6 @@ CategoryAgreement::CategoryAgreement(const std::vector<double> &x, const std::ve
         }
     }
     m_placed = int(placed.size());
-    m_cellOf.assign(size_t(n), -1);
     if (m_placed == 0)
         return;
     // The grid covers where nearly all images lie, so that a few far
@@ -70,7 +69,6 @@ CategoryAgreement::CategoryAgreement(const std::vector<double> &x, const std::ve
     for (int p = 0; p < m_placed; ++p) {
         const int c = cellOf(py[size_t(p)], m_y0, m_rows) * m_columns + cellOf(px[size_t(p)], m_x0, m_columns);
         cellOfPlaced[size_t(p)] = c;
-        m_cellOf[size_t(placed[size_t(p)])] = c;
         ++m_start[size_t(c) + 1];
     }
     for (size_t c = 1; c < m_start.size(); ++c)
@@ -142,8 +140,7 @@ long long CategoryAgreement::nearest(int i, int k, std::vector<int> &out) const
     long long looked = 0;
     const int self = m_slot[size_t(i)];
     const double px = m_x[size_t(self)], py = m_y[size_t(self)];
-    const int cell = m_cellOf[size_t(i)];
-    const int cx = cell % m_columns, cy = cell / m_columns;
+    const int cx = cellOf(px, m_x0, m_columns), cy = cellOf(py, m_y0, m_rows);
     // Best k so far as (squared distance, image), kept sorted.
     std::vector<std::pair<double, int>> best;
     best.reserve(size_t(k) + 1);

@@ -55,7 +55,6 @@ private:
     std::vector<int> m_image;     // per slot: the image
     std::vector<int> m_runEnd;    // per slot: one past the last slot on the same point
     std::vector<int> m_slot;      // per image: its slot, -1 when not placed
-    std::vector<int> m_cellOf;    // per image: its cell, -1 when not placed
 };
 
 #endif // CATEGORYAGREEMENT_H
