@@ -103,13 +103,6 @@ void TestCategoryAgreement::matchesPlainSearch_data()
         lattice.category.push_back((i * 13) % 3);
     }
     QTest::newRow("a lattice (equal distances)") << lattice;
-    Cloud apart;
-    for (int i = 0; i < 40; ++i) {
-        apart.x.push_back(i < 20 ? 0.01 * i : 100 + 0.01 * i);
-        apart.y.push_back(0);
-        apart.category.push_back(i < 20 ? 0 : 1);
-    }
-    QTest::newRow("two groups far apart") << apart;
 }
 
 void TestCategoryAgreement::matchesPlainSearch()

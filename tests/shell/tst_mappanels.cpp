@@ -1,6 +1,7 @@
 #include "data/cadata.h"
 #include "data/console.h"
 #include "document/camdichild.h"
+#include "map/categoryagreement.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"
 #include "shell/categorylegend.h"
@@ -23,8 +24,6 @@
 #include <QtTest>
 #include <QToolTip>
 
-#include <algorithm>
-#include <cmath>
 #include <vector>
 
 // The panels beside the map, in the real main window driven offscreen: the
@@ -185,13 +184,30 @@ private slots:
     }
 
     // A category's tooltip says how well its images keep together on the
-    // axes drawn, as a plain count over the drawn coordinates gives it, and
-    // follows new axes and a new projection.
+    // axes drawn (the measure itself is checked against a plain search
+    // elsewhere), and follows new axes and a new projection: 60 images whose
+    // three categories lie apart on axis 1 only, with axis 2 nearly flat.
     void legendTooltipMeasuresTheAxesDrawn()
     {
+        QByteArray z = "60 4\n", p = "60\n", labels;
+        for (int i = 0; i < 60; ++i) {
+            z += QByteArray::number(0.2 * (i % 3) + 0.002 * i) + ' ' + QByteArray::number(0.001 * ((i * 7) % 11))
+                 + ' ' + QByteArray::number(0.1 * ((i * 5) % 13)) + ' ' + QByteArray::number(0.1 * ((i * 3) % 7))
+                 + '\n';
+            p += "0.0166667\n";
+            labels += QByteArray::number(1 + i % 3) + " img" + QByteArray::number(i) + ".png\n";
+        }
+        write("apart_Z.txt", z);
+        write("apart_P.txt", p);
+        write("apart_images.txt", labels);
+        write("apart.xml", "<XML><BASE href='.'/>"
+                           "<FILE name='Z' path='apart_Z.txt'/><FILE name='W' path='t_W.txt'/>"
+                           "<FILE name='P' path='apart_P.txt'/><FILE name='Q' path='t_Q.txt'/>"
+                           "<FILE name='LAMBDA' path='t_Lambda.txt'/>"
+                           "<FILE name='LABEL' path='apart_images.txt'/></XML>");
         Console::Capture capture;
         CAMainWindow w;
-        openShown(w, project);
+        openShown(w, dir.filePath("apart.xml"));
         CAView *v = activeView(w);
         w.mapPanels->legendDock->show();
         QListWidget *list = w.mapPanels->legend->list;
@@ -202,46 +218,38 @@ private slots:
             QCoreApplication::sendEvent(list->viewport(), &help);
             return QToolTip::text();
         };
-        // Each image's ten nearest of the eleven others, by drawn distance
-        // and then by number; the share of its own category, averaged.
-        auto expected = [&](int category) {
-            double total = 0;
-            int members = 0;
-            for (int i = 0; i < 12; ++i) {
-                if (v->data->labels[i].category != category)
-                    continue;
-                std::vector<std::pair<double, int>> d;
-                for (int j = 0; j < 12; ++j)
-                    if (j != i)
-                        d.push_back({std::pow(v->getZ(j, v->axis1) - v->getZ(i, v->axis1), 2)
-                                         + std::pow(v->getZ(j, v->axis2) - v->getZ(i, v->axis2), 2), j});
-                std::sort(d.begin(), d.end());
-                int alike = 0;
-                for (int t = 0; t < 10; ++t)
-                    alike += v->data->labels[d[size_t(t)].second].category == category;
-                total += alike / 10.0;
-                ++members;
+        auto expected = [&](int row) {
+            std::vector<double> x, y;
+            std::vector<int> category;
+            for (int i = 0; i < 60; ++i) {
+                x.push_back(v->getZ(i, v->axis1));
+                y.push_back(v->getZ(i, v->axis2));
+                category.push_back(v->data->labels[i].category - 1);
             }
-            return QString::number(100.0 * total / members, 'f', 0) + QStringLiteral("\u00A0%");
+            return QStringLiteral("On axes %1 and %2 as drawn, ").arg(v->axis1 + 1).arg(v->axis2 + 1)
+                   + QString::number(100.0 * CategoryAgreement(x, y, category).of(row).alike, 'f', 0)
+                   + QStringLiteral("\u00A0%");
         };
-        for (int row = 0; row < 3; ++row) {
-            const QString text = tooltip(row);
-            QVERIFY2(text.contains(QStringLiteral("Category %1: 4 images").arg(row + 1)), qPrintable(text));
-            QVERIFY2(text.contains(QStringLiteral("On axes 1 and 2 as drawn, ") + expected(row + 1)), qPrintable(text));
-            // At random, 3 of the 11 others would be of its category.
-            QVERIFY2(text.contains(QStringLiteral("(27\u00A0% were the images placed at random)")), qPrintable(text));
-        }
-        // Axes 3 and 4 hold every image at one point: the nearest are the
-        // lowest numbers.
-        w.xAxisEdit->setText(QStringLiteral("3"));
+        const QString first = tooltip(0);
+        QVERIFY2(first.contains(QStringLiteral("Category 1: 20 images")), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("On axes 1 and 2 as drawn, 100\u00A0%")), qPrintable(first));
+        // At random, 19 of the 59 others would be of its category.
+        QVERIFY2(first.contains(QStringLiteral("(32\u00A0% were the images placed at random)")), qPrintable(first));
+        w.xAxisEdit->setText(QStringLiteral("2"));
+        w.yAxisEdit->setText(QStringLiteral("3"));
+        w.refreshAct->trigger();
+        QVERIFY2(tooltip(1).contains(expected(1)), qPrintable(tooltip(1) + " / " + expected(1)));
+        QVERIFY(!tooltip(1).contains(QStringLiteral("100\u00A0%")));
+        // Axes 1 and 4, then scaled by their eigenvalues (0.4 and 0.1) in
+        // another projection: other distances, another figure.
+        w.xAxisEdit->setText(QStringLiteral("1"));
         w.yAxisEdit->setText(QStringLiteral("4"));
         w.refreshAct->trigger();
-        QVERIFY(tooltip(0).contains(QStringLiteral("On axes 3 and 4 as drawn, ") + expected(1)));
-        w.xAxisEdit->setText(QStringLiteral("1"));
-        w.yAxisEdit->setText(QStringLiteral("2"));
-        w.refreshAct->trigger();
-        w.rowsBarycenterAct->trigger(); // another projection, other distances
-        QVERIFY(tooltip(2).contains(QStringLiteral("On axes 1 and 2 as drawn, ") + expected(3)));
+        const QString plain = expected(2);
+        QVERIFY2(tooltip(2).contains(plain), qPrintable(tooltip(2) + " / " + plain));
+        w.rowsBarycenterAct->trigger();
+        QVERIFY2(tooltip(2).contains(expected(2)), qPrintable(tooltip(2) + " / " + expected(2)));
+        QVERIFY2(expected(2) != plain, qPrintable(plain));
     }
 
     void screeBarsPickTheAxes()
