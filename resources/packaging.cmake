@@ -17,6 +17,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/images/ca_icon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ortelis.svg)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The manual, the file formats and the architecture the README links to.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
+        FILES_MATCHING PATTERN "*.md")
 
 set(CPACK_PACKAGE_NAME ortelis)
 set(CPACK_PACKAGE_VENDOR "Ortelis developers")
