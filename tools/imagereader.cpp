@@ -665,8 +665,27 @@ bool ImageReader::checkHeaderOnly(const QString &path, const Limits &limits,
 {
     QSize size;
     QString e;
-    if (!RegularFile::isRegular(path) || !readSize(path, &size, &e))
-        return true;
+    if (!RegularFile::isRegular(path)) {
+        *status = DecodedImage::Unreadable;
+        *reason = QStringLiteral("not a regular file");
+        return false;
+    }
+    if (!readSize(path, &size, &e)) {
+        // A header neither Qt nor OpenCV recognises (a file of zeros named
+        // *.png): reading it can only fail, and it is not read in full for
+        // anything else either.
+        bool known = false;
+        try {
+            known = cv::haveImageReader(QFile::encodeName(path).toStdString());
+        } catch (const cv::Exception &) {
+            known = false;
+        }
+        if (known)
+            return true;
+        *status = DecodedImage::Unreadable;
+        *reason = e.isEmpty() ? QStringLiteral("no readable image header") : e;
+        return false;
+    }
     DecodedImage out;
     if (checkHeader(size.width(), size.height(), limits, out))
         return true;
