@@ -674,11 +674,15 @@ bool ImageReader::checkHeaderOnly(const QString &path, const Limits &limits,
         // A header neither Qt nor OpenCV recognises (a file of zeros named
         // *.png): reading it can only fail, and it is not read in full for
         // anything else either.
+        // A PNG or JPEG whose own header is damaged cannot be read either.
+        QString unused;
         bool known = false;
-        try {
-            known = cv::haveImageReader(QFile::encodeName(path).toStdString());
-        } catch (const cv::Exception &) {
-            known = false;
+        if (sniff(path, &unused) == Format::Other && unused.isEmpty()) {
+            try {
+                known = cv::haveImageReader(QFile::encodeName(path).toStdString());
+            } catch (const cv::Exception &) {
+                known = false;
+            }
         }
         if (known)
             return true;

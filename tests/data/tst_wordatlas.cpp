@@ -160,7 +160,7 @@ private slots:
         QTest::newRow("a true mosaic") << png(mosaic(1)) << 70 << QSize(84, 56);
         QImage wide(5600, 5600, QImage::Format_ARGB32);
         wide.fill(QColor(10, 120, 200, 128));
-        QTest::newRow("70 of 5600 px") << png(wide) << 70 << QSize(WordAtlas::MaxMosaicSide, WordAtlas::MaxMosaicSide);
+        QTest::newRow("20 of 5600 px") << png(wide) << 20 << QSize(WordAtlas::MaxMosaicSide, WordAtlas::MaxMosaicSide);
         QImage tall(1000, 4000, QImage::Format_RGB32);
         tall.fill(Qt::red);
         QTest::newRow("tall") << png(tall) << 3 << QSize(WordAtlas::MaxMosaicSide / 4, WordAtlas::MaxMosaicSide);
@@ -180,7 +180,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("large.atlas"));
         QString error;
         QVERIFY2(WordAtlas::writeEncoded(path, pngs, &error), qPrintable(error));
-        // Every word's picture, each asked for twice, in a child process
+        // Every word's picture, the first three asked for again, in a child process
         // of limited address space: 0 when all are as expected.
         const int status = AddressSpaceLimit::run(qint64(1536) << 20, [&]() {
             WordAtlas atlas;
@@ -188,9 +188,9 @@ private slots:
             if (!atlas.open(path, &why))
                 return 1;
             for (int round = 0; round < 2; ++round)
-                for (int k = 0; k < words; ++k) {
+                for (int k = 0; k < (round == 0 ? words : 3); ++k) {
                     const QImage image = atlas.mosaic(k);
-                    if (image.size() != (shown.isValid() ? shown : QSize()))
+                    if (shown.isValid() ? image.size() != shown : !image.isNull())
                         return 2;
                     if (atlas.cachedBytes() > WordAtlas::CacheBytes)
                         return 3;
