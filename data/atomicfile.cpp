@@ -1,5 +1,7 @@
 #include "data/atomicfile.h"
 
+#include "data/regularfile.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -27,6 +29,12 @@ bool write(const QString &path, const QByteArray &bytes, Overwrite overwrite, QS
         return fail(QStringLiteral("the file already exists"));
     if (info.isDir())
         return fail(QStringLiteral("it is a folder"));
+    // The bytes go to a temporary file renamed over the target: a device or
+    // a FIFO would be replaced by a plain file, and what was meant to go
+    // through it would never arrive.
+    const QString kind = RegularFile::kindOf(path);
+    if (!kind.isEmpty())
+        return fail(QStringLiteral("it is %1, not a regular file; it is not replaced").arg(kind));
 
     QSaveFile file(path);
     // QSaveFile reports a failed write or flush as "Unknown error"; the

@@ -8,6 +8,7 @@
 #include "data/regularfile.h"
 #include "data/resultfiles.h"
 #include "data/resultmanifest.h"
+#include "data/supplementarymanifest.h"
 #include "data/tableinertia.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -136,6 +138,16 @@ bool CAData::readManifest()
             return false;
         }
     }
+    double axes = 0;
+    if (!m.holdsAxes(lambda.get(), nbLambda, &axes)) {
+        // A total below what the axes hold would make shares of more than
+        // the whole; the table's own total is worked out instead.
+        Console::err(QStringLiteral("Warning: %1: its total inertia (%2) is less than the eigenvalues' sum (%3): "
+                                    "it is not the total of this result set; axis shares are of the table's "
+                                    "total worked out again, or of the computed axes.")
+                         .arg(path).arg(m.inertia, 0, 'g', 6).arg(axes, 0, 'g', 6));
+        m.inertia = std::numeric_limits<double>::quiet_NaN();
+    }
     totalInertia = m.inertia;
     runStamp = QString::fromStdString(m.run);
     return true;
@@ -209,6 +221,13 @@ bool CAData::readSupplementary()
         nbSupImages = supCols = 0;
         return true;
     };
+    // A set whose files are not those of one addition (one killed in its
+    // commit) would put one image's name on another's point.
+    QString mixed;
+    if (SupplementaryManifest::check(QFileInfo(fileZSup).absolutePath(), &mixed) == SupplementaryManifest::Mixed)
+        return drop(QStringLiteral("Error: %1; adding images to the project again (ortelis-index --add-to) "
+                                   "completes it or undoes it.")
+                        .arg(mixed));
     if (!in.open(QFile::encodeName(fileZSup).toStdString()))
         return drop(QStringLiteral("Error: cannot open file '%1' for reading: %2.")
                         .arg(fileZSup, QString::fromLocal8Bit(in.openError().c_str())));

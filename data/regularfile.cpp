@@ -8,9 +8,7 @@
 
 namespace RegularFile {
 
-namespace {
-
-const char *kindOf(mode_t mode)
+const char *kindOfMode(mode_t mode)
 {
     if (S_ISDIR(mode))
         return "a folder";
@@ -24,8 +22,6 @@ const char *kindOf(mode_t mode)
         return "a socket";
     return "not a plain file";
 }
-
-} // namespace
 
 int open(const std::string &path, std::string &why)
 {
@@ -43,7 +39,7 @@ int open(const std::string &path, std::string &why)
         return -1;
     }
     if (!S_ISREG(st.st_mode)) {
-        why = std::string("it is ") + kindOf(st.st_mode) + ", not a regular file";
+        why = std::string("it is ") + kindOfMode(st.st_mode) + ", not a regular file";
         ::close(fd);
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return -1;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <sys/types.h>
+
 class QFile;
 class QString;
 
@@ -25,6 +27,14 @@ bool open(QFile &file, QString *why);
 // Whether `path` names a regular file (or a link to one), without opening
 // it: for readers that open by name themselves (image decoders).
 bool isRegular(const QString &path);
+
+// What `path` is when it exists and is not a regular file (or a link to
+// one): "a FIFO", "a character device", ...; empty otherwise. Writers check
+// it before replacing a file, so that a device or a FIFO is never renamed
+// over.
+QString kindOf(const QString &path);
+// The same from a stat() mode.
+const char *kindOfMode(mode_t mode);
 
 } // namespace RegularFile
 

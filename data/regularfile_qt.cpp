@@ -26,6 +26,14 @@ bool open(QFile &file, QString *why)
     return true;
 }
 
+QString kindOf(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return QString();
+    return QString::fromLatin1(kindOfMode(st.st_mode));
+}
+
 bool isRegular(const QString &path)
 {
     struct stat st;

@@ -147,6 +147,20 @@ const ResultManifest::Entry *ResultManifest::entry(const std::string &suffix) co
     return nullptr;
 }
 
+bool ResultManifest::holdsAxes(const double *lambda, long long n, double *sum) const
+{
+    double axes = 0;
+    for (long long a = 0; a < n; ++a)
+        axes += lambda[a];
+    if (sum)
+        *sum = axes;
+    if (!std::isfinite(inertia))
+        return true;
+    // The same allowance as for a total worked out from the table: the
+    // solver's rounding, and a table of no inertia at all.
+    return !(axes > inertia * (1 + 1e-6) + 1e-12);
+}
+
 bool ResultManifest::parse(const std::string &text, std::string &error)
 {
     *this = ResultManifest();

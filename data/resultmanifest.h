@@ -47,6 +47,11 @@ public:
     // False with `error` set when the text is not a manifest.
     bool parse(const std::string &text, std::string &error);
     const Entry *entry(const std::string &suffix) const;
+    // Whether the total inertia (when known) can be that of a table whose
+    // axes have the `n` eigenvalues `lambda`: the axes hold at most the
+    // whole inertia. `sum` receives their sum. A total edited by hand (0.1,
+    // 1e-300) with the digests left alone fails it.
+    bool holdsAxes(const double *lambda, long long n, double *sum) const;
 
     // Size and digest of a file's bytes; false with `error` set when it
     // cannot be read.

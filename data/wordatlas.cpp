@@ -1,11 +1,17 @@
 #include "data/wordatlas.h"
 
 #include "data/atomicfile.h"
+#include "data/decodebudget.h"
+#include "data/regularfile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,9 +36,12 @@ bool WordAtlas::open(const QString &path, QString *error)
             *error = why;
         return false;
     };
+    // Opened without blocking, and only when it is a regular file: a FIFO
+    // would hold the interface in open() for good.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.exists() ? tr("cannot be read: %1").arg(file.errorString()) : tr("not found"));
+    QString why;
+    if (!RegularFile::open(file, &why))
+        return fail(QFileInfo::exists(path) ? tr("cannot be read: %1").arg(why) : tr("not found"));
     const qint64 size = file.size();
     const QByteArray head = file.read(HeaderBytes);
     if (head.size() < HeaderBytes || !head.startsWith(QByteArray(Magic, 8)))
@@ -68,19 +77,44 @@ QImage WordAtlas::mosaic(int word) const
     const auto it = m_index.constFind(word);
     if (it == m_index.cend())
         return QImage();
-    const auto cached = m_cache.constFind(word);
-    if (cached != m_cache.cend())
+    if (const QImage *cached = m_cache.object(word))
         return *cached;
-    QImage image;
+    const QImage image = decode(*it);
+    // A mosaic that cannot be shown is asked for again at no cost: it is
+    // refused from its header.
+    m_cache.insert(word, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
+    return image;
+}
+
+QImage WordAtlas::decode(const Entry &entry) const
+{
     QFile file(m_path);
-    if (file.open(QIODevice::ReadOnly) && file.seek(qint64(it->offset))) {
-        const QByteArray png = file.read(it->length);
-        if (png.size() == qint64(it->length))
-            image.loadFromData(png, "PNG");
+    if (!RegularFile::open(file, nullptr) || !file.seek(qint64(entry.offset)))
+        return QImage();
+    QByteArray png = file.read(entry.length);
+    if (png.size() != qint64(entry.length))
+        return QImage();
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "PNG");
+    const QSize full = reader.size();
+    if (!full.isValid() || full.isEmpty())
+        return QImage();
+    // Decoded whole, then reduced: the full picture is what it costs.
+    const qint64 bytes = qint64(full.width()) * qint64(full.height()) * 4;
+    if (bytes > DecodeBudget::kBytes)
+        return QImage();
+    QSize shown = full;
+    if (full.width() > MaxMosaicSide || full.height() > MaxMosaicSide) {
+        shown = full.scaled(MaxMosaicSide, MaxMosaicSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        reader.setScaledSize(shown);
     }
-    // A mosaic is a few kilobytes; the words looked at in one session are a
-    // few hundred at most.
-    m_cache.insert(word, image);
+    const DecodeBudget::Reservation share(bytes + qint64(shown.width()) * shown.height() * 4);
+    QImage image = reader.read();
+    if (image.isNull())
+        return QImage();
+    if (image.size() != shown)
+        image = image.scaled(shown, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return image;
 }
 

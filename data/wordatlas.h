@@ -2,6 +2,7 @@
 #define WORDATLAS_H
 
 #include <QByteArray>
+#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QMap>
@@ -23,12 +24,21 @@
 // Only the index is read on opening; a mosaic is read and decoded when first
 // asked for. Every offset and length is checked against the file, and a
 // mosaic larger than MaxMosaicBytes is refused, so a damaged file can
-// neither exhaust memory nor read past its end.
+// neither exhaust memory nor read past its end. A few kilobytes of PNG can
+// still announce a picture of thousands of pixels a side: each mosaic is
+// decoded within the viewer's decode budget (one more than a picture may
+// take is refused unread), shown at most MaxMosaicSide pixels a side, and
+// the decoded mosaics kept are bounded in bytes.
 class WordAtlas
 {
 public:
     static constexpr quint32 MaxMosaicBytes = 256 * 1024;
     static constexpr quint32 MaxWords = 16 * 1024 * 1024;
+    // A mosaic is a few patches of a few dozen pixels; a larger one is
+    // reduced to this side.
+    static constexpr int MaxMosaicSide = 512;
+    // The decoded mosaics kept for the next request, in bytes.
+    static constexpr qsizetype CacheBytes = qsizetype(32) << 20;
 
     // False with `error` saying what is wrong with the file (without its
     // path, which the caller adds).
@@ -38,8 +48,11 @@ public:
     bool contains(int word) const { return m_index.contains(word); }
 
     // The mosaic of word label `word`; a null image when the atlas has none
-    // or it cannot be decoded.
+    // or it cannot be decoded, or its decoding would cost more than a
+    // picture may take.
     QImage mosaic(int word) const;
+    // The decoded mosaics kept, in bytes.
+    qsizetype cachedBytes() const { return m_cache.totalCost(); }
 
     // Writes an atlas of `mosaics` (word label -> picture, stored as PNG) to
     // `path`, through a temporary file. False with `error` set on failure.
@@ -52,9 +65,11 @@ private:
         quint64 offset = 0;
         quint32 length = 0;
     };
+    QImage decode(const Entry &entry) const;
+
     QString m_path;
     QHash<int, Entry> m_index;
-    mutable QHash<int, QImage> m_cache;
+    mutable QCache<int, QImage> m_cache{CacheBytes};
 };
 
 #endif // WORDATLAS_H

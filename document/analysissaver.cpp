@@ -201,9 +201,10 @@ bool AnalysisSaver::save(const CAData &d, const QString &target, bool replace, Q
     const QString parent = info.absolutePath();
     if (!QDir().mkpath(parent))
         return fail(QStringLiteral("Cannot create the folder '%1'.").arg(parent));
-    // What an earlier save that was killed left here goes first.
-    for (const QString &gone : FolderOwner::removeAbandoned(parent, {QStringLiteral(".") + info.fileName()
-                                                                      + QStringLiteral(".part-*")}))
+    // What earlier saves that were killed left here goes first, whatever
+    // name they were saving under: only folders whose owner has ended are
+    // removed, never one a running save holds.
+    for (const QString &gone : FolderOwner::removeAbandoned(parent, {QStringLiteral(".*.part-*")}))
         Console::out(QStringLiteral("Removed '%1', left by a save that did not finish.").arg(gone));
     errno = 0;
     QTemporaryDir staging(parent + QStringLiteral("/.") + info.fileName() + QStringLiteral(".part-XXXXXX"));

@@ -164,7 +164,12 @@ void CAMdiChild::loadGroups(const QString &path)
                          .arg(path, error.errorString()));
         return;
     }
-    caView->groups = NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords);
+    int beyond = 0;
+    caView->groups = NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords, &beyond);
+    if (beyond > 0)
+        Console::err(QStringLiteral("Warning: the groups file '%1' holds more groups than a map may have (%2): "
+                                    "the first %2 are read, %3 left out.")
+                         .arg(path).arg(NamedGroup::MaxGroups).arg(beyond));
 }
 
 bool CAMdiChild::loadFile(const QString &fileName)

@@ -71,15 +71,22 @@ QJsonArray NamedGroup::listToJson(const QVector<NamedGroup> &groups)
     return a;
 }
 
-QVector<NamedGroup> NamedGroup::listFromJson(const QJsonArray &json, int nbImages, int nbWords)
+QVector<NamedGroup> NamedGroup::listFromJson(const QJsonArray &json, int nbImages, int nbWords, int *beyond)
 {
     QVector<NamedGroup> groups;
+    int left = 0;
     for (const QJsonValue &v : json)
         if (v.isObject()) {
+            if (groups.size() >= MaxGroups) {
+                ++left;
+                continue;
+            }
             NamedGroup g = fromJson(v.toObject(), nbImages, nbWords);
             if (!g.name.isEmpty())
                 groups.append(g);
         }
+    if (beyond)
+        *beyond = left;
     return groups;
 }
 

@@ -28,12 +28,20 @@ struct NamedGroup
     // reads as one region.
     bool outline = false;
 
+    // The most groups a map holds: each is a line of the Groups list and a
+    // ring around its marks, and a file of a million groups would keep the
+    // interface busy for minutes.
+    static constexpr int MaxGroups = 10000;
+
     QJsonObject toJson() const;
     // A group read back: rows outside the analysis (nbImages x nbWords) are
     // left out, so a file kept from another analysis cannot point past it.
     static NamedGroup fromJson(const QJsonObject &json, int nbImages, int nbWords);
     static QJsonArray listToJson(const QVector<NamedGroup> &groups);
-    static QVector<NamedGroup> listFromJson(const QJsonArray &json, int nbImages, int nbWords);
+    // At most MaxGroups of them, the first; `beyond` (when given) receives
+    // how many were left out.
+    static QVector<NamedGroup> listFromJson(const QJsonArray &json, int nbImages, int nbWords,
+                                            int *beyond = nullptr);
 
     // A colour for the n-th group of a map, unlike the first category
     // colours and the colours of the marks.

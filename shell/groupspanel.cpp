@@ -25,6 +25,9 @@
 
 namespace {
 
+// The colour an item's swatch shows, to tell whether it must be drawn again.
+constexpr int ColourRole = Qt::UserRole + 1;
+
 QIcon swatch(const QColor &colour)
 {
     QPixmap p(14, 14);
@@ -103,6 +106,8 @@ bool GroupsPanel::keepSelection(CAView &view, const QString &name, QString *why)
         return fail(tr("A group needs a name."));
     if (view.selectedImages.isEmpty() && view.selectedWords.isEmpty())
         return fail(tr("Draw an outline in selection mode first: the group is what it holds."));
+    if (view.groups.size() >= NamedGroup::MaxGroups)
+        return fail(tr("A map holds at most %1 groups; delete one to keep another.").arg(NamedGroup::MaxGroups));
     for (const NamedGroup &g : view.groups)
         if (g.name.compare(n, Qt::CaseInsensitive) == 0)
             return fail(tr("There is already a group named \"%1\".").arg(n));
@@ -129,20 +134,37 @@ void GroupsPanel::setView(CAView *view)
 
 void GroupsPanel::refresh()
 {
+    // Called at every window activation: only what differs from the list
+    // shown is changed, and the lines a map's groups add come in one batch.
     m_filling = true;
-    list->clear();
-    if (m_view) {
-        for (const NamedGroup &g : std::as_const(m_view->groups)) {
-            auto *item = new QListWidgetItem(
-                swatch(g.colour),
-                tr("%1 (%2 images, %3 words)").arg(g.name).arg(g.images.size()).arg(g.words.size()),
-                list);
-            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            item->setCheckState(g.visible ? Qt::Checked : Qt::Unchecked);
+    const int n = m_view ? int(m_view->groups.size()) : 0;
+    while (list->count() > n)
+        delete list->takeItem(list->count() - 1);
+    if (list->count() < n) {
+        QStringList added;
+        for (int k = list->count(); k < n; ++k)
+            added << QString();
+        const int first = list->count();
+        list->addItems(added);
+        for (int k = first; k < n; ++k)
+            list->item(k)->setFlags(list->item(k)->flags() | Qt::ItemIsUserCheckable);
+    }
+    for (int k = 0; k < n; ++k) {
+        const NamedGroup &g = m_view->groups.at(k);
+        QListWidgetItem *item = list->item(k);
+        const QString text = tr("%1 (%2 images, %3 words)").arg(g.name).arg(g.images.size()).arg(g.words.size());
+        if (item->text() != text)
+            item->setText(text);
+        if (item->data(ColourRole).value<QColor>() != g.colour || item->icon().isNull()) {
+            item->setData(ColourRole, g.colour);
+            item->setIcon(swatch(g.colour));
         }
+        const Qt::CheckState state = g.visible ? Qt::Checked : Qt::Unchecked;
+        if (item->data(Qt::CheckStateRole).isNull() || item->checkState() != state)
+            item->setCheckState(state);
     }
     m_filling = false;
-    const bool any = m_view && !m_view->groups.isEmpty();
+    const bool any = n > 0;
     for (QPushButton *b : {describeButton, renameButton, colourButton, deleteButton, analyseButton})
         b->setEnabled(any);
     showCurrent();

@@ -2,18 +2,24 @@
 
 #include <QFile>
 
-qint64 memoryLeft()
+#include <algorithm>
+#include <sys/resource.h>
+
+namespace {
+
+// The value of `key` (a "Key:   123 kB" line) in a /proc file, in bytes;
+// -1 when absent. These files say their size is 0, so they are read until
+// a line comes back empty.
+qint64 procValue(const QString &path, const QByteArray &key)
 {
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return -1;
-    // A few dozen short lines; the one wanted is near the top. The file
-    // says its size is 0, so it is read until a line comes back empty.
-    for (int i = 0; i < 64; ++i) {
-        const QByteArray line = meminfo.readLine(256).simplified();
+    for (int i = 0; i < 128; ++i) {
+        const QByteArray line = file.readLine(256).simplified();
         if (line.isEmpty())
             break;
-        if (!line.startsWith("MemAvailable:"))
+        if (!line.startsWith(key))
             continue;
         const QList<QByteArray> parts = line.split(' ');
         bool ok = false;
@@ -21,4 +27,30 @@ qint64 memoryLeft()
         return ok ? kb * 1024 : -1;
     }
     return -1;
+}
+
+// What a limit of the process leaves beyond what it uses of it; -1 when
+// there is no limit.
+qint64 leftUnder(int resource, const QByteArray &usedKey)
+{
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    const qint64 used = procValue(QStringLiteral("/proc/self/status"), usedKey);
+    if (used < 0)
+        return -1;
+    return std::max<qint64>(0, qint64(limit.rlim_cur) - used);
+}
+
+} // namespace
+
+qint64 memoryLeft()
+{
+    qint64 left = procValue(QStringLiteral("/proc/meminfo"), "MemAvailable:");
+    // The system may have gigabytes to spare while the process may not
+    // take them.
+    for (const qint64 own : {leftUnder(RLIMIT_AS, "VmSize:"), leftUnder(RLIMIT_DATA, "VmData:")})
+        if (own >= 0)
+            left = left < 0 ? own : std::min(left, own);
+    return left;
 }

@@ -3,8 +3,10 @@
 
 #include <QtGlobal>
 
-// The memory the system can still give this process without swapping, in
-// bytes (MemAvailable of /proc/meminfo); -1 when the system does not say.
+// The memory this process can still be given without swapping, in bytes:
+// what the system has available (MemAvailable of /proc/meminfo), or less
+// when the process's own limits leave less (an address-space limit set by
+// `ulimit -v` or a batch system, a data limit); -1 when nothing says.
 // Opening many windows in a row checks it before each, so that it stops
 // while the interface can still say so, not when an allocation fails half
 // way through building a window.

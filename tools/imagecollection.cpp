@@ -234,6 +234,30 @@ bool ImageCollection::scanFolder(const QString &folder, const QStringList &exclu
     return true;
 }
 
+bool ImageCollection::nextListLine(QIODevice &file, const QString &path, QString *line, int *number,
+                                   QString *error)
+{
+    error->clear();
+    if (file.atEnd())
+        return false;
+    const QByteArray bytes = file.readLine(maxListLineBytes + 2);
+    if (bytes.isEmpty())
+        return false;
+    ++*number;
+    if (bytes.size() > maxListLineBytes && !bytes.endsWith('\n')) {
+        *error = QStringLiteral("%1:%2: the line is longer than %3 bytes; a list names one image a line")
+                     .arg(path).arg(*number).arg(maxListLineBytes);
+        return false;
+    }
+    if (*number > maxListLines) {
+        *error = QStringLiteral("%1: more than %2 lines; a list names at most %2 images")
+                     .arg(path).arg(maxListLines);
+        return false;
+    }
+    *line = QString::fromUtf8(bytes.endsWith('\n') ? bytes.chopped(1) : bytes);
+    return true;
+}
+
 bool ImageCollection::readList(const QString &listFile, QString *error)
 {
     m_entries.clear();
@@ -246,11 +270,10 @@ bool ImageCollection::readList(const QString &listFile, QString *error)
         return false;
     }
     const QDir base = QFileInfo(listFile).absoluteDir();
-    QTextStream in(&file);
     int lineNumber = 0;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        ++lineNumber;
+    QString line;
+    while (nextListLine(file, listFile, &line, &lineNumber, error)) {
+        line = line.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         // "category path": the path is the rest of the line, blanks included.
@@ -265,6 +288,8 @@ bool ImageCollection::readList(const QString &listFile, QString *error)
         }
         m_entries.append(ImageEntry{category, QDir::cleanPath(base.absoluteFilePath(path))});
     }
+    if (!error->isEmpty())
+        return false;
     if (m_entries.isEmpty()) {
         *error = QStringLiteral("the list file '%1' names no image").arg(listFile);
         return false;

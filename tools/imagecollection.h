@@ -3,6 +3,7 @@
 
 #include "tools/imageentry.h"
 
+#include <QIODevice>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,18 @@ public:
 
     // Whether the file name's extension is one Qt or OpenCV can decode.
     static bool isImageFileName(const QString &fileName);
+
+    // The lists of images a run reads (list files, --passive) are bounded
+    // by their lines: a line is a category and a path, and a collection is
+    // at most this many images. A file of gigabytes is refused at its first
+    // line too long or its line beyond the limit, not read whole.
+    static constexpr int maxListLineBytes = 16 * 1024;
+    static constexpr int maxListLines = 4000000;
+    // The next line of a list (without its line break) into `line`, and
+    // the line count in `number`; false at the end, or with `error` set
+    // (naming `path` and the line) when the line is too long or beyond
+    // the limit.
+    static bool nextListLine(QIODevice &file, const QString &path, QString *line, int *number, QString *error);
 
 private:
     void collectImages(const QString &folder, int category, const QStringList &exclude,

@@ -665,8 +665,31 @@ bool ImageReader::checkHeaderOnly(const QString &path, const Limits &limits,
 {
     QSize size;
     QString e;
-    if (!RegularFile::isRegular(path) || !readSize(path, &size, &e))
-        return true;
+    if (!RegularFile::isRegular(path)) {
+        *status = DecodedImage::Unreadable;
+        *reason = QStringLiteral("not a regular file");
+        return false;
+    }
+    if (!readSize(path, &size, &e)) {
+        // A header neither Qt nor OpenCV recognises (a file of zeros named
+        // *.png): reading it can only fail, and it is not read in full for
+        // anything else either.
+        // A PNG or JPEG whose own header is damaged cannot be read either.
+        QString unused;
+        bool known = false;
+        if (sniff(path, &unused) == Format::Other && unused.isEmpty()) {
+            try {
+                known = cv::haveImageReader(QFile::encodeName(path).toStdString());
+            } catch (const cv::Exception &) {
+                known = false;
+            }
+        }
+        if (known)
+            return true;
+        *status = DecodedImage::Unreadable;
+        *reason = e.isEmpty() ? QStringLiteral("no readable image header") : e;
+        return false;
+    }
     DecodedImage out;
     if (checkHeader(size.width(), size.height(), limits, out))
         return true;

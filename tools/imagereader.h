@@ -54,9 +54,9 @@ public:
     static DecodedImage read(const QString &path, const Limits &limits);
 
     // The refusals `read` would make from the header alone (size, pixels,
-    // the size floor), without decoding. True when the image may be read;
-    // otherwise `status` and `reason` say why not. A file whose header
-    // cannot be read passes: reading it says what is wrong.
+    // the size floor, a header no decoder recognises, not a regular file),
+    // without decoding. True when the image may be read; otherwise `status`
+    // and `reason` say why not.
     static bool checkHeaderOnly(const QString &path, const Limits &limits,
                                 DecodedImage::Status *status, QString *reason);
 

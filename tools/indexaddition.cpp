@@ -12,6 +12,7 @@
 #include "tools/indexwriter.h"
 #include "tools/projectaddition.h"
 #include "tools/supplementaryrows.h"
+#include "tools/supplementaryset.h"
 
 #include "data/cadata.h"
 #include "data/caresultwriter.h"
@@ -19,14 +20,56 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <cstdio>
 
+namespace {
+
+// Beside the project file, held for the whole of an addition: two additions
+// at once would each extend the set as it was, and the second to commit
+// would drop the first one's images.
+const char additionLock[] = ".ortelis-index-adding.lock";
+
+// Locks the addition to `projectFile`; false with `error` naming the run
+// that holds it.
+bool lockAddition(QLockFile &lock, const QString &projectFile, QString *error)
+{
+    lock.setStaleLockTime(0); // only the holder's death frees it, never its age
+    if (lock.tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host, program;
+    if (lock.error() == QLockFile::LockFailedError && lock.getLockInfo(&pid, &host, &program)) {
+        *error = QStringLiteral("images are being added to the project '%1' by another run (%2, process %3 on "
+                                "%4, which holds '%5'): wait for it to end, then add these")
+                     .arg(projectFile, program.isEmpty() ? QStringLiteral("ortelis-index") : program)
+                     .arg(pid)
+                     .arg(host, lock.fileName());
+    } else {
+        *error = QStringLiteral("cannot lock the project '%1' for the addition: '%2' cannot be made")
+                     .arg(projectFile, lock.fileName());
+    }
+    return false;
+}
+
+} // namespace
+
 bool Indexer::addTo(QString *error)
 {
+    const QFileInfo projectInfo(m_options.addTo);
+    std::unique_ptr<QLockFile> lock;
+    if (projectInfo.isFile()) {
+        lock = std::make_unique<QLockFile>(projectInfo.absoluteDir().filePath(QLatin1String(additionLock)));
+        if (!lockAddition(*lock, projectInfo.absoluteFilePath(), error))
+            return false;
+    }
     ProjectAddition project;
-    if (!project.load(m_options.addTo, error))
+    QStringList repaired;
+    if (!project.load(m_options.addTo, error, &repaired))
         return false;
+    for (const QString &line : std::as_const(repaired))
+        std::printf("%s\n", qPrintable(line));
     // Described as the project's images were: its record and vocabulary;
     // of this command line only the workers and the output are kept.
     IndexOptions o;
@@ -152,8 +195,19 @@ bool Indexer::writeAddition(IndexRun &r, ProjectAddition &project, QString *erro
     }
     if (stopped(writer, error))
         return false;
-    if (!writer.commitSupplement(project.projectFile(), project.projectText(files), error))
+    // The set is committed as one: what it replaces is kept and its record
+    // put in place first, so that an interrupted commit can be completed or
+    // undone.
+    const QByteArray projectText = project.projectText(files);
+    if (!SupplementarySet::prepare(writer.stagingFolder(), project.folder(), project.projectFile(), projectText, rows,
+                                   error))
         return false;
+    if (!writer.commitSupplement(project.projectFile(), projectText, error)) {
+        QString undo;
+        if (!SupplementarySet::rollBack(writer.stagingFolder(), project.folder(), project.projectFile(), &undo))
+            *error += QStringLiteral("; the supplementary images could not be put back as they were: %1").arg(undo);
+        return false;
+    }
     m_summary.seconds = r.clock.elapsed() / 1000.0;
     return true;
 }

@@ -5,6 +5,7 @@
 #include "data/regularfile.h"
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -25,6 +26,14 @@ QByteArray countsName(TableCounts counts)
 
 // The largest record read: a few dozen short lines.
 constexpr qint64 kMaxBytes = 64 * 1024;
+
+// Every option with a value that shapes an image's row: a record without
+// one of them would leave it at today's default, which need not be what
+// the index was made with. (--rootsift is a switch: its absence says it
+// was off.)
+const char *const describing[] = {"words",       "max-keypoints", "max-side",     "work-side",
+                                  "max-megapixels", "grid",        "grid-scales",  "colour-words",
+                                  "colour-layout", "soft-words",   "search-checks", "counts"};
 
 } // namespace
 
@@ -66,6 +75,8 @@ bool IndexOptionsRecord::read(const QString &path, IndexOptions &options, QStrin
         return false;
     }
     QStringList arguments = {QStringLiteral("ortelis-index")};
+    QHash<QString, int> named; // option -> the line naming it
+    QString twice;
     const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].trimmed();
@@ -76,7 +87,17 @@ bool IndexOptionsRecord::read(const QString &path, IndexOptions &options, QStrin
                          .arg(path).arg(i + 1).arg(line);
             return false;
         }
-        arguments << line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        const QStringList words = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        for (const QString &word : words) {
+            if (!word.startsWith(QLatin1String("--")))
+                continue;
+            const QString option = word.mid(2).section(QLatin1Char('='), 0, 0);
+            if (named.contains(option) && twice.isEmpty())
+                twice = QStringLiteral("%1:%2: --%3 is named a second time (first on line %4)")
+                            .arg(path).arg(i + 1).arg(option).arg(named.value(option));
+            named.insert(option, i + 1);
+        }
+        arguments << words;
     }
     // The command line wants an input and an output; the record names
     // neither, so two stand-ins complete it.
@@ -89,6 +110,22 @@ bool IndexOptionsRecord::read(const QString &path, IndexOptions &options, QStrin
     }
     if (!read.addTo.isEmpty() || !read.passive.isEmpty() || read.solve || !read.vocabulary.isEmpty()) {
         *error = QStringLiteral("%1: only options that describe images belong in it").arg(path);
+        return false;
+    }
+    // Which of two values was meant cannot be told.
+    if (!twice.isEmpty()) {
+        *error = twice;
+        return false;
+    }
+    QStringList missing;
+    for (const char *option : describing)
+        if (!named.contains(QLatin1String(option)))
+            missing << QStringLiteral("--") + QLatin1String(option);
+    if (!missing.isEmpty()) {
+        *error = QStringLiteral("%1: it does not name %2; every option that describes images must be in it, "
+                                "or added images would be described with today's defaults instead of the "
+                                "index's own")
+                     .arg(path, missing.join(QStringLiteral(", ")));
         return false;
     }
     read.input = options.input;

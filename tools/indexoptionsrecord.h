@@ -21,8 +21,10 @@ public:
     static QByteArray text(const IndexOptions &options, const FeatureOptions &features, int greyWords,
                            int colourWords);
 
-    // Reads a record into `options` (the options it does not hold keep
-    // their values). False with `error` naming the file and the problem.
+    // Reads a record into `options`. A record that leaves out an option
+    // that describes images (or names one twice) is refused: the image
+    // would otherwise be described with a default the index need not have
+    // used. False with `error` naming the file and the problem.
     static bool read(const QString &path, IndexOptions &options, QString *error);
 };
 

@@ -69,9 +69,9 @@ bool Indexer::markPassive(IndexRun &r, QString *error)
     const QDir base = QFileInfo(m_options.passive).absoluteDir();
     static const QRegularExpression categoryThenPath(QStringLiteral("^-?\\d+\\s+(\\S.*)$"));
     int lineNumber = 0, marked = 0;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        ++lineNumber;
+    QString line;
+    while (ImageCollection::nextListLine(file, m_options.passive, &line, &lineNumber, error)) {
+        line = line.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         // A path alone, or "category path" as in a list file.
@@ -91,6 +91,8 @@ bool Indexer::markPassive(IndexRun &r, QString *error)
             ++marked;
         r.passive[size_t(*found)] = true;
     }
+    if (!error->isEmpty())
+        return false;
     if (!m_options.quiet && r.lead)
         std::printf("%d images of '%s' are passive: indexed as supplementary images\n", marked,
                     qPrintable(m_options.passive));

@@ -4,6 +4,7 @@
 
 #include "data/projectxml.h"
 #include "data/resultfiles.h"
+#include "data/supplementarymanifest.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,7 +138,8 @@ QStringList IndexWriter::indexNamesIn(const QString &folder)
     QStringList names = {projectName, tableName, imageListName, keypointListName, vocabularyName,
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
                          duplicatesName, logName, atlasName, optionsName, supTableName,
-                         supImageListName, supKeypointListName, supCoordinatesName(), supCategoriesName};
+                         supImageListName, supKeypointListName, supCoordinatesName(), supCategoriesName,
+                         SupplementaryManifest::fileName()};
     for (const QString &suffix : resultSuffixes)
         names << tableName + suffix;
     const QDir dir(folder);
@@ -498,7 +500,7 @@ bool IndexWriter::commit(int axes, bool withResults, QString *error)
                          colourVocabularyPath(vocabularyName), categoriesName, skippedName,
                          duplicatesName, logName, atlasName, optionsName, supTableName,
                          supImageListName, supKeypointListName, supCoordinatesName(),
-                         supSkippedName, supLogName, supCategoriesName};
+                         supSkippedName, supLogName, supCategoriesName, SupplementaryManifest::fileName()};
     for (const QString &suffix : resultSuffixes + optionalResultSuffixes)
         files << tableName + suffix;
     for (const QString &name : files) {

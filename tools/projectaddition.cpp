@@ -1,6 +1,8 @@
 #include "tools/projectaddition.h"
 
+#include "tools/imagecollection.h"
 #include "tools/indexwriter.h"
+#include "tools/supplementaryset.h"
 
 #include "data/cadata.h"
 #include "data/caresultwriter.h"
@@ -37,12 +39,55 @@ bool readText(const QString &path, qint64 limit, QByteArray *text, QString *erro
         *error = QStringLiteral("cannot open '%1': %2").arg(path, why);
         return false;
     }
-    *text = file.read(limit + 1);
-    if (text->size() > limit) {
+    // Read as it comes, never more than the file holds: a buffer of the
+    // limit's size, reserved up front, would take gigabytes for a file of a
+    // few lines.
+    text->clear();
+    if (file.size() > limit) {
         *error = QStringLiteral("'%1' is larger than %2 bytes").arg(path).arg(limit);
         return false;
     }
+    text->reserve(qsizetype(file.size()));
+    char chunk[64 * 1024];
+    for (;;) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0) {
+            *error = QStringLiteral("cannot read '%1': %2").arg(path, file.errorString());
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (text->size() + got > limit) {
+            // It grew while it was read.
+            *error = QStringLiteral("'%1' is larger than %2 bytes").arg(path).arg(limit);
+            text->clear();
+            return false;
+        }
+        text->append(chunk, qsizetype(got));
+    }
     return true;
+}
+
+// The number (from 1) of the first line of `text` with something on it
+// after `lines` such lines; 0 when there is none.
+int lineBeyond(const QByteArray &text, qint64 lines)
+{
+    qint64 filled = 0;
+    int number = 0;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0)
+            end = text.size();
+        ++number;
+        bool blank = true;
+        for (qsizetype i = at; i < end && blank; ++i)
+            blank = text[i] == ' ' || text[i] == '\t' || text[i] == '\r';
+        if (!blank && ++filled > lines)
+            return number;
+        at = end + 1;
+    }
+    return 0;
 }
 
 // Text ending with a line break (when not empty), so that more lines can
@@ -122,12 +167,28 @@ bool ProjectAddition::parseProject(QString *error)
     return true;
 }
 
-bool ProjectAddition::load(const QString &projectFile, QString *error)
+bool ProjectAddition::load(const QString &projectFile, QString *error, QStringList *repaired)
 {
     m_projectFile = QDir::cleanPath(QFileInfo(projectFile).absoluteFilePath());
     if (!QFileInfo(m_projectFile).isFile()) {
         *error = QStringLiteral("the project '%1' does not exist").arg(m_projectFile);
         return false;
+    }
+    if (repaired) {
+        // Before anything of the set is read: a commit cut short leaves it
+        // mixed, and completing it may rewrite the project file.
+        QString folder;
+        {
+            Console::Capture quiet;
+            QFile file(m_projectFile);
+            XMLParser parser(QFileInfo(m_projectFile).absolutePath());
+            parser.parse(&file);
+            if (parser.data)
+                folder = parser.data->baseDir;
+            delete parser.data;
+        }
+        if (!folder.isEmpty() && !SupplementarySet::recover(folder, m_projectFile, repaired, error))
+            return false;
     }
     if (!parseProject(error))
         return false;
@@ -237,7 +298,11 @@ bool ProjectAddition::readEarlier(QString *error)
     }
     const QString tablePath = d.resolve(d.fileFSup);
     QByteArray table;
-    if (!readText(tablePath, qint64(INT_MAX), &table, error))
+    // Bounded by what the set holds when its coordinates say how many
+    // images it has: a value is written in at most 24 characters.
+    const qint64 tableLimit = d.ZSup ? std::min<qint64>(INT_MAX, 64 + qint64(d.nbSupImages) * (qint64(d.nbWords) * 24 + 2))
+                                     : qint64(INT_MAX);
+    if (!readText(tablePath, tableLimit, &table, error))
         return false;
     // The header line, then the rows, as the indexer writes its tables.
     const int end = table.indexOf('\n');
@@ -256,10 +321,21 @@ bool ProjectAddition::readEarlier(QString *error)
                      .arg(tablePath).arg(rows).arg(d.nbSupImages);
         return false;
     }
+    if (const int extra = lineBeyond(table, rows + 1)) {
+        *error = QStringLiteral("'%1':%2: data after the %3 rows its header announces").arg(tablePath).arg(extra).arg(rows);
+        return false;
+    }
     m_earlierRows = rows;
     earlierTableRows = completeLines(end < 0 ? QByteArray() : table.mid(end + 1));
-    if (!readText(d.resolve(d.fileLabelSup), kMaxListBytes, &earlierImageList, error))
+    const QString listPath = d.resolve(d.fileLabelSup);
+    if (!readText(listPath, std::min<qint64>(kMaxListBytes, (qint64(rows) + 1) * ImageCollection::maxListLineBytes),
+                  &earlierImageList, error))
         return false;
+    if (const int extra = lineBeyond(earlierImageList, rows)) {
+        *error = QStringLiteral("'%1':%2: more lines than the %3 supplementary images of '%4'")
+                     .arg(listPath).arg(extra).arg(rows).arg(tablePath);
+        return false;
+    }
     earlierImageList = completeLines(earlierImageList);
     if (earlierImageList.simplified().split(' ').size() < 2 * rows) {
         *error = QStringLiteral("'%1' names fewer than the %2 supplementary images of '%3'")
@@ -270,7 +346,9 @@ bool ProjectAddition::readEarlier(QString *error)
     if (!m_descriptorSup.isEmpty()) {
         QByteArray list;
         QString ignored;
-        if (readText(d.resolve(m_descriptorSup), kMaxListBytes, &list, &ignored)) {
+        if (readText(d.resolve(m_descriptorSup),
+                     std::min<qint64>(kMaxListBytes, (qint64(rows) + 1) * ImageCollection::maxListLineBytes), &list,
+                     &ignored)) {
             QList<QByteArray> words = list.simplified().split(' ');
             if (!words.isEmpty() && words[0].toInt() == rows && words.size() == rows + 1) {
                 for (int i = 1; i < words.size(); ++i)

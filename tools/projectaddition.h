@@ -17,7 +17,8 @@ class CAData;
 // images: its project file (kept to be rewritten with the added entries),
 // its results, the vocabulary and the record of how its images were
 // described, and its earlier supplementary set, which the added images
-// extend. Nothing here writes.
+// extend. Nothing here writes, but for the completion of an addition that
+// was interrupted (load with `repaired`).
 class ProjectAddition
 {
 public:
@@ -25,8 +26,10 @@ public:
     ~ProjectAddition();
 
     // Reads the project and checks that images can be added to it. False
-    // with `error` naming the file and the problem.
-    bool load(const QString &projectFile, QString *error);
+    // with `error` naming the file and the problem. With `repaired`, an
+    // earlier addition interrupted in its commit is first completed or
+    // rolled back, and `repaired` says which.
+    bool load(const QString &projectFile, QString *error, QStringList *repaired = nullptr);
 
     QString projectFile() const { return m_projectFile; }
     // The project's base folder: where its files are and the added ones go.

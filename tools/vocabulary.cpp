@@ -198,40 +198,92 @@ bool Vocabulary::load(const QString &path, QString *error)
         *error = QStringLiteral("cannot open the vocabulary '%1': %2").arg(path, why);
         return false;
     }
-    const QByteArray text = file.readAll();
-    const int eol = text.indexOf('\n');
-    if (eol < 0 || text.left(eol).trimmed() != magic) {
+    // Read by its header: the words and values it announces bound what is
+    // read, so a file padded or replaced by gigabytes is refused, not read
+    // whole.
+    const QByteArray first = file.readLine(64).trimmed();
+    if (first != magic) {
         *error = QStringLiteral("'%1' is not a vocabulary file (its first line is not \"%2\")")
                      .arg(path, QLatin1String(magic));
         return false;
     }
-    const QList<QByteArray> tokens = text.mid(eol + 1).simplified().split(' ');
+    const QList<QByteArray> header = file.readLine(64).simplified().split(' ');
     bool okRows = false, okCols = false;
-    const int rows = tokens.size() >= 2 ? tokens[0].toInt(&okRows) : 0;
-    const int cols = tokens.size() >= 2 ? tokens[1].toInt(&okCols) : 0;
+    const int rows = header.size() == 2 ? header[0].toInt(&okRows) : 0;
+    const int cols = header.size() == 2 ? header[1].toInt(&okCols) : 0;
     if (!okRows || !okCols || rows < 1 || cols < 1) {
         *error = QStringLiteral("'%1': bad header, expected the word count and the descriptor size")
                      .arg(path);
         return false;
     }
-    if (qint64(tokens.size()) - 2 != qint64(rows) * cols) {
-        *error = QStringLiteral("'%1': %2 words of %3 values announced, %4 values found")
-                     .arg(path).arg(rows).arg(cols).arg(tokens.size() - 2);
+    if (rows > maxWords || cols > maxValues) {
+        *error = QStringLiteral("'%1': %2 words of %3 values announced, more than a vocabulary has (at most %4 "
+                                "words of %5 values)")
+                     .arg(path).arg(rows).arg(cols).arg(maxWords).arg(maxValues);
+        return false;
+    }
+    // A value is written in at most 15 characters and a blank.
+    const qint64 values = qint64(rows) * cols;
+    if (file.size() > file.pos() + values * 32 + 1024) {
+        *error = QStringLiteral("'%1': %2 bytes, more than %3 words of %4 values can take")
+                     .arg(path).arg(file.size()).arg(rows).arg(cols);
         return false;
     }
     cv::Mat centres(rows, cols, CV_32F);
-    for (int r = 0; r < rows; ++r) {
-        float *row = centres.ptr<float>(r);
-        for (int c = 0; c < cols; ++c) {
-            bool ok = false;
-            const QByteArray &t = tokens[2 + qsizetype(r) * cols + c];
-            row[c] = t.toFloat(&ok);
-            if (!ok || !std::isfinite(row[c])) {
-                *error = QStringLiteral("'%1': word %2, value %3 is not a number: \"%4\"")
-                             .arg(path).arg(r).arg(c).arg(QString::fromLatin1(t));
+    float *out = centres.ptr<float>(0);
+    qint64 got = 0;
+    int line = 3;
+    QByteArray token;
+    auto take = [&]() {
+        if (token.isEmpty())
+            return true;
+        if (got == values) {
+            *error = QStringLiteral("'%1':%2: more than the %3 words of %4 values announced")
+                         .arg(path).arg(line).arg(rows).arg(cols);
+            return false;
+        }
+        bool ok = false;
+        const float v = token.toFloat(&ok);
+        if (!ok || !std::isfinite(v)) {
+            *error = QStringLiteral("'%1': word %2, value %3 is not a number: \"%4\"")
+                         .arg(path).arg(got / cols).arg(got % cols).arg(QString::fromLatin1(token.left(64)));
+            return false;
+        }
+        out[got++] = v;
+        token.clear();
+        return true;
+    };
+    char chunk[64 * 1024];
+    for (;;) {
+        const qint64 n = file.read(chunk, sizeof chunk);
+        if (n < 0) {
+            *error = QStringLiteral("cannot read the vocabulary '%1': %2").arg(path, file.errorString());
+            return false;
+        }
+        if (n == 0)
+            break;
+        for (qint64 i = 0; i < n; ++i) {
+            const char c = chunk[i];
+            if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
+                if (!take())
+                    return false;
+                if (c == '\n')
+                    ++line;
+            } else if (token.size() < 64) {
+                token += c;
+            } else {
+                *error = QStringLiteral("'%1':%2: not a number of a vocabulary (longer than 64 characters)")
+                             .arg(path).arg(line);
                 return false;
             }
         }
+    }
+    if (!take())
+        return false;
+    if (got != values) {
+        *error = QStringLiteral("'%1': %2 words of %3 values announced, %4 values found")
+                     .arg(path).arg(rows).arg(cols).arg(got);
+        return false;
     }
     m_centres = centres;
     return true;

@@ -55,6 +55,10 @@ public:
     // Default sample: k-means costs samples x words x iterations, and 25
     // descriptors per word already place the centres well.
     static constexpr int samplesPerWord = 25;
+    // The largest vocabulary read: the indexer's most words, and values per
+    // word well beyond its descriptors (128 for SIFT, fewer for colour).
+    static constexpr int maxWords = 65536;
+    static constexpr int maxValues = 1024;
 
     int size() const { return m_centres.rows; }
     int dimension() const { return m_centres.cols; }

@@ -201,6 +201,47 @@ private slots:
         }
     }
 
+    // A total edited in the manifest (its digests left as they were): one
+    // below the eigenvalues' sum (0.4 + 0.1 here) would make axis shares of
+    // more than the whole, and is not taken; the total stays unknown.
+    void editedTotalIsNotTaken_data()
+    {
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<double>("taken"); // NaN: refused
+        QTest::newRow("0.1") << QByteArray("0.1") << qQNaN();
+        QTest::newRow("1e-300") << QByteArray("1e-300") << qQNaN();
+        QTest::newRow("0") << QByteArray("0") << qQNaN();
+        QTest::newRow("just below the sum") << QByteArray("0.4999") << qQNaN();
+        QTest::newRow("the sum itself") << QByteArray("0.5") << 0.5;
+        QTest::newRow("rounding below the sum") << QByteArray("0.49999999999") << 0.49999999999;
+        QTest::newRow("above the sum") << QByteArray("418.8") << 418.8;
+    }
+
+    void editedTotalIsNotTaken()
+    {
+        QFETCH(QByteArray, written);
+        QFETCH(double, taken);
+        QVERIFY(write(Set(0, 0.75)));
+        const QString manifest = table() + "_Inertia.txt";
+        QByteArray edited;
+        for (const QByteArray &line : contents(manifest).split('\n'))
+            if (!line.isEmpty())
+                edited += (line.startsWith("inertia ") ? "inertia " + written : line) + '\n';
+        QVERIFY(edited.contains("inertia " + written + '\n'));
+        put(manifest, edited);
+        Console::Capture capture;
+        auto d = project();
+        QVERIFY(d->read());
+        const QString err = capture.err().join('\n');
+        if (std::isnan(taken)) {
+            QVERIFY(std::isnan(d->totalInertia));
+            QVERIFY2(err.contains(manifest) && err.contains("less than the eigenvalues' sum"), qPrintable(err));
+        } else {
+            QCOMPARE(d->totalInertia, taken);
+            QVERIFY2(!err.contains("eigenvalues' sum"), qPrintable(err));
+        }
+    }
+
     // An older set (no manifest) whose table is named: the total inertia is
     // the table's chi-square over its total, computed here cell by cell.
     void olderSetTakesInertiaFromItsTable()

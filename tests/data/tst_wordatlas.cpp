@@ -1,9 +1,14 @@
 #include "data/wordatlas.h"
 
+#include "tests/addressspacelimit.h"
+
+#include <QBuffer>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 // The word atlas: what is written reads back; a damaged or hostile file is
 // refused before anything large is read; the size stays within its bound.
@@ -46,6 +51,35 @@ class TestWordAtlas : public QObject
         return QByteArray(b, 16);
     }
 
+    static QByteArray png(const QImage &image)
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG", 0); // the strongest compression
+        return bytes;
+    }
+
+    // The start of a PNG whose header announces `w` x `h` pixels, without
+    // the pixels.
+    static QByteArray announced(quint32 w, quint32 h)
+    {
+        QImage one(1, 1, QImage::Format_RGB32);
+        one.fill(Qt::black);
+        QByteArray bytes = png(one);
+        qToBigEndian<quint32>(w, bytes.data() + 16);
+        qToBigEndian<quint32>(h, bytes.data() + 20);
+        // The header chunk's checksum, over its type and data.
+        quint32 crc = 0xffffffffu;
+        for (int i = 12; i < 12 + 4 + 13; ++i) {
+            crc ^= uchar(bytes.at(i));
+            for (int b = 0; b < 8; ++b)
+                crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+        qToBigEndian<quint32>(~crc, bytes.data() + 29);
+        return bytes;
+    }
+
 private slots:
     void roundTrip_data()
     {
@@ -85,22 +119,85 @@ private slots:
         QTest::newRow("picture past the end") << header(1) + entry(5, 32, 100) + QByteArray(10, 'x') << "outside the file";
         QTest::newRow("picture inside the index") << header(1) + entry(5, 4, 8) + QByteArray(10, 'x') << "outside the file";
         QTest::newRow("picture too large") << header(1) + entry(5, 32, 300000) << "more than the";
+        // Opened without blocking: a FIFO would hold the caller in open().
+        QTest::newRow("a FIFO") << QByteArray("FIFO") << "cannot be read: it is a FIFO, not a regular file";
+        QTest::newRow("a folder") << QByteArray("FOLDER") << "cannot be read: it is a folder";
+        QTest::newRow("absent") << QByteArray("ABSENT") << "not found";
     }
 
     void damaged()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, says);
-        const QString path = dir.filePath(QStringLiteral("bad.atlas"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        f.close();
+        const QString path = dir.filePath(QStringLiteral("bad%1.atlas").arg(QTest::currentDataTag()));
+        if (bytes == "FIFO") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (bytes == "FOLDER") {
+            QVERIFY(QDir().mkdir(path));
+        } else if (bytes != "ABSENT") {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
         WordAtlas atlas;
         QString error;
         QVERIFY(!atlas.open(path, &error));
         QVERIFY2(error.contains(says), qPrintable(error));
         QVERIFY(!atlas.isOpen());
+    }
+
+    // Mosaics that are small files but large pictures: a few kilobytes of
+    // PNG announcing thousands of pixels a side. Each is decoded within the
+    // decode budget and kept reduced, so that all of them together stay
+    // within an address space of 1.5 GB (the 70 pictures of 5600 px would
+    // take 8.8 GB kept whole); one whose decoding alone is beyond the
+    // budget is refused from its header.
+    void largePictures_data()
+    {
+        QTest::addColumn<QByteArray>("png");
+        QTest::addColumn<int>("words");
+        QTest::addColumn<QSize>("shown"); // invalid: refused
+        QTest::newRow("a true mosaic") << png(mosaic(1)) << 70 << QSize(84, 56);
+        QImage wide(5600, 5600, QImage::Format_ARGB32);
+        wide.fill(QColor(10, 120, 200, 128));
+        QTest::newRow("20 of 5600 px") << png(wide) << 20 << QSize(WordAtlas::MaxMosaicSide, WordAtlas::MaxMosaicSide);
+        QImage tall(1000, 4000, QImage::Format_RGB32);
+        tall.fill(Qt::red);
+        QTest::newRow("tall") << png(tall) << 3 << QSize(WordAtlas::MaxMosaicSide / 4, WordAtlas::MaxMosaicSide);
+        QTest::newRow("announces 30000 px") << announced(30000, 30000) << 70 << QSize();
+        QTest::newRow("not a picture") << QByteArray(2000, 'x') << 3 << QSize();
+    }
+
+    void largePictures()
+    {
+        QFETCH(QByteArray, png);
+        QFETCH(int, words);
+        QFETCH(QSize, shown);
+        QVERIFY(quint64(png.size()) <= WordAtlas::MaxMosaicBytes);
+        QMap<int, QByteArray> pngs;
+        for (int k = 0; k < words; ++k)
+            pngs.insert(k, png);
+        const QString path = dir.filePath(QStringLiteral("large.atlas"));
+        QString error;
+        QVERIFY2(WordAtlas::writeEncoded(path, pngs, &error), qPrintable(error));
+        // Every word's picture, the first three asked for again, in a child process
+        // of limited address space: 0 when all are as expected.
+        const int status = AddressSpaceLimit::run(qint64(1536) << 20, [&]() {
+            WordAtlas atlas;
+            QString why;
+            if (!atlas.open(path, &why))
+                return 1;
+            for (int round = 0; round < 2; ++round)
+                for (int k = 0; k < (round == 0 ? words : 3); ++k) {
+                    const QImage image = atlas.mosaic(k);
+                    if (shown.isValid() ? image.size() != shown : !image.isNull())
+                        return 2;
+                    if (atlas.cachedBytes() > WordAtlas::CacheBytes)
+                        return 3;
+                }
+            return 0;
+        });
+        QCOMPARE(status, 0);
     }
 
     void tooLargeToWrite()

@@ -39,6 +39,7 @@ private slots:
     void refusesAndReplaces();
     void writeFailureLeavesNothing();
     void unsavedViewAsksBeforeClosing();
+    void leftoversOfKilledSavesGo_data();
     void leftoversOfKilledSavesGo();
 
 private:
@@ -416,24 +417,37 @@ void TestAnalysisSaver::unsavedViewAsksBeforeClosing()
     QVERIFY(none.texts.isEmpty());
 }
 
+void TestAnalysisSaver::leftoversOfKilledSavesGo_data()
+{
+    QTest::addColumn<QString>("killedName"); // the killed save's staging folder
+    QTest::addColumn<bool>("owned");         // it holds its owner's lock file
+    QTest::newRow("saving the same name") << ".kept.part-AbC123" << true;
+    QTest::newRow("saving another name") << ".earlier.part-Q1w2E3" << true;
+    QTest::newRow("no owner's mark: not ours to judge") << ".notes.part-7" << false;
+}
+
 // The staging folder of a save that was killed goes at the next save beside
-// it, and is named; that of a save still running in another program stays,
-// and the saved analysis carries no owner's mark.
+// it, whatever name it was saving, and is named; that of a save still
+// running in another program stays, and so does a folder without an
+// owner's mark; the saved analysis carries no owner's mark.
 void TestAnalysisSaver::leftoversOfKilledSavesGo()
 {
+    QFETCH(QString, killedName);
+    QFETCH(bool, owned);
     DocumentFixture::Options o;
     o.withTable = false;
     const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("leftovers")), o);
     CAMdiChild view;
     QVERIFY(view.loadFile(project));
-    const QString parent = m_dir.filePath(QStringLiteral("saves"));
-    const QString killed = parent + QStringLiteral("/.kept.part-AbC123");
+    const QString parent = m_dir.filePath(QStringLiteral("saves-%1").arg(QString::fromLatin1(QTest::currentDataTag())).replace(' ', '-'));
+    const QString killed = parent + QLatin1Char('/') + killedName;
     const QString running = parent + QStringLiteral("/.kept.part-XyZ789");
     QVERIFY(QDir().mkpath(killed) && QDir().mkpath(running));
     // Owners are other processes: one that has ended, one still holding its
     // lock (flock(1) locks as the viewer does).
     const auto lockOf = [](const QString &folder) { return QDir(folder).filePath(FolderOwner::lockName()); };
-    QCOMPARE(QProcess::execute(QStringLiteral("flock"), {lockOf(killed), QStringLiteral("true")}), 0);
+    if (owned)
+        QCOMPARE(QProcess::execute(QStringLiteral("flock"), {lockOf(killed), QStringLiteral("true")}), 0);
     QProcess holder;
     holder.start(QStringLiteral("flock"), {lockOf(running), QStringLiteral("cat")});
     QVERIFY(holder.waitForStarted());
@@ -445,9 +459,10 @@ void TestAnalysisSaver::leftoversOfKilledSavesGo()
     QVERIFY2(view.saveAnalysisTo(parent + QStringLiteral("/kept"), false, &error), qPrintable(error));
     holder.closeWriteChannel(); // its command ends with its input
     QVERIFY(holder.waitForFinished());
-    QVERIFY(!QFileInfo::exists(killed));
+    QCOMPARE(QFileInfo::exists(killed), !owned);
     QVERIFY(QFileInfo::exists(running));
-    QCOMPARE(capture.out(), QStringList{QStringLiteral("Removed '%1', left by a save that did not finish.").arg(killed)});
+    QCOMPARE(capture.out(), owned ? QStringList{QStringLiteral("Removed '%1', left by a save that did not finish.").arg(killed)}
+                                  : QStringList{});
     QVERIFY(!QFileInfo::exists(lockOf(parent + QStringLiteral("/kept"))));
 }
 

@@ -29,7 +29,8 @@ shift || true
 case $SECONDS_EACH in
   ''|*[!0-9]*|0) echo "usage: $0 [SECONDS>0] [TARGET...] | --build-only" >&2; exit 2 ;;
 esac
-ALL=(fuzz_numberscanner fuzz_cadata_read fuzz_project fuzz_keypoints fuzz_solver fuzz_extraction fuzz_imagefile)
+ALL=(fuzz_numberscanner fuzz_cadata_read fuzz_project fuzz_keypoints fuzz_solver fuzz_extraction fuzz_imagefile
+     fuzz_wordatlas fuzz_groups fuzz_indexoptions)
 TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=("${ALL[@]}")
 

@@ -6,12 +6,21 @@
 
 #include "tests/document/documentfixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstring>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +59,8 @@ private slots:
     void failures_data();
     void failures();
     void programWithoutDisplay();
+    void outputsThatAreNotFiles_data();
+    void outputsThatAreNotFiles();
 
 private:
     QTemporaryDir m_dir;
@@ -172,6 +183,63 @@ void TestCommandLineExport::programWithoutDisplay()
     const QList<QByteArray> lines = run.readAllStandardError().trimmed().split('\n');
     QCOMPARE(lines.size(), 1);
     QVERIFY2(lines.first().startsWith("ortelis: cannot open the project"), lines.first().constData());
+}
+
+void TestCommandLineExport::outputsThatAreNotFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("command"); // OUT stands for the output
+    const QStringList commands[] = {{"--export-points", "OUT"},
+                                    {"--export-map", "OUT"},
+                                    {"--describe-axes", "OUT"}};
+    const char *names[] = {"points", "map", "axes"};
+    for (const char *kind : {"FIFO", "socket"})
+        for (int c = 0; c < 3; ++c)
+            QTest::newRow(qPrintable(QStringLiteral("%1 as %2").arg(QLatin1String(kind), QLatin1String(names[c]))))
+                << QString::fromLatin1(kind) << commands[c];
+}
+
+// An output that exists and is not a regular file is refused, naming what
+// it is, and is still there afterwards as it was: the result is never
+// renamed over it. Run as the program, whose error line is the one a
+// script reads.
+void TestCommandLineExport::outputsThatAreNotFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, command);
+    const QString program = qEnvironmentVariable("ORTELIS_BIN_DIR") + QStringLiteral("/ortelis");
+    QVERIFY2(QFileInfo::exists(program), qPrintable(program));
+    QTemporaryDir dir;
+    // A name the map accepts (.svg) for every command.
+    const QString out = dir.filePath(QStringLiteral("out.svg"));
+    const QByteArray name = QFile::encodeName(out);
+    int sock = -1;
+    if (kind == QLatin1String("FIFO")) {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else {
+        sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(sock >= 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(name.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        QCOMPARE(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    }
+    command.replaceInStrings(QStringLiteral("OUT"), out);
+    QProcess run;
+    run.start(program, command + QStringList{m_project});
+    QVERIFY(run.waitForFinished(60000));
+    if (sock >= 0)
+        ::close(sock);
+    QCOMPARE(run.exitCode(), 1);
+    const QByteArray said = run.readAllStandardError();
+    QVERIFY2(said.contains(QStringLiteral("it is a %1, not a regular file").arg(kind).toUtf8()), said.constData());
+    QVERIFY2(said.contains(name), said.constData());
+    struct stat st;
+    QCOMPARE(::lstat(name.constData(), &st), 0);
+    QCOMPARE(kind == QLatin1String("FIFO") ? S_ISFIFO(st.st_mode) : S_ISSOCK(st.st_mode), true);
+    // Nothing is left beside it either.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 1);
 }
 
 QTEST_MAIN(TestCommandLineExport)

@@ -8,6 +8,7 @@
 #include "map/caview.h"
 #include "shell/camainwindow.h"
 #include "shell/findbar.h"
+#include "document/analysissaver.h"
 #include "shell/groupspanel.h"
 
 #include <QAction>
@@ -29,6 +30,8 @@ private slots:
     void keepSelection_data();
     void keepSelection();
     void sessionKeepsGroups();
+    void groupsAreBounded_data();
+    void groupsAreBounded();
 
 private:
     QTemporaryDir m_dir;
@@ -165,6 +168,81 @@ void TestFindGroups::sessionKeepsGroups()
     w.groupsPanel->setView(view);
     QCOMPARE(w.groupsPanel->list->count(), 2);
     QCOMPARE(w.groupsPanel->list->item(1)->checkState(), Qt::Unchecked);
+}
+
+void TestFindGroups::groupsAreBounded_data()
+{
+    QTest::addColumn<int>("written"); // groups in the file beside the project
+    QTest::newRow("none") << 0;
+    QTest::newRow("three") << 3;
+    QTest::newRow("at the limit") << NamedGroup::MaxGroups;
+    QTest::newRow("one beyond") << NamedGroup::MaxGroups + 1;
+    QTest::newRow("200,000") << 200000;
+}
+
+// A groups file of many groups: a map takes the first NamedGroup::MaxGroups
+// and says how many it left out; the Groups list shows them, and showing
+// them again (at every window activation) changes only what differs.
+void TestFindGroups::groupsAreBounded()
+{
+    QFETCH(int, written);
+    const QString project =
+        DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("g%1").arg(written)), {});
+    QByteArray json = "[";
+    for (int k = 0; k < written; ++k)
+        json += (k ? ",{\"name\":\"g" : "{\"name\":\"g") + QByteArray::number(k) + "\",\"images\":[" +
+                QByteArray::number(k % 60) + "]}";
+    json += "]";
+    QFile file(AnalysisSaver::groupsFile(project));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(json);
+    file.close();
+
+    Console::Capture capture;
+    CAMainWindow w;
+    QVERIFY(w.open(project));
+    CAView *view = w.activeView();
+    QVERIFY(view);
+    const int kept = std::min(written, int(NamedGroup::MaxGroups));
+    QCOMPARE(int(view->groups.size()), kept);
+    if (kept > 0)
+        QCOMPARE(view->groups.last().name, QStringLiteral("g%1").arg(kept - 1));
+    const QString err = capture.err().join('\n');
+    if (written > kept)
+        QVERIFY2(err.contains(QStringLiteral("(%1): the first %1 are read, %2 left out")
+                                  .arg(NamedGroup::MaxGroups).arg(written - kept)),
+                 qPrintable(err));
+    else
+        QVERIFY2(!err.contains(QStringLiteral("left out")), qPrintable(err));
+
+    w.groupsPanel->setView(view);
+    QCOMPARE(w.groupsPanel->list->count(), kept);
+    if (kept == 0)
+        return;
+    QCOMPARE(w.groupsPanel->list->item(kept - 1)->text(),
+             QStringLiteral("g%1 (1 images, 0 words)").arg(kept - 1));
+    // Shown again unchanged: the same lines; after a change, that line.
+    QListWidgetItem *first = w.groupsPanel->list->item(0);
+    view->groups[0].name = QStringLiteral("renamed");
+    view->groups[0].visible = false;
+    w.groupsPanel->setView(view);
+    QCOMPARE(w.groupsPanel->list->item(0), first);
+    QCOMPARE(first->text(), QStringLiteral("renamed (1 images, 0 words)"));
+    QCOMPARE(first->checkState(), Qt::Unchecked);
+    view->groups.removeLast();
+    w.groupsPanel->refresh();
+    QCOMPARE(w.groupsPanel->list->count(), kept - 1);
+
+    // At the limit, no group more is kept, and the reason names it.
+    while (view->groups.size() < NamedGroup::MaxGroups) {
+        NamedGroup g;
+        g.name = QStringLiteral("more %1").arg(view->groups.size());
+        view->groups.append(g);
+    }
+    view->selectedImages = {1};
+    QString why;
+    QVERIFY(!GroupsPanel::keepSelection(*view, QStringLiteral("one more"), &why));
+    QVERIFY2(why.contains(QString::number(NamedGroup::MaxGroups)), qPrintable(why));
 }
 
 QTEST_MAIN(TestFindGroups)

@@ -2,6 +2,7 @@
 // too small for SIFT, transparency over white in every PNG layout, 16-bit
 // samples, CMYK and truncated JPEGs, row-by-row reduction, the size floor
 // at the described size, colours of the drawn pixels only, and blank images.
+#include "tools/duplicatefinder.h"
 #include "tools/featureextractor.h"
 #include "tools/imagereader.h"
 #include "tools/keypointdetector.h"
@@ -16,6 +17,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <vector>
 #include <zlib.h>
 
@@ -84,6 +86,8 @@ private slots:
     void decodedWithinBudget();
     void colourLayout_data();
     void colourLayout();
+    void copiesLookedForAmongReadableOnly_data();
+    void copiesLookedForAmongReadableOnly();
 
 private:
     QTemporaryDir m_dir;
@@ -618,6 +622,62 @@ void TestImageReader::colourLayout()
         QCOMPARE(int(colour.at<uchar>(0, c)), 77);
     QVERIFY(std::abs(int(colour.at<uchar>(0, 12)) - across) <= 1);
     QVERIFY(std::abs(int(colour.at<uchar>(0, 13)) - down) <= 1);
+}
+
+void TestImageReader::copiesLookedForAmongReadableOnly_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("eligible"); // checked for copies (read in full)
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a PNG") << "png" << true << QString();
+    QTest::newRow("a BMP") << "bmp" << true << QString();
+    QTest::newRow("zeros named .png") << "zeros" << false << QString();
+    QTest::newRow("a PNG signature alone") << "signature" << false << "damaged PNG";
+    QTest::newRow("a FIFO named .png") << "fifo" << false << "not a regular file";
+}
+
+// Two copies of a file: looked for as copies (hashed whole) only when its
+// header is one a decoder recognises; a file of zeros, however large, is
+// refused from its first bytes.
+void TestImageReader::copiesLookedForAmongReadableOnly()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, eligible);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QStringList paths;
+    for (int copy = 0; copy < 2; ++copy) {
+        const QString path = dir.filePath(QStringLiteral("copy%1.%2").arg(copy).arg(kind == "bmp" ? QStringLiteral("bmp") : QStringLiteral("png")));
+        paths << path;
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(QColor(30, 90, 160));
+        if (kind == "png" || kind == "bmp") {
+            QVERIFY(image.save(path));
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(kind == "zeros" ? QByteArray(1 << 20, '\0') : QByteArray("\x89PNG\r\n\x1a\n", 8));
+        }
+    }
+    std::vector<bool> readable;
+    for (const QString &path : std::as_const(paths)) {
+        DecodedImage::Status status = DecodedImage::Ok;
+        QString why;
+        readable.push_back(ImageReader::checkHeaderOnly(path, limits(), &status, &why));
+        QCOMPARE(bool(readable.back()), eligible);
+        if (!eligible) {
+            QCOMPARE(status, DecodedImage::Unreadable);
+            QVERIFY2(!why.isEmpty() && why.contains(reason), qPrintable(why));
+            // What reading it says agrees: it cannot be read.
+            if (kind != "fifo")
+                QCOMPARE(ImageReader::read(path, limits()).status, DecodedImage::Unreadable);
+        }
+    }
+    const QVector<QVector<int>> expected = eligible ? QVector<QVector<int>>{{0, 1}} : QVector<QVector<int>>{};
+    QCOMPARE(findDuplicateFiles(paths, readable), expected);
+    QCOMPARE(filesToHash(paths, readable), eligible ? 2 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestImageReader)

@@ -427,6 +427,10 @@ void TestIndexAddition::projectsImagesCannotBeAddedTo_data()
     QTest::newRow("no record of the options") << "no options" << "out/index-options.txt"
                                               << "has no record of how its images were described";
     QTest::newRow("a bad record") << "bad options" << "out/index-options.txt" << "--grid expects";
+    // Read as today's defaults, it would describe the added images otherwise.
+    QTest::newRow("an empty record") << "empty options" << "out/index-options.txt" << "it does not name --words";
+    QTest::newRow("a record of comments") << "comment options" << "out/index-options.txt"
+                                          << "it does not name --words";
     QTest::newRow("not solved") << "not solved" << "out/project.xml" << "has no results to place images by";
 }
 
@@ -451,6 +455,11 @@ void TestIndexAddition::projectsImagesCannotBeAddedTo()
         QVERIFY(QFile::remove(out + "vocabulary.txt"));
     } else if (damage == "no options") {
         QVERIFY(QFile::remove(out + "index-options.txt"));
+    } else if (damage == "empty options" || damage == "comment options") {
+        QFile f(out + "index-options.txt");
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        if (damage == "comment options")
+            f.write("# ortelis-index options 1: how this index's images were described.\n");
     } else if (damage == "bad options") {
         QFile f(out + "index-options.txt");
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Append));
