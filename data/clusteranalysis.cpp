@@ -51,6 +51,10 @@ constexpr int GatherIterations = 25;
 constexpr int ConsolidateIterations = 10;
 // k-means++ draws the centres from this many rows per centre.
 constexpr std::size_t SeedSamplePerCentre = 20;
+// With more rows than this per centre, the gathering iterates on a sample of
+// that many first, then only FinalIterations times over every row.
+constexpr std::size_t IterateSamplePerCentre = 100;
+constexpr int FinalIterations = 5;
 
 } // namespace
 
@@ -167,11 +171,31 @@ ClusterAnalysis::Status ClusterAnalysis::run(const Input &input, const Options &
         const QString stage = tr("Gathering the images into centres");
         report(stage, 0);
         WeightedKMeans gather(points.data(), weights.data(), std::size_t(n), dims);
-        std::vector<double> seeds = gather.seedCentres(options.centres, options.seed,
+        std::vector<double> start = gather.seedCentres(options.centres, options.seed,
                                                        SeedSamplePerCentre * std::size_t(options.centres));
         if (cancel && cancel->load())
             return Cancelled;
-        if (!gather.run(std::move(seeds), GatherIterations, cancel, [&](double f) { report(stage, f); }))
+        // Many rows: the centres settle on a sample first, so that only a few
+        // iterations go over every row.
+        int iterations = GatherIterations;
+        const std::size_t sampleSize = IterateSamplePerCentre * std::size_t(options.centres);
+        if (std::size_t(n) > sampleSize) {
+            const std::vector<std::size_t> rows = WeightedKMeans::sample(std::size_t(n), sampleSize, options.seed + 1);
+            std::vector<double> samplePoints;
+            std::vector<double> sampleWeights;
+            samplePoints.reserve(rows.size() * d);
+            for (const std::size_t i : rows) {
+                samplePoints.insert(samplePoints.end(), points.begin() + std::ptrdiff_t(i * d),
+                                    points.begin() + std::ptrdiff_t((i + 1) * d));
+                sampleWeights.push_back(weights[i]);
+            }
+            WeightedKMeans onSample(samplePoints.data(), sampleWeights.data(), rows.size(), dims);
+            if (!onSample.run(std::move(start), GatherIterations, cancel, [&](double f) { report(stage, f / 2); }))
+                return Cancelled;
+            start = onSample.centres();
+            iterations = FinalIterations;
+        }
+        if (!gather.run(std::move(start), iterations, cancel, [&](double f) { report(stage, 0.5 + f / 2); }))
             return Cancelled;
         // Centres left with no row are no leaves.
         std::vector<int> leaf(gather.centreWeights().size(), -1);

@@ -7,6 +7,7 @@
 #include <limits>
 #include <numeric>
 #include <random>
+#include <thread>
 
 namespace {
 
@@ -17,7 +18,10 @@ double unit(std::mt19937_64 &rng)
     return double(rng() >> 11) * 0x1.0p-53;
 }
 
-using RowMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
+// The comparison with every centre is done in single precision, twice as fast
+// as double: it only shortlists the two nearest, whose distances are then
+// worked out again in double.
+using RowMatrix = Eigen::Matrix<float, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
 
 // Points compared with every centre at once, in blocks this long: the block
 // of squared distances stays a few megabytes.
@@ -43,20 +47,29 @@ double WeightedKMeans::squared(const double *x, const double *c) const
     return s;
 }
 
+std::vector<std::size_t> WeightedKMeans::sample(std::size_t n, std::size_t m, std::uint64_t seed)
+{
+    std::vector<std::size_t> drawn(n);
+    std::iota(drawn.begin(), drawn.end(), std::size_t(0));
+    if (m >= n)
+        return drawn;
+    // The first draws of a shuffle.
+    std::mt19937_64 rng(seed);
+    for (std::size_t i = 0; i < m; ++i)
+        std::swap(drawn[i], drawn[i + std::size_t(rng() % (n - i))]);
+    drawn.resize(m);
+    return drawn;
+}
+
 std::vector<double> WeightedKMeans::seedCentres(int k, std::uint64_t seed, std::size_t sampleSize) const
 {
     std::vector<double> centres;
     if (k <= 0 || m_n == 0)
         return centres;
     std::mt19937_64 rng(seed);
-    // The sample: the first draws of a shuffle, in the order drawn.
-    std::vector<std::size_t> sample(m_n);
-    std::iota(sample.begin(), sample.end(), std::size_t(0));
-    const std::size_t m = std::min(m_n, std::max<std::size_t>(sampleSize, std::size_t(k)));
-    if (m < m_n)
-        for (std::size_t i = 0; i < m; ++i)
-            std::swap(sample[i], sample[i + std::size_t(rng() % (m_n - i))]);
-    sample.resize(m);
+    const std::vector<std::size_t> sample =
+        WeightedKMeans::sample(m_n, std::max<std::size_t>(sampleSize, std::size_t(k)), rng());
+    const std::size_t m = sample.size();
 
     const std::size_t d = std::size_t(m_dims);
     auto point = [&](std::size_t i) { return m_points + sample[i] * d; };
@@ -97,47 +110,88 @@ std::vector<double> WeightedKMeans::seedCentres(int k, std::uint64_t seed, std::
     return centres;
 }
 
-bool WeightedKMeans::assignAll(const std::atomic<bool> *cancel, std::vector<double> &upper, std::vector<double> &lower)
+std::size_t WeightedKMeans::assign(const std::vector<std::size_t> *which, const std::atomic<bool> *cancel,
+                                   std::vector<double> &upper, std::vector<double> &lower)
 {
     const std::size_t d = std::size_t(m_dims);
-    const Eigen::Map<const RowMatrix> C(m_centres.data(), m_k, m_dims);
-    const Eigen::VectorXd cNorm = C.rowwise().squaredNorm();
-    RowMatrix G;
-    for (std::size_t start = 0; start < m_n; start += BlockRows) {
-        if (cancel && cancel->load(std::memory_order_relaxed))
-            return false;
-        const std::size_t rows = std::min(BlockRows, m_n - start);
-        const Eigen::Map<const RowMatrix> X(m_points + start * d, Eigen::Index(rows), m_dims);
-        G.noalias() = X * C.transpose();
-        for (std::size_t r = 0; r < rows; ++r) {
-            const double *x = m_points + (start + r) * d;
-            // |x - c|^2 up to the constant |x|^2: picks the two nearest.
-            int best = 0;
-            int second = -1;
-            double bestV = std::numeric_limits<double>::infinity();
-            double secondV = bestV;
-            for (int j = 0; j < m_k; ++j) {
-                const double v = cNorm[j] - 2 * G(Eigen::Index(r), j);
-                if (v < bestV) {
-                    second = best;
-                    secondV = bestV;
-                    best = j;
-                    bestV = v;
-                } else if (v < secondV) {
-                    second = j;
-                    secondV = v;
-                }
+    const std::size_t count = which ? which->size() : m_n;
+    const RowMatrix C =
+        Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>(m_centres.data(), m_k,
+                                                                                                 m_dims)
+            .cast<float>();
+    const Eigen::VectorXf cNorm = C.rowwise().squaredNorm();
+    // Each point's centre depends on nothing else: the blocks are shared
+    // between two threads, and the result is the same as with one.
+    std::atomic<std::size_t> nextBlock(0);
+    std::atomic<std::size_t> changedAll(0);
+    std::atomic<bool> stopped(false);
+    auto work = [&]() {
+        RowMatrix X;
+        RowMatrix G;
+        std::size_t changed = 0;
+        for (;;) {
+            const std::size_t start = BlockRows * nextBlock.fetch_add(1);
+            if (start >= count)
+                break;
+            if (cancel && cancel->load(std::memory_order_relaxed)) {
+                stopped = true;
+                break;
             }
-            const std::size_t i = start + r;
-            m_labels[i] = best;
-            // The bounds from the distances themselves, not from the
-            // expansion, which loses digits far from the origin.
-            upper[i] = std::sqrt(squared(x, &m_centres[std::size_t(best) * d]));
-            lower[i] = second >= 0 ? std::sqrt(squared(x, &m_centres[std::size_t(second) * d]))
-                                   : std::numeric_limits<double>::infinity();
+            const std::size_t rows = std::min(BlockRows, count - start);
+            auto point = [&](std::size_t r) { return which ? (*which)[start + r] : start + r; };
+            X.resize(Eigen::Index(rows), m_dims);
+            for (std::size_t r = 0; r < rows; ++r)
+                for (std::size_t t = 0; t < d; ++t)
+                    X(Eigen::Index(r), Eigen::Index(t)) = float(m_points[point(r) * d + t]);
+            G.noalias() = X * C.transpose();
+            for (std::size_t r = 0; r < rows; ++r) {
+                // |x - c|^2 up to the constant |x|^2: picks the two nearest.
+                int best = -1;
+                int second = -1;
+                float bestV = std::numeric_limits<float>::infinity();
+                float secondV = bestV;
+                const float *g = G.row(Eigen::Index(r)).data();
+                for (int j = 0; j < m_k; ++j) {
+                    const float v = cNorm[j] - 2 * g[j];
+                    if (v < bestV) {
+                        second = best;
+                        secondV = bestV;
+                        best = j;
+                        bestV = v;
+                    } else if (v < secondV) {
+                        second = j;
+                        secondV = v;
+                    }
+                }
+                best = std::max(best, 0);
+                const std::size_t i = point(r);
+                const double *x = m_points + i * d;
+                // The distances themselves, not from the expansion, which loses
+                // digits far from the origin; they also settle which is nearer.
+                double to = squared(x, &m_centres[std::size_t(best) * d]);
+                double next = second >= 0 ? squared(x, &m_centres[std::size_t(second) * d])
+                                          : std::numeric_limits<double>::infinity();
+                if (next < to || (next == to && second < best)) {
+                    std::swap(best, second);
+                    std::swap(to, next);
+                }
+                if (m_labels[i] != best)
+                    ++changed;
+                m_labels[i] = best;
+                upper[i] = std::sqrt(to);
+                lower[i] = std::sqrt(next);
+            }
         }
+        changedAll += changed;
+    };
+    if (count > 4 * BlockRows) {
+        std::thread helper(work);
+        work();
+        helper.join();
+    } else {
+        work();
     }
-    return true;
+    return stopped ? NoCount : changedAll.load();
 }
 
 void WeightedKMeans::update()
@@ -179,8 +233,9 @@ bool WeightedKMeans::run(std::vector<double> centres, int maxIterations, const s
         return true;
     std::vector<double> upper(m_n);
     std::vector<double> lower(m_n);
-    if (!assignAll(cancel, upper, lower))
+    if (assign(nullptr, cancel, upper, lower) == NoCount)
         return false;
+    std::vector<std::size_t> recheck;
     std::vector<double> previous;
     std::vector<double> moved(static_cast<std::size_t>(m_k));
     std::vector<double> half(static_cast<std::size_t>(m_k));
@@ -216,42 +271,23 @@ bool WeightedKMeans::run(std::vector<double> centres, int maxIterations, const s
                     best = std::min(best, squared(&m_centres[std::size_t(c) * d], &m_centres[std::size_t(o) * d]));
             half[std::size_t(c)] = std::sqrt(best) / 2;
         }
-        std::size_t changed = 0;
+        // The points whose bounds no longer settle their centre are compared
+        // with every centre again, together.
+        recheck.clear();
         for (std::size_t i = 0; i < m_n; ++i) {
-            if ((i & 0xffff) == 0 && cancel && cancel->load(std::memory_order_relaxed))
-                return false;
             const int a = m_labels[i];
             upper[i] += moved[std::size_t(a)];
             lower[i] -= a == far ? next : most;
             const double limit = std::max(lower[i], half[std::size_t(a)]);
             if (upper[i] <= limit)
                 continue;
-            const double *x = m_points + i * d;
-            upper[i] = std::sqrt(squared(x, &m_centres[std::size_t(a) * d]));
-            if (upper[i] <= limit)
-                continue;
-            int best = a;
-            double bestV = upper[i] * upper[i];
-            double secondV = std::numeric_limits<double>::infinity();
-            for (int c = 0; c < m_k; ++c) {
-                if (c == a)
-                    continue;
-                const double v = squared(x, &m_centres[std::size_t(c) * d]);
-                if (v < bestV) {
-                    secondV = bestV;
-                    bestV = v;
-                    best = c;
-                } else if (v < secondV) {
-                    secondV = v;
-                }
-            }
-            if (best != a) {
-                m_labels[i] = best;
-                ++changed;
-            }
-            upper[i] = std::sqrt(bestV);
-            lower[i] = std::sqrt(secondV);
+            upper[i] = std::sqrt(squared(m_points + i * d, &m_centres[std::size_t(a) * d]));
+            if (upper[i] > limit)
+                recheck.push_back(i);
         }
+        const std::size_t changed = assign(&recheck, cancel, upper, lower);
+        if (changed == NoCount)
+            return false;
         if (changed == 0) {
             m_converged = true;
             break;

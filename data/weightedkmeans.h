@@ -11,7 +11,9 @@
 // mean of its points), used to shrink a large cloud to a few centres before
 // Ward's hierarchy and to consolidate a cut. Deterministic: the same points,
 // seed and options give the same centres on every machine (the generator and
-// its conversions are fixed, the work is done in one thread in one order).
+// its conversions are fixed, and the sums are made in one thread in one
+// order; only the search for each point's nearest centre is shared between
+// two threads, whose result does not depend on who does which point).
 //
 // Each point keeps a bound on the distance to its own centre and one on the
 // distance to every other (Hamerly's), so that after the first iterations
@@ -28,6 +30,10 @@ public:
     // among a sample of at most `sampleSize` points drawn with `seed`. Fewer
     // than k when the sample has fewer distinct points.
     std::vector<double> seedCentres(int k, std::uint64_t seed, std::size_t sampleSize) const;
+
+    // `m` of the numbers 0..n-1 (all when m >= n) drawn without replacement
+    // with `seed`, in the order drawn.
+    static std::vector<std::size_t> sample(std::size_t n, std::size_t m, std::uint64_t seed);
 
     // Iterates from `centres` (k rows of dims values) until no point changes
     // centre or after `maxIterations`. Returns false when cancelled.
@@ -48,9 +54,12 @@ public:
 
 private:
     double squared(const double *x, const double *c) const;
-    // Nearest and second-nearest centre of every point, by comparing with
-    // all of them.
-    bool assignAll(const std::atomic<bool> *cancel, std::vector<double> &upper, std::vector<double> &lower);
+    // Nearest and second-nearest centre of the points listed in `which` (of
+    // every point when null), by comparing with all the centres; returns how
+    // many changed centre, NoCount when cancelled.
+    std::size_t assign(const std::vector<std::size_t> *which, const std::atomic<bool> *cancel,
+                       std::vector<double> &upper, std::vector<double> &lower);
+    static constexpr std::size_t NoCount = std::size_t(-1);
     void update();
 
     const double *m_points;
