@@ -161,3 +161,13 @@ int DescribeCommand::run(const QStringList &arguments)
         return describeCategory(args);
     return failure(QStringLiteral("unknown command %1").arg(command));
 }
+
+std::unique_ptr<CAData> DescribeCommand::loadProject(const QString &project, QString *why)
+{
+    return load(project, why);
+}
+
+std::unique_ptr<CountTable> DescribeCommand::loadAnalysedTable(const CAData &data, QString *why)
+{
+    return loadTable(data, why);
+}

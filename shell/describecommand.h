@@ -3,6 +3,11 @@
 
 #include <QStringList>
 
+#include <memory>
+
+class CAData;
+class CountTable;
+
 // The descriptions of an analysis written from the command line, with no
 // display:
 //   ortelis --describe-axes FILE.csv [--top N] PROJECT.xml
@@ -21,6 +26,12 @@ public:
     static int run(const QStringList &arguments);
 
     static constexpr int DefaultTop = 10;
+
+    // The project parsed and its results loaded, its progress lines kept off
+    // the console; null with `why` set on failure.
+    static std::unique_ptr<CAData> loadProject(const QString &project, QString *why);
+    // Its analysed table, checked against the results; null with `why` set.
+    static std::unique_ptr<CountTable> loadAnalysedTable(const CAData &data, QString *why);
 };
 
 #endif // DESCRIBECOMMAND_H

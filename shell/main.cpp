@@ -1,5 +1,6 @@
 #include "data/cadata.h"
 #include "shell/camainwindow.h"
+#include "shell/clustercommand.h"
 #include "shell/commandlineexport.h"
 #include "shell/describecommand.h"
 
@@ -8,6 +9,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (ClusterCommand::wanted(argc, argv))
+        return ClusterCommand::main(argc, argv);
     // The descriptions for scripts and reports need no display.
     if (DescribeCommand::wanted(argc, argv)) {
         QCoreApplication app(argc, argv);
