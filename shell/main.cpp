@@ -1,6 +1,7 @@
 #include "data/cadata.h"
 #include "shell/camainwindow.h"
 #include "shell/commandlineexport.h"
+#include "shell/commandlineusage.h"
 #include "shell/describecommand.h"
 
 #include <QApplication>
@@ -8,6 +9,9 @@
 
 int main(int argc, char *argv[])
 {
+    // The usage needs no display either.
+    if (const int status = CommandLineUsage::help(argc, argv); status >= 0)
+        return status;
     // The descriptions for scripts and reports need no display.
     if (DescribeCommand::wanted(argc, argv)) {
         QCoreApplication app(argc, argv);
@@ -15,6 +19,11 @@ int main(int argc, char *argv[])
         return DescribeCommand::run(QCoreApplication::arguments());
     }
     const bool exporting = CommandLineExport::wanted(argc, argv);
+    // An option no mode takes is refused before the window needs a display.
+    if (!exporting) {
+        if (const int status = CommandLineUsage::refuseUnknown(argc, argv); status >= 0)
+            return status;
+    }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Ortelis"));
     QCoreApplication::setApplicationName(QStringLiteral("Ortelis"));
