@@ -3,6 +3,7 @@
 #include "data/cadata.h"
 #include "data/imagefile.h"
 #include "detail/imageview.h"
+#include "detail/thumbnailscaler.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -13,6 +14,8 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <algorithm>
+#include <cmath>
 #include <deque>
 
 #ifdef Q_OS_LINUX
@@ -90,25 +93,32 @@ void ThumbnailCache::clear()
 
 QPixmap ThumbnailCache::render(const QPixmap &picture, int box)
 {
-    QPixmap square(box, box);
+    QImage square(box, box, QImage::Format_RGB32);
     square.fill(Qt::gray);
-    if (picture.isNull())
-        return square;
+    if (!picture.isNull())
+        drawFitted(square, picture.toImage(), picture.size());
+    return QPixmap::fromImage(square);
+}
+
+void ThumbnailCache::drawFitted(QImage &square, const QImage &picture, const QSize &original)
+{
     double ox, oy, s;
-    ImageView::map2view(box, box, picture.width(), picture.height(), ox, oy, s);
+    ImageView::map2view(square.width(), square.height(), original.width(), original.height(), ox, oy, s);
+    // Whole pixels: the thumbnail is made at the size it is drawn, never
+    // resampled once more by the painter.
+    const QRect where(int(std::lround(ox)), int(std::lround(oy)),
+                      std::max(1, int(std::lround(original.width() * s))),
+                      std::max(1, int(std::lround(original.height() * s))));
     QPainter painter(&square);
-    const QRectF where(ox, oy, picture.width() * s, picture.height() * s);
-    // Transparent parts over white, as clip-art is drawn to be seen.
-    if (picture.hasAlphaChannel())
-        painter.fillRect(where, Qt::white);
-    painter.drawPixmap(where, picture, QRectF(picture.rect()));
-    return square;
+    painter.drawImage(where.topLeft(), ThumbnailScaler::thumbnail(picture, where.size()));
 }
 
 QImage ThumbnailCache::makeSquare(const QString &path, int box, QSize *imageSize)
 {
     QSize original;
-    const QImage picture = ImageFile::read(path, QSize(box, box), &original);
+    // Read larger than the box, so that the reduction to it averages the
+    // picture's own pixels instead of the decoder's samples of them.
+    const QImage picture = ImageFile::read(path, QSize(box, box) * kReadAbove, &original);
     QImage square(box, box, QImage::Format_RGB32);
     square.fill(Qt::gray);
     if (picture.isNull()) {
@@ -118,16 +128,7 @@ QImage ThumbnailCache::makeSquare(const QString &path, int box, QSize *imageSize
     *imageSize = original;
     // Placed by the size in the file, as the keypoints are; the picture may
     // have been read reduced.
-    double ox, oy, s;
-    ImageView::map2view(box, box, original.width(), original.height(), ox, oy, s);
-    QPainter painter(&square);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRectF where(ox, oy, original.width() * s, original.height() * s);
-    // Transparent parts over white, as clip-art is drawn to be seen.
-    if (picture.hasAlphaChannel())
-        painter.fillRect(where, Qt::white);
-    painter.drawImage(where, picture, QRectF(picture.rect()));
-    painter.end();
+    drawFitted(square, picture, original);
     return square;
 }
 

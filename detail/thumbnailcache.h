@@ -95,6 +95,11 @@ private:
     bool cached(const Job &job, QPixmap &square, QSize *imageSize) const;
     // Decodes `path` reduced to the box and draws the square; any thread.
     static QImage makeSquare(const QString &path, int box, QSize *imageSize);
+    // Draws `picture`, whose size in its file is `original`, fitted and
+    // centred in `square` as a legible thumbnail.
+    static void drawFitted(QImage &square, const QImage &picture, const QSize &original);
+    // Pictures are decoded at up to this many times the box per side.
+    static constexpr int kReadAbove = 4;
     void store(const Job &job, const QImage &square, const QSize &imageSize);
     void startWorker();
 

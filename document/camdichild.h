@@ -63,6 +63,8 @@ public:
     // Console error count when the current fill began: the lines written
     // since are the reason a failure box gives.
     quint64 errorMark = 0;
+    // The next outline finished sets its images aside (setAsideNextOutline).
+    bool outlineSetsAside = false;
 
 signals:
     void contentsChanged(CAData *data);
@@ -75,6 +77,13 @@ public slots:
     // supplementary images; the result opens in a new window, as an
     // extraction does. Returns false when refused (the reason is shown).
     bool setSelectionAside();
+    // The menu's Make selected images supplementary: with images in the last
+    // outline, setSelectionAside() at once (returns false); otherwise the
+    // next outline is set aside instead of extracted, and the status bar
+    // says so (returns true: the map is to go into selection mode).
+    bool setAsideNextOutline();
+    // The name the window's title gives it, as its prompts name it too.
+    QString shownName() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

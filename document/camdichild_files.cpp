@@ -72,13 +72,21 @@ bool CAMdiChild::saveAnalysisAs()
     return true;
 }
 
+QString CAMdiChild::shownName() const
+{
+    QString name = windowTitle();
+    name.remove(QLatin1String("[*]"));
+    name.remove(tr(" - %1").arg(tr("Ortelis")));
+    return name;
+}
+
 bool CAMdiChild::maybeSave()
 {
     if (!isWindowModified())
         return true;
     const QMessageBox::StandardButton answer = QMessageBox::warning(
         this, QStringLiteral("Ortelis"),
-        QStringLiteral("'%1' has not been saved; closing it deletes it. Save it first?").arg(curFile),
+        QStringLiteral("'%1' has not been saved; closing it deletes it. Save it first?").arg(shownName()),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Save)
         return saveAnalysisAs();

@@ -42,17 +42,23 @@ void CAMdiChild::finishSelection()
     const QVector<int> images = caView->selectedImages;
     const QVector<int> words = caView->selectedWords;
     // What the outline took and what the threshold left in it.
+    const QString summary = caView->selectionSummary();
     if (auto *main = qobject_cast<QMainWindow *>(window()))
-        main->statusBar()->showMessage(caView->selectionSummary());
+        main->statusBar()->showMessage(summary);
+    if (outlineSetsAside) {
+        outlineSetsAside = false;
+        setSelectionAside();
+        return;
+    }
     if (images.size() < 10 || words.size() < 10) {
         Console::err(QStringLiteral("Try to select more datapoints"));
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Ortelis"),
                         QStringLiteral("Try to select more datapoints"), QMessageBox::Ok, this);
-        box.setInformativeText(
-            tr("The outline held %1 drawn images and %2 drawn words; at least 10 of each are "
-               "needed.")
-                .arg(images.size())
-                .arg(words.size()));
+        // The status bar's own words, so that the two counts agree.
+        box.setInformativeText(tr("%1. An analysis of a selection needs at least 10 images and 10 words "
+                                  "that the map draws. To make a few images supplementary instead, "
+                                  "choose View > Selection > Make selected images supplementary.")
+                                   .arg(summary));
         box.exec();
         return;
     }
@@ -227,6 +233,22 @@ void CAMdiChild::processSelection(QProcessThread *worker)
     // The model is read and owned in the GUI thread; this thread ends soon.
     extracted->moveToThread(QCoreApplication::instance()->thread());
     emit createChildView(extracted, this);
+}
+
+bool CAMdiChild::setAsideNextOutline()
+{
+    if (!data || !caView)
+        return false;
+    if (!caView->selectedImages.isEmpty()) {
+        setSelectionAside();
+        return false;
+    }
+    outlineSetsAside = true;
+    if (auto *main = qobject_cast<QMainWindow *>(window()))
+        main->statusBar()->showMessage(
+            tr("Draw an outline around the images to make supplementary: they are set aside, "
+               "not extracted"));
+    return true;
 }
 
 bool CAMdiChild::setSelectionAside()

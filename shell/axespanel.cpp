@@ -9,6 +9,7 @@
 #include "map/caview.h"
 #include "shell/contributiondelegate.h"
 #include "shell/grouppanel.h"
+#include "shell/wordkind.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,7 +33,9 @@ namespace {
 enum Column { PointColumn, ContributionColumn, Cos2Column, CoordinateColumn, CategoryColumn };
 enum ItemRole { FamilyRole = Qt::UserRole, IndexRole };
 
-constexpr int ThumbnailBox = 40;
+// Large enough to read a word's patches (3 x 2 of them, some 21 pixels each)
+// and a line drawing's thumbnail.
+constexpr int ThumbnailBox = 64;
 
 QString percent(double share)
 {
@@ -157,6 +160,14 @@ void AxesPanel::refresh(bool force)
     fill();
 }
 
+double AxesPanel::poleShare(const AxisDescription &description, int family, int axis, int pole)
+{
+    double sum = 0;
+    for (const AxisDescription::Point &p : description.top(family, axis, pole, description.count(family)))
+        sum += p.contribution;
+    return sum;
+}
+
 QString AxesPanel::axisHeading(int axis, const CountTable *table) const
 {
     const CAData *data = m_view->data;
@@ -182,10 +193,13 @@ void AxesPanel::fill()
                                                              : QVector<int>{m_view->axis1, m_view->axis2};
     m_rows = AxisTable::rows(description, axes, topCount->value());
     note->setText(tr("Contribution: share of the axis's inertia; the dashed line marks the mean contribution "
-                     "(1/%1 for an image, 1/%2 for a word). %3.")
+                     "(1/%1 for an image, 1/%2 for a word). Rows in grey contribute less than the mean: they say "
+                     "little about the axis. A pole's share is the part of the axis's inertia its words, and "
+                     "its images, carry. %3.")
                       .arg(data->nbImages)
                       .arg(data->nbWords)
                       .arg(description.cos2Basis()));
+    const WordKind::Counts kinds = WordKind::of(*data);
 
     tree->clear();
     // One bar scale per pole and family, so the mean line stands at one
@@ -206,17 +220,30 @@ void AxesPanel::fill()
             section = new QTreeWidgetItem(tree);
             const QString side = r.axis == m_view->axis1 ? (r.pole < 0 ? tr("left") : tr("right"))
                                                          : (r.pole < 0 ? tr("bottom") : tr("top"));
-            section->setText(PointColumn, tr("%1 \u00B7 %2 pole (%3)")
+            section->setText(PointColumn, tr("%1 \u00B7 %2 pole (%3): %4 of the axis from its words, %5 from its images")
                                               .arg(axisHeading(r.axis, table), r.pole < 0 ? QStringLiteral("\u2212")
                                                                                    : QStringLiteral("+"),
-                                                   side));
+                                                   side,
+                                                   percent(poleShare(description, AxisDescription::Words, r.axis, r.pole)),
+                                                   percent(poleShare(description, AxisDescription::Images, r.axis, r.pole))));
             section->setFirstColumnSpanned(true);
             sectionAxis = r.axis;
             sectionPole = r.pole;
             groupFamily = -1;
         }
         if (p.family != groupFamily) {
-            group = new QTreeWidgetItem(section, {p.family == AxisDescription::Words ? tr("Words") : tr("Images")});
+            // Said at the head of the list when none of it reaches the mean.
+            const double mean = description.meanContribution(p.family);
+            bool anyAbove = false;
+            for (const AxisTable::Row &o : std::as_const(m_rows))
+                if (o.axis == r.axis && o.pole == r.pole && o.point.family == p.family && o.point.contribution >= mean)
+                    anyAbove = true;
+            QString heading = p.family == AxisDescription::Words ? tr("Words") : tr("Images");
+            if (!anyAbove)
+                heading += p.family == AxisDescription::Words
+                               ? tr(" \u2014 none above the mean contribution: this pole is not made by its words")
+                               : tr(" \u2014 none above the mean contribution: this pole is not made by its images");
+            group = new QTreeWidgetItem(section, {heading});
             group->setFirstColumnSpanned(true);
             groupFamily = p.family;
         }
@@ -225,12 +252,16 @@ void AxesPanel::fill()
         item->setData(PointColumn, IndexRole, p.index);
         if (p.family == AxisDescription::Words) {
             const int label = data->wordLabel(p.index);
-            item->setText(PointColumn, tr("Word #%1").arg(label));
+            const QString name = WordKind::name(kinds, label);
+            item->setText(PointColumn, name);
             if (const WordAtlas *atlas = atlases.atlas(data)) {
                 const QImage mosaic = atlas->mosaic(label);
                 if (!mosaic.isNull()) {
-                    item->setIcon(PointColumn, QIcon(QPixmap::fromImage(mosaic)));
-                    item->setToolTip(PointColumn, tr("Word #%1: exemplar patches from the word atlas").arg(label));
+                    // Enlarged whole pixels: the patches are small pictures
+                    // to read, not to smooth.
+                    const QImage large = mosaic.scaled(tree->iconSize(), Qt::KeepAspectRatio, Qt::FastTransformation);
+                    item->setIcon(PointColumn, QIcon(QPixmap::fromImage(large)));
+                    item->setToolTip(PointColumn, tr("%1: exemplar patches from the word atlas").arg(name));
                 }
             }
         } else {
@@ -252,6 +283,9 @@ void AxesPanel::fill()
                              .arg(percent(p.contribution))
                              .arg(r.axis + 1)
                              .arg(p.contribution / description.meanContribution(p.family), 0, 'f', 1));
+        if (p.contribution < description.meanContribution(p.family))
+            for (int c = 0; c < tree->columnCount(); ++c)
+                item->setForeground(c, tree->palette().brush(QPalette::Disabled, QPalette::Text));
         item->setText(Cos2Column, QString::number(p.cos2, 'f', 3));
         item->setToolTip(Cos2Column, description.cos2Basis());
         item->setText(CoordinateColumn, QString::number(p.coordinate, 'g', 4));

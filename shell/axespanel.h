@@ -79,6 +79,8 @@ private:
     void activated(QTreeWidgetItem *item);
     void rowMenu(const QPoint &pos);
     QString axisHeading(int axis, const CountTable *table) const;
+    // The share of `axis`'s inertia the points of `family` on one pole carry.
+    static double poleShare(const AxisDescription &description, int family, int axis, int pole);
 
     QPointer<CAView> m_view;
     const CAData *m_shownData = nullptr;

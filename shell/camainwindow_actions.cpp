@@ -77,11 +77,13 @@ void CAMainWindow::createActions()
     connect(modeGroup, &QActionGroup::triggered, this, &CAMainWindow::setMode);
     // Acts on the last outline of the active map.
     setAsideAct = makeAction(this, tr("Make selected images &supplementary"), nullptr,
-                             tr("Analyse again without the images of the last outline, placing "
-                                "them as supplementary images, in a new window"));
+                             tr("Analyse again without the images of the last outline (or of "
+                                "the next one, with none drawn), placing them as supplementary "
+                                "images, in a new window"));
     connect(setAsideAct, &QAction::triggered, this, [this] {
-        if (CAMdiChild *child = activeMdiChild())
-            child->setSelectionAside();
+        // With no outline yet, the next one is for this, not an extraction.
+        if (CAMdiChild *child = activeMdiChild(); child && child->setAsideNextOutline())
+            selectionModeAct->trigger();
     });
 
     normalProjectionAct = makeAction(this, tr("&Normal projection mode"), nullptr,

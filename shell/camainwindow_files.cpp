@@ -11,6 +11,10 @@
 #include "map/mapexporter.h"
 #include "map/mapstate.h"
 #include "map/pointexporter.h"
+#include "shell/axespanel.h"
+#include "shell/findbar.h"
+#include "shell/grouppanel.h"
+#include "shell/mappanels.h"
 #include "shell/memoryleft.h"
 #include "shell/problemlist.h"
 #include "shell/session.h"
@@ -28,8 +32,10 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -247,6 +253,12 @@ bool CAMainWindow::saveSessionTo(const QString &path, bool replace, QString *err
 {
     Session session;
     session.mainGeometry = saveGeometry();
+    session.mainState = saveState();
+    AxesPanel *axes = mapPanels ? mapPanels->axes : nullptr;
+    if (axes) {
+        session.axesPage = axes->tabs->currentIndex();
+        session.axesTop = axes->topCount->value();
+    }
     QMdiSubWindow *active = workspace->currentSubWindow();
     for (QMdiSubWindow *frame : workspace->subWindowList(QMdiArea::CreationOrder)) {
         CAMdiChild *child = childOf(frame);
@@ -266,6 +278,14 @@ bool CAMainWindow::saveSessionTo(const QString &path, bool replace, QString *err
         w.map = MapState::of(*child->caView);
         w.imagesFrom = child->imagesFrom;
         w.imagesTo = child->imagesTo;
+        w.labelSources = child->caView->labelSources;
+        w.labelColumn = child->caView->labelColumn;
+        // The group test's A and B belong to the map the dock follows.
+        if (axes && w.active && axes->groups)
+            for (int slot = 0; slot < 2; ++slot) {
+                w.kept[slot] = axes->groups->keptImages(slot);
+                w.keptName[slot] = axes->groups->keptName(slot);
+            }
         session.windows.append(w);
     }
     return AtomicFile::write(path, session.toJson(path),
@@ -296,6 +316,7 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
     if (!session.mainGeometry.isEmpty())
         restoreGeometry(session.mainGeometry);
     QMdiSubWindow *toActivate = nullptr;
+    const Session::Window *activeWindow = nullptr;
     int restored = 0;
     qint64 largestWindow = 0;
     QString stoppedBy;
@@ -360,12 +381,19 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
         if (auto *column = qobject_cast<QSplitter *>(child->widget(1)); column && !w.column.isEmpty())
             column->restoreState(w.column);
         w.map.applyTo(*child->caView);
+        if (w.labelSources >= 0) {
+            child->caView->labelSources = w.labelSources;
+            if (w.labelColumn >= 0 && w.labelColumn <= CAView::LabelCategory)
+                child->caView->labelColumn = w.labelColumn;
+        }
         if (frame && w.maximized)
             frame->showMaximized();
         else if (frame && w.minimized)
             frame->showMinimized();
-        if (w.active)
+        if (w.active) {
             toActivate = frame;
+            activeWindow = &w;
+        }
     }
     // One line, first, however many windows it concerns.
     if (leftOut && missing)
@@ -374,6 +402,21 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
     if (toActivate)
         workspace->setActiveSubWindow(toActivate);
     updateMenus();
+    // The docks as they were, once the windows that fill them are open.
+    if (!session.mainState.isEmpty() && restoreState(session.mainState) && mapPanels)
+        mapPanels->docksPlaced();
+    if (AxesPanel *axes = mapPanels ? mapPanels->axes : nullptr) {
+        if (session.axesTop > 0)
+            axes->topCount->setValue(session.axesTop);
+        if (session.axesPage >= 0 && session.axesPage < axes->tabs->count())
+            axes->tabs->setCurrentIndex(session.axesPage);
+        if (activeWindow && axes->groups && toActivate == workspace->currentSubWindow())
+            for (int slot = 0; slot < 2; ++slot)
+                if (!activeWindow->kept[slot].isEmpty())
+                    axes->groups->restoreKept(slot, activeWindow->keptName[slot], activeWindow->kept[slot]);
+    }
+    if (findBar)
+        findBar->setView(activeView());
     updateFileActions();
     return true;
 }

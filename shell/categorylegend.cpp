@@ -106,13 +106,24 @@ void CategoryLegend::setView(CAView *view)
         const bool coloured = view->categoryColoursOn();
         for (int k = 0; k < categories.size(); ++k) {
             const int category = categories.at(k);
+            const QString name = view->data->categoryName(category);
+            // A category only supplementary images have counts no image of
+            // the analysis: said as such rather than as an empty one.
+            const bool supOnly = counts.at(k) == 0;
             auto *item = new QListWidgetItem(
-                QStringLiteral("%1  (%2)").arg(view->data->categoryName(category)).arg(counts.at(k)));
+                supOnly ? tr("%1  (supplementary images only)").arg(name)
+                        : QStringLiteral("%1  (%2)").arg(name).arg(counts.at(k)));
             item->setIcon(swatch(coloured ? view->categoryColourAt(k) : QColor(Qt::red)));
             item->setData(Qt::UserRole, category);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
             item->setCheckState(hidden.contains(category) ? Qt::Unchecked : Qt::Checked);
-            item->setToolTip(tr("Category %1: %2 images").arg(category).arg(counts.at(k)));
+            // Named as the list names it; a category without a name by its number.
+            const QString title = view->data->categoryNames.contains(category) ? name
+                                                                               : tr("Category %1").arg(name);
+            item->setToolTip(supOnly ? tr("%1: no image of the analysis, only supplementary images "
+                                          "(hollow diamonds)").arg(title)
+                                     : tr("%1: %2 of the %3 images of the analysis")
+                                           .arg(title).arg(counts.at(k)).arg(view->data->nbImages));
             list->addItem(item);
         }
         // The images placed without taking part in the axes, with their

@@ -7,7 +7,9 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QAbstractItemView>
 #include <QCompleter>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,6 +31,8 @@ FindBar::FindBar(CAMainWindow *window) : QObject(window), m_window(window)
     m_completer->setFilterMode(Qt::MatchContains);
     m_completer->setMaxVisibleItems(12);
     field->setCompleter(m_completer);
+    // Installed after the completer's own filter, so it sees the keys first.
+    m_completer->popup()->installEventFilter(this);
     // Enter on the field, or on a completion chosen with it.
     connect(field, &QLineEdit::returnPressed, this, [this] { find(field->text()); });
     connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this,
@@ -78,6 +82,25 @@ FindBar::FindBar(CAMainWindow *window) : QObject(window), m_window(window)
     }
     connect(labelColumnGroup, &QActionGroup::triggered, this, &FindBar::applyLabels);
     setView(nullptr);
+}
+
+bool FindBar::eventFilter(QObject *watched, QEvent *event)
+{
+    QAbstractItemView *popup = m_completer->popup();
+    if (watched != popup || event->type() != QEvent::KeyPress || !popup->isVisible())
+        return QObject::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || popup->currentIndex().isValid()
+        || m_completer->completionCount() == 0)
+        return QObject::eventFilter(watched, event);
+    // The list's order is the one the user reads: its first line is what
+    // Enter means, not the first match of the text typed so far.
+    m_completer->setCurrentRow(0);
+    const QString first = m_completer->currentCompletion();
+    popup->hide();
+    field->setText(first);
+    find(first);
+    return true;
 }
 
 void FindBar::setView(CAView *view)

@@ -18,7 +18,8 @@ class QLineEdit;
 class QStringListModel;
 
 // Find in the tool bar: a field (Ctrl+F) that completes file and category
-// names as one types; Enter flies the active map to the first match, F3 and
+// names as one types; Enter flies the active map to the first match (the
+// first line of the completion list while it is open), F3 and
 // Shift+F3 go through the others, and the status bar says which one is
 // shown. Also the View > Labels menu: which points carry labels on the map
 // and what they say.
@@ -49,6 +50,10 @@ public:
     QAction *labelSelectionAct = nullptr;
     QAction *labelGroupsAct = nullptr;
     QActionGroup *labelColumnGroup = nullptr;
+
+protected:
+    // Enter on the completion list with no line chosen takes its first line.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void show();

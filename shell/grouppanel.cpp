@@ -35,6 +35,13 @@ GroupPanel::GroupPanel(TableStore *tables, QWidget *parent) : QWidget(parent), m
     compareButton->setToolTip(tr("The words that set A apart from A and B together"));
     for (QPushButton *b : {selection, around, keepA, keepB, compareButton})
         buttons->addWidget(b);
+    // The count a kept group adds to its button must not widen the dock (and
+    // so move the map): the buttons have room for it from the start.
+    for (QPushButton *b : {keepA, keepB}) {
+        const QString widest = tr("Keep as A (%1)").arg(QStringLiteral("0000000"));
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(widest) + 2 * b->fontMetrics().averageCharWidth() + 12);
+        b->setSizePolicy(QSizePolicy::Fixed, b->sizePolicy().verticalPolicy());
+    }
     buttons->addStretch();
     layout->addLayout(buttons);
     connect(selection, &QPushButton::clicked, this, &GroupPanel::describeSelection);
@@ -186,6 +193,19 @@ void GroupPanel::keepGroup(int slot, const QString &name, const QVector<int> &im
         return;
     m_kept[slot].assign(images.begin(), images.end());
     m_keptName[slot] = tr("group \"%1\" (%2 images)").arg(name).arg(images.size());
+    updateButtons();
+}
+
+void GroupPanel::restoreKept(int slot, const QString &name, const QVector<int> &images)
+{
+    if (slot < 0 || slot > 1 || !m_data)
+        return;
+    std::vector<int> rows;
+    for (const int i : images)
+        if (i >= 0 && i < m_data->nbImages)
+            rows.push_back(i);
+    m_kept[slot] = rows;
+    m_keptName[slot] = name;
     updateButtons();
 }
 

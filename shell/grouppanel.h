@@ -45,6 +45,11 @@ public:
     void keepGroup(int slot, const QString &name, const QVector<int> &images);
     // What A and B hold now, by name (empty when not kept).
     QString keptName(int slot) const { return m_kept[slot].empty() ? QString() : m_keptName[slot]; }
+    // The images kept as A (0) or B (1), rows of the analysis.
+    QVector<int> keptImages(int slot) const { return QVector<int>(m_kept[slot].begin(), m_kept[slot].end()); }
+    // Puts back A or B as a session kept them: rows beyond the analysis
+    // shown are dropped, and nothing is kept when none is left.
+    void restoreKept(int slot, const QString &name, const QVector<int> &images);
     void compare();
 
     // Every word tested, as CSV (word,count_in,count_all,v_test,p_value).

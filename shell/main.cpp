@@ -2,6 +2,7 @@
 #include "shell/camainwindow.h"
 #include "shell/clustercommand.h"
 #include "shell/commandlineexport.h"
+#include "shell/commandlineusage.h"
 #include "shell/describecommand.h"
 
 #include <QApplication>
@@ -9,6 +10,9 @@
 
 int main(int argc, char *argv[])
 {
+    // The usage needs no display either.
+    if (const int status = CommandLineUsage::help(argc, argv); status >= 0)
+        return status;
     if (ClusterCommand::wanted(argc, argv))
         return ClusterCommand::main(argc, argv);
     // The descriptions for scripts and reports need no display.
@@ -18,6 +22,11 @@ int main(int argc, char *argv[])
         return DescribeCommand::run(QCoreApplication::arguments());
     }
     const bool exporting = CommandLineExport::wanted(argc, argv);
+    // An option no mode takes is refused before the window needs a display.
+    if (!exporting) {
+        if (const int status = CommandLineUsage::refuseUnknown(argc, argv); status >= 0)
+            return status;
+    }
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Ortelis"));
     QCoreApplication::setApplicationName(QStringLiteral("Ortelis"));

@@ -13,19 +13,23 @@
 #include "shell/wordimageswindow.h"
 #include "shell/wordtooltip.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSlider>
-#include <QTabWidget>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 
@@ -63,8 +67,8 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     screeDock->setWidget(scree);
     window->addDockWidget(Qt::RightDockWidgetArea, screeDock);
     connect(scree, &ScreePanel::axesPicked, this, &MapPanels::pickAxes);
-    // Both open, one above the other, with the first map that has
-    // categories (refresh()); both are in the View menu.
+    // Both open, one above the other, with the first map (refresh()); both
+    // are in the View menu.
     legendDock->hide();
     screeDock->hide();
 
@@ -126,9 +130,22 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
                                                                                  : nullptr,
                                       fitAct);
 
-    radiusValue = valueLabel(window->radiusSlider);
-    thresholdValue = valueLabel(window->thresholdSlider);
-    cellSizeValue = valueLabel(window->cellSizeSlider);
+    // Each value with its unit, and what it is of in the tooltips.
+    radiusValue = valueLabel(window->radiusSlider, tr("%1 px"));
+    thresholdValue = valueLabel(window->thresholdSlider, tr("%1 \u00d7"));
+    cellSizeValue = valueLabel(window->cellSizeSlider, tr("%1 px"));
+    window->radiusSlider->setToolTip(
+        tr("Radius, in pixels of the map: the images within it of the cursor fill the panes "
+           "(with the other neighbour structure, the number of most similar images shown)"));
+    window->thresholdSlider->setToolTip(
+        tr("Threshold, in times the mean contribution: a point is drawn when its contribution "
+           "to one of the two axes shown reaches it (0 draws every point)"));
+    window->cellSizeSlider->setToolTip(
+        tr("Cell size, in pixels of the map: images closer together than this share one square "
+           "in the image pane"));
+    for (QSlider *slider : {window->radiusSlider, window->thresholdSlider, window->cellSizeSlider})
+        if (QLabel *label = valueLabelOf(slider))
+            label->setToolTip(slider->toolTip());
 
     shownLabel = new QLabel;
     window->statusBar()->addPermanentWidget(shownLabel);
@@ -141,7 +158,15 @@ MapPanels::MapPanels(CAMainWindow *window) : QObject(window), m_window(window)
     setView(nullptr);
 }
 
-QLabel *MapPanels::valueLabel(QSlider *slider)
+QLabel *MapPanels::valueLabelOf(QSlider *slider) const
+{
+    return slider == m_window->radiusSlider      ? radiusValue
+           : slider == m_window->thresholdSlider ? thresholdValue
+           : slider == m_window->cellSizeSlider  ? cellSizeValue
+                                                 : nullptr;
+}
+
+QLabel *MapPanels::valueLabel(QSlider *slider, const QString &format)
 {
     // Right after the slider in the tool bar.
     QToolBar *bar = m_window->editToolBar;
@@ -150,12 +175,12 @@ QLabel *MapPanels::valueLabel(QSlider *slider)
     for (int i = 0; i < actions.size(); ++i)
         if (bar->widgetForAction(actions.at(i)) == slider && i + 1 < actions.size())
             before = actions.at(i + 1);
-    auto *label = new QLabel(QString::number(slider->value()));
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 6);
+    auto *label = new QLabel(format.arg(slider->value()));
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(format.arg(QStringLiteral("000"))) + 6);
     label->setAlignment(Qt::AlignCenter);
     bar->insertWidget(before, label);
     connect(slider, &QSlider::valueChanged, label,
-            [label](int value) { label->setText(QString::number(value)); });
+            [label, format](int value) { label->setText(format.arg(value)); });
     return label;
 }
 
@@ -179,6 +204,7 @@ void MapPanels::setView(CAView *view)
         m_wordMenu = {};
         m_view = view;
         if (view) {
+            view->installEventFilter(this);
             m_layer = connect(view, &CAView::layerChanged, this, &MapPanels::refresh);
             m_wordMenu = connect(view, &CAView::wordMenuRequested, this, &MapPanels::showWordMenu);
         }
@@ -205,12 +231,20 @@ void MapPanels::refresh()
         const QSignalBlocker block(colourAct);
         colourAct->setChecked(view->categoryColoursOn());
     }
-    // Once, for the first map with more than one category, the legend of
-    // names with the scree plot below it in the otherwise empty column;
+    // Once, for the first map, the scree plot, and for the first map with
+    // categories (a single named one is enough: an extract of one category
+    // still has its name and colour), the legend above it in the otherwise
+    // empty column;
     // after that the docks are where the user leaves them.
-    if (!m_legendOffered && view->categoryList().size() > 1) {
+    const QVector<int> &categories = view->categoryList();
+    if (!m_legendOffered
+        && (categories.size() > 1
+            || (categories.size() == 1 && view->data->categoryNames.contains(categories.first())))) {
         m_legendOffered = true;
         legendDock->show();
+    }
+    if (!m_screeOffered) {
+        m_screeOffered = true;
         screeDock->show();
     }
     QVector<double> shares;
@@ -218,6 +252,30 @@ void MapPanels::refresh()
         shares << view->axisShare(a);
     scree->setShares(shares, view->data->nbAxis, view->axis1, view->axis2,
                      InertiaShares::basis(*view->data));
+}
+
+bool MapPanels::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *view = qobject_cast<CAView *>(watched);
+    if (!view || view != m_view || !view->data)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::Enter) {
+        QWidget *typing = QApplication::focusWidget();
+        const bool editing = qobject_cast<QLineEdit *>(typing) || qobject_cast<QAbstractSpinBox *>(typing)
+                             || qobject_cast<QTextEdit *>(typing);
+        if (!editing && view->isActiveWindow())
+            view->setFocus(Qt::MouseFocusReason);
+    } else if (event->type() == QEvent::KeyPress
+               && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Menu) {
+        int word = !view->focusOnImage ? view->focusWord : -1;
+        if ((word < 0 || word >= view->data->nbWords) && view->showWordPoint)
+            word = view->wordAt(QPoint(view->cursorX, view->cursorY));
+        if (word >= 0 && word < view->data->nbWords) {
+            showWordMenu(word, view->mapToGlobal(view->wordPosition(word)));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void MapPanels::showWordMenu(int word, const QPoint &globalPos)

@@ -60,6 +60,15 @@ public:
     QPointer<WordImagesWindow> lastWordImages;
     // The menu of a word of the map (Shift + right button on it).
     void showWordMenu(int word, const QPoint &globalPos);
+    // The docks were put where a session had them: they are not opened for
+    // the first map any more.
+    void docksPlaced() { m_legendOffered = m_screeOffered = true; }
+
+protected:
+    // On the map: it takes the keyboard when the mouse comes over it (unless
+    // one is typing elsewhere), and the Menu key opens the menu of the word
+    // focused or under the cursor, with no click that would lock the hover.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void refresh();
@@ -69,13 +78,17 @@ private:
     void pickAxes(int x, int y);
     void describeCategory(int category);
     void buildAtlas();
-    QLabel *valueLabel(QSlider *slider);
+    // A label after `slider` in the tool bar showing its value through
+    // `format` (%1 and its unit).
+    QLabel *valueLabel(QSlider *slider, const QString &format);
+    QLabel *valueLabelOf(QSlider *slider) const;
 
     CAMainWindow *m_window;
     QPointer<CAView> m_view;
     QMetaObject::Connection m_layer;
     QMetaObject::Connection m_wordMenu;
     bool m_legendOffered = false;
+    bool m_screeOffered = false;
     bool m_axesSized = false;
 };
 

@@ -33,6 +33,28 @@ QByteArray unbase64(const QJsonValue &v)
     return QByteArray::fromBase64(v.toString().toLatin1());
 }
 
+QJsonArray numbers(const QVector<int> &list)
+{
+    QJsonArray a;
+    for (const int i : list)
+        a.append(i);
+    return a;
+}
+
+// Whole numbers from 0 only: anything else in the list is not an image.
+QVector<int> numbers(const QJsonValue &v)
+{
+    QVector<int> list;
+    for (const QJsonValue &n : v.toArray()) {
+        const double d = n.toDouble(-1);
+        if (d >= 0 && d <= 2147483647.0 && d == double(int(d)))
+            list.append(int(d));
+    }
+    return list;
+}
+
+const char *const kKeptKeys[2] = {"keptA", "keptB"};
+
 } // namespace
 
 QByteArray Session::toJson(const QString &sessionPath) const
@@ -50,6 +72,15 @@ QByteArray Session::toJson(const QString &sessionPath) const
             {QStringLiteral("column"), base64(w.column)},
             {QStringLiteral("map"), w.map.toJson()},
         };
+        if (w.labelSources >= 0) {
+            o.insert(QStringLiteral("labelSources"), w.labelSources);
+            o.insert(QStringLiteral("labelColumn"), w.labelColumn);
+        }
+        for (int slot = 0; slot < 2; ++slot)
+            if (!w.kept[slot].isEmpty())
+                o.insert(QLatin1String(kKeptKeys[slot]),
+                         QJsonObject{{QStringLiteral("name"), w.keptName[slot]},
+                                     {QStringLiteral("images"), numbers(w.kept[slot])}});
         if (!w.imagesTo.isEmpty()) {
             o.insert(QStringLiteral("imagesFrom"), w.imagesFrom);
             o.insert(QStringLiteral("imagesTo"), w.imagesTo);
@@ -62,12 +93,19 @@ QByteArray Session::toJson(const QString &sessionPath) const
         }
         list.append(o);
     }
-    const QJsonObject root{
+    QJsonObject root{
         {QStringLiteral("format"), QString::fromLatin1(kFormat)},
         {QStringLiteral("version"), Version},
         {QStringLiteral("mainGeometry"), base64(mainGeometry)},
         {QStringLiteral("windows"), list},
     };
+    // Optional members: a session without them still reads as version 1.
+    if (!mainState.isEmpty())
+        root.insert(QStringLiteral("mainState"), base64(mainState));
+    if (axesPage >= 0)
+        root.insert(QStringLiteral("axesPage"), axesPage);
+    if (axesTop >= 0)
+        root.insert(QStringLiteral("axesTop"), axesTop);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
@@ -94,6 +132,9 @@ bool Session::fromJson(const QByteArray &json, const QString &sessionPath, Sessi
     const QDir here = QFileInfo(sessionPath).absoluteDir();
     out = Session();
     out.mainGeometry = unbase64(root.value(QStringLiteral("mainGeometry")));
+    out.mainState = unbase64(root.value(QStringLiteral("mainState")));
+    out.axesPage = root.value(QStringLiteral("axesPage")).toInt(-1);
+    out.axesTop = root.value(QStringLiteral("axesTop")).toInt(-1);
     const QJsonArray list = root.value(QStringLiteral("windows")).toArray();
     for (const QJsonValue &v : list) {
         const QJsonObject o = v.toObject();
@@ -114,6 +155,13 @@ bool Session::fromJson(const QByteArray &json, const QString &sessionPath, Sessi
         w.map = MapState::fromJson(o.value(QStringLiteral("map")).toObject());
         w.imagesFrom = o.value(QStringLiteral("imagesFrom")).toString();
         w.imagesTo = o.value(QStringLiteral("imagesTo")).toString();
+        w.labelSources = o.value(QStringLiteral("labelSources")).toInt(-1);
+        w.labelColumn = o.value(QStringLiteral("labelColumn")).toInt(-1);
+        for (int slot = 0; slot < 2; ++slot) {
+            const QJsonObject kept = o.value(QLatin1String(kKeptKeys[slot])).toObject();
+            w.keptName[slot] = kept.value(QStringLiteral("name")).toString();
+            w.kept[slot] = numbers(kept.value(QStringLiteral("images")));
+        }
         out.windows.append(w);
     }
     return true;

@@ -23,6 +23,7 @@ void ModalCloser::poll()
     s.parent = modal->parentWidget();
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
         s.text = box->text();
+        s.informative = box->informativeText();
         seen.append(s);
         if (QAbstractButton *ok = box->button(QMessageBox::Ok))
             ok->click();

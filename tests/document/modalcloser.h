@@ -22,6 +22,7 @@ public:
         QString className;
         QString title;
         QString text;
+        QString informative; // a message box's informative text
         QWidget *parent = nullptr;
         QString directory; // where a file dialog opened
     };

@@ -7,6 +7,7 @@
 #include "document/camdichild.h"
 #include "map/caview.h"
 
+#include "modalcloser.h"
 #include "modelsink.h"
 
 #include <Eigen/Dense>
@@ -82,6 +83,9 @@ private slots:
     void initTestCase();
     void stackLeavesAxisOne();
     void emptyOutlineIsRefused();
+    void outlineGoesWhereAsked_data();
+    void outlineGoesWhereAsked();
+    void closePromptNamesTheTitle();
 
 private:
     QTemporaryDir m_dir;
@@ -228,6 +232,87 @@ void TestSetAside::emptyOutlineIsRefused()
     QVERIFY(!child.setSelectionAside());
     QCoreApplication::processEvents();
     QVERIFY(sink.models.isEmpty());
+}
+
+void TestSetAside::outlineGoesWhereAsked_data()
+{
+    QTest::addColumn<bool>("askedFirst");   // Make selected images supplementary before the outline
+    QTest::addColumn<bool>("outlineFirst"); // an outline already drawn when it was asked for
+    QTest::addColumn<int>("images");        // images in the outline
+    QTest::addColumn<int>("setAside");      // images the new window has set aside, -1 for none
+    QTest::addColumn<QString>("box");       // the box shown, empty for none
+    QTest::newRow("a few outliers, then the outline") << true << false << 4 << 4 << QString();
+    QTest::newRow("a few outliers, outline first") << false << true << 3 << 3 << QString();
+    QTest::newRow("a few outliers, not asked: the extraction refuses")
+        << false << false << 4 << -1 << QStringLiteral("Try to select more datapoints");
+}
+
+void TestSetAside::outlineGoesWhereAsked()
+{
+    QFETCH(bool, askedFirst);
+    QFETCH(bool, outlineFirst);
+    QFETCH(int, images);
+    QFETCH(int, setAside);
+    QFETCH(QString, box);
+    if (!QFileInfo(m_solver).isExecutable())
+        QSKIP("the CA solver has not been built");
+    CAData::casolver = m_solver;
+    CAMdiChild child;
+    QVERIFY(child.loadFile(m_project));
+    ModelSink sink;
+    sink.watch(&child);
+    ModalCloser closer;
+    // The outline: the first images of group B, and a few words.
+    const auto outline = [&] {
+        child.caView->selectedImages.clear();
+        for (int i = 0; i < images; ++i)
+            child.caView->selectedImages.append(10 + i);
+        child.caView->selectedWords = {2, 3, 4};
+    };
+    if (outlineFirst)
+        outline();
+    else
+        child.caView->selectedImages.clear();
+    if (askedFirst || outlineFirst)
+        QCOMPARE(child.setAsideNextOutline(), askedFirst);
+    if (!outlineFirst) {
+        outline();
+        child.finishSelection();
+    }
+    if (setAside >= 0) {
+        QTRY_COMPARE_WITH_TIMEOUT(sink.models.size(), 1, 30000);
+        QCOMPARE(sink.models.first()->setAsideImages, setAside);
+        QVERIFY(closer.seen.isEmpty());
+    } else {
+        QTRY_COMPARE(closer.seen.size(), 1);
+        QCOMPARE(closer.seen.first().text, box);
+        // The box counts what the status bar counts: the images in the
+        // outline, and says where setting them aside is.
+        QVERIFY2(closer.seen.first().informative.startsWith(
+                     QStringLiteral("%1 images and 3 words selected").arg(images)),
+                 qPrintable(closer.seen.first().informative));
+        QVERIFY(closer.seen.first().informative.contains(QStringLiteral("Make selected images supplementary")));
+        QCoreApplication::processEvents();
+        QVERIFY(sink.models.isEmpty());
+    }
+    // Asked once: the next outline extracts again.
+    QVERIFY(!child.outlineSetsAside);
+}
+
+void TestSetAside::closePromptNamesTheTitle()
+{
+    CAMdiChild child;
+    QVERIFY(child.loadFile(m_project));
+    child.setWindowTitle(QStringLiteral("t/project.xml without 4 images[*] - Ortelis"));
+    child.setWindowModified(true);
+    ModalCloser closer;
+    // The prompt is answered with its default button, Save, which asks for
+    // a folder: cancelled.
+    QVERIFY(!child.maybeSave());
+    QVERIFY(!closer.seen.isEmpty());
+    QCOMPARE(closer.seen.first().text,
+             QStringLiteral("'t/project.xml without 4 images' has not been saved; closing it deletes it. "
+                            "Save it first?"));
 }
 
 QTEST_MAIN(TestSetAside)

@@ -58,6 +58,8 @@ private slots:
     void flyToCentresAndFocuses();
     void flyToWord();
     void hiddenMatchIsShownAndMarked();
+    void foundImageIsInThePanes_data();
+    void foundImageIsInThePanes();
     void tabFollowsDistance_data();
     void tabFollowsDistance();
     void arrowsPan_data();
@@ -153,6 +155,45 @@ void TestCAViewFind::hiddenMatchIsShownAndMarked()
     view.flyTo(CAView::ImageLayer, 2);
     QCOMPARE(view.forcedImage, -1);
     QCOMPARE(MapLabels::of(view).first().text, QStringLiteral("#2"));
+}
+
+void TestCAViewFind::foundImageIsInThePanes_data()
+{
+    QTest::addColumn<bool>("circle"); // the panes show the circle, or the most similar images
+    QTest::addColumn<int>("image");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("circle, hidden") << true << 1 << true;
+    QTest::newRow("circle, drawn") << true << 2 << false;
+    QTest::newRow("similar, hidden") << false << 1 << true;
+    QTest::newRow("similar, drawn") << false << 3 << false;
+}
+
+void TestCAViewFind::foundImageIsInThePanes()
+{
+    QFETCH(bool, circle);
+    QFETCH(int, image);
+    QFETCH(bool, hidden);
+    // Image 1 weighs almost nothing: twice the mean contribution hides it.
+    std::vector<Spot> spots = {{300, 300}, {310, 1200, 1e-6}, {1700, 300}, {1700, 1200},
+                               {1690, 1190}};
+    auto data = makeData(spots, {});
+    CAView view(0, 1, 2);
+    fixture::resizeNow(view, W, H);
+    view.scale = kScale;
+    view.imageThreshold = 2;
+    view.setData(data.get());
+    view.changeNeigbbourStructure(circle);
+    QCOMPARE(!view.imageDrawn(image), hidden);
+    QSignalSpy images(&view, &CAView::imagesChanged);
+
+    view.flyTo(CAView::ImageLayer, image);
+    QVERIFY(!images.isEmpty());
+    QCOMPARE(images.last().at(3).toInt(), image);
+    // What the panes are given holds the found image; a hidden one, which
+    // no search finds, comes first.
+    QVERIFY2(view.imageList.contains(image), qPrintable(QStringLiteral("%1 images").arg(view.imageList.size())));
+    if (hidden)
+        QCOMPARE(view.imageList.first(), image);
 }
 
 void TestCAViewFind::tabFollowsDistance_data()

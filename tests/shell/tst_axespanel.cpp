@@ -7,6 +7,7 @@
 #include "shell/categorylegend.h"
 #include "shell/grouppanel.h"
 #include "shell/mappanels.h"
+#include "shell/wordkind.h"
 #include "shell/wordtooltip.h"
 #include "data/wordatlas.h"
 #include "data/sift.h"
@@ -18,10 +19,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QHelpEvent>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QtTest>
@@ -77,7 +80,7 @@ class TestAxesPanel : public QObject
     {
         for (int s = 0; s < tree->topLevelItemCount(); ++s)
             for (int g = 0; g < tree->topLevelItem(s)->childCount(); ++g)
-                if (tree->topLevelItem(s)->child(g)->text(0) == group && tree->topLevelItem(s)->child(g)->childCount())
+                if (tree->topLevelItem(s)->child(g)->text(0).startsWith(group) && tree->topLevelItem(s)->child(g)->childCount())
                     return tree->topLevelItem(s)->child(g)->child(0);
         return nullptr;
     }
@@ -177,6 +180,149 @@ private slots:
         QTRY_VERIFY(axes->height() > legend->height() + scree->height());
         QVERIFY(scree->widget()->height() >= scree->widget()->minimumSizeHint().height());
         QVERIFY(legend->height() >= 80);
+    }
+
+    // All the numbers of a result file, in order.
+    QVector<double> numbers(const QString &name)
+    {
+        QFile f(dir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        QVector<double> out;
+        for (const QByteArray &t : f.readAll().simplified().split(' '))
+            out << t.toDouble();
+        return out;
+    }
+
+    void polesSayWhatTheyAreWorth_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::newRow("1 and 2") << 1 << 2;
+        QTest::newRow("3 and 4") << 3 << 4;
+    }
+
+    // Each pole's heading gives the share of the axis its images carry, and
+    // the images below the mean contribution are greyed: checked against
+    // contributions worked out here from the table and the solver's files.
+    void polesSayWhatTheyAreWorth()
+    {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        const QVector<double> z = numbers(QStringLiteral("t.txt_Z.txt"));
+        const QVector<double> lambda = numbers(QStringLiteral("t.txt_Lambda.txt"));
+        QVERIFY(z.size() > 2 && lambda.size() > 1);
+        const int cols = int(z[1]);
+        double total = 0;
+        QVector<double> mass(12, 0.0);
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 6; ++j) {
+                mass[i] += count(i, j);
+                total += count(i, j);
+            }
+        auto contribution = [&](int i, int axis) {
+            const double c = z[2 + i * cols + axis];
+            return mass[i] / total * c * c / lambda[1 + axis];
+        };
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        AxesPanel *panel = w.mapPanels->axes;
+        panel->topCount->setValue(50); // every point
+        w.xAxisEdit->setText(QString::number(x));
+        w.yAxisEdit->setText(QString::number(y));
+        w.refreshAct->trigger();
+        QTRY_COMPARE(panel->tree->topLevelItemCount(), 4);
+        const QRegularExpression share(QStringLiteral("from its words, ([0-9.]+) % from its images"));
+        for (int s = 0; s < 4; ++s) {
+            QTreeWidgetItem *section = panel->tree->topLevelItem(s);
+            const int axis = (s < 2 ? x : y) - 1;
+            const int pole = s % 2 ? 1 : -1;
+            double want = 0;
+            for (int i = 0; i < 12; ++i)
+                if ((z[2 + i * cols + axis] > 0) == (pole > 0) && z[2 + i * cols + axis] != 0)
+                    want += contribution(i, axis);
+            const QRegularExpressionMatch m = share.match(section->text(0));
+            QVERIFY2(m.hasMatch(), qPrintable(section->text(0)));
+            QVERIFY2(std::abs(m.captured(1).toDouble() - 100 * want) <= 0.051,
+                     qPrintable(section->text(0) + QStringLiteral(" / %1").arg(100 * want)));
+            for (int g = 0; g < section->childCount(); ++g) {
+                QTreeWidgetItem *group = section->child(g);
+                if (!group->text(0).startsWith(QLatin1String("Images")))
+                    continue;
+                for (int k = 0; k < group->childCount(); ++k) {
+                    QTreeWidgetItem *row = group->child(k);
+                    const int image = row->data(0, Qt::UserRole + 1).toInt();
+                    const bool grey = row->foreground(0) == panel->tree->palette().brush(QPalette::Disabled,
+                                                                                        QPalette::Text);
+                    QCOMPARE(grey, contribution(image, axis) < 1.0 / 12);
+                }
+            }
+        }
+    }
+
+    void wordKinds_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QList<int>>("labels");
+        QTest::addColumn<QStringList>("names");
+        const QByteArray indexed = "# how the images were described\n--words 1000\n--max-keypoints 500\n"
+                                   "--colour-words 200\n--counts sqrt\n";
+        QTest::newRow("shape and colour") << indexed << QList<int>{0, 999, 1000, 1199, 1200}
+                                          << QStringList{"Shape word #0", "Shape word #999", "Colour word #1000",
+                                                         "Colour word #1199", "Word #1200"};
+        QTest::newRow("no colour words") << QByteArray("--words 50\n--colour-words 0\n") << QList<int>{49, 50}
+                                         << QStringList{"Shape word #49", "Word #50"};
+        QTest::newRow("no record") << QByteArray() << QList<int>{0, 7} << QStringList{"Word #0", "Word #7"};
+        QTest::newRow("not a record") << QByteArray("--words lots\n") << QList<int>{3} << QStringList{"Word #3"};
+    }
+
+    // Words named by what they describe, from the record of the indexing.
+    void wordKinds()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QList<int>, labels);
+        QFETCH(QStringList, names);
+        const WordKind::Counts counts = WordKind::parse(record);
+        QStringList got;
+        for (const int label : labels)
+            got << WordKind::name(counts, label);
+        QCOMPARE(got, names);
+    }
+
+    void keepingLeavesTheDockAlone_data()
+    {
+        QTest::addColumn<int>("images");
+        QTest::newRow("3 images") << 3;
+        QTest::newRow("213 images") << 213;
+        QTest::newRow("123456 images") << 123456;
+    }
+
+    // "Keep as A (213)" fits in the button it had: the dock keeps its width
+    // and the map does not move.
+    void keepingLeavesTheDockAlone()
+    {
+        QFETCH(int, images);
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        AxesPanel *panel = w.mapPanels->axes;
+        panel->tabs->setCurrentWidget(panel->groups);
+        QTRY_VERIFY(w.mapPanels->axesDock->isVisible());
+        QTest::qWait(50);
+        const int dockWidth = w.mapPanels->axesDock->width();
+        const QRect map(activeView(w)->mapTo(&w, QPoint(0, 0)), activeView(w)->size());
+        QVector<int> group;
+        for (int i = 0; i < images; ++i)
+            group << i % 12;
+        panel->groups->keepGroup(0, QStringLiteral("g"), group);
+        QCOMPARE(panel->groups->keepA->text(), QStringLiteral("Keep as A (%1)").arg(images));
+        QTest::qWait(50);
+        QCOMPARE(w.mapPanels->axesDock->width(), dockWidth);
+        QCOMPARE(QRect(activeView(w)->mapTo(&w, QPoint(0, 0)), activeView(w)->size()), map);
+        // The whole text is shown.
+        QVERIFY(panel->groups->keepA->width()
+                >= panel->groups->keepA->fontMetrics().horizontalAdvance(panel->groups->keepA->text()));
     }
 
     void followsAxes_data()
@@ -337,7 +483,7 @@ private slots:
         for (int s = 0; s < panel->tree->topLevelItemCount(); ++s)
             for (int g = 0; g < panel->tree->topLevelItem(s)->childCount(); ++g) {
                 QTreeWidgetItem *group = panel->tree->topLevelItem(s)->child(g);
-                if (group->text(0) != QLatin1String("Words"))
+                if (!group->text(0).startsWith(QLatin1String("Words")))
                     continue;
                 for (int k = 0; k < group->childCount(); ++k) {
                     const int word = group->child(k)->data(0, Qt::UserRole + 1).toInt();

@@ -11,7 +11,10 @@
 #include "document/analysissaver.h"
 #include "shell/groupspanel.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QCompleter>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
@@ -27,6 +30,8 @@ private slots:
     void initTestCase();
     void findGoesThroughMatches_data();
     void findGoesThroughMatches();
+    void enterTakesTheListsLine_data();
+    void enterTakesTheListsLine();
     void keepSelection_data();
     void keepSelection();
     void sessionKeepsGroups();
@@ -90,6 +95,49 @@ void TestFindGroups::findGoesThroughMatches()
         QVERIFY(w.statusBar()->currentMessage().startsWith(
             QStringLiteral("%1 of %2 matches").arg(at + 1).arg(total)));
     }
+}
+
+void TestFindGroups::enterTakesTheListsLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("row"); // the line chosen in the open list, -1 for none
+    QTest::addColumn<int>("focus");
+    // The list is in alphabetical order: "img_12.png" comes before
+    // "img_2.png", though image 2 is the first image whose name holds "2.png".
+    QTest::newRow("none chosen: the first line") << QStringLiteral("2.png") << -1 << 12;
+    QTest::newRow("none chosen, other text") << QStringLiteral("5.png") << -1 << 15;
+    QTest::newRow("a line chosen") << QStringLiteral("2.png") << 1 << 2;
+}
+
+void TestFindGroups::enterTakesTheListsLine()
+{
+    QFETCH(QString, text);
+    QFETCH(int, row);
+    QFETCH(int, focus);
+    Console::Capture capture;
+    CAMainWindow w;
+    w.resize(1200, 800);
+    QVERIFY(w.open(m_project));
+    w.show();
+    CAView *view = w.activeView();
+    QVERIFY(view);
+    QLineEdit *field = w.findBar->field;
+    QCompleter *completer = field->completer();
+    QVERIFY(completer);
+    field->setFocus();
+    field->setText(text);
+    completer->setCompletionPrefix(text);
+    completer->complete();
+    QAbstractItemView *list = completer->popup();
+    QTRY_VERIFY(list->isVisible());
+    if (row >= 0)
+        list->setCurrentIndex(completer->completionModel()->index(row, 0));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(list, &enter);
+    QCOMPARE(view->focusImage, focus);
+    if (row < 0)
+        QCOMPARE(field->text(), DocumentFixture::imageFile(focus));
+    QVERIFY(!list->isVisible());
 }
 
 void TestFindGroups::keepSelection_data()

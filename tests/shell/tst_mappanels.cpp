@@ -4,6 +4,7 @@
 #include "map/categoryagreement.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"
+#include "shell/findbar.h"
 #include "shell/categorylegend.h"
 #include "shell/mappanels.h"
 #include "shell/screepanel.h"
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 #include <QToolTip>
@@ -136,7 +138,7 @@ private slots:
         QCOMPARE(status->text(), expectedStatus(v));
         for (int t : {0, 4, 1}) {
             w.thresholdSlider->setValue(t);
-            QCOMPARE(w.mapPanels->thresholdValue->text(), QString::number(t));
+            QCOMPARE(w.mapPanels->thresholdValue->text(), QStringLiteral("%1 \u00d7").arg(t));
             QCOMPARE(status->text(), expectedStatus(v));
         }
         w.showImagePointAct->toggle();
@@ -148,9 +150,9 @@ private slots:
         QCOMPARE(status->text(), expectedStatus(v));
 
         w.radiusSlider->setValue(37);
-        QCOMPARE(w.mapPanels->radiusValue->text(), QStringLiteral("37"));
+        QCOMPARE(w.mapPanels->radiusValue->text(), QStringLiteral("37 px"));
         w.cellSizeSlider->setValue(4);
-        QCOMPARE(w.mapPanels->cellSizeValue->text(), QStringLiteral("4"));
+        QCOMPARE(w.mapPanels->cellSizeValue->text(), QStringLiteral("4 px"));
     }
 
     void legendNamesCountsAndHides()
@@ -231,7 +233,7 @@ private slots:
                    + QStringLiteral("\u00A0%");
         };
         const QString first = tooltip(0);
-        QVERIFY2(first.contains(QStringLiteral("Category 1: 20 images")), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("Category #1: 20 of the 60 images of the analysis")), qPrintable(first));
         QVERIFY2(first.contains(QStringLiteral("On axes 1 and 2 as drawn, 100\u00A0%")), qPrintable(first));
         // At random, 19 of the 59 others would be of its category.
         QVERIFY2(first.contains(QStringLiteral("(32\u00A0% were the images placed at random)")), qPrintable(first));
@@ -395,8 +397,141 @@ private slots:
         QVERIFY(!legend->isVisible());
     }
 
-    // A map without categories opens no docks: the workspace stays whole.
-    void noCategoriesNoDocks()
+    // The legend and the scree plot for the first map: the scree plot
+    // always, the legend from one named category on; each entry named and
+    // counted, a category of supplementary images only said as such.
+    void legendForFewCategories_data()
+    {
+        QTest::addColumn<QByteArray>("labels");     // category of each of the 12 images
+        QTest::addColumn<QByteArray>("names");      // the categories file
+        QTest::addColumn<QByteArray>("supLabels");  // supplementary images, if any
+        QTest::addColumn<bool>("legendShown");
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("tooltips");
+        const QByteArray ones = QByteArray("1 ").repeated(12);
+        const QByteArray three = "1 2 3 1 2 3 1 2 3 1 2 3";
+        QTest::newRow("one named category") << ones << QByteArray("1 red pandas\n") << QByteArray() << true
+                                            << QStringList{"red pandas  (12)"}
+                                            << QStringList{"red pandas: 12 of the 12 images of the analysis"};
+        QTest::newRow("one unnamed category") << ones << QByteArray("\n") << QByteArray() << false
+                                              << QStringList{"#1  (12)"}
+                                              << QStringList{"Category #1: 12 of the 12 images of the analysis"};
+        QTest::newRow("three, one unnamed") << three << QByteArray("1 red pandas\n2 bicycles\n") << QByteArray()
+                                            << true << QStringList{"red pandas  (4)", "bicycles  (4)", "#3  (4)"}
+                                            << QStringList{"red pandas: 4 of the 12 images of the analysis",
+                                                           "bicycles: 4 of the 12 images of the analysis",
+                                                           "Category #3: 4 of the 12 images of the analysis"};
+        QTest::newRow("a category of supplementary images only")
+            << ones << QByteArray("1 red pandas\n5 tux vehicles\n") << QByteArray("5 s0.png\n5 s1.png\n") << true
+            << QStringList{"red pandas  (12)", "tux vehicles  (supplementary images only)",
+                           "Supplementary images  (2)"}
+            << QStringList{"red pandas: 12 of the 12 images of the analysis",
+                           "tux vehicles: no image of the analysis, only supplementary images (hollow diamonds)",
+                           "2 images placed on the axes without taking part in them (hollow diamonds); they never "
+                           "count toward the thresholds"};
+    }
+
+    void legendForFewCategories()
+    {
+        QFETCH(QByteArray, labels);
+        QFETCH(QByteArray, names);
+        QFETCH(QByteArray, supLabels);
+        QFETCH(bool, legendShown);
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, tooltips);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('_'));
+        QByteArray list;
+        const QList<QByteArray> categories = labels.split(' ');
+        for (int i = 0; i < 12; ++i)
+            list += categories.at(i) + " img" + QByteArray::number(i) + ".png\n";
+        write(tag + "_images.txt", list);
+        write(tag + "_names.txt", names);
+        QByteArray xml = "<XML><BASE href='.'/>"
+                         "<FILE name='Z' path='t_Z.txt'/><FILE name='W' path='t_W.txt'/>"
+                         "<FILE name='P' path='t_P.txt'/><FILE name='Q' path='t_Q.txt'/>"
+                         "<FILE name='LAMBDA' path='t_Lambda.txt'/>"
+                         "<FILE name='LABEL' path='" + tag.toUtf8() + "_images.txt'/>"
+                         "<FILE name='CATEGORIES' path='" + tag.toUtf8() + "_names.txt'/>";
+        if (!supLabels.isEmpty()) {
+            write(tag + "_zsup.txt", "2 4\n0.5 0.5 0 0\n-0.5 0.25 0 0\n");
+            write(tag + "_sup.txt", supLabels);
+            xml += "<FILE name='ZSUP' path='" + tag.toUtf8() + "_zsup.txt'/>"
+                   "<FILE name='LABELSUP' path='" + tag.toUtf8() + "_sup.txt'/>";
+        }
+        write(tag + ".xml", xml + "</XML>");
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, dir.filePath(tag + ".xml"));
+        QTRY_VERIFY(w.mapPanels->screeDock->isVisible());
+        QTest::qWait(50);
+        QCOMPARE(w.mapPanels->legendDock->isVisible(), legendShown);
+        QListWidget *l = w.mapPanels->legend->list;
+        QStringList texts, tips;
+        for (int k = 0; k < l->count(); ++k) {
+            texts << l->item(k)->text();
+            tips << l->item(k)->toolTip();
+        }
+        QCOMPARE(texts, entries);
+        QCOMPARE(tips, tooltips);
+    }
+
+    void menuKeyOpensWordMenu_data()
+    {
+        QTest::addColumn<int>("how"); // 0 word focused, 1 image focused with a word under the cursor, 2 no word
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("word focused by hovering") << 0 << true;
+        QTest::newRow("word under the cursor") << 1 << true;
+        QTest::newRow("no word near") << 2 << false;
+    }
+
+    // The map takes the keyboard when the mouse comes over it, and the Menu
+    // key then opens the word's menu: no click, which would lock the hover.
+    void menuKeyOpensWordMenu()
+    {
+        QFETCH(int, how);
+        QFETCH(bool, opened);
+        Console::Capture capture;
+        CAMainWindow w;
+        openShown(w, project);
+        CAView *v = activeView(w);
+        // Every word drawn.
+        w.thresholdSlider->setValue(0);
+        if (!w.showWordPointAct->isChecked())
+            w.showWordPointAct->trigger();
+        w.activateWindow();
+        QTRY_VERIFY(w.isActiveWindow());
+        w.findBar->field->clearFocus();
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(v, &enter);
+        QVERIFY(v->hasFocus());
+        int word = 0;
+        while (word < v->data->nbWords && (!v->wordDrawn(word) || v->wordAt(v->wordPosition(word)) != word))
+            ++word;
+        QVERIFY(word < v->data->nbWords);
+        v->focusOnImage = how != 0;
+        v->focusWord = how == 0 ? word : -1;
+        v->focusImage = 0;
+        const QPoint at = how == 1 ? v->wordPosition(word) : QPoint(-500, -500);
+        v->cursorX = at.x();
+        v->cursorY = at.y();
+        QString title;
+        QTimer::singleShot(0, this, [&title] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                title = menu->actions().value(0) ? menu->actions().value(0)->text() : QString();
+                menu->close();
+            }
+        });
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+        QCoreApplication::sendEvent(v, &press);
+        QCoreApplication::processEvents();
+        QCOMPARE(title, opened ? QStringLiteral("Word #%1").arg(v->data->wordLabel(word)) : QString());
+        // Nothing was locked on the way.
+        QVERIFY(!(v->mode & CAView::ModeLocked));
+    }
+
+    // A map without categories opens the scree plot only, beside the
+    // window fitted to what is left.
+    void noCategoriesNoLegend()
     {
         Console::Capture capture;
         write("plain.xml", "<XML><BASE href='.'/>"
@@ -407,8 +542,8 @@ private slots:
         openShown(w, dir.filePath("plain.xml"));
         QTest::qWait(50);
         QVERIFY(!w.mapPanels->legendDock->isVisible());
-        QVERIFY(!w.mapPanels->screeDock->isVisible());
-        QCOMPARE(w.workspace->currentSubWindow()->geometry(), w.workspace->viewport()->rect());
+        QTRY_VERIFY(w.mapPanels->screeDock->isVisible());
+        QTRY_COMPARE(w.workspace->currentSubWindow()->geometry(), w.workspace->viewport()->rect());
     }
 };
 

@@ -7,7 +7,11 @@
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/mapstate.h"
+#include "shell/axespanel.h"
 #include "shell/camainwindow.h"
+#include "shell/findbar.h"
+#include "shell/grouppanel.h"
+#include "shell/mappanels.h"
 #include "shell/problemlist.h"
 #include "shell/session.h"
 
@@ -24,7 +28,11 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
+#include <QDockWidget>
 #include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +56,8 @@ class TestSession : public QObject
 private slots:
     void initTestCase();
     void roundTrip();
+    void restoresWhatWasSet_data();
+    void restoresWhatWasSet();
     void badSessionFiles_data();
     void badSessionFiles();
     void windowCap_data();
@@ -190,6 +200,83 @@ void TestSession::roundTrip()
     // The controls follow the restored active map.
     QCOMPARE(main.radiusSlider->value(), 55);
     QCOMPARE(main.xAxisEdit->text(), QStringLiteral("3"));
+}
+
+void TestSession::restoresWhatWasSet_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::newRow("labels") << QStringLiteral("labels");
+    QTest::newRow("Axes dock on its group page") << QStringLiteral("axes");
+    QTest::newRow("docks closed") << QStringLiteral("docks");
+    QTest::newRow("A and B of the group test") << QStringLiteral("groups");
+}
+
+void TestSession::restoresWhatWasSet()
+{
+    QFETCH(QString, setting);
+    const QString sessionPath = m_dir.filePath(QStringLiteral("sessions/%1.json").arg(setting));
+    QVERIFY(QDir().mkpath(QFileInfo(sessionPath).absolutePath()));
+    const int sources = CAView::LabelSelection | CAView::LabelGroups;
+    const QVector<int> a{1, 2, 3}, b{7, 8};
+    {
+        CAMainWindow main;
+        main.resize(1400, 900);
+        main.show();
+        QVERIFY(main.open(m_projectA));
+        QVERIFY(main.open(m_projectB));
+        AxesPanel *axes = main.mapPanels->axes;
+        if (setting == QLatin1String("labels")) {
+            main.activeView()->labelSources = sources;
+            main.activeView()->labelColumn = CAView::LabelCategory;
+        } else if (setting == QLatin1String("axes")) {
+            main.mapPanels->axesDock->show();
+            axes->tabs->setCurrentWidget(axes->groups);
+            axes->topCount->setValue(7);
+        } else if (setting == QLatin1String("docks")) {
+            QVERIFY(main.mapPanels->screeDock->isVisible());
+            main.mapPanels->screeDock->hide();
+            main.mapPanels->legendDock->hide();
+        } else {
+            axes->groups->keepGroup(0, QStringLiteral("first"), a);
+            axes->groups->keepGroup(1, QStringLiteral("second"), b);
+        }
+        QString error;
+        QVERIFY2(main.saveSessionTo(sessionPath, true, &error), qPrintable(error));
+    }
+    CAMainWindow main;
+    main.resize(1400, 900);
+    main.show();
+    QStringList missing;
+    QString error;
+    QVERIFY2(main.openSessionFrom(sessionPath, &missing, &error), qPrintable(error));
+    QCOMPARE(documents(main).size(), 2);
+    CAView *view = main.activeView();
+    QVERIFY(view);
+    AxesPanel *axes = main.mapPanels->axes;
+    if (setting == QLatin1String("labels")) {
+        QCOMPARE(view->labelSources, sources);
+        QCOMPARE(view->labelColumn, int(CAView::LabelCategory));
+        // The menu shows what the map does.
+        QVERIFY(main.findBar->labelSelectionAct->isChecked());
+        QVERIFY(!main.findBar->labelFoundAct->isChecked());
+        // The other window kept the defaults.
+        QCOMPARE(documents(main).first()->caView->labelSources, int(CAView::LabelFound));
+    } else if (setting == QLatin1String("axes")) {
+        QVERIFY(main.mapPanels->axesDock->isVisible());
+        QCOMPARE(axes->tabs->currentWidget(), static_cast<QWidget *>(axes->groups));
+        QCOMPARE(axes->topCount->value(), 7);
+    } else if (setting == QLatin1String("docks")) {
+        QVERIFY(!main.mapPanels->screeDock->isVisible());
+        QVERIFY(!main.mapPanels->legendDock->isVisible());
+        // Opening another map does not bring them back.
+        QVERIFY(main.open(m_projectA));
+        QVERIFY(!main.mapPanels->screeDock->isVisible());
+    } else {
+        QCOMPARE(axes->groups->keptImages(0), a);
+        QCOMPARE(axes->groups->keptImages(1), b);
+        QVERIFY(axes->groups->keptName(0).contains(QStringLiteral("first")));
+        QVERIFY(axes->groups->compareButton->isEnabled());
+    }
 }
 
 void TestSession::badSessionFiles_data()
