@@ -164,7 +164,7 @@ void CAMdiChild::loadGroups(const QString &path)
                          .arg(path, error.errorString()));
         return;
     }
-    caView->groups = NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords);
+    caView->groups().setList(NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords));
 }
 
 bool CAMdiChild::loadFile(const QString &fileName)
