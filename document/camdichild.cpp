@@ -165,7 +165,7 @@ void CAMdiChild::loadGroups(const QString &path)
         return;
     }
     int beyond = 0;
-    caView->groups = NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords, &beyond);
+    caView->groups().setList(NamedGroup::listFromJson(doc.array(), data->nbImages, data->nbWords, &beyond));
     if (beyond > 0)
         Console::err(QStringLiteral("Warning: the groups file '%1' holds more groups than a map may have (%2): "
                                     "the first %2 are read, %3 left out.")

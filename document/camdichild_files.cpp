@@ -22,8 +22,8 @@ bool CAMdiChild::saveAnalysisTo(const QString &folder, bool replace, QString *er
     }
     // The named groups go with it: the saved analysis has the same rows.
     QByteArray groups;
-    if (caView && !caView->groups.isEmpty())
-        groups = QJsonDocument(NamedGroup::listToJson(caView->groups)).toJson();
+    if (caView && !caView->groups().isEmpty())
+        groups = QJsonDocument(NamedGroup::listToJson(caView->groups().list())).toJson();
     if (!AnalysisSaver::save(*data, folder, replace, error, groups))
         return false;
     setCurrentFile(QDir::cleanPath(QDir().absoluteFilePath(AnalysisSaver::projectFile(folder))));

@@ -9,17 +9,22 @@
 #include <QPixmap>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <cmath>
 
 CAView::CAView(int x1, int x2, int x3, QWidget *parent)
-    : QWidget(parent), axis1(x1), axis2(x2), axis3(x3)
+    : QWidget(parent), axis3(x3), m_groups([this](MapChange c) { invalidate(c); }),
+      m_labelling([this](MapChange c) { invalidate(c); })
 {
+    axis1 = x1;
+    axis2 = x2;
     layers.push_back(std::make_unique<PointLayer>(PointFamily::images()));
     layers.push_back(std::make_unique<PointLayer>(PointFamily::words()));
     layers.push_back(std::make_unique<PointLayer>(PointFamily::supplementaryImages()));
-    hoverTool = std::make_unique<HoverTool>(*this);
-    panTool = std::make_unique<PanTool>(*this);
-    selectionTool = std::make_unique<SelectionTool>(*this);
+    hoverTool = new HoverTool(this);
+    panTool = new PanTool(this);
+    selectionTool = new SelectionTool(this);
+    m_tool = hoverTool;
     originX = (width() - mapWidth) / 2;
     originY = (height() - mapHeight) / 2;
     createColor();
@@ -34,6 +39,9 @@ CAView::CAView(int x1, int x2, int x3, QWidget *parent)
 CAView::~CAView()
 {
     Console::out(QStringLiteral("CAView destructor"));
+    // The tools die with the view's children, after this: none may set
+    // itself back on a view that is going.
+    disconnect(m_toolGone);
     delete background;
 }
 
@@ -162,20 +170,33 @@ int CAView::truncate(double v)
 
 MapTransform CAView::mapTransform() const
 {
-    MapTransform t;
-    t.scale = scale;
-    t.mapWidth = mapWidth;
-    t.mapHeight = mapHeight;
-    t.originX = originX;
-    t.originY = originY;
-    t.panX = panX;
-    t.panY = panY;
-    t.shiftX = shiftX;
-    t.shiftY = shiftY;
-    t.projectionMode = projectionMode;
-    t.axis1 = axis1;
-    t.axis2 = axis2;
-    return t;
+    return MapTransform(geometry());
+}
+
+void CAView::setCanvasShift(const QPoint &shift)
+{
+    // Beyond this the pixel arithmetic of the transform would overflow.
+    constexpr int kMax = 1 << 27;
+    shiftX = std::clamp(shift.x(), -kMax, kMax);
+    shiftY = std::clamp(shift.y(), -kMax, kMax);
+    update();
+}
+
+void CAView::invalidate(MapChange change)
+{
+    if (change == MapChange::Rebuild && data)
+        drawBackground();
+    update();
+    emit stateChanged(int(change));
+}
+
+void CAView::findNearestImages(int image, int count, std::vector<int> &out)
+{
+    if (!data) {
+        out.clear();
+        return;
+    }
+    nearest.find(*data, image, count, out);
 }
 
 void CAView::transform(double x, double y, int &px, int &py) const

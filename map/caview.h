@@ -3,6 +3,9 @@
 
 #include "map/categoryagreement.h"
 #include "map/mapextent.h"
+#include "map/mapgeometry.h"
+#include "map/mapgroups.h"
+#include "map/maplabelling.h"
 #include "map/maptransform.h"
 #include "map/namedgroup.h"
 #include "map/nearestimages.h"
@@ -10,6 +13,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QPoint>
 #include <QPointF>
 #include <QSet>
@@ -41,20 +45,22 @@ class SelectionTool;
 //   caview_index.cpp      point indexes in map units and their pixel queries
 //   caview_paint.cpp      repaint and overlays (axis titles included)
 //   caview_info.cpp       information card
-//   caview_mouse.cpp      modes, cursors, and the mouse handed to the tool of the mode
+//   caview_mouse.cpp      modes, cursors, the active tool, and the mouse and keys
+//                         handed to it
 //   caview_selection.cpp  polygon selection
 //   caview_find.cpp       flying to a found point, keyboard focus steps
-//   tools/                the mouse tools: hover (with its locks and the way
-//                         back from the panes), pan, free-hand selection
-class CAView : public QWidget
+//   tools/                the mouse tools, each behind MapToolHost: hover
+//                         (with its locks and the way back from the panes),
+//                         pan, free-hand selection, measuring
+//
+// The geometry (scale, canvas placement, pan, axes, projection) is declared
+// once in MapGeometry; the view's fields of it are that structure's, and
+// the transform is built from them.
+class CAView : public QWidget, private MapGeometry
 {
     Q_OBJECT
     // Reads and restores the whole map state (sessions).
     friend struct MapState;
-    // The mouse tools work the view's interaction state.
-    friend class HoverTool;
-    friend class PanTool;
-    friend class SelectionTool;
 
 public:
     enum Mode {
@@ -69,13 +75,33 @@ public:
     ~CAView() override;
 
     void setProjectionMode(int mode);
+    // Stores the mode word and hands the mouse to the tool of its
+    // interaction bit (hover, pan or selection; none without one).
     void setMode(int mode);
-    // Picks the widget cursor from the mode word.
+    // Picks the widget cursor from the mode word (or the active tool's own
+    // cursor, for a tool the mode word has no bit for).
     void setCursor();
 
+    // Hands the mouse, the keys and an overlay to `tool` (a tool made for
+    // this view; null: the hover). The mode word becomes the tool's
+    // interaction bit with the locks kept, so the mode checks hold.
+    void setMapTool(MapTool *tool);
+    // The tool the mouse goes to: the one set, unless the mode word was
+    // written since and names another (then the tool of its bit).
+    MapTool *mapTool() const;
+
     // The view's geometry (scale, axes, projection, canvas placement) as one
-    // value, built from the fields below each time it is asked for.
+    // value, built from the view's own geometry each time it is asked for.
     MapTransform mapTransform() const;
+    const MapGeometry &geometry() const { return *this; }
+    // Canvas offset in pixels (see MapGeometry); setting it puts the canvas
+    // where a session left it.
+    QPoint canvasShift() const { return QPoint(shiftX, shiftY); }
+    void setCanvasShift(const QPoint &shift);
+    // Moves the map by (dx, dy) widget pixels, as a drag does; `settled` at
+    // the end of the drag re-renders the canvas around the window if an
+    // edge came into view. The map is no longer fitted.
+    void panBy(int dx, int dy, bool settled);
 
     double getZ(int image, int axis) const;
     double getW(int word, int axis) const;
@@ -171,6 +197,8 @@ public:
     void findWords(std::vector<int> &out, double cx, double cy, double r) const;
     // The same for the supplementary images, by their own number.
     void findSupImages(std::vector<int> &out, double cx, double cy, double r) const;
+    // The `count` images most similar to `image` (distance neighbourhood).
+    void findNearestImages(int image, int count, std::vector<int> &out);
     // The drawn word nearest a widget position within `r` pixels, or -1.
     int wordAt(const QPoint &pos, double r = 6) const;
 
@@ -198,19 +226,19 @@ public:
     QVector<int> focusOrder() const;
     // Esc: no focus, no found points, no labels of them.
     void clearFocus();
-    // Points labelled on the map (the found ones), per layer.
-    QVector<int> labelledImages;
-    QVector<int> labelledWords;
     // Which points carry labels (LabelSource flags), and what they say.
     enum LabelSource { LabelFound = 0x1, LabelFocus = 0x2, LabelSelection = 0x4, LabelGroups = 0x8 };
     enum LabelColumn { LabelFileName = 0, LabelNumber = 1, LabelCategory = 2 };
-    int labelSources = LabelFound;
-    int labelColumn = LabelFileName;
+    // The labels: their sources and column, the found points (labelled) and
+    // the found point drawn although hidden. Changed through its setters.
+    MapLabelling &labelling() { return m_labelling; }
+    const MapLabelling &labelling() const { return m_labelling; }
     // Named groups of images and words, in the order they were kept.
-    QVector<NamedGroup> groups;
-    // The found point drawn although hidden; -1 when none.
-    int forcedImage = -1;
-    int forcedWord = -1;
+    MapGroups &groups() { return m_groups; }
+    const MapGroups &groups() const { return m_groups; }
+    // Carries out what a change of the map's state needs (the one step the
+    // setters of the state objects call) and tells with stateChanged.
+    void invalidate(MapChange change);
 
     void drawBackground();
     void createColor();
@@ -219,8 +247,15 @@ public:
     // 111 words inside the outline are hidden by the threshold (2)".
     QString selectionSummary() const;
     // Points inside the last outline left out by the threshold.
-    int leftImages = 0;
-    int leftWords = 0;
+    int leftOutImages() const { return leftImages; }
+    int leftOutWords() const { return leftWords; }
+    // Makes these images and words the selection, as if an outline had held
+    // them (a named group analysed); repaints.
+    void setSelection(const QVector<int> &images, const QVector<int> &words);
+    // Supplementary images inside the outline, by their own number: never
+    // counted with the selected images, nor extracted with them.
+    const QVector<int> &selectedSupImages() const { return m_selectedSupImages; }
+    bool supImagePointsShown() const { return showSupImagePoint; }
 
     // Keypoint palette of this map, read by the detail panes of its window:
     // the colour of a keypoint of word label k is colors[k % colors.size()].
@@ -237,29 +272,24 @@ public:
     bool showInfo = false;
     bool showImagePoint = true;
     bool showWordPoint = true;
-    bool showSupImagePoint = true;
     bool circleNeighbour = true;
     bool showLens = false;
     int mode = ModeNormal;
     QVector<QPointF> polygon;
-    double scale = 200;
-    int mapWidth = 2000;
-    int mapHeight = 1500;
-    int originX = 0;
-    int originY = 0;
-    int panX = 0;
-    int panY = 0;
-    // Canvas offset in pixels: canvas pixel = mapWidth/2 + trunc(scale * x)
-    // - shiftX. Zero keeps the axes' origin at the canvas centre; moving it
-    // re-renders the canvas around the region looked at.
-    int shiftX = 0;
-    int shiftY = 0;
+    // The geometry's fields (MapGeometry), by their names.
+    using MapGeometry::scale;
+    using MapGeometry::mapWidth;
+    using MapGeometry::mapHeight;
+    using MapGeometry::originX;
+    using MapGeometry::originY;
+    using MapGeometry::panX;
+    using MapGeometry::panY;
     int focusImage = -1;
     int focusWord = -1;
     bool focusOnImage = true;
-    int projectionMode = 0;
-    int axis1;
-    int axis2;
+    using MapGeometry::projectionMode;
+    using MapGeometry::axis1;
+    using MapGeometry::axis2;
     int axis3;
     CAData *data = nullptr;
     QPixmap *background = nullptr;
@@ -275,9 +305,6 @@ public:
     int cellSize = 1;
     QVector<int> selectedImages;
     QVector<int> selectedWords;
-    // Supplementary images inside the outline, by their own number: never
-    // counted with the selected images, nor extracted with them.
-    QVector<int> selectedSupImages;
 
     // Waits for what the view builds from its data on other threads (the
     // nearest-images copy of the rows) and forgets it: called before the
@@ -298,6 +325,11 @@ signals:
     void openImageRequested(int image);
     // The point layer was rebuilt: counts, categories or axes may differ.
     void layerChanged();
+    // The map's own state changed (a MapChange): the panels showing it may
+    // refresh.
+    void stateChanged(int change);
+    // Another tool took the mouse (setMapTool, or a mode command).
+    void mapToolChanged(MapTool *tool);
     // The commands on a word (its images...) asked for at `globalPos`: Shift
     // with the right button on the word (the right button alone keeps its
     // lock), or the menu key while a word has the focus.
@@ -345,11 +377,24 @@ private:
     void showWordInformation(QPainter *painter);
     // The found points: their labels, and the marks of hidden ones.
     void drawFound(QPainter *painter);
-    // The tool the mode word hands the mouse to; none without a mode.
-    MapTool *activeTool() const;
-    std::unique_ptr<HoverTool> hoverTool;
-    std::unique_ptr<PanTool> panTool;
-    std::unique_ptr<SelectionTool> selectionTool;
+    // The tool the mouse goes to (mapTool), none without a mode.
+    MapTool *activeTool() const { return mapTool(); }
+    // The tool of an interaction bit of the mode word; none without one.
+    MapTool *toolOfMode(int mode) const;
+    // The tools of the mode word, children of the view.
+    HoverTool *hoverTool = nullptr;
+    PanTool *panTool = nullptr;
+    SelectionTool *selectionTool = nullptr;
+    // The tool set last; a tool deleted while set leaves the hover.
+    QPointer<MapTool> m_tool;
+    QMetaObject::Connection m_toolGone;
+
+    MapGroups m_groups;
+    MapLabelling m_labelling;
+    bool showSupImagePoint = true;
+    QVector<int> m_selectedSupImages;
+    int leftImages = 0;
+    int leftWords = 0;
 
     bool categoryColours = false;
     bool axisTitles = false;

@@ -75,11 +75,7 @@ void CAView::flyTo(int layerId, int index)
     fitPending = false;
 
     const bool word = layerId == WordLayer;
-    forcedImage = (!word && !imageDrawn(index)) ? index : -1;
-    forcedWord = (word && !wordDrawn(index)) ? index : -1;
-    labelledImages.clear();
-    labelledWords.clear();
-    (word ? labelledWords : labelledImages).append(index);
+    m_labelling.setFound(word, index, word ? !wordDrawn(index) : !imageDrawn(index));
     // The image locks would keep the focus where it was.
     if (mode & ModeImageLocked) {
         mode &= ~ModeImageLocked;
@@ -135,10 +131,7 @@ void CAView::clearFocus()
     focusImage = -1;
     focusWord = -1;
     focusOnImage = true;
-    forcedImage = -1;
-    forcedWord = -1;
-    labelledImages.clear();
-    labelledWords.clear();
+    m_labelling.clearFound();
     update();
 }
 
@@ -162,12 +155,12 @@ void CAView::drawFound(QPainter *painter)
     // Hidden found points get a hollow grey mark: shown, but not as drawn.
     painter->setPen(QPen(Qt::darkGray, 1.5, Qt::DashLine));
     painter->setBrush(Qt::NoBrush);
-    if (forcedImage >= 0 && forcedImage < data->nbImages) {
-        const QPoint p = imagePosition(forcedImage);
+    if (m_labelling.forcedImage() >= 0 && m_labelling.forcedImage() < data->nbImages) {
+        const QPoint p = imagePosition(m_labelling.forcedImage());
         painter->drawEllipse(p, 5, 5);
     }
-    if (forcedWord >= 0 && forcedWord < data->nbWords) {
-        const QPoint p = wordPosition(forcedWord);
+    if (m_labelling.forcedWord() >= 0 && m_labelling.forcedWord() < data->nbWords) {
+        const QPoint p = wordPosition(m_labelling.forcedWord());
         painter->drawRect(p.x() - 5, p.y() - 5, 10, 10);
     }
     painter->restore();

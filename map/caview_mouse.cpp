@@ -5,24 +5,95 @@
 #include "map/tools/hovertool.h"
 #include "map/tools/pantool.h"
 #include "map/tools/selectiontool.h"
+#include "map/tools/maptool.h"
 
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPixmap>
 
+namespace {
+
+// The interaction bits of the mode word; the rest are the locks.
+constexpr int kToolBits = CAView::ModeNormal | CAView::ModeHand | CAView::ModeSelection;
+
+} // namespace
+
 void CAView::setMode(int m)
 {
     const bool changed = mode != m;
+    MapTool *before = mapTool();
+    if (before && before != toolOfMode(m))
+        before->reset();
     mode = m;
+    m_tool = toolOfMode(m);
+    disconnect(m_toolGone);
     setMouseTracking((mode & ModeNormal) != 0);
     setCursor();
     hoverTool->reset();
     if (changed)
         emit modeChanged(mode);
+    if (mapTool() != before)
+        emit mapToolChanged(mapTool());
+}
+
+void CAView::setMapTool(MapTool *tool)
+{
+    if (!tool)
+        tool = hoverTool;
+    // A tool of another map would work that map's state.
+    if (tool->parent() != this)
+        return;
+    MapTool *before = mapTool();
+    if (before && before != tool)
+        before->reset();
+    const int m = (mode & ~kToolBits) | tool->modeBit();
+    const bool changed = mode != m;
+    mode = m;
+    m_tool = tool;
+    // A tool deleted while set hands the mouse back to the hover.
+    disconnect(m_toolGone);
+    if (tool != hoverTool)
+        m_toolGone = connect(tool, &QObject::destroyed, this, [this] { setMapTool(nullptr); });
+    setMouseTracking(tool->tracksMouse());
+    setCursor();
+    hoverTool->reset();
+    if (changed)
+        emit modeChanged(mode);
+    if (tool != before)
+        emit mapToolChanged(tool);
+    update();
+}
+
+MapTool *CAView::toolOfMode(int m) const
+{
+    // The drag modes first, as the cursor shows them.
+    if (m & ModeSelection)
+        return selectionTool;
+    if (m & ModeHand)
+        return panTool;
+    if (m & ModeNormal)
+        return hoverTool;
+    return nullptr;
+}
+
+MapTool *CAView::mapTool() const
+{
+    // The mode word is a public field: when it was written directly and
+    // names another tool than the one set, it decides.
+    MapTool *tool = m_tool.data();
+    if (tool && tool->modeBit() == (mode & kToolBits))
+        return tool;
+    return toolOfMode(mode);
 }
 
 void CAView::setCursor()
 {
+    // A tool the mode word has no bit for shows its own cursor.
+    MapTool *tool = mapTool();
+    if (tool && tool->modeBit() == 0) {
+        QWidget::setCursor(tool->cursor());
+        return;
+    }
     // First matching row wins: the drag modes, then the arrow of any mode
     // without hover, then the two locks.
     if (mode & ModeSelection)
@@ -39,16 +110,13 @@ void CAView::setCursor()
         QWidget::setCursor(QCursor(Qt::ArrowCursor));
 }
 
-MapTool *CAView::activeTool() const
+void CAView::panBy(int dx, int dy, bool settled)
 {
-    // The drag modes first, as the cursor shows them.
-    if (mode & ModeSelection)
-        return selectionTool.get();
-    if (mode & ModeHand)
-        return panTool.get();
-    if (mode & ModeNormal)
-        return hoverTool.get();
-    return nullptr;
+    panX += dx;
+    panY += dy;
+    fitted = false;
+    recentreIfUncovered(settled);
+    update();
 }
 
 int CAView::markerAt(const QPoint &pos) const
@@ -68,7 +136,7 @@ void CAView::mousePressEvent(QMouseEvent *event)
         return;
     // While hovering, an edge marker takes the click before the tool: it
     // brings the points it counts into view. The drag modes keep every press.
-    if (event->button() == Qt::LeftButton && activeTool() == hoverTool.get()) {
+    if (event->button() == Qt::LeftButton && activeTool() == hoverTool) {
         const int k = markerAt(event->position().toPoint());
         if (k >= 0) {
             bringIntoView(markers[std::size_t(k)].mapBox);
@@ -117,6 +185,10 @@ void CAView::leaveEvent(QEvent *event)
         hoverTool->leave();
     else
         hoverTool->reset();
+    // Another tool may draw something that follows the cursor.
+    MapTool *tool = activeTool();
+    if (data && tool && tool != hoverTool)
+        tool->leave();
 }
 
 void CAView::changeFocus(int focus)

@@ -9,6 +9,7 @@
 #include "map/axistitles.h"
 #include "map/maplabels.h"
 #include "map/extentoverlay.h"
+#include "map/tools/maptool.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -47,24 +48,9 @@ void CAView::paintEvent(QPaintEvent *)
     drawFound(&painter);
     MapLabels::paintView(painter, *this);
 
-    if (mode & ModeSelection) {
-        painter.save();
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(widePen(Qt::black));
-        if (!polygon.isEmpty())
-            painter.drawPolyline(polygon.constData(), int(polygon.size()));
-        painter.setPen(widePen(Qt::blue));
-        for (int i : std::as_const(selectedImages)) {
-            const QPoint p = imagePosition(i);
-            painter.drawRect(p.x(), p.y(), 4, 4);
-        }
-        painter.setPen(widePen(Qt::green));
-        for (int j : std::as_const(selectedWords)) {
-            const QPoint p = wordPosition(j);
-            painter.drawRect(p.x(), p.y(), 4, 4);
-        }
-        painter.restore();
-    }
+    // The active tool's overlay (the outline in selection mode).
+    if (const MapTool *tool = activeTool())
+        tool->paint(painter);
 
     if (focusImage < 0 || focusImage >= data->imageCount())
         return;

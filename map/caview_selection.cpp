@@ -8,7 +8,7 @@ void CAView::finishSelection()
 {
     selectedImages.clear();
     selectedWords.clear();
-    selectedSupImages.clear();
+    m_selectedSupImages.clear();
     // Candidates are the points that pass the threshold and the category
     // switches, whether their layer is shown or not.
     // The thresholds and switches as they are now, rebuilt or not.
@@ -17,7 +17,7 @@ void CAView::finishSelection()
     const MapTransform t = mapTransform();
     layer(ImageLayer).select(selectedImages, *data, t, outline);
     layer(WordLayer).select(selectedWords, *data, t, outline);
-    layer(SupImageLayer).select(selectedSupImages, *data, t, outline);
+    layer(SupImageLayer).select(m_selectedSupImages, *data, t, outline);
     // What the rule that a point below the threshold is never selected
     // left inside the outline, for the status bar.
     leftImages = layer(ImageLayer).belowThreshold(*data, t, outline);
@@ -42,4 +42,14 @@ QString CAView::selectionSummary() const
                     .arg(count(leftImages, "image", "images"), count(leftWords, "word", "words"), threshold);
     }
     return text;
+}
+
+void CAView::setSelection(const QVector<int> &images, const QVector<int> &words)
+{
+    selectedImages = images;
+    selectedWords = words;
+    m_selectedSupImages.clear();
+    leftImages = 0;
+    leftWords = 0;
+    update();
 }

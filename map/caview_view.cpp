@@ -1,6 +1,7 @@
 #include "map/caview.h"
 
 #include "data/cadata.h"
+#include "map/tools/maptool.h"
 
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -293,6 +294,11 @@ void CAView::wheelEvent(QWheelEvent *event)
 
 void CAView::keyPressEvent(QKeyEvent *event)
 {
+    // The active tool sees the keys first (Esc ends a measurement).
+    if (MapTool *tool = activeTool(); data && tool && tool->keyPress(event)) {
+        event->accept();
+        return;
+    }
     const QPointF middle(width() / 2.0, height() / 2.0);
     switch (event->key()) {
     case Qt::Key_Plus:

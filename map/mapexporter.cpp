@@ -64,7 +64,7 @@ QList<MapExporter::LegendEntry> MapExporter::legendOf(const CAView &view)
     if (!view.data)
         return entries;
     // The named groups shown, by their ring colour, whatever the colouring.
-    for (const NamedGroup &g : view.groups)
+    for (const NamedGroup &g : view.groups())
         if (g.visible)
             entries.append({g.colour, QObject::tr("%1 (group: %2 images, %3 words)")
                                           .arg(g.name)

@@ -90,9 +90,9 @@ QString MapLabels::imageText(const CAView &view, int image)
     const CAData *d = view.data;
     if (!d || image < 0 || image >= d->nbImages)
         return QString();
-    if (view.labelColumn == CAView::LabelNumber || !d->labels)
+    if (view.labelling().column() == CAView::LabelNumber || !d->labels)
         return QStringLiteral("#%1").arg(d->collectionNumber(image));
-    if (view.labelColumn == CAView::LabelCategory)
+    if (view.labelling().column() == CAView::LabelCategory)
         return d->categoryName(d->labels[image].category);
     const QString &path = d->labels[image].imageFile;
     const int slash = int(std::max(path.lastIndexOf(QLatin1Char('/')),
@@ -106,34 +106,34 @@ QVector<MapLabels::Label> MapLabels::of(const CAView &view)
     const CAData *d = view.data;
     if (!d)
         return labels;
-    const bool found = view.labelSources & CAView::LabelFound;
-    for (int i : found ? view.labelledImages : QVector<int>()) {
+    const bool found = view.labelling().sources() & CAView::LabelFound;
+    for (int i : found ? view.labelling().foundImages() : QVector<int>()) {
         QString text = imageText(view, i);
-        if (i == view.forcedImage)
+        if (i == view.labelling().forcedImage())
             text += QStringLiteral(" (hidden)");
         labels.append({view.imagePosition(i), text});
     }
-    for (int j : found ? view.labelledWords : QVector<int>()) {
+    for (int j : found ? view.labelling().foundWords() : QVector<int>()) {
         if (j < 0 || j >= d->nbWords)
             continue;
         QString text = QStringLiteral("word %1").arg(d->wordLabel(j));
-        if (j == view.forcedWord)
+        if (j == view.labelling().forcedWord())
             text += QStringLiteral(" (hidden)");
         labels.append({view.wordPosition(j), text});
     }
-    if ((view.labelSources & CAView::LabelSelection) && (view.mode & CAView::ModeSelection)) {
+    if ((view.labelling().sources() & CAView::LabelSelection) && (view.mode & CAView::ModeSelection)) {
         for (int i : view.selectedImages)
             labels.append({view.imagePosition(i), imageText(view, i)});
     }
-    if (view.labelSources & CAView::LabelGroups) {
-        for (const NamedGroup &g : view.groups)
+    if (view.labelling().sources() & CAView::LabelGroups) {
+        for (const NamedGroup &g : view.groups())
             if (g.visible)
                 for (int i : g.images)
                     if (view.imageDrawn(i))
                         labels.append({view.imagePosition(i), imageText(view, i)});
     }
-    if ((view.labelSources & CAView::LabelFocus) && view.focusOnImage && view.focusImage >= 0 && view.focusImage < d->nbImages
-        && !(found && view.labelledImages.contains(view.focusImage)))
+    if ((view.labelling().sources() & CAView::LabelFocus) && view.focusOnImage && view.focusImage >= 0 && view.focusImage < d->nbImages
+        && !(found && view.labelling().foundImages().contains(view.focusImage)))
         labels.append({view.imagePosition(view.focusImage), imageText(view, view.focusImage)});
     return labels;
 }

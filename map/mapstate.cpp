@@ -11,14 +11,8 @@
 MapState MapState::of(const CAView &v)
 {
     MapState s;
-    s.axis1 = v.axis1;
-    s.axis2 = v.axis2;
-    s.projectionMode = v.projectionMode;
-    s.scale = v.scale;
-    s.panX = v.panX;
-    s.panY = v.panY;
-    s.shiftX = v.shiftX;
-    s.shiftY = v.shiftY;
+    // The whole geometry; only its session part is written and compared.
+    static_cast<MapGeometry &>(s) = v.geometry();
     s.categoryColours = v.categoryColours;
     s.axisTitles = v.axisTitles;
     s.hiddenCategories = v.hiddenCategories;
@@ -32,8 +26,8 @@ MapState MapState::of(const CAView &v)
     s.showInfo = v.showInfo;
     s.showImagePoint = v.showImagePoint;
     s.showWordPoint = v.showWordPoint;
-    s.showSupImagePoint = v.showSupImagePoint;
-    s.groups = NamedGroup::listToJson(v.groups);
+    s.showSupImagePoint = v.supImagePointsShown();
+    s.groups = NamedGroup::listToJson(v.groups().list());
     return s;
 }
 
@@ -52,8 +46,7 @@ void MapState::applyTo(CAView &v) const
     v.scale = std::isfinite(scale) ? std::clamp(scale, 1e-4, 1e7) : 200.0;
     v.panX = panX;
     v.panY = panY;
-    v.shiftX = std::clamp(shiftX, -(1 << 27), 1 << 27);
-    v.shiftY = std::clamp(shiftY, -(1 << 27), 1 << 27);
+    v.setCanvasShift(QPoint(shiftX, shiftY));
     v.categoryColours = categoryColours;
     v.axisTitles = axisTitles;
     v.hiddenCategories = hiddenCategories;
@@ -70,7 +63,7 @@ void MapState::applyTo(CAView &v) const
     v.showImagePoint = showImagePoint;
     v.showWordPoint = showWordPoint;
     v.showSupImagePoint = showSupImagePoint;
-    v.groups = NamedGroup::listFromJson(groups, v.data->nbImages, v.data->nbWords);
+    v.m_groups.setList(NamedGroup::listFromJson(groups, v.data->nbImages, v.data->nbWords));
     v.drawBackground();
     v.update();
 }

@@ -1,6 +1,8 @@
 #ifndef MAPSTATE_H
 #define MAPSTATE_H
 
+#include "map/mapgeometry.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSet>
@@ -10,17 +12,10 @@ class CAView;
 // What a user set up on one map and expects to find again: axes, projection,
 // scale and canvas position, thresholds, radius, cell size and the switches.
 // Taken from a view, kept as JSON in a session file, and put back on a view.
-struct MapState
+// Of the geometry, the axes, projection, scale, pan and canvas offset are
+// kept; the canvas size and its origin in the window belong to the window.
+struct MapState : MapGeometry
 {
-    int axis1 = 0;
-    int axis2 = 1;
-    int projectionMode = 0;
-    double scale = 200;
-    int panX = 0;
-    int panY = 0;
-    // Canvas offset: where the canvas was re-rendered (0, 0 on the origin).
-    int shiftX = 0;
-    int shiftY = 0;
     int imageThreshold = 2;
     int wordThreshold = 2;
     int radius = 20;

@@ -1,6 +1,8 @@
 #ifndef MAPTRANSFORM_H
 #define MAPTRANSFORM_H
 
+#include "map/mapgeometry.h"
+
 #include <QPoint>
 #include <QPointF>
 #include <QRect>
@@ -8,30 +10,17 @@
 class CAData;
 
 // Where the map lies: the chain map units -> canvas pixels -> widget pixels
-// as one value, taken from the view's own fields whenever it is needed
-// (CAView::mapTransform) and never kept, so it cannot drift from them.
-//
-//   canvas px = mapWidth/2 + trunc(scale * x) - shiftX
-//   canvas py = mapHeight/2 - trunc(scale * y) - shiftY
-//   widget    = canvas + (originX + panX, originY + panY)
+// as one value, built from the view's geometry whenever it is needed
+// (CAView::mapTransform) and never kept, so it cannot drift from it. The
+// formulas are those of MapGeometry.
 //
 // Map units have the vertical axis pointing up; canvas and widget pixels
 // point down. Painting, hit tests, index queries, the selection and the
 // exporters all go through this one rule.
-struct MapTransform
+struct MapTransform : MapGeometry
 {
-    double scale = 200;
-    int mapWidth = 2000;
-    int mapHeight = 1500;
-    int originX = 0;
-    int originY = 0;
-    int panX = 0;
-    int panY = 0;
-    int shiftX = 0;
-    int shiftY = 0;
-    int projectionMode = 0;
-    int axis1 = 0;
-    int axis2 = 1;
+    MapTransform() = default;
+    explicit MapTransform(const MapGeometry &g) : MapGeometry(g) {}
 
     // Truncation toward zero that cannot overflow: values beyond the pixel
     // range saturate and NaN lands far off the canvas.
@@ -69,15 +58,6 @@ struct MapTransform
 
     // Map point at the canvas centre, pan folded in.
     QPointF canvasCentre() const { return QPointF((shiftX - panX) / scale, -(shiftY - panY) / scale); }
-
-    bool operator==(const MapTransform &o) const
-    {
-        return scale == o.scale && mapWidth == o.mapWidth && mapHeight == o.mapHeight &&
-               originX == o.originX && originY == o.originY && panX == o.panX && panY == o.panY &&
-               shiftX == o.shiftX && shiftY == o.shiftY && projectionMode == o.projectionMode &&
-               axis1 == o.axis1 && axis2 == o.axis2;
-    }
-    bool operator!=(const MapTransform &o) const { return !(*this == o); }
 
     // Factor the projection mode applies on `axis` to a family of points
     // that is rescaled in `rescaledInMode` (images in mode 2, words in 1).

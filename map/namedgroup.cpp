@@ -134,7 +134,7 @@ void NamedGroup::paint(QPainter &painter, const CAView &view)
         return;
     painter.save();
     painter.setBrush(Qt::NoBrush);
-    for (const NamedGroup &g : view.groups) {
+    for (const NamedGroup &g : view.groups()) {
         if (!g.visible)
             continue;
         // The marks the map draws; the hidden ones stay hidden.

@@ -54,7 +54,7 @@ QByteArray PointExporter::csv(const CAView &view, const QVector<int> *images, co
                 return;
             // The named groups the point belongs to, "; " between them.
             QStringList in;
-            for (const NamedGroup &g : view.groups) {
+            for (const NamedGroup &g : view.groups()) {
                 const QVector<int> &members = isImage ? g.images : g.words;
                 if ((isImage || isWord) && std::binary_search(members.cbegin(), members.cend(), i))
                     in.append(g.name);

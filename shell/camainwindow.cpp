@@ -6,6 +6,7 @@
 #include "document/camdichild.h"
 #include "document/errorbox.h"
 #include "map/caview.h"
+#include "map/tools/measuretool.h"
 #include "shell/recentfiles.h"
 #include "shell/titletips.h"
 #include "shell/mappanels.h"
@@ -225,6 +226,7 @@ void CAMainWindow::updateMenus()
     handModeAct->setChecked(v->mode & CAView::ModeHand);
     selectionModeAct->setChecked(v->mode & CAView::ModeSelection);
     normalModeAct->setChecked(v->mode & CAView::ModeNormal);
+    measureAct->setChecked(qobject_cast<MeasureTool *>(v->mapTool()) != nullptr);
     normalProjectionAct->setChecked(v->projectionMode == 0);
     rowsBarycenterAct->setChecked(v->projectionMode == 2);
     columnsBarycenterAct->setChecked(v->projectionMode == 1);
@@ -347,6 +349,18 @@ void CAMainWindow::setMode(QAction *action)
     CAView *v = activeView();
     if (!v)
         return;
+    if (action == measureAct) {
+        // One measuring tool per map, made at its first use; its result
+        // also goes to the status bar.
+        MeasureTool *tool = v->findChild<MeasureTool *>();
+        if (!tool) {
+            tool = new MeasureTool(v);
+            connect(tool, &MeasureTool::measured, this,
+                    [this](double, const QString &text) { statusBar()->showMessage(text); });
+        }
+        v->setMapTool(tool);
+        return;
+    }
     // The lock bits survive a trip through hand or selection mode.
     int mode = v->mode;
     const int kinds = CAView::ModeNormal | CAView::ModeHand | CAView::ModeSelection;

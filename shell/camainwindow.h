@@ -69,6 +69,8 @@ public:
     QAction *selectionModeAct = nullptr;
     QAction *setAsideAct = nullptr;
     QAction *normalModeAct = nullptr;
+    // The measuring tool of the active map, beside the three modes.
+    QAction *measureAct = nullptr;
     QActionGroup *modeGroup = nullptr;
     QAction *normalProjectionAct = nullptr;
     QAction *columnsBarycenterAct = nullptr;

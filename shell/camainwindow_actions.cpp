@@ -74,6 +74,11 @@ void CAMainWindow::createActions()
     modeGroup->addAction(normalModeAct);
     modeGroup->addAction(handModeAct);
     modeGroup->addAction(selectionModeAct);
+    measureAct = makeAction(this, tr("&Measure distance"), nullptr,
+                            tr("Click two points to measure the distance between them, in map "
+                               "units of the two axes shown"),
+                            true, false);
+    modeGroup->addAction(measureAct);
     connect(modeGroup, &QActionGroup::triggered, this, &CAMainWindow::setMode);
     // Acts on the last outline of the active map.
     setAsideAct = makeAction(this, tr("Make selected images &supplementary"), nullptr,
@@ -137,6 +142,7 @@ void CAMainWindow::createMenus()
     selection->addAction(normalModeAct);
     selection->addAction(handModeAct);
     selection->addAction(selectionModeAct);
+    selection->addAction(measureAct);
     selection->addSeparator();
     selection->addAction(setAsideAct);
     QMenu *projection = viewMenu->addMenu(tr("&Projection"));

@@ -214,7 +214,7 @@ void CAMainWindow::exportPointsOf(bool selectionOnly)
     if (!confirmReplace(path))
         return;
     const QByteArray csv = selectionOnly ? PointExporter::csv(*v, &v->selectedImages, &v->selectedWords,
-                                                                            &v->selectedSupImages)
+                                                                            &v->selectedSupImages())
                                          : PointExporter::csv(*v);
     QString error;
     if (!AtomicFile::write(path, csv, AtomicFile::ReplaceExisting, &error)) {

@@ -90,7 +90,7 @@ void CategoryLegend::setView(CAView *view)
             if (k < categories.size())
                 item->setIcon(swatch(coloured ? view->categoryColourAt(k) : QColor(Qt::red)));
             else
-                item->setCheckState(view->showSupImagePoint ? Qt::Checked : Qt::Unchecked);
+                item->setCheckState(view->supImagePointsShown() ? Qt::Checked : Qt::Unchecked);
         }
         m_filling = false;
         return;
@@ -133,7 +133,7 @@ void CategoryLegend::setView(CAView *view)
             item->setIcon(diamondSwatch(PointFamily::supplementaryImages().colour));
             item->setData(kSupplementaryRole, true);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-            item->setCheckState(view->showSupImagePoint ? Qt::Checked : Qt::Unchecked);
+            item->setCheckState(view->supImagePointsShown() ? Qt::Checked : Qt::Unchecked);
             item->setToolTip(tr("%1 images placed on the axes without taking part in them "
                                 "(hollow diamonds); they never count toward the thresholds")
                                  .arg(sups));

@@ -132,12 +132,12 @@ void FindBar::updateLabelActions()
 {
     if (!m_view)
         return;
-    labelFoundAct->setChecked(m_view->labelSources & CAView::LabelFound);
-    labelFocusAct->setChecked(m_view->labelSources & CAView::LabelFocus);
-    labelSelectionAct->setChecked(m_view->labelSources & CAView::LabelSelection);
-    labelGroupsAct->setChecked(m_view->labelSources & CAView::LabelGroups);
+    labelFoundAct->setChecked(m_view->labelling().sources() & CAView::LabelFound);
+    labelFocusAct->setChecked(m_view->labelling().sources() & CAView::LabelFocus);
+    labelSelectionAct->setChecked(m_view->labelling().sources() & CAView::LabelSelection);
+    labelGroupsAct->setChecked(m_view->labelling().sources() & CAView::LabelGroups);
     for (QAction *a : labelColumnGroup->actions())
-        a->setChecked(a->data().toInt() == m_view->labelColumn);
+        a->setChecked(a->data().toInt() == m_view->labelling().column());
 }
 
 void FindBar::applyLabels()
@@ -153,10 +153,9 @@ void FindBar::applyLabels()
         sources |= CAView::LabelSelection;
     if (labelGroupsAct->isChecked())
         sources |= CAView::LabelGroups;
-    m_view->labelSources = sources;
+    m_view->labelling().setSources(sources);
     if (QAction *c = labelColumnGroup->checkedAction())
-        m_view->labelColumn = c->data().toInt();
-    m_view->update();
+        m_view->labelling().setColumn(c->data().toInt());
 }
 
 void FindBar::find(const QString &text)

@@ -106,20 +106,19 @@ bool GroupsPanel::keepSelection(CAView &view, const QString &name, QString *why)
         return fail(tr("A group needs a name."));
     if (view.selectedImages.isEmpty() && view.selectedWords.isEmpty())
         return fail(tr("Draw an outline in selection mode first: the group is what it holds."));
-    if (view.groups.size() >= NamedGroup::MaxGroups)
+    if (view.groups().size() >= NamedGroup::MaxGroups)
         return fail(tr("A map holds at most %1 groups; delete one to keep another.").arg(NamedGroup::MaxGroups));
-    for (const NamedGroup &g : view.groups)
+    for (const NamedGroup &g : view.groups())
         if (g.name.compare(n, Qt::CaseInsensitive) == 0)
             return fail(tr("There is already a group named \"%1\".").arg(n));
     NamedGroup g;
     g.name = n;
-    g.colour = NamedGroup::colourFor(int(view.groups.size()));
+    g.colour = NamedGroup::colourFor(view.groups().size());
     g.images = view.selectedImages;
     g.words = view.selectedWords;
     std::sort(g.images.begin(), g.images.end());
     std::sort(g.words.begin(), g.words.end());
-    view.groups.append(g);
-    view.update();
+    view.groups().append(g);
     return true;
 }
 
@@ -128,7 +127,7 @@ void GroupsPanel::setView(CAView *view)
     m_view = view && view->data ? view : nullptr;
     keepAct->setEnabled(m_view);
     refresh();
-    if (m_view && !m_view->groups.isEmpty())
+    if (m_view && !m_view->groups().isEmpty())
         dock->show();
 }
 
@@ -137,7 +136,7 @@ void GroupsPanel::refresh()
     // Called at every window activation: only what differs from the list
     // shown is changed, and the lines a map's groups add come in one batch.
     m_filling = true;
-    const int n = m_view ? int(m_view->groups.size()) : 0;
+    const int n = m_view ? int(m_view->groups().size()) : 0;
     while (list->count() > n)
         delete list->takeItem(list->count() - 1);
     if (list->count() < n) {
@@ -150,7 +149,7 @@ void GroupsPanel::refresh()
             list->item(k)->setFlags(list->item(k)->flags() | Qt::ItemIsUserCheckable);
     }
     for (int k = 0; k < n; ++k) {
-        const NamedGroup &g = m_view->groups.at(k);
+        const NamedGroup &g = m_view->groups().at(k);
         QListWidgetItem *item = list->item(k);
         const QString text = tr("%1 (%2 images, %3 words)").arg(g.name).arg(g.images.size()).arg(g.words.size());
         if (item->text() != text)
@@ -176,17 +175,16 @@ void GroupsPanel::showCurrent()
     const bool was = m_filling;
     m_filling = true;
     outlineBox->setEnabled(k >= 0);
-    outlineBox->setChecked(k >= 0 && m_view->groups.at(k).outline);
+    outlineBox->setChecked(k >= 0 && m_view->groups().at(k).outline);
     m_filling = was;
 }
 
 void GroupsPanel::setOutline(int k, bool outline)
 {
-    if (!m_view || k < 0 || k >= m_view->groups.size())
+    if (!m_view || k < 0 || k >= m_view->groups().size())
         return;
-    m_view->groups[k].outline = outline;
+    m_view->groups().setOutline(k, outline);
     showCurrent();
-    m_view->update();
 }
 
 int GroupsPanel::currentGroup() const
@@ -194,7 +192,7 @@ int GroupsPanel::currentGroup() const
     if (!m_view)
         return -1;
     const int row = list->currentRow() >= 0 ? list->currentRow() : (list->count() == 1 ? 0 : -1);
-    return row < m_view->groups.size() ? row : -1;
+    return row < m_view->groups().size() ? row : -1;
 }
 
 void GroupsPanel::keep()
@@ -207,7 +205,7 @@ void GroupsPanel::keep()
         tr("Name of the group (%1 images, %2 words):")
             .arg(m_view->selectedImages.size())
             .arg(m_view->selectedWords.size()),
-        QLineEdit::Normal, tr("Group %1").arg(m_view->groups.size() + 1), &ok);
+        QLineEdit::Normal, tr("Group %1").arg(m_view->groups().size() + 1), &ok);
     if (!ok)
         return;
     QString why;
@@ -226,13 +224,12 @@ void GroupsPanel::rename()
         return;
     bool ok = false;
     const QString name = QInputDialog::getText(m_window, tr("Rename group"), tr("New name:"),
-                                               QLineEdit::Normal, m_view->groups[k].name, &ok)
+                                               QLineEdit::Normal, m_view->groups().at(k).name, &ok)
                              .trimmed();
     if (!ok || name.isEmpty())
         return;
-    m_view->groups[k].name = name;
+    m_view->groups().setName(k, name);
     refresh();
-    m_view->update();
 }
 
 void GroupsPanel::recolour()
@@ -240,12 +237,11 @@ void GroupsPanel::recolour()
     const int k = currentGroup();
     if (k < 0)
         return;
-    const QColor c = QColorDialog::getColor(m_view->groups[k].colour, m_window, tr("Group colour"));
+    const QColor c = QColorDialog::getColor(m_view->groups().at(k).colour, m_window, tr("Group colour"));
     if (!c.isValid())
         return;
-    m_view->groups[k].colour = c;
+    m_view->groups().setColour(k, c);
     refresh();
-    m_view->update();
 }
 
 void GroupsPanel::remove()
@@ -253,9 +249,8 @@ void GroupsPanel::remove()
     const int k = currentGroup();
     if (k < 0)
         return;
-    m_view->groups.removeAt(k);
+    m_view->groups().removeAt(k);
     refresh();
-    m_view->update();
 }
 
 void GroupsPanel::analyse()
@@ -265,8 +260,7 @@ void GroupsPanel::analyse()
     if (k < 0 || !child || child->caView != m_view)
         return;
     // The extraction reads the view's selection, as after an outline.
-    m_view->selectedImages = m_view->groups[k].images;
-    m_view->selectedWords = m_view->groups[k].words;
+    m_view->setSelection(m_view->groups().at(k).images, m_view->groups().at(k).words);
     child->finishSelection();
 }
 
@@ -275,30 +269,29 @@ void GroupsPanel::itemChanged(QListWidgetItem *item)
     if (m_filling || !m_view)
         return;
     const int k = list->row(item);
-    if (k < 0 || k >= m_view->groups.size())
+    if (k < 0 || k >= m_view->groups().size())
         return;
-    m_view->groups[k].visible = item->checkState() == Qt::Checked;
-    m_view->update();
+    m_view->groups().setVisible(k, item->checkState() == Qt::Checked);
 }
 
 void GroupsPanel::describe(int k)
 {
-    if (!m_view || k < 0 || k >= m_view->groups.size())
+    if (!m_view || k < 0 || k >= m_view->groups().size())
         return;
     MapPanels *panels = m_window->mapPanels;
     panels->axesDock->show();
     panels->axesDock->raise();
     panels->axes->tabs->setCurrentWidget(panels->axes->groups);
-    const NamedGroup &g = m_view->groups.at(k);
+    const NamedGroup &g = m_view->groups().at(k);
     panels->axes->groups->describeGroup(g.name, g.images);
 }
 
 void GroupsPanel::keepAs(int k, int slot)
 {
-    if (!m_view || k < 0 || k >= m_view->groups.size())
+    if (!m_view || k < 0 || k >= m_view->groups().size())
         return;
     MapPanels *panels = m_window->mapPanels;
-    const NamedGroup &g = m_view->groups.at(k);
+    const NamedGroup &g = m_view->groups().at(k);
     GroupPanel *groups = panels->axes->groups;
     groups->keepGroup(slot, g.name, g.images);
     panels->axesDock->show();
@@ -314,10 +307,10 @@ void GroupsPanel::contextMenu(const QPoint &pos)
     if (!m_view || !item)
         return;
     const int k = list->row(item);
-    if (k < 0 || k >= m_view->groups.size())
+    if (k < 0 || k >= m_view->groups().size())
         return;
     list->setCurrentRow(k);
-    const bool images = !m_view->groups.at(k).images.isEmpty();
+    const bool images = !m_view->groups().at(k).images.isEmpty();
     GroupPanel *groups = m_window->mapPanels->axes->groups;
     QMenu menu(list);
     QAction *describeAct = menu.addAction(tr("Describe"));
@@ -340,7 +333,7 @@ void GroupsPanel::contextMenu(const QPoint &pos)
     menu.addSeparator();
     QAction *outlineAct = menu.addAction(tr("Draw as an outline"));
     outlineAct->setCheckable(true);
-    outlineAct->setChecked(m_view->groups.at(k).outline);
+    outlineAct->setChecked(m_view->groups().at(k).outline);
     connect(outlineAct, &QAction::toggled, this, [this, k](bool on) { setOutline(k, on); });
     menu.addAction(tr("Rename"), this, &GroupsPanel::rename);
     menu.addAction(tr("Colour"), this, &GroupsPanel::recolour);

@@ -25,6 +25,11 @@ constexpr std::size_t kTrailSteps = 64;
 
 } // namespace
 
+int HoverTool::modeBit() const
+{
+    return CAView::ModeNormal;
+}
+
 void HoverTool::press(QMouseEvent *event)
 {
     toggleLock(event->button());
@@ -32,110 +37,108 @@ void HoverTool::press(QMouseEvent *event)
 
 void HoverTool::toggleLock(int button)
 {
-    CAView &v = m_view;
+    MapToolHost &h = host();
+    int mode = h.mode();
     if (button == Qt::LeftButton) {
-        v.mode ^= CAView::ModeLocked;
+        mode ^= CAView::ModeLocked;
     } else if (button == Qt::RightButton) {
         // A full lock already freezes the images too.
-        if (v.mode & CAView::ModeLocked)
+        if (mode & CAView::ModeLocked)
             return;
-        v.mode ^= CAView::ModeImageLocked;
+        mode ^= CAView::ModeImageLocked;
     } else {
         return;
     }
-    v.setMouseTracking(true);
-    v.setCursor();
+    // Tracking stays on, the cursor follows and modeChanged is emitted.
+    h.setMode(mode);
     m_trail.clear();
-    emit v.modeChanged(v.mode);
 }
 
 void HoverTool::move(QMouseEvent *event)
 {
-    if (m_view.mode & CAView::ModeLocked)
+    if (host().mode() & CAView::ModeLocked)
         return;
     const QPoint p = event->position().toPoint();
     hover(p.x(), p.y());
 }
 
-void HoverTool::emitNeighbourhood()
-{
-    CAView &v = m_view;
-    if (v.mode & CAView::ModeImageLocked)
-        emit v.wordsChanged(&v.wordList);
-    else
-        emit v.imagesChanged(&v.imageList, &v.wordList, v.data, v.focusImage, &v);
-}
-
 void HoverTool::hover(int ex, int ey, int forcedImage, int forcedWord)
 {
-    CAView &v = m_view;
+    MapToolHost &h = host();
+    const CAData &data = *h.data();
     // Queries are made in canvas pixels.
-    const QPointF c = v.mapTransform().canvasFromWidget(QPointF(ex, ey));
+    const QPointF c = h.transform().canvasFromWidget(QPointF(ex, ey));
     const double cx = c.x(), cy = c.y();
+    const int radius = h.radius();
+    bool onImage = h.focusOnImage();
+    int focusImage = h.focusImage();
+    int focusWord = h.focusWord();
 
-    if (v.showWordPoint) {
-        v.hoverWords.clear();
-        v.wordList.clear();
+    if (h.showsWords()) {
+        QSet<int> &hoverWords = h.hoverWords();
+        QSet<int> &wordList = h.wordList();
+        hoverWords.clear();
+        wordList.clear();
         m_found.clear();
-        v.findWords(m_found, cx, cy, v.radius);
+        h.findWords(m_found, cx, cy, radius);
         for (const int w : m_found) {
-            v.hoverWords.insert(w);
-            v.wordList.insert(v.data->wordLabel(w));
+            hoverWords.insert(w);
+            wordList.insert(data.wordLabel(w));
         }
     }
 
-    v.cursorX = ex;
-    v.cursorY = ey;
+    h.setHoverPosition(QPoint(ex, ey));
 
     bool imageHit = false;
-    if (!(v.mode & CAView::ModeImageLocked)) {
+    if (!(h.mode() & CAView::ModeImageLocked)) {
         m_found.clear();
-        v.findImages(m_found, cx, cy, 2);
+        h.findImages(m_found, cx, cy, 2);
         if (!m_found.empty()) {
             // The tree's first answer, which is not necessarily the nearest.
             imageHit = true;
-            v.focusOnImage = true;
-            v.focusImage = m_found.front();
+            onImage = true;
+            focusImage = m_found.front();
         }
         // Supplementary images come after the images, numbered after them;
         // one is hit only where no image is.
-        const int firstSup = v.data->nbImages;
+        const int firstSup = data.nbImages;
         bool supHit = false;
-        if (!imageHit && v.showSupImagePoint) {
+        if (!imageHit && h.showsSupImages()) {
             m_found.clear();
-            v.findSupImages(m_found, cx, cy, 2);
+            h.findSupImages(m_found, cx, cy, 2);
             if (!m_found.empty()) {
                 supHit = true;
-                v.focusOnImage = true;
-                v.focusImage = firstSup + m_found.front();
+                onImage = true;
+                focusImage = firstSup + m_found.front();
             }
         }
         // A point flown to is the focus, whatever else lies under it.
         if (forcedImage >= 0) {
             imageHit = forcedImage < firstSup;
             supHit = !imageHit;
-            v.focusOnImage = true;
-            v.focusImage = forcedImage;
+            onImage = true;
+            focusImage = forcedImage;
         } else if (forcedWord >= 0) {
             imageHit = false;
             supHit = false;
         }
-        if (v.circleNeighbour) {
+        if (h.circleNeighbour()) {
+            QVector<int> &imageList = h.imageList();
             m_found.clear();
-            v.findImages(m_found, cx, cy, v.radius);
-            v.imageList.clear();
-            v.imageList.reserve(qsizetype(m_found.size()));
+            h.findImages(m_found, cx, cy, radius);
+            imageList.clear();
+            imageList.reserve(qsizetype(m_found.size()));
             for (const int i : m_found)
-                v.imageList.append(i);
-            if (v.showSupImagePoint) {
+                imageList.append(i);
+            if (h.showsSupImages()) {
                 m_found.clear();
-                v.findSupImages(m_found, cx, cy, v.radius);
+                h.findSupImages(m_found, cx, cy, radius);
                 for (const int s : m_found)
-                    v.imageList.append(firstSup + s);
+                    imageList.append(firstSup + s);
             }
         } else if (imageHit) {
             // Similarity is measured among the images of the analysis.
-            nearestImages();
+            nearestImages(focusImage);
         }
         // A point flown to that the threshold hides is in no search tree:
         // the panes show it first all the same, since it is what was asked
@@ -146,21 +149,22 @@ void HoverTool::hover(int ex, int ey, int forcedImage, int forcedWord)
     }
 
     if (forcedWord >= 0) {
-        v.focusOnImage = false;
-        v.focusWord = forcedWord;
-    } else if (!imageHit && v.showWordPoint) {
+        onImage = false;
+        focusWord = forcedWord;
+    } else if (!imageHit && h.showsWords()) {
         m_found.clear();
-        v.findWords(m_found, cx, cy, 2);
+        h.findWords(m_found, cx, cy, 2);
         if (!m_found.empty()) {
-            v.focusOnImage = false;
-            v.focusWord = m_found.front();
+            onImage = false;
+            focusWord = m_found.front();
         }
     }
+    h.setFocus(onImage, focusImage, focusWord);
 
-    v.repaint();
+    h.repaintNow();
     rememberHover();
 
-    emitNeighbourhood();
+    h.emitNeighbourhood();
 }
 
 // The `radius` images most similar to the focused image, by ascending
@@ -168,23 +172,25 @@ void HoverTool::hover(int ex, int ey, int forcedImage, int forcedWord)
 // that of a lower-numbered image is left out. An image whose distance is not
 // a number (coordinates that are NaN or overflow) cannot be ordered and is
 // never a neighbour.
-void HoverTool::nearestImages()
+void HoverTool::nearestImages(int focus)
 {
-    CAView &v = m_view;
-    v.nearest.find(*v.data, v.focusImage, v.radius, m_neighbours);
-    v.imageList.clear();
-    v.imageList.reserve(qsizetype(m_neighbours.size()));
+    MapToolHost &h = host();
+    h.nearestImages(focus, h.radius(), m_neighbours);
+    QVector<int> &imageList = h.imageList();
+    imageList.clear();
+    imageList.reserve(qsizetype(m_neighbours.size()));
     for (const int i : m_neighbours)
-        v.imageList.append(i);
+        imageList.append(i);
 }
 
 void HoverTool::rememberHover()
 {
-    const CAView &v = m_view;
+    MapToolHost &h = host();
     if (!m_clock.isValid())
         m_clock.start();
-    HoverStep step{m_clock.elapsed(), v.cursorX,   v.cursorY, v.focusImage, v.focusWord,
-                   v.focusOnImage,    v.imageList, v.wordList, v.hoverWords};
+    const QPoint at = h.hoverPosition();
+    HoverStep step{m_clock.elapsed(), at.x(),        at.y(),       h.focusImage(), h.focusWord(),
+                   h.focusOnImage(),  h.imageList(), h.wordList(), h.hoverWords()};
     m_trail.push_back(std::move(step));
     while (m_trail.size() > kTrailSteps)
         m_trail.pop_front();
@@ -192,7 +198,7 @@ void HoverTool::rememberHover()
 
 void HoverTool::leave()
 {
-    if (!(m_view.mode & CAView::ModeLocked))
+    if (!(host().mode() & CAView::ModeLocked))
         returnToRestingHover();
     m_trail.clear();
 }
@@ -217,15 +223,12 @@ void HoverTool::returnToRestingHover()
     if (now - m_trail[start].time > kStrokeMs)
         return;
     const HoverStep &s = m_trail[start - 1];
-    CAView &v = m_view;
-    v.cursorX = s.cursorX;
-    v.cursorY = s.cursorY;
-    v.focusImage = s.focusImage;
-    v.focusWord = s.focusWord;
-    v.focusOnImage = s.focusOnImage;
-    v.imageList = s.imageList;
-    v.wordList = s.wordList;
-    v.hoverWords = s.hoverWords;
-    v.repaint();
-    emitNeighbourhood();
+    MapToolHost &h = host();
+    h.setHoverPosition(QPoint(s.cursorX, s.cursorY));
+    h.setFocus(s.focusOnImage, s.focusImage, s.focusWord);
+    h.imageList() = s.imageList;
+    h.wordList() = s.wordList;
+    h.hoverWords() = s.hoverWords;
+    h.repaintNow();
+    h.emitNeighbourhood();
 }

@@ -19,6 +19,8 @@ class HoverTool : public MapTool
 public:
     using MapTool::MapTool;
 
+    int modeBit() const override;
+    bool tracksMouse() const override { return true; }
     void press(QMouseEvent *event) override;
     void move(QMouseEvent *event) override;
     void leave() override;
@@ -29,8 +31,7 @@ public:
 
 private:
     void toggleLock(int button);
-    void nearestImages();
-    void emitNeighbourhood();
+    void nearestImages(int focus);
     void rememberHover();
     void returnToRestingHover();
 

@@ -4,36 +4,30 @@
 
 #include <QMouseEvent>
 
-void PanTool::press(QMouseEvent *event)
+int PanTool::modeBit() const
 {
-    const QPoint p = event->position().toPoint();
-    m_view.dragX = p.x();
-    m_view.dragY = p.y();
+    return CAView::ModeHand;
 }
 
-void PanTool::panTo(int ex, int ey)
+void PanTool::press(QMouseEvent *event)
 {
-    m_view.panX += ex - m_view.dragX;
-    m_view.panY += ey - m_view.dragY;
-    m_view.fitted = false;
+    host().setDragPosition(event->position().toPoint());
 }
 
 void PanTool::move(QMouseEvent *event)
 {
     const QPoint p = event->position().toPoint();
-    panTo(p.x(), p.y());
-    m_view.recentreIfUncovered(false);
-    m_view.repaint();
-    m_view.dragX = p.x();
-    m_view.dragY = p.y();
+    const QPoint d = p - host().dragPosition();
+    host().panBy(d.x(), d.y(), false);
+    host().repaintNow();
+    host().setDragPosition(p);
 }
 
 void PanTool::release(QMouseEvent *event)
 {
-    // Each movement already moved the map up to dragX, dragY; only the rest
-    // since the last movement is added here.
-    const QPoint p = event->position().toPoint();
-    panTo(p.x(), p.y());
-    m_view.recentreIfUncovered(true);
-    m_view.repaint();
+    // Each movement already moved the map up to the drag position; only the
+    // rest since the last movement is added here.
+    const QPoint d = event->position().toPoint() - host().dragPosition();
+    host().panBy(d.x(), d.y(), true);
+    host().repaintNow();
 }

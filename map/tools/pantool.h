@@ -10,6 +10,8 @@ class PanTool : public MapTool
 public:
     using MapTool::MapTool;
 
+    int modeBit() const override;
+
     void press(QMouseEvent *event) override;
     void move(QMouseEvent *event) override;
     void release(QMouseEvent *event) override;

@@ -1,28 +1,62 @@
 #include "map/tools/selectiontool.h"
 
-#include "data/console.h"
 #include "map/caview.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+
+#include <utility>
+
+int SelectionTool::modeBit() const
+{
+    return CAView::ModeSelection;
+}
 
 void SelectionTool::press(QMouseEvent *event)
 {
-    m_view.polygon.clear();
-    m_view.polygon.append(QPointF(event->position().toPoint()));
-    Console::out(QStringLiteral("Selection mode begin"));
-    m_view.selectedImages.clear();
-    m_view.selectedWords.clear();
+    host().startOutline(QPointF(event->position().toPoint()));
 }
 
 void SelectionTool::move(QMouseEvent *event)
 {
-    m_view.polygon.append(QPointF(event->position().toPoint()));
-    m_view.repaint();
+    host().extendOutline(QPointF(event->position().toPoint()));
+    host().repaintNow();
 }
 
 void SelectionTool::release(QMouseEvent *)
 {
     // The release position is not a vertex.
-    m_view.finishSelection();
-    m_view.repaint();
+    host().finishOutline();
+    host().repaintNow();
+}
+
+namespace {
+
+// The 2-pixel pens of the outline and the marks.
+QPen widePen(Qt::GlobalColor colour)
+{
+    return QPen(QBrush(colour), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+}
+
+} // namespace
+
+void SelectionTool::paint(QPainter &painter) const
+{
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(widePen(Qt::black));
+    const QVector<QPointF> &outline = host().outline();
+    if (!outline.isEmpty())
+        painter.drawPolyline(outline.constData(), int(outline.size()));
+    painter.setPen(widePen(Qt::blue));
+    for (int i : host().selectedImages()) {
+        const QPoint p = host().imagePosition(i);
+        painter.drawRect(p.x(), p.y(), 4, 4);
+    }
+    painter.setPen(widePen(Qt::green));
+    for (int j : host().selectedWords()) {
+        const QPoint p = host().wordPosition(j);
+        painter.drawRect(p.x(), p.y(), 4, 4);
+    }
+    painter.restore();
 }

@@ -10,9 +10,13 @@ class SelectionTool : public MapTool
 public:
     using MapTool::MapTool;
 
+    int modeBit() const override;
+
     void press(QMouseEvent *event) override;
     void move(QMouseEvent *event) override;
     void release(QMouseEvent *event) override;
+    // The outline and the points it selected.
+    void paint(QPainter &painter) const override;
 };
 
 #endif // SELECTIONTOOL_H

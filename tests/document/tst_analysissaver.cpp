@@ -265,7 +265,7 @@ void TestAnalysisSaver::groupsGoWithTheSavedAnalysis()
     const QString project = DocumentFixture::writeProject(m_dir.filePath(QStringLiteral("grouped")), o);
     CAMdiChild view;
     QVERIFY(view.loadFile(project));
-    QVERIFY(view.caView->groups.isEmpty());
+    QVERIFY(view.caView->groups().isEmpty());
     const int n = view.data->nbImages;
     QVERIFY(n >= 3);
     NamedGroup a;
@@ -278,7 +278,7 @@ void TestAnalysisSaver::groupsGoWithTheSavedAnalysis()
     b.colour = QColor(Qt::magenta);
     b.images = {n - 1};
     b.visible = false;
-    view.caView->groups = {a, b};
+    view.caView->groups().setList({a, b});
 
     QString error;
     const QString folder = m_dir.filePath(QStringLiteral("grouped-copy"));
@@ -286,9 +286,9 @@ void TestAnalysisSaver::groupsGoWithTheSavedAnalysis()
     QVERIFY(QFileInfo::exists(QDir(folder).filePath(QStringLiteral("groups.json"))));
     CAMdiChild reopened;
     QVERIFY(reopened.loadFile(AnalysisSaver::projectFile(folder)));
-    QCOMPARE(reopened.caView->groups, (QVector<NamedGroup>{a, b}));
+    QCOMPARE(reopened.caView->groups().list(), (QVector<NamedGroup>{a, b}));
 
-    view.caView->groups.clear();
+    view.caView->groups().setList({});
     const QString bare = m_dir.filePath(QStringLiteral("grouped-bare"));
     QVERIFY2(view.saveAnalysisTo(bare, false, &error), qPrintable(error));
     QVERIFY(!QFileInfo::exists(QDir(bare).filePath(QStringLiteral("groups.json"))));

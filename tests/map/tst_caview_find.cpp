@@ -98,8 +98,8 @@ void TestCAViewFind::flyToCentresAndFocuses()
                             .arg(view.imagePosition(image).y())));
     QVERIFY(view.focusOnImage);
     QCOMPARE(view.focusImage, image);
-    QCOMPARE(view.labelledImages, QVector<int>{image});
-    QCOMPARE(view.forcedImage, -1);
+    QCOMPARE(view.labelling().foundImages(), QVector<int>{image});
+    QCOMPARE(view.labelling().forcedImage(), -1);
     // The panes were told, with the found image as the focus.
     QVERIFY(!images.isEmpty());
     QCOMPARE(images.last().at(3).toInt(), image);
@@ -123,7 +123,7 @@ void TestCAViewFind::flyToWord()
     QVERIFY(pixelDistance(view.wordPosition(1), QPoint(W / 2, H / 2)) <= 1.5);
     QVERIFY(!view.focusOnImage);
     QCOMPARE(view.focusWord, 1);
-    QCOMPARE(view.labelledWords, QVector<int>{1});
+    QCOMPARE(view.labelling().foundWords(), QVector<int>{1});
     const QVector<MapLabels::Label> labels = MapLabels::of(view);
     QCOMPARE(labels.size(), 1);
     QCOMPARE(labels.first().text, QStringLiteral("word 101"));
@@ -144,7 +144,7 @@ void TestCAViewFind::hiddenMatchIsShownAndMarked()
 
     view.flyTo(CAView::ImageLayer, 1);
     QCOMPARE(view.focusImage, 1);
-    QCOMPARE(view.forcedImage, 1);
+    QCOMPARE(view.labelling().forcedImage(), 1);
     QVERIFY(pixelDistance(view.imagePosition(1), QPoint(W / 2, H / 2)) <= 1.5);
     const QVector<MapLabels::Label> labels = MapLabels::of(view);
     QCOMPARE(labels.size(), 1);
@@ -153,7 +153,7 @@ void TestCAViewFind::hiddenMatchIsShownAndMarked()
     QVERIFY(!view.imageDrawn(1));
     // A drawn match is not marked.
     view.flyTo(CAView::ImageLayer, 2);
-    QCOMPARE(view.forcedImage, -1);
+    QCOMPARE(view.labelling().forcedImage(), -1);
     QCOMPARE(MapLabels::of(view).first().text, QStringLiteral("#2"));
 }
 
@@ -279,7 +279,7 @@ void TestCAViewFind::escapeClearsAndEnterOpens()
     QCOMPARE(open.first().at(0).toInt(), 1);
     key(view, Qt::Key_Escape);
     QCOMPARE(view.focusImage, -1);
-    QVERIFY(view.labelledImages.isEmpty());
+    QVERIFY(view.labelling().foundImages().isEmpty());
     QVERIFY(MapLabels::of(view).isEmpty());
     // Nothing focused: Enter opens nothing.
     key(view, Qt::Key_Enter);

@@ -101,7 +101,7 @@ void TestCAViewView::designedDefaultsHold()
     view.setData(d.get());
     QCOMPARE(view.scale, 200);
     QCOMPARE(view.canvasCentre(), QPointF(0, 0));
-    QCOMPARE(view.shiftX, 0);
+    QCOMPARE(view.canvasShift().x(), 0);
     QVERIFY(!view.isFitted());
     int px, py;
     view.transform(0.5, -0.25, px, py);

@@ -39,8 +39,8 @@ std::unique_ptr<CAData> lopsided()
 // The widget pixel of a map point by the designed formula, from the fields.
 QPoint designed(const CAView &v, double x, double y)
 {
-    return QPoint(v.originX + v.panX + v.mapWidth / 2 + int(v.scale * x) - v.shiftX,
-                  v.originY + v.panY + v.mapHeight / 2 - int(v.scale * y) - v.shiftY);
+    return QPoint(v.originX + v.panX + v.mapWidth / 2 + int(v.scale * x) - v.canvasShift().x(),
+                  v.originY + v.panY + v.mapHeight / 2 - int(v.scale * y) - v.canvasShift().y());
 }
 
 void fitted(CAView &view, CAData *data, QSize size, int mode)
@@ -73,7 +73,7 @@ void TestMapExport::marksWhereTheScreenDrawsThem()
     CAView view(0, 1, 2);
     fitted(view, data.get(), size, mode);
     QVERIFY(view.isFitted());
-    QVERIFY(view.shiftX != 0 || view.shiftY != 0);
+    QVERIFY(view.canvasShift().x() != 0 || view.canvasShift().y() != 0);
 
     const QImage screen = fixture::shot(view);
     const QImage exported = MapExporter(view).image(1);
@@ -117,7 +117,7 @@ void TestMapExport::axisTitlesOnTheirAxes()
     QVERIFY(QRect(QPoint(0, 0), size).contains(origin));
     // The canvas is off the origin: an exporter ignoring the shift would
     // put the titles elsewhere.
-    QVERIFY(view.shiftY != 0 && view.shiftX != 0);
+    QVERIFY(view.canvasShift().y() != 0 && view.canvasShift().x() != 0);
 
     auto titles = [](const QList<fixture::DrawnText> &texts, QPointF &horizontal, QPointF &vertical) {
         int found = 0;

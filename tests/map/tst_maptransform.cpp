@@ -108,8 +108,7 @@ void TestMapTransform::followsTheViewFields()
     view.setData(data.get());
     view.setProjectionMode(mode);
     view.scale = scale;
-    view.shiftX = shift.x();
-    view.shiftY = shift.y();
+    view.setCanvasShift(shift);
     view.panX = 7;
     view.panY = -3;
 

@@ -96,7 +96,7 @@ void TestNamedGroup::sessionStateCarriesGroups()
     view.setData(data.get());
     const QVector<NamedGroup> groups = {group(QStringLiteral("left"), {0, 1}, {0}, 0xff8c00),
                                         group(QStringLiteral("right"), {3, 4}, {}, 0x9400d3, false)};
-    view.groups = groups;
+    view.groups().setList(groups);
     // Through the session file's JSON text, as a session keeps it.
     const QByteArray text = QJsonDocument(MapState::of(view).toJson()).toJson();
     const MapState back = MapState::fromJson(QJsonDocument::fromJson(text).object());
@@ -106,9 +106,9 @@ void TestNamedGroup::sessionStateCarriesGroups()
     CAView restored(0, 1, 2);
     fixture::resizeNow(restored, 400, 300);
     restored.setData(again.get());
-    QVERIFY(restored.groups.isEmpty());
+    QVERIFY(restored.groups().isEmpty());
     back.applyTo(restored);
-    QCOMPARE(restored.groups, groups);
+    QCOMPARE(restored.groups().list(), groups);
 }
 
 void TestNamedGroup::csvGroupColumn()
@@ -116,8 +116,8 @@ void TestNamedGroup::csvGroupColumn()
     auto data = analysis();
     CAView view(0, 1, 2);
     view.setData(data.get());
-    view.groups = {group(QStringLiteral("A"), {1, 3}, {2}, 0xff0000),
-                   group(QStringLiteral("B"), {3, 4}, {}, 0x00ff00, false)};
+    view.groups().setList({group(QStringLiteral("A"), {1, 3}, {2}, 0xff0000),
+                   group(QStringLiteral("B"), {3, 4}, {}, 0x00ff00, false)});
     const QList<QStringList> rows = rowsOf(PointExporter::csv(view));
     const QStringList header = rows.first();
     const int kind = int(header.indexOf(QStringLiteral("kind")));
@@ -144,8 +144,8 @@ void TestNamedGroup::legendNamesShownGroups()
     auto data = analysis();
     CAView view(0, 1, 2);
     view.setData(data.get());
-    view.groups = {group(QStringLiteral("kept"), {0, 1, 2}, {1}, 0x123456),
-                   group(QStringLiteral("off"), {3}, {}, 0x654321, false)};
+    view.groups().setList({group(QStringLiteral("kept"), {0, 1, 2}, {1}, 0x123456),
+                   group(QStringLiteral("off"), {3}, {}, 0x654321, false)});
     const QList<MapExporter::LegendEntry> legend = MapExporter::legendOf(view);
     QCOMPARE(legend.size(), 1);
     QCOMPARE(legend[0].colour, QColor(0x123456));
@@ -164,7 +164,7 @@ void TestNamedGroup::ringsAroundMembersOnly()
     view.setData(data.get());
     view.fitAll();
     const QColor ring(0x00, 0x80, 0x40);
-    view.groups = {group(QStringLiteral("g"), {1, 4}, {}, ring.rgb())};
+    view.groups().setList({group(QStringLiteral("g"), {1, 4}, {}, ring.rgb())});
     const QImage shot = fixture::shot(view);
     for (int i = 0; i < data->nbImages; ++i) {
         const QPoint p = view.imagePosition(i);
@@ -172,7 +172,7 @@ void TestNamedGroup::ringsAroundMembersOnly()
         const bool member = i == 1 || i == 4;
         QCOMPARE(fixture::count(shot, around, ring) > 4, member);
     }
-    view.groups[0].visible = false;
+    view.groups().setVisible(0, false);
     QCOMPARE(fixture::count(fixture::shot(view), view.rect(), ring), 0);
 }
 
@@ -234,18 +234,18 @@ void TestNamedGroup::outlineOnMapAndInExport()
     view.setData(data.get());
     view.fitAll();
     const QColor colour(0x00, 0x80, 0x40);
-    view.groups = {group(QStringLiteral("g"), {0, 2, 3}, {}, colour.rgb())};
+    view.groups().setList({group(QStringLiteral("g"), {0, 2, 3}, {}, colour.rgb())});
     // Half-way along the outline's edge from image 0 to image 3.
     const QPoint a = view.imagePosition(0), b = view.imagePosition(3);
     const QPoint mid = (a + b) / 2;
     const QRect edge(mid.x() - 8, mid.y() - 8, 17, 17);
     QCOMPARE(fixture::count(fixture::shot(view), edge, colour), 0);
-    view.groups[0].outline = true;
+    view.groups().setOutline(0, true);
     QVERIFY(fixture::count(fixture::shot(view), edge, colour) > 4);
     const QImage exported = MapExporter(view).image(1);
     QVERIFY(fixture::count(exported, edge, colour) > 4);
-    const QVector<NamedGroup> back = NamedGroup::listFromJson(NamedGroup::listToJson(view.groups), 5, 3);
-    QCOMPARE(back, view.groups);
+    const QVector<NamedGroup> back = NamedGroup::listFromJson(NamedGroup::listToJson(view.groups().list()), 5, 3);
+    QCOMPARE(back, view.groups().list());
     QVERIFY(back[0].outline);
 }
 

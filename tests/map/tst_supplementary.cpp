@@ -166,10 +166,10 @@ void TestSupplementary::selectionCountsThemApart()
     view.polygon = {QPointF(a), QPointF(b.x(), a.y()), QPointF(b), QPointF(a.x(), b.y())};
     view.finishSelection();
     QCOMPARE(view.selectedImages, images);
-    QCOMPARE(view.selectedSupImages, sups);
+    QCOMPARE(view.selectedSupImages(), sups);
     // The selection's table lists them with their kind, apart from the images.
     const QByteArray csv = PointExporter::csv(view, &view.selectedImages, &view.selectedWords,
-                                              &view.selectedSupImages);
+                                              &view.selectedSupImages());
     QCOMPARE(int(csv.count("\nsupplementary,")), int(sups.size()));
     QCOMPARE(int(csv.count("\nimage,")), int(images.size()));
 }

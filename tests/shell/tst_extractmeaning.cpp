@@ -327,7 +327,7 @@ private slots:
         g.name = QStringLiteral("kept");
         g.colour = Qt::darkGreen;
         g.images = images;
-        view->groups.append(g);
+        view->groups().append(g);
         w.groupsPanel->setView(view);
         QCOMPARE(w.groupsPanel->list->count(), 1);
         w.groupsPanel->list->setCurrentRow(0);
@@ -357,7 +357,7 @@ private slots:
             g.name = name;
             g.colour = Qt::blue;
             g.images = {1, 2, 3};
-            view->groups.append(g);
+            view->groups().append(g);
         }
         w.groupsPanel->setView(view);
         QListWidget *list = w.groupsPanel->list;
@@ -365,8 +365,8 @@ private slots:
         QVERIFY(w.groupsPanel->outlineBox->isEnabled());
         QVERIFY(!w.groupsPanel->outlineBox->isChecked());
         w.groupsPanel->outlineBox->click();
-        QVERIFY(view->groups[1].outline);
-        QVERIFY(!view->groups[0].outline);
+        QVERIFY(view->groups().at(1).outline);
+        QVERIFY(!view->groups().at(0).outline);
         list->setCurrentRow(0);
         QVERIFY(!w.groupsPanel->outlineBox->isChecked());
         list->setCurrentRow(1);
@@ -388,7 +388,7 @@ private slots:
             g.name = name;
             g.colour = Qt::blue;
             g.images = rows;
-            view->groups.append(g);
+            view->groups().append(g);
         }
         w.groupsPanel->setView(view);
         QListWidget *list = w.groupsPanel->list;

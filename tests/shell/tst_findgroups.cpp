@@ -164,16 +164,16 @@ void TestFindGroups::keepSelection()
     NamedGroup first;
     first.name = QStringLiteral("First");
     first.images = {0};
-    view.groups = {first};
+    view.groups().setList({first});
     view.selectedImages = images;
     view.selectedWords = words;
     QString why;
     QCOMPARE(GroupsPanel::keepSelection(view, name, &why), kept);
     QCOMPARE(why.isEmpty(), kept);
-    QCOMPARE(view.groups.size(), kept ? 2 : 1);
+    QCOMPARE(view.groups().size(), kept ? 2 : 1);
     if (!kept)
         return;
-    const NamedGroup &g = view.groups.last();
+    const NamedGroup &g = view.groups().list().last();
     QCOMPARE(g.name, name.trimmed());
     QVector<int> sortedImages = images, sortedWords = words;
     std::sort(sortedImages.begin(), sortedImages.end());
@@ -199,8 +199,8 @@ void TestFindGroups::sessionKeepsGroups()
         view->selectedImages = {10, 11};
         view->selectedWords = {};
         QVERIFY(GroupsPanel::keepSelection(*view, QStringLiteral("two")));
-        view->groups[1].visible = false;
-        groups = view->groups;
+        view->groups().setVisible(1, false);
+        groups = view->groups().list();
         QString error;
         QVERIFY2(w.saveSessionTo(session, false, &error), qPrintable(error));
     }
@@ -211,7 +211,7 @@ void TestFindGroups::sessionKeepsGroups()
     QVERIFY(missing.isEmpty());
     CAView *view = w.activeView();
     QVERIFY(view);
-    QCOMPARE(view->groups, groups);
+    QCOMPARE(view->groups().list(), groups);
     // The list shows them once the window is the active one.
     w.groupsPanel->setView(view);
     QCOMPARE(w.groupsPanel->list->count(), 2);

@@ -1,0 +1,7 @@
+#include "map/tools/maptool.h"
+
+#include "map/caview.h"
+
+MapTool::MapTool(CAView *view) : QObject(view), m_host(*view) {}
+
+MapTool::~MapTool() = default;
