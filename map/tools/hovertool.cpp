@@ -143,8 +143,8 @@ void HoverTool::hover(int ex, int ey, int forcedImage, int forcedWord)
         // A point flown to that the threshold hides is in no search tree:
         // the panes show it first all the same, since it is what was asked
         // for.
-        if (forcedImage >= 0 && !v.imageList.contains(forcedImage))
-            v.imageList.prepend(forcedImage);
+        if (forcedImage >= 0 && !h.imageList().contains(forcedImage))
+            h.imageList().prepend(forcedImage);
         imageHit = imageHit || supHit;
     }
 
