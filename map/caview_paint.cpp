@@ -10,6 +10,7 @@
 #include "map/maplabels.h"
 #include "map/extentoverlay.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPixmap>
 #include <QRadialGradient>
@@ -41,9 +42,10 @@ void CAView::paintEvent(QPaintEvent *)
     // Far points and stacks, which the marks alone would not tell.
     updateExtentFigures();
     ExtentOverlay::paint(painter, *this, rect(), stacks, markers);
+    NamedGroup::paint(painter, *this);
+    // Over the groups' rings, beside the edge markers.
     if (axisTitles)
         drawAxisTitles(&painter);
-    NamedGroup::paint(painter, *this);
     drawFound(&painter);
     MapLabels::paintView(painter, *this);
 
@@ -291,7 +293,14 @@ QString CAView::axisTitle(int axis) const
 
 void CAView::drawAxisTitles(QPainter *painter)
 {
-    AxisTitles::paint(*painter, mapTransform(), size(), axisTitle(axis1), axisTitle(axis2));
+    // The markers' boxes, measured in the font they are painted in.
+    QFont bold = painter->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    std::vector<QRect> avoid;
+    for (const MapExtent::Marker &m : markers)
+        avoid.push_back(ExtentOverlay::markerBox(m, metrics));
+    AxisTitles::paint(*painter, mapTransform(), size(), axisTitle(axis1), axisTitle(axis2), avoid);
 }
 
 void CAView::setAxisTitles(bool on)
