@@ -104,8 +104,13 @@ void ThumbnailPane::drawSquare(QPainter &painter, int k)
         return;
     }
     painter.drawPixmap(box.topLeft(), square);
+    drawKeypoints(painter, k, image, size);
+    // Last, so that no keypoint covers the counts.
     drawBadges(painter, k, box);
+}
 
+void ThumbnailPane::drawKeypoints(QPainter &painter, int k, int image, const QSize &size)
+{
     if (!m_keypointsShown || !data->hasKeypoints() || (size.isEmpty() && !keypointsWithoutPicture))
         return;
     const QList<Sift> all = keypointCache.keypoints(*data, image);
@@ -119,8 +124,14 @@ void ThumbnailPane::drawSquare(QPainter &painter, int k)
     } else {
         shown = all;
     }
-    if (!shown.isEmpty())
+    if (!shown.isEmpty()) {
+        painter.save();
+        // Within the square: a keypoint near its edge is not drawn over
+        // the next square's picture and badges either.
+        painter.setClipRect(grid().square(k));
         grid().drawKeypoints(painter, k, size, shown);
+        painter.restore();
+    }
 }
 
 QString ThumbnailPane::describe(const CAData &data, int image)

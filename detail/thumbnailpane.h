@@ -81,6 +81,7 @@ protected:
 
 private:
     void drawSquare(QPainter &painter, int k);
+    void drawKeypoints(QPainter &painter, int k, int image, const QSize &size);
     QPointer<ImageWindow> m_opened;
     bool m_outline = true;
     bool m_keypointsShown = true;

@@ -11,6 +11,7 @@
 #include "map/extentoverlay.h"
 #include "map/tools/maptool.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPixmap>
 #include <QRadialGradient>
@@ -42,9 +43,10 @@ void CAView::paintEvent(QPaintEvent *)
     // Far points and stacks, which the marks alone would not tell.
     updateExtentFigures();
     ExtentOverlay::paint(painter, *this, rect(), stacks, markers);
+    NamedGroup::paint(painter, *this);
+    // Over the groups' rings, beside the edge markers.
     if (axisTitles)
         drawAxisTitles(&painter);
-    NamedGroup::paint(painter, *this);
     drawFound(&painter);
     MapLabels::paintView(painter, *this);
 
@@ -277,7 +279,14 @@ QString CAView::axisTitle(int axis) const
 
 void CAView::drawAxisTitles(QPainter *painter)
 {
-    AxisTitles::paint(*painter, mapTransform(), size(), axisTitle(axis1), axisTitle(axis2));
+    // The markers' boxes, measured in the font they are painted in.
+    QFont bold = painter->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    std::vector<QRect> avoid;
+    for (const MapExtent::Marker &m : markers)
+        avoid.push_back(ExtentOverlay::markerBox(m, metrics));
+    AxisTitles::paint(*painter, mapTransform(), size(), axisTitle(axis1), axisTitle(axis2), avoid);
 }
 
 void CAView::setAxisTitles(bool on)

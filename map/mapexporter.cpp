@@ -9,6 +9,7 @@
 #include "map/extentoverlay.h"
 
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSvgGenerator>
@@ -153,7 +154,15 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     }
 
     // The far points and the stacks, as the screen counts them.
-    ExtentOverlay::paint(painter, v, window);
+    const std::vector<MapExtent::Marker> markers = ExtentOverlay::paint(painter, v, window);
+    std::vector<QRect> markerBoxes;
+    {
+        QFont bold = painter.font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        for (const MapExtent::Marker &m : markers)
+            markerBoxes.push_back(ExtentOverlay::markerBox(m, metrics));
+    }
 
     if ((v.mode & CAView::ModeSelection) && v.polygon.size() > 1) {
         painter.setPen(QPen(QBrush(Qt::black), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
@@ -164,10 +173,11 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
     QFont font = painter.font();
     font.setPointSizeF(9);
     painter.setFont(font);
-    const AxisTitles::Boxes titles =
-        AxisTitles::paint(painter, t, QSize(W, H), axisTitle(v, v.axis1), axisTitle(v, v.axis2));
-    // Groups and labels as the screen shows them, by the same code.
+    // Groups as the screen shows them, by the same code, under the titles;
+    // the titles clear the edge markers.
     NamedGroup::paint(painter, v);
+    const AxisTitles::Boxes titles =
+        AxisTitles::paint(painter, t, QSize(W, H), axisTitle(v, v.axis1), axisTitle(v, v.axis2), markerBoxes);
     MapLabels::paintView(painter, v);
     marks.legend = paintLegend(painter, t, titles.horizontal, titles.vertical);
     painter.restore();

@@ -6,6 +6,7 @@
 #include "map/pnpoly.h"
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPolygonF>
 #include <QtConcurrent/QtConcurrentRun>
@@ -216,6 +217,12 @@ int PointLayer::paintMarks(QPainter &painter, const CAData &data, const MapTrans
     const QRect inside = window.adjusted(-2, -2, 3, 3);
     int marks = 0;
     const int n = count(data);
+    // Pixels without smoothing (a picture at the screen's own scale): the
+    // rasteriser fills a 4-pixel ellipse path as a lopsided blob, so the
+    // marks are drawn as the screen stamps them. Figures keep one path per
+    // mark.
+    const bool asScreen = !painter.testRenderHint(QPainter::Antialiasing) && painter.paintEngine()
+                          && painter.paintEngine()->type() == QPaintEngine::Raster;
     for (int i = 0; i < n; ++i) {
         if (!drawn(i))
             continue;
@@ -227,7 +234,10 @@ int PointLayer::paintMarks(QPainter &painter, const CAData &data, const MapTrans
         if (!inside.contains(w))
             continue;
         painter.setPen(QPen(colour(i), 1));
-        painter.drawPath(m_mark.path(w.x(), w.y()));
+        if (asScreen)
+            m_mark.paint(painter, w.x(), w.y());
+        else
+            painter.drawPath(m_mark.path(w.x(), w.y()));
         ++marks;
     }
     return marks;

@@ -226,6 +226,8 @@ void AxesPanel::fill()
                                                    side,
                                                    percent(poleShare(description, AxisDescription::Words, r.axis, r.pole)),
                                                    percent(poleShare(description, AxisDescription::Images, r.axis, r.pole))));
+            // The heading runs wider than a narrow dock: whole in its tooltip.
+            section->setToolTip(PointColumn, section->text(PointColumn));
             section->setFirstColumnSpanned(true);
             sectionAxis = r.axis;
             sectionPole = r.pole;

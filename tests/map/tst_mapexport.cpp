@@ -92,6 +92,12 @@ void TestMapExport::marksWhereTheScreenDrawsThem()
         QVERIFY(fixture::near(screen, p.x(), p.y() - 2, Qt::blue));
         QVERIFY(fixture::near(exported, p.x(), p.y() - 2, Qt::blue));
         QVERIFY(fixture::at(exported, p.x(), p.y()) != QColor(Qt::blue));
+        // The same round mark as the screen's, pixel for pixel, not a blob
+        // that reads as a diamond.
+        for (int dy = -4; dy <= 4; ++dy)
+            for (int dx = -4; dx <= 4; ++dx)
+                QCOMPARE(fixture::at(exported, p.x() + dx, p.y() + dy) == QColor(Qt::blue),
+                         fixture::at(screen, p.x() + dx, p.y() + dy) == QColor(Qt::blue));
     }
     // The axes on the same rows and columns.
     const QPoint origin = designed(view, 0, 0);

@@ -325,6 +325,45 @@ private slots:
                 >= panel->groups->keepA->fontMetrics().horizontalAdvance(panel->groups->keepA->text()));
     }
 
+    void tooltipBesideTheCard_data()
+    {
+        QTest::addColumn<QPoint>("cursor");
+        QTest::addColumn<QSize>("view");
+        QTest::addColumn<QRect>("bounds");
+        QTest::addColumn<bool>("placed"); // false: nowhere fits, at the cursor
+        const QSize tip(220, 140);
+        QTest::newRow("card opening right and down") << QPoint(200, 150) << QSize(1000, 800) << QRect(0, 0, 1600, 1000) << true;
+        QTest::newRow("card flipped at the right edge") << QPoint(900, 150) << QSize(1000, 800) << QRect(0, 0, 1000, 1000) << true;
+        QTest::newRow("card flipped at the bottom") << QPoint(200, 700) << QSize(1000, 800) << QRect(0, 0, 1000, 800) << true;
+        QTest::newRow("no room beside: below") << QPoint(20, 20) << QSize(340, 800) << QRect(0, 0, 340, 800) << true;
+        QTest::newRow("no room at all") << QPoint(5, 5) << QSize(320, 370) << QRect(0, 0, 320, 370) << false;
+        Q_UNUSED(tip);
+    }
+
+    // A word's tooltip goes beside the information card, never over its
+    // title, and stays within the screen.
+    void tooltipBesideTheCard()
+    {
+        QFETCH(QPoint, cursor);
+        QFETCH(QSize, view);
+        QFETCH(QRect, bounds);
+        QFETCH(bool, placed);
+        const QSize tip(220, 140);
+        const QRect card = WordToolTip::cardAt(cursor, view);
+        QCOMPARE(card.size(), QSize(300, 350));
+        QVERIFY(card.contains(cursor) || card.adjusted(0, 0, 1, 1).contains(cursor));
+        const QPoint at = WordToolTip::placeBeside(card, tip, cursor, bounds);
+        if (!placed) {
+            QCOMPARE(at, cursor);
+            return;
+        }
+        const QRect r(at, tip);
+        QVERIFY(bounds.contains(r));
+        QVERIFY2(!r.intersects(card), qPrintable(QStringLiteral("tip at %1,%2").arg(at.x()).arg(at.y())));
+        // The card's title line, just inside its top edge, stays clear.
+        QVERIFY(!r.intersects(QRect(card.left(), card.top(), card.width(), 50)));
+    }
+
     void followsAxes_data()
     {
         QTest::addColumn<int>("x");
