@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -77,8 +78,9 @@ bool writeProject(const QString &projectFile, const QString &from, QString *erro
 }
 
 // A staging folder of `folder` whose run has ended, holding `record` as
-// the record of the set it was committing; empty when there is none.
-QString deadStagingWith(const QString &folder, const QByteArray &record)
+// the record of the set it was committing; empty when there is none. Its
+// lock is taken over in `lock`, so that no other run removes it meanwhile.
+QString deadStagingWith(const QString &folder, const QByteArray &record, std::unique_ptr<QLockFile> &lock)
 {
     const QDir dir(folder);
     const QStringList names = dir.entryList({QString::fromLatin1(stagingPrefix) + QLatin1Char('*')},
@@ -88,11 +90,12 @@ QString deadStagingWith(const QString &folder, const QByteArray &record)
         QFile staged(QDir(path).filePath(SupplementaryManifest::fileName()));
         if (!staged.open(QIODevice::ReadOnly) || staged.read(SupplementaryManifest::kMaxBytes + 1) != record)
             continue;
-        QLockFile lock(QDir(path).filePath(QLatin1String(ownerLock)));
-        lock.setStaleLockTime(0);
-        if (!lock.tryLock(0))
+        lock = std::make_unique<QLockFile>(QDir(path).filePath(QLatin1String(ownerLock)));
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0)) {
+            lock.reset();
             continue; // its run is still at work
-        lock.unlock();
+        }
         return path;
     }
     return QString();
@@ -247,7 +250,8 @@ bool SupplementarySet::recover(const QString &folder, const QString &projectFile
         return false;
     }
     const QStringList differ = record.mismatched(folder);
-    const QString staging = deadStagingWith(folder, bytes);
+    std::unique_ptr<QLockFile> lock;
+    const QString staging = deadStagingWith(folder, bytes, lock);
     if (staging.isEmpty()) {
         if (differ.isEmpty())
             return true;
@@ -264,6 +268,8 @@ bool SupplementarySet::recover(const QString &folder, const QString &projectFile
             lines->append(QStringLiteral("An earlier addition of images to '%1' was interrupted; it is now "
                                          "complete (%2 moved into place from '%3')")
                               .arg(projectFile, differ.join(QStringLiteral(", ")), staging));
+        lock.reset(); // its lock file goes with it
+        QDir(staging).removeRecursively();
         return true;
     }
     QString back;
@@ -272,6 +278,8 @@ bool SupplementarySet::recover(const QString &folder, const QString &projectFile
                                      "completed (%2); the supplementary images are again as they were "
                                      "before it")
                           .arg(projectFile, forward));
+        lock.reset(); // its lock file goes with it
+        QDir(staging).removeRecursively();
         return true;
     }
     *error = QStringLiteral("an earlier addition of images to '%1' was interrupted, and it can be neither "

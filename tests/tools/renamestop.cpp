@@ -1,9 +1,9 @@
 // Loaded into ortelis-index by the addition tests (LD_PRELOAD), as a slow
-// or failing file system would be: counts the renames into a project's
-// folder (those inside a staging folder aside) and, at the one numbered
-// ORTELIS_TEST_KILL_AT_RENAME, kills the process before it is made; with
-// ORTELIS_TEST_SLOW_RENAME (milliseconds) every counted rename waits first.
-#include <atomic>
+// or failing file system would be: watches the renames into a project's
+// folder (those inside a staging folder aside) and, at the first whose
+// target is named ORTELIS_TEST_KILL_AT (a file name, or a folder name and
+// a slash for any file in it), kills the process before it is made; with
+// ORTELIS_TEST_SLOW_RENAME (milliseconds) every one waits first.
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
@@ -13,15 +13,23 @@
 
 namespace {
 
-std::atomic<int> counted{0};
+bool named(const char *target, const char *name)
+{
+    const std::size_t n = std::strlen(name), t = std::strlen(target);
+    if (n > 0 && name[n - 1] == '/') {
+        // Any file of that folder.
+        const char *at = std::strstr(target, name);
+        return at && (at == target || at[-1] == '/');
+    }
+    return t > n && std::strcmp(target + t - n, name) == 0 && target[t - n - 1] == '/';
+}
 
 void before(const char *target)
 {
     if (!target || std::strstr(target, "/.ortelis-index-"))
         return;
-    const int n = ++counted;
-    if (const char *at = std::getenv("ORTELIS_TEST_KILL_AT_RENAME"))
-        if (std::atoi(at) == n)
+    if (const char *at = std::getenv("ORTELIS_TEST_KILL_AT"))
+        if (named(target, at))
             ::kill(::getpid(), SIGKILL);
     if (const char *slow = std::getenv("ORTELIS_TEST_SLOW_RENAME"))
         ::usleep(useconds_t(std::atoi(slow)) * 1000);
