@@ -278,8 +278,8 @@ bool CAMainWindow::saveSessionTo(const QString &path, bool replace, QString *err
         w.map = MapState::of(*child->caView);
         w.imagesFrom = child->imagesFrom;
         w.imagesTo = child->imagesTo;
-        w.labelSources = child->caView->labelSources;
-        w.labelColumn = child->caView->labelColumn;
+        w.labelSources = child->caView->labelling().sources();
+        w.labelColumn = child->caView->labelling().column();
         // The group test's A and B belong to the map the dock follows.
         if (axes && w.active && axes->groups)
             for (int slot = 0; slot < 2; ++slot) {
@@ -382,9 +382,9 @@ bool CAMainWindow::openSessionFrom(const QString &path, QStringList *missing, QS
             column->restoreState(w.column);
         w.map.applyTo(*child->caView);
         if (w.labelSources >= 0) {
-            child->caView->labelSources = w.labelSources;
+            child->caView->labelling().setSources(w.labelSources);
             if (w.labelColumn >= 0 && w.labelColumn <= CAView::LabelCategory)
-                child->caView->labelColumn = w.labelColumn;
+                child->caView->labelling().setColumn(w.labelColumn);
         }
         if (frame && w.maximized)
             frame->showMaximized();

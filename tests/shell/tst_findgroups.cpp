@@ -252,9 +252,9 @@ void TestFindGroups::groupsAreBounded()
     CAView *view = w.activeView();
     QVERIFY(view);
     const int kept = std::min(written, int(NamedGroup::MaxGroups));
-    QCOMPARE(int(view->groups.size()), kept);
+    QCOMPARE(view->groups().size(), kept);
     if (kept > 0)
-        QCOMPARE(view->groups.last().name, QStringLiteral("g%1").arg(kept - 1));
+        QCOMPARE(view->groups().at(kept - 1).name, QStringLiteral("g%1").arg(kept - 1));
     const QString err = capture.err().join('\n');
     if (written > kept)
         QVERIFY2(err.contains(QStringLiteral("(%1): the first %1 are read, %2 left out")
@@ -271,22 +271,24 @@ void TestFindGroups::groupsAreBounded()
              QStringLiteral("g%1 (1 images, 0 words)").arg(kept - 1));
     // Shown again unchanged: the same lines; after a change, that line.
     QListWidgetItem *first = w.groupsPanel->list->item(0);
-    view->groups[0].name = QStringLiteral("renamed");
-    view->groups[0].visible = false;
+    view->groups().setName(0, QStringLiteral("renamed"));
+    view->groups().setVisible(0, false);
     w.groupsPanel->setView(view);
     QCOMPARE(w.groupsPanel->list->item(0), first);
     QCOMPARE(first->text(), QStringLiteral("renamed (1 images, 0 words)"));
     QCOMPARE(first->checkState(), Qt::Unchecked);
-    view->groups.removeLast();
+    view->groups().removeAt(view->groups().size() - 1);
     w.groupsPanel->refresh();
     QCOMPARE(w.groupsPanel->list->count(), kept - 1);
 
     // At the limit, no group more is kept, and the reason names it.
-    while (view->groups.size() < NamedGroup::MaxGroups) {
+    QVector<NamedGroup> full = view->groups().list();
+    while (full.size() < NamedGroup::MaxGroups) {
         NamedGroup g;
-        g.name = QStringLiteral("more %1").arg(view->groups.size());
-        view->groups.append(g);
+        g.name = QStringLiteral("more %1").arg(full.size());
+        full.append(g);
     }
+    view->groups().setList(full);
     view->selectedImages = {1};
     QString why;
     QVERIFY(!GroupsPanel::keepSelection(*view, QStringLiteral("one more"), &why));

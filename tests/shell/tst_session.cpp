@@ -226,8 +226,8 @@ void TestSession::restoresWhatWasSet()
         QVERIFY(main.open(m_projectB));
         AxesPanel *axes = main.mapPanels->axes;
         if (setting == QLatin1String("labels")) {
-            main.activeView()->labelSources = sources;
-            main.activeView()->labelColumn = CAView::LabelCategory;
+            main.activeView()->labelling().setSources(sources);
+            main.activeView()->labelling().setColumn(CAView::LabelCategory);
         } else if (setting == QLatin1String("axes")) {
             main.mapPanels->axesDock->show();
             axes->tabs->setCurrentWidget(axes->groups);
@@ -254,13 +254,13 @@ void TestSession::restoresWhatWasSet()
     QVERIFY(view);
     AxesPanel *axes = main.mapPanels->axes;
     if (setting == QLatin1String("labels")) {
-        QCOMPARE(view->labelSources, sources);
-        QCOMPARE(view->labelColumn, int(CAView::LabelCategory));
+        QCOMPARE(view->labelling().sources(), sources);
+        QCOMPARE(view->labelling().column(), int(CAView::LabelCategory));
         // The menu shows what the map does.
         QVERIFY(main.findBar->labelSelectionAct->isChecked());
         QVERIFY(!main.findBar->labelFoundAct->isChecked());
         // The other window kept the defaults.
-        QCOMPARE(documents(main).first()->caView->labelSources, int(CAView::LabelFound));
+        QCOMPARE(documents(main).first()->caView->labelling().sources(), int(CAView::LabelFound));
     } else if (setting == QLatin1String("axes")) {
         QVERIFY(main.mapPanels->axesDock->isVisible());
         QCOMPARE(axes->tabs->currentWidget(), static_cast<QWidget *>(axes->groups));
