@@ -170,7 +170,7 @@ int CAView::truncate(double v)
 
 MapTransform CAView::mapTransform() const
 {
-    return MapTransform(geometry());
+    return MapTransform(mapGeometry());
 }
 
 void CAView::setCanvasShift(const QPoint &shift)

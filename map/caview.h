@@ -93,7 +93,8 @@ public:
     // The view's geometry (scale, axes, projection, canvas placement) as one
     // value, built from the view's own geometry each time it is asked for.
     MapTransform mapTransform() const;
-    const MapGeometry &geometry() const { return *this; }
+    // The geometry itself (not QWidget::geometry, the widget's rectangle).
+    const MapGeometry &mapGeometry() const { return *this; }
     // Canvas offset in pixels (see MapGeometry); setting it puts the canvas
     // where a session left it.
     QPoint canvasShift() const { return QPoint(shiftX, shiftY); }

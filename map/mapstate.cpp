@@ -12,7 +12,7 @@ MapState MapState::of(const CAView &v)
 {
     MapState s;
     // The whole geometry; only its session part is written and compared.
-    static_cast<MapGeometry &>(s) = v.geometry();
+    static_cast<MapGeometry &>(s) = v.mapGeometry();
     s.categoryColours = v.categoryColours;
     s.axisTitles = v.axisTitles;
     s.hiddenCategories = v.hiddenCategories;

@@ -16,8 +16,10 @@ class CAView;
 // All a map tool may reach of its map: where the map lies (the transform),
 // which points lie where (hit tests), and the setters of the state the
 // mouse changes (focus, neighbourhood, outline, selection, pan, locks).
-// Each setter repaints or signals as the map needs; a tool never touches the
-// view's fields itself.
+// A tool never touches the view's fields itself. The setters of the
+// interaction state (focus, neighbourhood, outline) only store: the tool
+// repaints when its step is complete (repaintNow, update) and signals the
+// panes with emitNeighbourhood; the others (mode, pan) take their own step.
 class MapToolHost
 {
 public:

@@ -2,6 +2,7 @@
 #include "data/console.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
+#include "map/tools/measuretool.h"
 #include "shell/camainwindow.h"
 #include "tests/document/modalcloser.h"
 
@@ -13,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QSlider>
 #include <QStatusBar>
@@ -261,6 +263,38 @@ private slots:
         QCOMPARE(v->projectionMode, 1);
         w.normalProjectionAct->trigger();
         QCOMPARE(v->projectionMode, 0);
+    }
+
+    // The measuring action hands the map's mouse to its measuring tool (the
+    // locks kept); two clicks put the distance in the status bar; a mode
+    // action takes the mouse back.
+    void measureActionSetsTheTool()
+    {
+        Console::Capture capture;
+        CAMainWindow w(QFile::encodeName(project).constData());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        CAView *v = activeView(w);
+        QVERIFY(v);
+        v->setMode(CAView::ModeNormal | CAView::ModeImageLocked);
+        w.measureAct->trigger();
+        QVERIFY(qobject_cast<MeasureTool *>(v->mapTool()));
+        QCOMPARE(v->mode, int(CAView::ModeImageLocked));
+        QVERIFY(w.measureAct->isChecked() && !w.normalModeAct->isChecked());
+
+        const double scale = v->scale;
+        for (const QPoint p : {QPoint(10, 10), QPoint(40, 50)}) {
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(v->mapToGlobal(p)), Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(v, &press);
+        }
+        // 30 and 40 pixels apart: 50 pixels.
+        QCOMPARE(w.statusBar()->currentMessage(),
+                 MeasureTool::distanceText(50 / scale, v->axis1 + 1, v->axis2 + 1));
+
+        w.normalModeAct->trigger();
+        QVERIFY(!qobject_cast<MeasureTool *>(v->mapTool()));
+        QCOMPARE(v->mode, CAView::ModeNormal | CAView::ModeImageLocked);
     }
 
     void failedOpenLeavesNoWindow()
