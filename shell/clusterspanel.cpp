@@ -1,6 +1,8 @@
 #include "shell/clusterspanel.h"
 
 #include "data/cadata.h"
+#include "data/counttable.h"
+#include "data/groupdescription.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"
@@ -9,6 +11,7 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -73,7 +76,9 @@ ClustersPanel::ClustersPanel(CAMainWindow *window)
     layout->addWidget(chart);
     list = new QTreeWidget(body);
     list->setRootIsDecorated(false);
-    list->setHeaderLabels({tr("Cluster"), tr("Images"), tr("% of images"), tr("% of inertia within")});
+    list->setHeaderLabels({tr("Cluster"), tr("Images"), tr("% of images"), tr("% of inertia within"), tr("Words")});
+    list->headerItem()->setToolTip(4, tr("Its most over-represented words by the group test (vocabulary numbers); "
+                                         "the tooltip of a row names its paragons and specific images"));
     list->headerItem()->setToolTip(2, tr("The cluster's images, as a share of the images clustered"));
     list->headerItem()->setToolTip(3, tr("The inertia of the cluster's images about its centre, as a share of the "
                                          "inertia on the axes used"));
@@ -151,6 +156,11 @@ void ClustersPanel::find(int count)
     job->input.inertiaCount = int(job->lambda.size());
     job->input.totalInertia = data.totalInertia;
     job->options.count = count;
+    if (m_job && m_job->table && m_tableData == &data)
+        job->table = m_job->table;
+    else if (!data.fileF.isEmpty())
+        job->tablePath = QFile::encodeName(data.resolve(data.fileF)).toStdString();
+    m_tableData = m_view->data;
     m_job = job;
     m_resultView = m_view;
     m_done = false;
@@ -178,7 +188,21 @@ void ClustersPanel::find(int count)
             Qt::QueuedConnection);
     };
     m_watcher.setFuture(QtConcurrent::run(
-        [job, report] { return job->analysis.run(job->input, job->options, &job->cancel, report); }));
+        [job, report] {
+            const ClusterAnalysis::Status status = job->analysis.run(job->input, job->options, &job->cancel, report);
+            if (status != ClusterAnalysis::Done)
+                return status;
+            if (!job->table && !job->tablePath.empty()) {
+                auto table = std::make_shared<CountTable>();
+                table->progress = [job](long long, long long) { return !job->cancel.load(); };
+                if (table->read(job->tablePath) && table->rows() == job->input.rows)
+                    job->table = table;
+            }
+            if (job->table)
+                for (const ClusterAnalysis::Cluster &c : job->analysis.clusters())
+                    job->words.push_back(GroupDescription::describe(*job->table, c.rows));
+            return job->cancel.load() ? ClusterAnalysis::Cancelled : status;
+        }));
 }
 
 void ClustersPanel::runFinished()
@@ -232,6 +256,23 @@ void ClustersPanel::fill()
         item->setText(3, percent(cluster.within / a.inertia()));
         for (int col = 1; col < 4; ++col)
             item->setTextAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
+        QStringList words;
+        if (c < m_job->words.size())
+            for (const GroupTest::Word &w : m_job->words[c])
+                if (words.size() < 3 && w.vTest > 0)
+                    words << QString::number(m_view && m_view->data ? m_view->data->wordLabel(w.word) : w.word);
+        item->setText(4, m_job->table ? words.join(QStringLiteral(", ")) : tr("no table"));
+        auto names = [this](const std::vector<int> &rows) {
+            QStringList out;
+            for (const int i : rows) {
+                const ImageLabel *label = m_resultView && m_resultView->data ? m_resultView->data->imageLabel(i) : nullptr;
+                out << (label ? label->imageFile : tr("image %1").arg(i));
+            }
+            return out.join(QStringLiteral(", "));
+        };
+        item->setToolTip(0, tr("Paragons (nearest its centre): %1\nSpecific images (farthest from the other "
+                               "centres): %2")
+                                .arg(names(cluster.paragons), names(cluster.specific)));
     }
 }
 

@@ -2,6 +2,7 @@
 #define CLUSTERSPANEL_H
 
 #include "data/clusteranalysis.h"
+#include "data/grouptest.h"
 
 #include <QFutureWatcher>
 #include <QObject>
@@ -9,8 +10,11 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 
+class CAData;
 class CAMainWindow;
+class CountTable;
 class CAView;
 class GainChart;
 class QAction;
@@ -62,6 +66,12 @@ private:
     // that closing the map while it runs frees nothing the worker reads.
     struct Job {
         std::vector<double> z, masses, lambda;
+        // The analysed table for the words of each cluster: the one kept
+        // from the last run on the same analysis, or read by the worker
+        // from `tablePath`; null without one.
+        std::shared_ptr<const CountTable> table;
+        std::string tablePath;
+        std::vector<std::vector<GroupTest::Word>> words;
         ClusterAnalysis::Input input;
         ClusterAnalysis::Options options;
         ClusterAnalysis analysis;
@@ -73,6 +83,7 @@ private:
     QPointer<CAView> m_view;
     QPointer<CAView> m_resultView;
     std::shared_ptr<Job> m_job;
+    QPointer<CAData> m_tableData;
     bool m_done = false;
     QFutureWatcher<ClusterAnalysis::Status> m_watcher;
 };

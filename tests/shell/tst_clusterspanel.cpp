@@ -133,8 +133,16 @@ private slots:
         for (int k = 0; k < clusters; ++k)
             total += panel->list->topLevelItem(k)->text(1).toInt();
         QCOMPARE(total, Images);
-        for (const std::set<int> &groups : groupsOf(*panel->result()))
-            QCOMPARE(int(groups.size()), 1);
+        const std::vector<std::set<int>> groups = groupsOf(*panel->result());
+        for (int k = 0; k < clusters; ++k) {
+            QCOMPARE(int(groups[std::size_t(k)].size()), 1);
+            // Its words, by the group test on the table, are its group's.
+            const QStringList words = panel->list->topLevelItem(k)->text(4).split(QStringLiteral(", "));
+            QCOMPARE(words.size(), 3);
+            for (const QString &word : words)
+                QCOMPARE(word.toInt() / 3, *groups[std::size_t(k)].begin());
+            QVERIFY(panel->list->topLevelItem(k)->toolTip(0).contains(QStringLiteral("img")));
+        }
         QVERIFY(panel->summary->text().contains(QStringLiteral("%1 clusters").arg(clusters)));
     }
 
