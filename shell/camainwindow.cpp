@@ -11,6 +11,7 @@
 #include "shell/titletips.h"
 #include "shell/mappanels.h"
 #include "shell/findbar.h"
+#include "shell/clusterspanel.h"
 #include "shell/groupspanel.h"
 
 #include <QAction>
@@ -42,6 +43,7 @@ CAMainWindow::CAMainWindow(const char *fileName) : QMainWindow(nullptr)
     mapPanels = new MapPanels(this);
     findBar = new FindBar(this);
     groupsPanel = new GroupsPanel(this);
+    new ClustersPanel(this);
     statusBar()->showMessage(tr("Ready"));
 
     connect(radiusSlider, &QSlider::valueChanged, this, &CAMainWindow::changeRadius);
