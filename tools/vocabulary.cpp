@@ -232,15 +232,19 @@ bool Vocabulary::load(const QString &path, QString *error)
     cv::Mat centres(rows, cols, CV_32F);
     float *out = centres.ptr<float>(0);
     qint64 got = 0;
-    int line = 3;
+    int line = 3, beyond = 0;
     QByteArray token;
     auto take = [&]() {
         if (token.isEmpty())
             return true;
-        if (got == values) {
-            *error = QStringLiteral("'%1':%2: more than the %3 words of %4 values announced")
-                         .arg(path).arg(line).arg(rows).arg(cols);
-            return false;
+        if (got >= values) {
+            // Counted, not kept (the size check bounds them): the message
+            // says how many there are and where they start.
+            if (beyond == 0)
+                beyond = line;
+            ++got;
+            token.clear();
+            return true;
         }
         bool ok = false;
         const float v = token.toFloat(&ok);
@@ -281,8 +285,9 @@ bool Vocabulary::load(const QString &path, QString *error)
     if (!take())
         return false;
     if (got != values) {
-        *error = QStringLiteral("'%1': %2 words of %3 values announced, %4 values found")
-                     .arg(path).arg(rows).arg(cols).arg(got);
+        *error = QStringLiteral("'%1'%5: %2 words of %3 values announced, %4 values found")
+                     .arg(path).arg(rows).arg(cols).arg(got)
+                     .arg(beyond ? QStringLiteral(":%1").arg(beyond) : QString());
         return false;
     }
     m_centres = centres;

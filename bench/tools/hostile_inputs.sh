@@ -28,7 +28,7 @@ measure() {
   shift
   status=0
   /usr/bin/time -f "%e %M" -o time.txt "$@" > out.log 2>&1 || status=$?
-  awk -v l="$label" -v s="$status" '{printf "%-44s status %d, wall %6.2f s, peak %7.1f MB\n", l, s, $1, $2 / 1024}' time.txt
+  tail -n 1 time.txt | awk -v l="$label" -v s="$status" '{printf "%-44s status %d, wall %6.2f s, peak %7.1f MB\n", l, s, $1, $2 / 1024}'
   grep -v '^Looking\|^Describing\|^\s*$' out.log | head -n 1 | cut -c1-160 | sed 's/^/    /'
 }
 
