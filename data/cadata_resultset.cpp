@@ -1,4 +1,4 @@
-// What a result set says beyond the five designed files: its manifest (total
+// What a result set says beyond the five result files: its manifest (total
 // inertia, run stamp, and whether the files on disk are the ones the run
 // wrote), the values that cannot be used, and the supplementary images.
 #include "data/cadata.h"
@@ -75,11 +75,11 @@ bool CAData::readManifest()
 {
     QString path;
     const bool named = !fileInertia.isEmpty();
-    const QString designed = suffixOf(ResultFiles::Z);
+    const QString zSuffix = suffixOf(ResultFiles::Z);
     if (named)
         path = resolve(fileInertia);
-    else if (fileZ.endsWith(designed))
-        path = fileZ.chopped(designed.size()) + suffixOf(ResultFiles::Inertia);
+    else if (fileZ.endsWith(zSuffix))
+        path = fileZ.chopped(zSuffix.size()) + suffixOf(ResultFiles::Inertia);
     else
         return true;
     if (!QFileInfo::exists(path)) {

@@ -9,7 +9,7 @@
 
 class ResultManifest;
 
-// Writes the result set of a table: the five designed files (its path
+// Writes the result set of a table: the five result files (its path
 // followed by "_Z.txt", "_W.txt", "_P.txt", "_Q.txt", "_Lambda.txt"), the
 // supplementary rows' "_ZSup.txt" when there are any, and the manifest
 // "_Inertia.txt" (see ResultManifest). Each file is written under a
@@ -21,8 +21,8 @@ class ResultManifest;
 class CAResultWriter
 {
 public:
-    static constexpr int kFileCount = ResultFiles::kDesignedCount;
-    // The five designed suffixes.
+    static constexpr int kFileCount = ResultFiles::kFiveFileCount;
+    // The five result files' suffixes.
     static const char *const kSuffixes[kFileCount];
     using Temporaries = std::string[ResultFiles::KindCount];
 

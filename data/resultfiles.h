@@ -8,7 +8,7 @@
 // FILE names a project uses for them. Every writer and reader of result
 // sets takes the names from here.
 //
-// The first five are the solver's designed output. Inertia is the set's
+// The first five are the solver's own output. Inertia is the set's
 // manifest (total inertia, run stamp, size and digest of each file of the
 // set); ZSup the coordinates of supplementary rows, written only when some
 // were given.
@@ -16,8 +16,8 @@ class ResultFiles
 {
 public:
     enum Kind { Z, W, P, Q, Lambda, Inertia, ZSup, KindCount };
-    // The five designed files come first, in this order.
-    static constexpr int kDesignedCount = 5;
+    // The five result files come first, in this order.
+    static constexpr int kFiveFileCount = 5;
 
     static const char *suffix(Kind kind);
     // FILE name in project.xml: "Z", "W", "P", "Q", "LAMBDA", "INERTIA", "ZSUP".

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// The sixth file of a result set (TABLE_Inertia.txt): what the five designed
+// The sixth file of a result set (TABLE_Inertia.txt): what the five result
 // files cannot say. Line-based "key value" text, readers pass over keys they
 // do not know:
 //

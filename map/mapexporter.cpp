@@ -187,8 +187,8 @@ MapExporter::Marks MapExporter::paint(QPainter &painter) const
 QRect MapExporter::paintLegend(QPainter &painter, const MapTransform &t, const QRect &horizontalTitle,
                                const QRect &verticalTitle) const
 {
-    // The key goes with the legend of the categories: a map in the designed
-    // single colours keeps its designed look.
+    // The key goes with the legend of the categories: a map in the default
+    // single colours keeps its default look.
     if (m_legend.isEmpty())
         return QRect();
     const QList<KeyEntry> key = keyOf(m_view);

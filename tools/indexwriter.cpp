@@ -87,10 +87,10 @@ QStringList resultList(const char *(*name)(ResultFiles::Kind), int first, int la
 } // namespace
 
 const QStringList IndexWriter::resultSuffixes =
-    resultList(ResultFiles::suffix, 0, ResultFiles::kDesignedCount - 1);
-const QStringList IndexWriter::resultKeys = resultList(ResultFiles::projectKey, 0, ResultFiles::kDesignedCount - 1);
+    resultList(ResultFiles::suffix, 0, ResultFiles::kFiveFileCount - 1);
+const QStringList IndexWriter::resultKeys = resultList(ResultFiles::projectKey, 0, ResultFiles::kFiveFileCount - 1);
 const QStringList IndexWriter::optionalResultSuffixes =
-    resultList(ResultFiles::suffix, ResultFiles::kDesignedCount, ResultFiles::KindCount - 1);
+    resultList(ResultFiles::suffix, ResultFiles::kFiveFileCount, ResultFiles::KindCount - 1);
 
 IndexWriter::IndexWriter() = default;
 IndexWriter::~IndexWriter() = default;
@@ -457,7 +457,7 @@ QByteArray IndexWriter::projectXml(int axes, bool withResults, bool withCategori
     const std::string table = tableName.toStdString();
     xml.addFile("F", table);
     if (withResults) {
-        for (int k = 0; k < ResultFiles::kDesignedCount; ++k)
+        for (int k = 0; k < ResultFiles::kFiveFileCount; ++k)
             xml.addResult(ResultFiles::Kind(k), table);
         if (withManifest)
             xml.addResult(ResultFiles::Inertia, table);

@@ -76,7 +76,7 @@ private slots:
     void initTestCase() { SolverDialog::install(); }
 
     // The solver's own reason for refusing a table reaches the console after
-    // the designed lines, and stays on the data model for the error box.
+    // the solver's console lines, and stays on the data model for the error box.
     void solverReasonReachesTheUser_data()
     {
         QTest::addColumn<QByteArray>("script");

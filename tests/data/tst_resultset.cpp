@@ -1,4 +1,4 @@
-// The result set beyond its five designed files, as the real loader reads
+// The result set beyond its five result files, as the real loader reads
 // it: the manifest written by the solvers' writer (total inertia, run
 // stamp), sets left mixed by a run killed between renames, older sets
 // without a manifest, values that cannot be used, and supplementary rows.

@@ -1,7 +1,7 @@
 // Where the map looks and what it shows: fit, wheel and key zoom, the
 // movable canvas, category colours and hidden categories, counts of drawn
 // points, axis titles, the map-unit indexes and the nearest-images scan,
-// and the designed defaults that all of this must leave in place.
+// and the map's defaults that all of this must leave in place.
 
 #include "tst_caview_fixture.h"
 #include "tst_caview_textrecorder.h"
@@ -298,7 +298,7 @@ void TestCAViewView::keysZoomAboutTheMiddle()
 
 void TestCAViewView::panningReRendersTheCanvas()
 {
-    // An image far beyond the designed canvas at scale 200.
+    // An image far beyond the default canvas at scale 200.
     auto d = makeData({{9.0, 0.0}, {0, 0}}, {}, {1, 1});
     CAView view(0, 1, 2);
     attach(view, d.get());
@@ -362,7 +362,7 @@ void TestCAViewView::hiddenCategoryLeavesNoPixelOfItsColour()
     view.findImages(found, p.x() - view.originX, p.y() - view.originY, 0);
     QVERIFY(std::find(found.begin(), found.end(), 1) == found.end());
 
-    // Back to the single designed colour: the hidden category stays hidden.
+    // Back to the map's single default colour: the hidden category stays hidden.
     view.setCategoryColours(false);
     shot = fixture::shot(view);
     QCOMPARE(fixture::count(shot, shot.rect(), CAView::categoryColour(0)), 0);
@@ -567,7 +567,7 @@ void TestCAViewView::nearestImagesEqualTheExactScan()
     view.circleNeighbour = false;
     view.radius = radius;
     for (int focus : {4, 7, 123, 1999}) {
-        // The designed rule: a map by distance with unique keys, the lower
+        // The rule: a map by distance with unique keys, the lower
         // index keeping a shared distance, the first `radius` of it.
         std::map<double, int> byDistance;
         for (int i = 0; i < d->nbImages; ++i) {

@@ -95,7 +95,7 @@ void TestLegibility::crossesAboveCirclesInColour_data()
 {
     QTest::addColumn<bool>("coloured");
     QTest::newRow("by category: the cross on top") << true;
-    QTest::newRow("single colours: as designed, the circle on top") << false;
+    QTest::newRow("single colours: the default, the circle on top") << false;
 }
 
 void TestLegibility::crossesAboveCirclesInColour()

@@ -36,8 +36,8 @@ std::unique_ptr<CAData> lopsided()
     return d;
 }
 
-// The widget pixel of a map point by the designed formula, from the fields.
-QPoint designed(const CAView &v, double x, double y)
+// The widget pixel of a map point by the projection formula, from the fields.
+QPoint byFormula(const CAView &v, double x, double y)
 {
     return QPoint(v.originX + v.panX + v.mapWidth / 2 + int(v.scale * x) - v.canvasShift().x(),
                   v.originY + v.panY + v.mapHeight / 2 - int(v.scale * y) - v.canvasShift().y());
@@ -79,7 +79,7 @@ void TestMapExport::marksWhereTheScreenDrawsThem()
     const QImage exported = MapExporter(view).image(1);
     QCOMPARE(exported.size(), screen.size());
     for (int i = 0; i < data->nbImages; ++i) {
-        const QPoint p = designed(view, view.getZ(i, 0), view.getZ(i, 1));
+        const QPoint p = byFormula(view, view.getZ(i, 0), view.getZ(i, 1));
         // The cross's centre pixel, in the image colour, in both.
         QCOMPARE(fixture::at(screen, p.x(), p.y()), QColor(Qt::red));
         QCOMPARE(fixture::at(exported, p.x(), p.y()), QColor(Qt::red));
@@ -87,7 +87,7 @@ void TestMapExport::marksWhereTheScreenDrawsThem()
         QCOMPARE(fixture::at(exported, p.x(), p.y() - 2), QColor(Qt::red));
     }
     for (int j = 0; j < data->nbWords; ++j) {
-        const QPoint p = designed(view, view.getW(j, 0), view.getW(j, 1));
+        const QPoint p = byFormula(view, view.getW(j, 0), view.getW(j, 1));
         // The circle's top, in both; its middle stays empty.
         QVERIFY(fixture::near(screen, p.x(), p.y() - 2, Qt::blue));
         QVERIFY(fixture::near(exported, p.x(), p.y() - 2, Qt::blue));
@@ -100,7 +100,7 @@ void TestMapExport::marksWhereTheScreenDrawsThem()
                          fixture::at(screen, p.x() + dx, p.y() + dy) == QColor(Qt::blue));
     }
     // The axes on the same rows and columns.
-    const QPoint origin = designed(view, 0, 0);
+    const QPoint origin = byFormula(view, 0, 0);
     QCOMPARE(fixture::at(exported, 1, origin.y()), fixture::at(screen, 1, origin.y()));
     QCOMPARE(fixture::at(exported, origin.x(), 1), fixture::at(screen, origin.x(), 1));
     QCOMPARE(fixture::at(exported, 1, origin.y()), QColor(Qt::gray));
@@ -119,7 +119,7 @@ void TestMapExport::axisTitlesOnTheirAxes()
     auto data = lopsided();
     CAView view(0, 1, 2);
     fitted(view, data.get(), size, 0);
-    const QPoint origin = designed(view, 0, 0);
+    const QPoint origin = byFormula(view, 0, 0);
     QVERIFY(QRect(QPoint(0, 0), size).contains(origin));
     // The canvas is off the origin: an exporter ignoring the shift would
     // put the titles elsewhere.
@@ -214,11 +214,11 @@ void TestMapExport::legendClearOfTheCloud()
     const QRect box = marks.legend;
     QVERIFY(!box.isNull());
     QVERIFY(QRect(QPoint(0, 0), view.size()).contains(box));
-    // Every drawn image by the designed formula: none under the legend.
+    // Every drawn image by the projection formula: none under the legend.
     int hidden = 0;
     for (int i = 0; i < data->nbImages; ++i)
         if (view.imageDrawn(i))
-            hidden += box.adjusted(-3, -3, 3, 3).contains(designed(view, z[std::size_t(i)][0], z[std::size_t(i)][1]));
+            hidden += box.adjusted(-3, -3, 3, 3).contains(byFormula(view, z[std::size_t(i)][0], z[std::size_t(i)][1]));
     QCOMPARE(hidden, 0);
     const bool topRight = box.right() > view.width() / 2 && box.top() < view.height() / 2;
     QCOMPARE(topRight, corner == QLatin1String("top right"));

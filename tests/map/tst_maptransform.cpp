@@ -62,7 +62,7 @@ void TestMapTransform::roundTrip()
     t.originX = origin.x();
     t.originY = origin.y();
 
-    // The widget pixel by the designed formula, written out.
+    // The widget pixel by the projection formula, written out.
     const int sx = origin.x() + pan.x() + 1000 + int(scale * point.x()) - shift.x();
     const int sy = origin.y() + pan.y() + 750 - int(scale * point.y()) - shift.y();
     const QPoint w = t.widgetPixel(point.x(), point.y());

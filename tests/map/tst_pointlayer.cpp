@@ -33,7 +33,7 @@ std::unique_ptr<CAData> makeData()
     return d;
 }
 
-// The designed threshold rule, written out: drawn unless below t on both axes.
+// The threshold rule, written out: drawn unless below t on both axes.
 bool expectedDrawn(int i, int a1, int a2, double t)
 {
     const double c1 = kMass[i] * kCoords[i][a1] * kCoords[i][a1] / kLambda[a1];
@@ -102,7 +102,7 @@ void TestPointLayer::drawsFindsAndSelects()
         shown += drawn;
         if (std::isnan(kCoords[i][0]))
             continue; // drawn far off the canvas, never found
-        // Canvas pixel by the designed projection and transform.
+        // Canvas pixel by the projection and transform, written out.
         const double f1 = rescale ? std::sqrt(kLambda[0]) : 1.0;
         const double f2 = rescale ? std::sqrt(kLambda[1]) : 1.0;
         const QPoint c(1000 + int(150 * kCoords[i][0] * f1) - shift.x(),

@@ -164,10 +164,10 @@ private slots:
         QCOMPARE(view->groups().size(), before + 6);
         std::set<int> seen;
         for (int k = 0; k < 3; ++k) {
-            const NamedGroup &g = view->groups[before + k];
+            const NamedGroup &g = view->groups().at(before + k);
             QCOMPARE(g.name, QStringLiteral("Cluster %1").arg(k + 1));
-            QCOMPARE(view->groups[before + 3 + k].name, QStringLiteral("Cluster %1 (2)").arg(k + 1));
-            QCOMPARE(view->groups[before + 3 + k].images, g.images);
+            QCOMPARE(view->groups().at(before + 3 + k).name, QStringLiteral("Cluster %1 (2)").arg(k + 1));
+            QCOMPARE(view->groups().at(before + 3 + k).images, g.images);
             QVERIFY(g.words.isEmpty());
             std::set<int> groups;
             for (const int i : g.images) {

@@ -258,7 +258,7 @@ void TestExports::svgHasOneMarkPerDrawnPoint()
     QVERIFY(w.loadFile(m_project));
     CAView &v = *w.caView;
     v.resize(700, 500);
-    // Marks counted by colour: all images in the single designed red.
+    // Marks counted by colour: all images in the map's single default red.
     v.setCategoryColours(false);
     v.changeThreshold(0);
     // Part of the map lies beyond the window's right edge.
@@ -351,7 +351,7 @@ void TestExports::legendFollowsTheMap()
     svg = MapExporter(v).svg();
     QVERIFY(!svg.contains("Ciel, bleu"));
 
-    // In the single designed colour the colours name nothing.
+    // In the map's single default colour the colours name nothing.
     v.setCategoryColours(false);
     QVERIFY(MapExporter::legendOf(v).isEmpty());
 }

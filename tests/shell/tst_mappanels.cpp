@@ -178,7 +178,7 @@ private slots:
         list->item(1)->setCheckState(Qt::Checked);
         QCOMPARE(v->shownImages(), 12);
 
-        // The switch back to the single designed colour.
+        // The switch back to the map's single default colour.
         w.mapPanels->colourAct->toggle();
         QVERIFY(!v->categoryColoursOn());
         w.mapPanels->colourAct->toggle();

@@ -473,7 +473,7 @@ void TestSession::startRemovesDeadViewersFolders()
     QDir(unknown).removeRecursively();
 }
 
-// An extracted view keeps its designed title; the Window menu marks it
+// An extracted view keeps the title it was given; the Window menu marks it
 // unsaved and adds its parent and size.
 void TestSession::windowMenuNamesExtractedViews()
 {
