@@ -29,6 +29,52 @@ bool usableSolver(const QString &path)
     return info.exists() && info.isFile() && info.isExecutable();
 }
 
+// The solver the extraction runs, asked for once when the one beside the
+// viewer is missing; false when none was chosen.
+bool solverChosen(QWidget *parent)
+{
+    if (usableSolver(CAData::casolver))
+        return true;
+    const QString chosen = QFileDialog::getOpenFileName(parent, QStringLiteral("Choose CA application file"),
+                                                        QCoreApplication::applicationDirPath());
+    if (chosen.isEmpty() || !QFileInfo(chosen).isExecutable())
+        return false;
+    CAData::casolver = chosen;
+    return true;
+}
+
+// What the new analysis carries over of `data` for the rows and words of
+// `s` (already chosen): the table, categories, word identities, collection
+// numbers, the word atlas, keypoints.
+void describeRows(QProcessThread::Selection &s, const CAData &data)
+{
+    s.table = QDir(data.baseDir).absoluteFilePath(data.fileF);
+    s.baseDir = data.baseDir;
+    s.nbAxis = data.nbAxis;
+    s.categoriesPath = data.categoriesPath;
+    s.categoryNames = data.categoryNames;
+    s.supCategoryNames = data.supCategoryNames;
+    s.wordLabels.reserve(s.words.size());
+    for (const int word : std::as_const(s.words))
+        s.wordLabels.append(data.wordLabel(word));
+    s.collectionNumbers.reserve(s.images.size());
+    for (const int image : std::as_const(s.images))
+        s.collectionNumbers.append(data.collectionNumber(image));
+    s.wordAtlas = data.existingWordAtlas();
+    if (data.labels) {
+        s.hasLabels = true;
+        s.labels.reserve(s.images.size());
+        for (const int image : std::as_const(s.images))
+            s.labels.append(data.labels[image]);
+    }
+    if (data.descriptors) {
+        s.hasDescriptors = true;
+        s.descriptors.reserve(s.images.size());
+        for (const int image : std::as_const(s.images))
+            s.descriptors.append(data.descriptors[image]);
+    }
+}
+
 bool inRange(const QVector<int> &indices, int count)
 {
     return std::all_of(indices.cbegin(), indices.cend(),
@@ -74,43 +120,13 @@ void CAMdiChild::finishSelection()
         Console::err(QStringLiteral("Error: the selection does not match the analysis shown."));
         return;
     }
-    if (!usableSolver(CAData::casolver)) {
-        const QString chosen = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Choose CA application file"),
-            QCoreApplication::applicationDirPath());
-        if (chosen.isEmpty() || !QFileInfo(chosen).isExecutable())
-            return;
-        CAData::casolver = chosen;
-    }
+    if (!solverChosen(this))
+        return;
 
     QProcessThread::Selection s;
     s.images = images;
     s.words = words;
-    s.table = QDir(data->baseDir).absoluteFilePath(data->fileF);
-    s.baseDir = data->baseDir;
-    s.nbAxis = data->nbAxis;
-    s.categoriesPath = data->categoriesPath;
-    s.categoryNames = data->categoryNames;
-    s.supCategoryNames = data->supCategoryNames;
-    s.wordLabels.reserve(words.size());
-    for (int word : words)
-        s.wordLabels.append(data->wordLabel(word));
-    s.collectionNumbers.reserve(images.size());
-    for (int image : images)
-        s.collectionNumbers.append(data->collectionNumber(image));
-    s.wordAtlas = data->existingWordAtlas();
-    if (data->labels) {
-        s.hasLabels = true;
-        s.labels.reserve(images.size());
-        for (int image : images)
-            s.labels.append(data->labels[image]);
-    }
-    if (data->descriptors) {
-        s.hasDescriptors = true;
-        s.descriptors.reserve(images.size());
-        for (int image : images)
-            s.descriptors.append(data->descriptors[image]);
-    }
+    describeRows(s, *data);
 
     auto *thread = new QProcessThread(this, s);
     connect(thread, &QProcessThread::extractionFailed, this, &CAMdiChild::showExtractionFailure);
@@ -275,13 +291,8 @@ bool CAMdiChild::setSelectionAside()
     const int left = data->nbImages - int(std::count(isTaken.cbegin(), isTaken.cend(), quint8(1)));
     if (left < 10)
         return refuse(tr("Setting these images aside would leave %1 images; at least 10 are needed.").arg(left));
-    if (!usableSolver(CAData::casolver)) {
-        const QString chosen = QFileDialog::getOpenFileName(
-            this, QStringLiteral("Choose CA application file"), QCoreApplication::applicationDirPath());
-        if (chosen.isEmpty() || !QFileInfo(chosen).isExecutable())
-            return false;
-        CAData::casolver = chosen;
-    }
+    if (!solverChosen(this))
+        return false;
 
     // Every image but those taken, in order, then those taken; every word.
     QProcessThread::Selection s;
@@ -296,27 +307,7 @@ bool CAMdiChild::setSelectionAside()
     s.setAside = int(takenOnce.size());
     for (int j = 0; j < data->nbWords; ++j)
         s.words.append(j);
-    s.table = QDir(data->baseDir).absoluteFilePath(data->fileF);
-    s.baseDir = data->baseDir;
-    s.nbAxis = data->nbAxis;
-    s.categoriesPath = data->categoriesPath;
-    s.categoryNames = data->categoryNames;
-    s.supCategoryNames = data->supCategoryNames;
-    for (int j = 0; j < data->nbWords; ++j)
-        s.wordLabels.append(data->wordLabel(j));
-    for (const int image : std::as_const(s.images))
-        s.collectionNumbers.append(data->collectionNumber(image));
-    s.wordAtlas = data->existingWordAtlas();
-    if (data->labels) {
-        s.hasLabels = true;
-        for (const int image : std::as_const(s.images))
-            s.labels.append(data->labels[image]);
-    }
-    if (data->descriptors) {
-        s.hasDescriptors = true;
-        for (const int image : std::as_const(s.images))
-            s.descriptors.append(data->descriptors[image]);
-    }
+    describeRows(s, *data);
     // The analysis's own supplementary images go along, placed anew.
     if (data->nbSupImages > 0 && !data->fileFSup.isEmpty()) {
         s.supTable = data->resolve(data->fileFSup);

@@ -89,12 +89,7 @@ bool Indexer::addTo(QString *error)
         return false;
 
     IndexRun r;
-    r.clock.start();
-    m_summary = IndexSummary();
-    m_skippedLines.clear();
-    m_skippedImages.clear();
-    m_problemImages.clear();
-    r.collection = &collection;
+    startRun(r, collection);
     r.adding = true;
     r.known = project.imageFiles();
     r.fileOffset = project.nextFileNumber();
@@ -126,16 +121,7 @@ bool Indexer::writeAddition(IndexRun &r, ProjectAddition &project, QString *erro
     const int cols = data.nbWords;
     SupplementaryRows sup;
     supplementaryRows(r, cols, sup);
-    for (const QString &line : std::as_const(m_skippedLines)) {
-        const QString kind = line.section(QLatin1Char('\t'), 0, 0);
-        if (kind == QLatin1String("too large")) ++m_summary.tooLarge;
-        else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
-        else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
-        else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
-        else if (kind == QLatin1String("blank")) ++m_summary.blank;
-        else if (kind == QLatin1String("already in the project")) ++m_summary.alreadyThere;
-        else if (kind == QLatin1String("name with blanks")) ++m_summary.refusedNames;
-    }
+    tallySkipped();
     m_summary.words = cols;
     if (sup.rows == 0) {
         writer.abandon();

@@ -206,18 +206,42 @@ void Indexer::appendSoftVotes(std::vector<int> &row, const int *words, const flo
         row.insert(row.end(), size_t(votes[j]), words[j]);
 }
 
-bool Indexer::run(const ImageCollection &collection, QString *error)
+void Indexer::startRun(IndexRun &r, const ImageCollection &collection)
 {
-    IndexRun r;
     r.clock.start();
     m_summary = IndexSummary();
     m_skippedLines.clear();
     m_skippedImages.clear();
     m_problemImages.clear();
+    r.collection = &collection;
+}
+
+// The summary's counts of skipped images, by the kind each skipped line
+// starts with.
+void Indexer::tallySkipped()
+{
+    for (const QString &line : std::as_const(m_skippedLines)) {
+        const QString kind = line.section(QLatin1Char('\t'), 0, 0);
+        if (kind == QLatin1String("too large")) ++m_summary.tooLarge;
+        else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
+        else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
+        else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
+        else if (kind == QLatin1String("blank")) {
+            ++m_summary.blank;
+            if (line.contains(QLatin1String("flat colour")))
+                ++m_summary.blankWithColour;
+        } else if (kind == QLatin1String("already in the project")) ++m_summary.alreadyThere;
+        else if (kind == QLatin1String("name with blanks")) ++m_summary.refusedNames;
+    }
+}
+
+bool Indexer::run(const ImageCollection &collection, QString *error)
+{
+    IndexRun r;
+    startRun(r, collection);
     // Shared among processes: the lead alone writes the index's own files.
     r.shared = m_distribution.get();
     r.lead = !r.shared || r.shared->lead();
-    r.collection = &collection;
     // The same phases for one process and for every process of a job; what
     // the processes share happens inside them.
     if (!collect(r, error) || !describe(r, error))

@@ -86,6 +86,9 @@ public:
 
 private:
     // The phases of run(), in order (see indexerphases.cpp).
+    // What every run starts from: its clock, an empty summary and lists.
+    void startRun(IndexRun &r, const ImageCollection &collection);
+    void tallySkipped();
     bool collect(IndexRun &r, QString *error);
     bool describe(IndexRun &r, QString *error);
     bool buildVocabulary(IndexRun &r, QString *error);

@@ -557,18 +557,7 @@ bool Indexer::write(IndexRun &r, QString *error)
             }
         }
     }
-    for (const QString &line : std::as_const(m_skippedLines)) {
-        const QString kind = line.section(QLatin1Char('\t'), 0, 0);
-        if (kind == QLatin1String("too large")) ++m_summary.tooLarge;
-        else if (kind == QLatin1String("too small")) ++m_summary.tooSmall;
-        else if (kind == QLatin1String("no keypoints")) ++m_summary.withoutKeypoints;
-        else if (kind == QLatin1String("unreadable")) ++m_summary.unreadable;
-        else if (kind == QLatin1String("blank")) {
-            ++m_summary.blank;
-            if (line.contains(QLatin1String("flat colour")))
-                ++m_summary.blankWithColour;
-        }
-    }
+    tallySkipped();
 
     // Category names, when the folder names gave them.
     QByteArray categoryText;
