@@ -1,7 +1,7 @@
 #include "detail/imageview.h"
 
-#include "data/cadata.h"
-#include "data/imagefit.h"
+#include "data/model/cadata.h"
+#include "data/model/imagefit.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "detail/imagewindow.h"
 
-#include "data/cadata.h"
-#include "data/imagefile.h"
-#include "data/keypointpalette.h"
+#include "data/model/cadata.h"
+#include "data/model/imagefile.h"
+#include "data/model/keypointpalette.h"
 
 #include <QCheckBox>
 #include <QDir>

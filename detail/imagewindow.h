@@ -1,8 +1,8 @@
 #ifndef IMAGEWINDOW_H
 #define IMAGEWINDOW_H
 
-#include "data/keypointpalette.h"
-#include "data/sift.h"
+#include "data/model/keypointpalette.h"
+#include "data/model/sift.h"
 
 #include <QImage>
 #include <QList>

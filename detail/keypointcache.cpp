@@ -1,6 +1,6 @@
 #include "detail/keypointcache.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QFileInfo>
 

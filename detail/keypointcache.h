@@ -1,7 +1,7 @@
 #ifndef KEYPOINTCACHE_H
 #define KEYPOINTCACHE_H
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 
 #include <QCache>
 #include <QDateTime>

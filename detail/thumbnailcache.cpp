@@ -1,7 +1,7 @@
 #include "detail/thumbnailcache.h"
 
-#include "data/cadata.h"
-#include "data/imagefile.h"
+#include "data/model/cadata.h"
+#include "data/model/imagefile.h"
 #include "detail/imageview.h"
 #include "detail/thumbnailscaler.h"
 

@@ -1,7 +1,7 @@
 #include "detail/thumbnailgrid.h"
 
-#include "data/imagefit.h"
-#include "data/keypointpalette.h"
+#include "data/model/imagefit.h"
+#include "data/model/keypointpalette.h"
 
 #include <QHash>
 #include <QLineF>

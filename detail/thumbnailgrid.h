@@ -1,7 +1,7 @@
 #ifndef THUMBNAILGRID_H
 #define THUMBNAILGRID_H
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 
 #include <QList>
 

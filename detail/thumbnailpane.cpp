@@ -1,7 +1,7 @@
 #include "detail/thumbnailpane.h"
 
-#include "data/cadata.h"
-#include "data/keypointpalette.h"
+#include "data/model/cadata.h"
+#include "data/model/keypointpalette.h"
 #include "detail/imagewindow.h"
 
 #include <QDir>

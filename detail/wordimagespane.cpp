@@ -1,6 +1,6 @@
 #include "detail/wordimagespane.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QCheckBox>
 #include <QPainter>

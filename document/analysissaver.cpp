@@ -1,12 +1,12 @@
 #include "document/analysissaver.h"
 
-#include "data/atomicfile.h"
-#include "data/cadata.h"
-#include "data/caresultwriter.h"
-#include "data/projectxml.h"
-#include "data/console.h"
-#include "data/folderowner.h"
-#include "data/regularfile.h"
+#include "data/formats/atomicfile.h"
+#include "data/model/cadata.h"
+#include "data/formats/caresultwriter.h"
+#include "data/formats/projectxml.h"
+#include "data/model/console.h"
+#include "data/formats/folderowner.h"
+#include "data/formats/regularfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "document/camdichild.h"
 
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/regularfile.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/formats/regularfile.h"
+#include "data/model/xmlparser.h"
 #include "detail/imageview.h"
 #include "document/analysissaver.h"
 #include "detail/panearea.h"

@@ -2,7 +2,7 @@
 // extracted view that exists only in the temporary folder.
 #include "document/camdichild.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "document/analysissaver.h"
 #include "map/caview.h"
 

@@ -2,8 +2,8 @@
 // extraction of the selected rows and columns on a worker thread.
 #include "document/camdichild.h"
 
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "document/qprocessthread.h"
 #include "document/tableextraction.h"
 #include "map/caview.h"

@@ -1,6 +1,6 @@
 #include "document/errorbox.h"
 
-#include "data/console.h"
+#include "data/model/console.h"
 
 #include <QMessageBox>
 

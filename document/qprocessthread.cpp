@@ -1,6 +1,6 @@
 #include "document/qprocessthread.h"
 
-#include "data/console.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 
 QProcessThread::QProcessThread(CAMdiChild *view, const Selection &s)

@@ -1,7 +1,7 @@
 #ifndef QPROCESSTHREAD_H
 #define QPROCESSTHREAD_H
 
-#include "data/imagelabel.h"
+#include "data/model/imagelabel.h"
 
 #include <QMap>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "document/solverdialog.h"
 
-#include "data/solverchooser.h"
+#include "data/model/solverchooser.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

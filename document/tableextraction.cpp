@@ -1,7 +1,7 @@
 #include "document/tableextraction.h"
 
-#include "data/folderowner.h"
-#include "data/numberscanner.h"
+#include "data/formats/folderowner.h"
+#include "data/formats/numberscanner.h"
 
 #include <QDir>
 #include <QFile>

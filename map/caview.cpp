@@ -1,7 +1,7 @@
 #include "map/caview.h"
 
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "map/tools/hovertool.h"
 #include "map/tools/pantool.h"
 #include "map/tools/selectiontool.h"

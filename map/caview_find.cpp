@@ -1,7 +1,7 @@
 // Flying to a found point, and the keyboard's focus steps.
 #include "map/caview.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/tools/hovertool.h"
 
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "map/caview.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 void CAView::updateIndexes()
 {

@@ -1,7 +1,7 @@
 #include "map/caview.h"
 
-#include "data/cadata.h"
-#include "data/contributions.h"
+#include "data/model/cadata.h"
+#include "data/statistics/contributions.h"
 
 #include <QPainter>
 #include <QPolygon>

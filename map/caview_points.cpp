@@ -1,8 +1,8 @@
 #include "map/caview.h"
 
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/keypointpalette.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/keypointpalette.h"
 
 #include <QImage>
 #include <QPainter>

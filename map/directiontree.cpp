@@ -1,6 +1,6 @@
 #include "map/directiontree.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <algorithm>
 #include <cmath>

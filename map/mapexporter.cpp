@@ -1,8 +1,8 @@
 #include "map/mapexporter.h"
 
-#include "data/atomicfile.h"
-#include "data/cadata.h"
-#include "data/inertiashares.h"
+#include "data/formats/atomicfile.h"
+#include "data/model/cadata.h"
+#include "data/statistics/inertiashares.h"
 #include "map/axistitles.h"
 #include "map/caview.h"
 #include "map/maplabels.h"

@@ -1,6 +1,6 @@
 #include "map/maplabels.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include <QFont>

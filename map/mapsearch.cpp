@@ -1,6 +1,6 @@
 #include "map/mapsearch.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QRegularExpression>
 

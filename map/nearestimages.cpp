@@ -1,6 +1,6 @@
 #include "map/nearestimages.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 

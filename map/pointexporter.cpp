@@ -1,7 +1,7 @@
 #include "map/pointexporter.h"
 
-#include "data/csvwriter.h"
-#include "data/cadata.h"
+#include "data/formats/csvwriter.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "map/pointlayer.h"
 
-#include "data/cadata.h"
-#include "data/contributions.h"
-#include "data/csvwriter.h"
+#include "data/model/cadata.h"
+#include "data/statistics/contributions.h"
+#include "data/formats/csvwriter.h"
 #include "map/pnpoly.h"
 
 #include <QImage>

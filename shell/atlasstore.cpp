@@ -1,7 +1,7 @@
 #include "shell/atlasstore.h"
 
-#include "data/cadata.h"
-#include "data/wordatlas.h"
+#include "data/model/cadata.h"
+#include "data/formats/wordatlas.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #ifndef ATLASSTORE_H
 #define ATLASSTORE_H
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QPointer>
 #include <QString>

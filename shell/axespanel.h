@@ -1,7 +1,7 @@
 #ifndef AXESPANEL_H
 #define AXESPANEL_H
 
-#include "data/axistable.h"
+#include "data/statistics/axistable.h"
 #include "map/caview.h"
 #include "shell/atlasstore.h"
 #include "shell/tablestore.h"

@@ -1,8 +1,8 @@
 #include "shell/camainwindow.h"
 
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/folderowner.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/formats/folderowner.h"
 #include "document/camdichild.h"
 #include "document/errorbox.h"
 #include "map/caview.h"

@@ -2,9 +2,9 @@
 // exporting the map and the points, copying names, and sessions.
 #include "shell/camainwindow.h"
 
-#include "data/atomicfile.h"
-#include "data/cadata.h"
-#include "data/regularfile.h"
+#include "data/formats/atomicfile.h"
+#include "data/model/cadata.h"
+#include "data/formats/regularfile.h"
 #include "document/camdichild.h"
 #include "detail/wordview.h"
 #include "map/caview.h"

@@ -3,8 +3,8 @@
 // the folder the user points to. Also the switch of the panes' keypoints.
 #include "shell/camainwindow.h"
 
-#include "data/cadata.h"
-#include "data/imagelocator.h"
+#include "data/model/cadata.h"
+#include "data/model/imagelocator.h"
 #include "detail/imageview.h"
 #include "detail/wordview.h"
 #include "document/camdichild.h"

@@ -4,7 +4,7 @@
 
 #include "shell/camainwindow.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/axisvalidator.h"

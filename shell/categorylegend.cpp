@@ -1,6 +1,6 @@
 #include "shell/categorylegend.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 #include "map/pointfamily.h"
 

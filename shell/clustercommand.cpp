@@ -1,11 +1,11 @@
 #include "shell/clustercommand.h"
 
-#include "data/atomicfile.h"
-#include "data/cadata.h"
-#include "data/clusteranalysis.h"
-#include "data/counttable.h"
-#include "data/csvwriter.h"
-#include "data/groupdescription.h"
+#include "data/formats/atomicfile.h"
+#include "data/model/cadata.h"
+#include "data/statistics/clusteranalysis.h"
+#include "data/formats/counttable.h"
+#include "data/formats/csvwriter.h"
+#include "data/statistics/groupdescription.h"
 #include "shell/describecommand.h"
 
 #include <QCoreApplication>

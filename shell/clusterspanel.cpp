@@ -1,8 +1,8 @@
 #include "shell/clusterspanel.h"
 
-#include "data/cadata.h"
-#include "data/counttable.h"
-#include "data/groupdescription.h"
+#include "data/model/cadata.h"
+#include "data/formats/counttable.h"
+#include "data/statistics/groupdescription.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"

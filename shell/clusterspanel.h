@@ -1,8 +1,8 @@
 #ifndef CLUSTERSPANEL_H
 #define CLUSTERSPANEL_H
 
-#include "data/clusteranalysis.h"
-#include "data/grouptest.h"
+#include "data/statistics/clusteranalysis.h"
+#include "data/statistics/grouptest.h"
 
 #include <QFutureWatcher>
 #include <QObject>

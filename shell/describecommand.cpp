@@ -1,14 +1,14 @@
 #include "shell/describecommand.h"
 
-#include "data/atomicfile.h"
-#include "data/axisdescription.h"
-#include "data/axistable.h"
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/counttable.h"
-#include "data/groupdescription.h"
-#include "data/regularfile.h"
-#include "data/xmlparser.h"
+#include "data/formats/atomicfile.h"
+#include "data/statistics/axisdescription.h"
+#include "data/statistics/axistable.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/formats/counttable.h"
+#include "data/statistics/groupdescription.h"
+#include "data/formats/regularfile.h"
+#include "data/model/xmlparser.h"
 
 #include <QDir>
 #include <QFile>

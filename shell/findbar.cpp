@@ -1,6 +1,6 @@
 #include "shell/findbar.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 #include "map/maplabels.h"
 #include "shell/camainwindow.h"

@@ -1,9 +1,9 @@
 #include "shell/grouppanel.h"
 
-#include "data/cadata.h"
-#include "data/counttable.h"
-#include "data/groupdescription.h"
-#include "data/wordatlas.h"
+#include "data/model/cadata.h"
+#include "data/formats/counttable.h"
+#include "data/statistics/groupdescription.h"
+#include "data/formats/wordatlas.h"
 #include "map/caview.h"
 #include "shell/tablestore.h"
 

@@ -1,7 +1,7 @@
 #ifndef GROUPPANEL_H
 #define GROUPPANEL_H
 
-#include "data/grouptest.h"
+#include "data/statistics/grouptest.h"
 
 #include <QPointer>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "shell/camainwindow.h"
 #include "shell/clustercommand.h"
 #include "shell/commandlineexport.h"

@@ -1,9 +1,9 @@
 #include "shell/mappanels.h"
 
-#include "data/cadata.h"
-#include "data/wordatlas.h"
-#include "data/wordatlasbuilder.h"
-#include "data/inertiashares.h"
+#include "data/model/cadata.h"
+#include "data/formats/wordatlas.h"
+#include "data/model/wordatlasbuilder.h"
+#include "data/statistics/inertiashares.h"
 #include "map/caview.h"
 #include "shell/axespanel.h"
 #include "shell/camainwindow.h"

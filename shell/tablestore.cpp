@@ -1,7 +1,7 @@
 #include "shell/tablestore.h"
 
-#include "data/cadata.h"
-#include "data/counttable.h"
+#include "data/model/cadata.h"
+#include "data/formats/counttable.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "shell/wordimageswindow.h"
 
-#include "data/cadata.h"
-#include "data/counttable.h"
+#include "data/model/cadata.h"
+#include "data/formats/counttable.h"
 #include "detail/wordimagespane.h"
 #include "map/caview.h"
 #include "shell/tablestore.h"

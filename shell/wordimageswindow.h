@@ -1,7 +1,7 @@
 #ifndef WORDIMAGESWINDOW_H
 #define WORDIMAGESWINDOW_H
 
-#include "data/wordimages.h"
+#include "data/model/wordimages.h"
 
 #include <QColor>
 #include <QList>

@@ -1,7 +1,7 @@
 #include "shell/wordkind.h"
 
-#include "data/cadata.h"
-#include "data/regularfile.h"
+#include "data/model/cadata.h"
+#include "data/formats/regularfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "shell/wordtooltip.h"
 
-#include "data/cadata.h"
-#include "data/wordatlas.h"
+#include "data/model/cadata.h"
+#include "data/formats/wordatlas.h"
 #include "map/caview.h"
 #include "shell/atlasstore.h"
 

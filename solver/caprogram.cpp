@@ -1,6 +1,6 @@
 #include "solver/caprogram.h"
 
-#include "data/caresultwriter.h"
+#include "data/formats/caresultwriter.h"
 #include "solver/casolver.h"
 #include "solver/casupplementary.h"
 #include "solver/contingencytable.h"

@@ -1,7 +1,7 @@
 #ifndef CASOLUTION_H
 #define CASOLUTION_H
 
-#include "data/caresultarrays.h"
+#include "data/formats/caresultarrays.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include "solver/casolver.h"
 
-#include "data/cacommunicator.h"
-#include "data/calocalcommunicator.h"
+#include "data/communicator/cacommunicator.h"
+#include "data/communicator/calocalcommunicator.h"
 
 #include <Eigen/Dense>
 #include <Spectra/SymEigsSolver.h>

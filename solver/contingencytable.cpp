@@ -1,7 +1,7 @@
 #include "solver/contingencytable.h"
 
-#include "data/numberscanner.h"
-#include "data/regularfile.h"
+#include "data/formats/numberscanner.h"
+#include "data/formats/regularfile.h"
 
 #include <cerrno>
 #include <climits>

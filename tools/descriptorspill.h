@@ -1,7 +1,7 @@
 #ifndef DESCRIPTORSPILL_H
 #define DESCRIPTORSPILL_H
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #ifndef FEATUREEXTRACTOR_H
 #define FEATUREEXTRACTOR_H
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 #include "tools/imagereader.h"
 #include "tools/keypointdetector.h"
 

@@ -1,6 +1,6 @@
 #include "tools/imagecollection.h"
 
-#include "data/regularfile.h"
+#include "data/formats/regularfile.h"
 
 #include <QDir>
 #include <QStringDecoder>

@@ -2,7 +2,7 @@
 
 #include "tools/rowreducer.h"
 
-#include "data/regularfile.h"
+#include "data/formats/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>

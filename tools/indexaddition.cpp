@@ -14,8 +14,8 @@
 #include "tools/supplementaryrows.h"
 #include "tools/supplementaryset.h"
 
-#include "data/cadata.h"
-#include "data/caresultwriter.h"
+#include "data/model/cadata.h"
+#include "data/formats/caresultwriter.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "tools/indexatlas.h"
 
-#include "data/imagefile.h"
-#include "data/regularfile.h"
-#include "data/sift.h"
-#include "data/wordatlas.h"
-#include "data/wordatlasbuilder.h"
+#include "data/model/imagefile.h"
+#include "data/formats/regularfile.h"
+#include "data/model/sift.h"
+#include "data/formats/wordatlas.h"
+#include "data/model/wordatlasbuilder.h"
 #include "tools/vocabulary.h"
 
 #include <QFile>

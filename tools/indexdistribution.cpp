@@ -1,6 +1,6 @@
 #include "tools/indexdistribution.h"
 
-#include "data/cacommunicator.h"
+#include "data/communicator/cacommunicator.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -2,7 +2,7 @@
 
 #include "tools/indexcommandline.h"
 
-#include "data/regularfile.h"
+#include "data/formats/regularfile.h"
 
 #include <QFile>
 #include <QHash>

@@ -8,7 +8,7 @@
 #include "tools/indexwriter.h"
 #include "tools/supplementaryrows.h"
 
-#include "data/regularfile.h"
+#include "data/formats/regularfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 
 #include "tools/vocabulary.h"
 
-#include "data/projectxml.h"
-#include "data/resultfiles.h"
-#include "data/supplementarymanifest.h"
+#include "data/formats/projectxml.h"
+#include "data/formats/resultfiles.h"
+#include "data/formats/supplementarymanifest.h"
 
 #include <QDir>
 #include <QFile>

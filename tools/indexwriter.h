@@ -1,7 +1,7 @@
 #ifndef INDEXWRITER_H
 #define INDEXWRITER_H
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 #include "tools/indexoptions.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #ifndef KEYPOINTDETECTOR_H
 #define KEYPOINTDETECTOR_H
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 
 #include <QString>
 

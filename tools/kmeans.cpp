@@ -1,6 +1,6 @@
 #include "tools/kmeans.h"
 
-#include "data/cacommunicator.h"
+#include "data/communicator/cacommunicator.h"
 
 #include <algorithm>
 #include <cmath>

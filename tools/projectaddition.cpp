@@ -4,12 +4,12 @@
 #include "tools/indexwriter.h"
 #include "tools/supplementaryset.h"
 
-#include "data/cadata.h"
-#include "data/caresultwriter.h"
-#include "data/console.h"
-#include "data/regularfile.h"
-#include "data/resultfiles.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/formats/caresultwriter.h"
+#include "data/model/console.h"
+#include "data/formats/regularfile.h"
+#include "data/formats/resultfiles.h"
+#include "data/model/xmlparser.h"
 #include "solver/casolution.h"
 #include "solver/casupplementary.h"
 

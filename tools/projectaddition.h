@@ -1,7 +1,7 @@
 #ifndef PROJECTADDITION_H
 #define PROJECTADDITION_H
 
-#include "data/projectxml.h"
+#include "data/formats/projectxml.h"
 
 #include <QByteArray>
 #include <QSet>

@@ -2,8 +2,8 @@
 
 #include "tools/indexwriter.h"
 
-#include "data/resultmanifest.h"
-#include "data/supplementarymanifest.h"
+#include "data/formats/resultmanifest.h"
+#include "data/formats/supplementarymanifest.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 
 #include "tools/indexwriter.h"
 
-#include "data/regularfile.h"
+#include "data/formats/regularfile.h"
 
-#include "data/calocalcommunicator.h"
+#include "data/communicator/calocalcommunicator.h"
 #include "tools/kmeans.h"
 
 #include <QFile>

@@ -4,7 +4,7 @@
 // a real table, the largest relative difference over every value.
 //
 //   bench_own_rows PROJECT.xml
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "tools/projectaddition.h"
 
 #include <QCoreApplication>

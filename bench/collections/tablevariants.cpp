@@ -45,7 +45,7 @@
 #include <QImageReader>
 #include <QTextStream>
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 #include "tools/imagereader.h"
 #include "tools/vocabulary.h"
 

@@ -8,8 +8,8 @@
 // reported from the process's high-water mark, taken before the other
 // readers run.
 
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,10 +4,10 @@
 // dock for axes 1-2 and writes PREFIX_axes.png; with a category name, also
 // its group test as PREFIX_group.png. A project without a word atlas gets
 // one built first (PREFIX_words.atlas), with its size and time printed.
-#include "data/cadata.h"
-#include "data/groupdescription.h"
-#include "data/wordatlas.h"
-#include "data/wordatlasbuilder.h"
+#include "data/model/cadata.h"
+#include "data/statistics/groupdescription.h"
+#include "data/formats/wordatlas.h"
+#include "data/model/wordatlasbuilder.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/axespanel.h"

@@ -12,8 +12,8 @@
 //
 //   bench_detailhover [jpeg-folder] [repeats]
 
-#include "data/cadata.h"
-#include "data/sift.h"
+#include "data/model/cadata.h"
+#include "data/model/sift.h"
 #include "detail/imageview.h"
 #include "detail/wordview.h"
 #include "map/caview.h"

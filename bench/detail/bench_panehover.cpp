@@ -12,8 +12,8 @@
 //
 //   bench_panehover PROJECT.xml [radius] [steps]
 
-#include "data/cadata.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/xmlparser.h"
 #include "detail/imageview.h"
 #include "detail/thumbnailcache.h"
 #include "detail/wordview.h"

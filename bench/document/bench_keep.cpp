@@ -5,7 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen bench_keep [images] [words] [axes]
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "document/analysissaver.h"
 #include "map/caview.h"
 #include "map/mapexporter.h"

@@ -12,7 +12,7 @@
 // share the machine's ups and downs. Each figure is the median over the
 // repetitions of the mean time per movement along a fixed path.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include "mapbench.h"

@@ -12,9 +12,9 @@
 // The project is written once into a temporary folder; the launches and the
 // bare loops then alternate, repetition by repetition, in this one process.
 
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/xmlparser.h"
 #include "map/caview.h"
 
 #include "mapbench.h"

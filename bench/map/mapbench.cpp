@@ -1,6 +1,6 @@
 #include "mapbench.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include <QCoreApplication>

@@ -9,7 +9,7 @@
 // repetition, so that every ratio comes from one run and shares the
 // machine's ups and downs. Each figure is the median over the repetitions.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include "mapbench.h"

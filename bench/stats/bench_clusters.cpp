@@ -6,7 +6,7 @@
 // The cloud (default 1,000,000 rows x 10 axes around 40 groups) is drawn
 // with a fixed seed: groups of unequal sizes, each axis narrower than the one
 // before as the axes of an analysis are, masses spread over a factor of 20.
-#include "data/clusteranalysis.h"
+#include "data/statistics/clusteranalysis.h"
 
 #include <sys/resource.h>
 

@@ -8,7 +8,7 @@
 
 #include "map/tools/hovertool.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #include "map/tools/maptoolhost.h"
 
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "map/caview.h"
 
 const CAData *MapToolHost::data() const { return m_view.data; }

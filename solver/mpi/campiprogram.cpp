@@ -1,9 +1,9 @@
 #include "solver/mpi/campiprogram.h"
 
-#include "data/caresultwriter.h"
+#include "data/formats/caresultwriter.h"
 #include "solver/casolver.h"
 #include "solver/casupplementary.h"
-#include "data/mpi/campicommunicator.h"
+#include "data/communicator/mpi/campicommunicator.h"
 #include "solver/mpi/campiresultwriter.h"
 #include "solver/mpi/campitablereader.h"
 

@@ -1,7 +1,7 @@
 #include "solver/mpi/campiresultwriter.h"
 
-#include "data/caresultwriter.h"
-#include "data/mpi/campicommunicator.h"
+#include "data/formats/caresultwriter.h"
+#include "data/communicator/mpi/campicommunicator.h"
 
 #include <mpi.h>
 

@@ -1,8 +1,8 @@
 #include "solver/mpi/campitablereader.h"
 
-#include "data/numberscanner.h"
+#include "data/formats/numberscanner.h"
 #include "solver/contingencytable.h"
-#include "data/mpi/campicommunicator.h"
+#include "data/communicator/mpi/campicommunicator.h"
 
 #include <cerrno>
 #include <climits>

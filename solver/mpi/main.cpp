@@ -1,4 +1,4 @@
-#include "data/mpi/campicommunicator.h"
+#include "data/communicator/mpi/campicommunicator.h"
 #include "solver/mpi/campiprogram.h"
 
 #include <mpi.h>

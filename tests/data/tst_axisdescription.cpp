@@ -1,6 +1,6 @@
-#include "data/axisdescription.h"
-#include "data/cadata.h"
-#include "data/counttable.h"
+#include "data/statistics/axisdescription.h"
+#include "data/model/cadata.h"
+#include "data/formats/counttable.h"
 
 #include <Eigen/Dense>
 

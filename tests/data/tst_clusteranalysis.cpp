@@ -1,5 +1,5 @@
-#include "data/clusteranalysis.h"
-#include "data/weightedkmeans.h"
+#include "data/statistics/clusteranalysis.h"
+#include "data/statistics/weightedkmeans.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The per-axis measures of a point: contribution and quality (cos2), with
 // their one rule for NaN coordinates and axes without inertia.
 
-#include "data/contributions.h"
+#include "data/statistics/contributions.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // Pictures are decoded within the memory budget or refused unread, with the
 // reason: headers that announce huge pictures are judged before any pixel is
 // read, and honest pictures of every kind still open.
-#include "data/console.h"
-#include "data/decodebudget.h"
-#include "data/imagefile.h"
+#include "data/model/console.h"
+#include "data/formats/decodebudget.h"
+#include "data/model/imagefile.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Working folders left by a process that has ended are removed; those of a
 // process still running (another one, or this one) stay, and so does a
 // folder that carries no owner's mark.
-#include "data/folderowner.h"
+#include "data/formats/folderowner.h"
 
 #include <QDir>
 #include <QFile>

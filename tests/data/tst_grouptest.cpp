@@ -1,6 +1,6 @@
-#include "data/counttable.h"
-#include "data/grouptest.h"
-#include "data/hypergeometric.h"
+#include "data/formats/counttable.h"
+#include "data/statistics/grouptest.h"
+#include "data/statistics/hypergeometric.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QImage>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // Shares of the total inertia: the total worked out from a table whose
 // inertia is known in closed form, and the texts that say what a share is of.
 
-#include "data/cadata.h"
-#include "data/inertiashares.h"
-#include "data/tableinertia.h"
+#include "data/model/cadata.h"
+#include "data/statistics/inertiashares.h"
+#include "data/statistics/tableinertia.h"
 
 #include <QtTest>
 

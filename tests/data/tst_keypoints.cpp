@@ -1,6 +1,6 @@
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/sift.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/sift.h"
 
 #include <QFile>
 #include <QImage>

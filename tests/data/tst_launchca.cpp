@@ -1,6 +1,6 @@
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/xmlparser.h"
 #include "document/solverdialog.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "data/numberscanner.h"
+#include "data/formats/numberscanner.h"
 
 #include <QTemporaryDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 // it: the manifest written by the solvers' writer (total inertia, run
 // stamp), sets left mixed by a run killed between renames, older sets
 // without a manifest, values that cannot be used, and supplementary rows.
-#include "data/cadata.h"
-#include "data/caresultwriter.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/formats/caresultwriter.h"
+#include "data/model/console.h"
 
 #include <QDir>
 #include <QFile>

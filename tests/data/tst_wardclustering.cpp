@@ -1,4 +1,4 @@
-#include "data/wardclustering.h"
+#include "data/statistics/wardclustering.h"
 
 #include <QtTest>
 

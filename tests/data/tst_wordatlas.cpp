@@ -1,4 +1,4 @@
-#include "data/wordatlas.h"
+#include "data/formats/wordatlas.h"
 
 #include "tests/addressspacelimit.h"
 

@@ -1,8 +1,8 @@
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/sift.h"
-#include "data/wordatlas.h"
-#include "data/wordatlasbuilder.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/sift.h"
+#include "data/formats/wordatlas.h"
+#include "data/model/wordatlasbuilder.h"
 
 #include <QPainter>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #ifndef DETAILFIXTURE_H
 #define DETAILFIXTURE_H
 
-#include "data/cadata.h"
-#include "data/sift.h"
+#include "data/model/cadata.h"
+#include "data/model/sift.h"
 #include "map/caview.h"
 
 #include <QColor>

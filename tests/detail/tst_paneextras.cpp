@@ -2,14 +2,14 @@
 // full-size window opened by a double click, pictures too large to decode
 // whole, and the titled scroll areas.
 
-#include "data/keypointpalette.h"
+#include "data/model/keypointpalette.h"
 #include "detail/imageview.h"
 #include "detail/thumbnailcache.h"
 #include "detail/imagewindow.h"
 #include "detail/panearea.h"
 #include "detail/wordview.h"
 
-#include "data/imagefile.h"
+#include "data/model/imagefile.h"
 #include "detailfixture.h"
 
 #include <QCheckBox>

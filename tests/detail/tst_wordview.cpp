@@ -1,7 +1,7 @@
 #include "detail/imageview.h"
 #include "detail/wordview.h"
 
-#include "data/console.h"
+#include "data/model/console.h"
 #include "detailfixture.h"
 
 #include <QApplication>

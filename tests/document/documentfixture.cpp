@@ -1,6 +1,6 @@
 #include "documentfixture.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 
 #include <QDir>
 #include <QDirIterator>

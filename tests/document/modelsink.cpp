@@ -1,6 +1,6 @@
 #include "modelsink.h"
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "document/camdichild.h"
 
 ModelSink::~ModelSink()

@@ -2,9 +2,9 @@
 // reopened gives the same analysis value by value and the same map; the
 // folder is written whole or not at all; unsaved extracted views ask before
 // they close, and their temporary folders go with them.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/folderowner.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/formats/folderowner.h"
 #include "document/analysissaver.h"
 #include "document/camdichild.h"
 #include "map/caview.h"

@@ -1,7 +1,7 @@
 // The document window: layout, titles, loading, wiring and the checks made
 // before a selection is extracted.
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "detail/imageview.h"
 #include "detail/wordview.h"
 #include "document/camdichild.h"

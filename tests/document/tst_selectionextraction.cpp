@@ -1,8 +1,8 @@
 // Extraction of a selection on a worker thread: the extracted table, the new
 // data model, extracted views and their numbering, bad source tables, and
 // windows closed or reselected while an extraction runs.
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 #include "document/qprocessthread.h"
 #include "map/caview.h"

@@ -3,7 +3,7 @@
 // built so that a stack of identical images takes axis 1, setting the stack
 // aside leaves the axis that separates the two other groups, with the
 // eigenvalue an independent decomposition of the remaining table gives.
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 

@@ -3,8 +3,8 @@
 // aside, with their image-list entries, keypoint files and category names,
 // at the coordinates a direct solver run on the remaining table, given the
 // same supplementary rows, writes.
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 

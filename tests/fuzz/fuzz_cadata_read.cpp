@@ -3,8 +3,8 @@
 // list, keypoint-file list, categories file. A part that is absent leaves
 // that file unnamed (all but Z, W and Lambda are optional). A load that
 // succeeds must keep every promise the views rely on.
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "fuzzsupport.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 // selection (two lines of row and column indices, at least one of each),
 // a "%%" line, and the source table. A successful extraction writes a table
 // of exactly the selected size whose cells are those of the source.
-#include "data/numberscanner.h"
+#include "data/formats/numberscanner.h"
 #include "document/tableextraction.h"
 #include "fuzzsupport.h"
 

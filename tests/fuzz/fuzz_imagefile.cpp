@@ -2,8 +2,8 @@
 // full-size window: any bytes, under any name a collection may use. The
 // decoding budget is judged from the header, so a few bytes announcing a
 // huge picture must be refused before anything is allocated for it.
-#include "data/console.h"
-#include "data/imagefile.h"
+#include "data/model/console.h"
+#include "data/model/imagefile.h"
 #include "fuzzsupport.h"
 
 #include <QGuiApplication>

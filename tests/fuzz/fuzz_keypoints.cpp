@@ -1,8 +1,8 @@
 // Keypoint files: the query of the views (with and without a word set) and
 // the drawing of whatever it returns, with any bytes as records.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/sift.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/sift.h"
 #include "fuzzsupport.h"
 
 #include <QImage>

@@ -1,7 +1,7 @@
 // The number scanner, reading a file block by block (the smallest block, so
 // inputs cross many refills) and the same text from memory: every call must
 // give the same answer both ways, and never read outside its buffer.
-#include "data/numberscanner.h"
+#include "data/formats/numberscanner.h"
 #include "fuzzsupport.h"
 
 #include <cmath>

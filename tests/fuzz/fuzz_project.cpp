@@ -1,8 +1,8 @@
 // The project parser over any bytes: it must end, never stop the process,
 // and leave a data model whose fields are only what the elements set.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/xmlparser.h"
 #include "fuzzsupport.h"
 
 #include <QBuffer>

@@ -3,10 +3,10 @@
 // solving, writing, and the removal of earlier results) or the library
 // calls one by one; the rest is the table. A solve that succeeds must give
 // finite results of the announced shape, and leave exactly the five files.
-#include "data/numberscanner.h"
+#include "data/formats/numberscanner.h"
 #include "fuzzsupport.h"
 #include "solver/caprogram.h"
-#include "data/caresultwriter.h"
+#include "data/formats/caresultwriter.h"
 #include "solver/casolver.h"
 #include "solver/contingencytable.h"
 

@@ -2,7 +2,7 @@
 // what does not hold together; every mosaic asked for is either refused or
 // decoded within the decode budget and shown at most MaxMosaicSide pixels a
 // side, and the mosaics kept stay within their bound in bytes.
-#include "data/wordatlas.h"
+#include "data/formats/wordatlas.h"
 #include "fuzzsupport.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 // Small analyses built in memory for the map view tests, and helpers to look
 // at what the view paints.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 
 #include "tst_caview_fixture.h"
 
-#include "data/sift.h"
+#include "data/model/sift.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 
 #include "tst_caview_fixture.h"
 
-#include "data/console.h"
+#include "data/model/console.h"
 
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 // Maps built in memory for the mouse tests: every point is placed on a chosen
 // canvas pixel, and mouse events are aimed at canvas pixels.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 
 #include <QCoreApplication>

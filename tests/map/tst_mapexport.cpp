@@ -1,7 +1,7 @@
 // The exported figure against the screen, for a fitted map (every map is
 // fitted on opening), whose canvas is shifted off the axes' origin.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 #include "map/mapexporter.h"
 #include "tst_caview_fixture.h"

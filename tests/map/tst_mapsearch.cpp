@@ -1,6 +1,6 @@
 // What Find matches: numbers, file names, categories and words, best first,
 // with ties in the analysis's order; hidden points and extracts alike.
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/mapsearch.h"
 #include "tst_caview_fixture.h"
 

@@ -1,7 +1,7 @@
 // The map transform: widget pixels of map points and back, across the
 // projection modes, scales, canvas offsets, pans and widget placements.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 #include "map/maptransform.h"
 #include "tst_caview_fixture.h"

@@ -2,7 +2,7 @@
 // by distance, filled in image order, where an equal key never replaces the
 // first one, NaN distances left out, the first `count` entries.
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/nearestimages.h"
 
 #include <QRandomGenerator>

@@ -1,8 +1,8 @@
 // One point layer, one test body: every behaviour is checked for the images
 // and for the words alike, each family through its own description.
 
-#include "data/cadata.h"
-#include "data/csvwriter.h"
+#include "data/model/cadata.h"
+#include "data/formats/csvwriter.h"
 #include "map/pointlayer.h"
 #include "tst_caview_fixture.h"
 

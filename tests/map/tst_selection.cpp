@@ -2,7 +2,7 @@
 
 #include "tst_interaction_fixture.h"
 
-#include "data/console.h"
+#include "data/model/console.h"
 
 #include <QSignalSpy>
 #include <QtTest>

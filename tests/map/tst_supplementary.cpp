@@ -3,7 +3,7 @@
 // selected apart from the images, found by the hover after the images, and
 // listed in the point table as "supplementary".
 
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "map/caview.h"
 #include "map/pointexporter.h"
 #include "tst_caview_fixture.h"

@@ -1,5 +1,5 @@
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/axespanel.h"
@@ -9,8 +9,8 @@
 #include "shell/mappanels.h"
 #include "shell/wordkind.h"
 #include "shell/wordtooltip.h"
-#include "data/wordatlas.h"
-#include "data/sift.h"
+#include "data/formats/wordatlas.h"
+#include "data/model/sift.h"
 
 #include <QAction>
 #include <QDockWidget>

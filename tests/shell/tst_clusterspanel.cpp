@@ -1,4 +1,4 @@
-#include "data/cadata.h"
+#include "data/model/cadata.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"

@@ -2,8 +2,8 @@
 // commas and non-ASCII file names included), the selection alone, the map as
 // SVG with one mark per drawn point and as PNG at 1x, 2x and 4x, and write
 // failures that name the file and leave nothing behind.
-#include "data/atomicfile.h"
-#include "data/cadata.h"
+#include "data/formats/atomicfile.h"
+#include "data/model/cadata.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/mapexporter.h"

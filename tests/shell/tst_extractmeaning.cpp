@@ -2,10 +2,10 @@
 // in its extracted views and their saved copies, the images' numbers in the
 // whole collection kept by "Save analysis as", and the named groups described
 // and compared by the group test.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/grouptest.h"
-#include "data/wordatlas.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/statistics/grouptest.h"
+#include "data/formats/wordatlas.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/mapsearch.h"

@@ -1,8 +1,8 @@
 // The main window's Find field and named groups: matches gone through with
 // F3 / Shift+F3 and counted in the status bar; "Keep selection as..." and
 // groups kept by a session.
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 #include "tests/document/documentfixture.h"
 #include "map/caview.h"

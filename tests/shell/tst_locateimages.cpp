@@ -1,8 +1,8 @@
 // Images not found where the project says: the status bar says how many and
 // where they were looked for; File > Locate images... takes them from the
 // folder the user names, and the session and Save analysis as keep it.
-#include "data/cadata.h"
-#include "data/imagelocator.h"
+#include "data/model/cadata.h"
+#include "data/model/imagelocator.h"
 #include "document/camdichild.h"
 #include "shell/camainwindow.h"
 

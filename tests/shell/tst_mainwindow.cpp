@@ -1,5 +1,5 @@
-#include "data/cadata.h"
-#include "data/console.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/tools/measuretool.h"

@@ -1,9 +1,9 @@
 // Sessions: every window comes back with its project, frame, panes and map
 // state; an extracted view never saved is named as missing; extracted views
 // ask before the program ends, and leave nothing in the temporary folder.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/folderowner.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/formats/folderowner.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "map/mapstate.h"

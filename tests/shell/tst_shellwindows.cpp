@@ -2,7 +2,7 @@
 // titles, recent projects, dropped files, error boxes that say why, the axis
 // fields, the lock state and the Getting started page.
 
-#include "data/console.h"
+#include "data/model/console.h"
 #include "document/camdichild.h"
 #include "map/caview.h"
 #include "shell/camainwindow.h"

@@ -3,7 +3,7 @@
 // is read without blocking: a FIFO, a device or a folder in its place is
 // refused at once with a message naming it, instead of hanging the viewer or
 // reading without end.
-#include "data/console.h"
+#include "data/model/console.h"
 #include "document/analysissaver.h"
 #include "shell/camainwindow.h"
 

@@ -1,6 +1,6 @@
 // The result files: their formats, exact round trip of the values, no
 // temporary files left, and nothing left behind when writing fails.
-#include "data/caresultwriter.h"
+#include "data/formats/caresultwriter.h"
 #include "solver/casolution.h"
 
 #include <QDir>

@@ -5,9 +5,9 @@
 // addition completes the interrupted one or rolls it back, so that the set
 // is again of one piece (table, list, coordinates and keypoint files of the
 // same images) and holds every image of the additions that finished.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/xmlparser.h"
 #include "tools/democollection.h"
 #include "tools/indexer.h"
 

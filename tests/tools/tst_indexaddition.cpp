@@ -4,9 +4,9 @@
 // and the errors of a project that images cannot be added to. Coordinates
 // are checked against the transition formula worked out here from the
 // result files.
-#include "data/cadata.h"
-#include "data/console.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/console.h"
+#include "data/model/xmlparser.h"
 #include "tools/democollection.h"
 #include "tools/indexer.h"
 #include "tools/indexwriter.h"

@@ -1,8 +1,8 @@
 // The project an indexing run writes, opened the way the viewer opens it:
 // parsed, solved and loaded by the data model, with every image and
 // keypoint where the lists say.
-#include "data/cadata.h"
-#include "data/xmlparser.h"
+#include "data/model/cadata.h"
+#include "data/model/xmlparser.h"
 #include "tools/democollection.h"
 #include "tools/indexer.h"
 

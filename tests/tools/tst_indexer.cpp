@@ -1,8 +1,8 @@
 // Indexing runs on a tiny generated collection: the table against the
 // keypoint files, reuse of a vocabulary, bad images, determinism, and the
 // failures that must leave no project behind.
-#include "data/sift.h"
-#include "data/wordatlas.h"
+#include "data/model/sift.h"
+#include "data/formats/wordatlas.h"
 #include "tools/democollection.h"
 #include "tools/imagecollection.h"
 #include "tools/indexer.h"

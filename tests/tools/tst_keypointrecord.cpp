@@ -1,6 +1,6 @@
 // The keypoint files the indexer writes: record layout, byte order, and the
 // affine shape given to a SIFT keypoint.
-#include "data/sift.h"
+#include "data/model/sift.h"
 #include "tools/indexwriter.h"
 #include "tools/keypointdetector.h"
 

@@ -1,7 +1,7 @@
 // The vocabulary's k-means: it finds well-separated groups, gives the same
 // centres for the same sample and seed, and copes with fewer distinct rows
 // than words.
-#include "data/calocalcommunicator.h"
+#include "data/communicator/calocalcommunicator.h"
 #include "tools/kmeans.h"
 
 #include <QtTest>

@@ -2,7 +2,7 @@
 // meaning; the images are shared among the processes, the vocabulary's
 // k-means rounds too, and the first process writes the lists, the table and
 // the project. The output folder must be on a file system every process sees.
-#include "data/mpi/campicommunicator.h"
+#include "data/communicator/mpi/campicommunicator.h"
 #include "tools/imagecollection.h"
 #include "tools/indexcommandline.h"
 #include "tools/indexer.h"
