@@ -129,21 +129,29 @@ void Indexer::report(ProgressReporter *progress, const QString &line, int image)
         std::fprintf(stderr, "%s\n", qPrintable(line));
 }
 
+QString Indexer::skippedLine(const QString &kind, const QString &path, const QString &reason)
+{
+    // A decoder's message may run over several lines or hold tabs; folded,
+    // it stays one line of three fields.
+    return kind + QLatin1Char('\t') + path + QLatin1Char('\t') + reason.simplified();
+}
+
 void Indexer::skip(ProgressReporter *progress, const QString &kind, const QString &path,
                    const QString &reason, int image)
 {
     {
         std::lock_guard<std::mutex> lock(m_problemMutex);
-        m_skippedLines.append(kind + QLatin1Char('\t') + path + QLatin1Char('\t') + reason);
+        m_skippedLines.append(skippedLine(kind, path, reason));
         m_skippedImages.push_back(image);
     }
+    const QString why = reason.simplified();
     QString line;
     if (kind == QLatin1String("no keypoints"))
         line = QStringLiteral("no keypoint in '%1': left out of the table").arg(path);
     else if (kind == QLatin1String("blank"))
-        line = QStringLiteral("blank image '%1' left out of the table: %2").arg(path, reason);
+        line = QStringLiteral("blank image '%1' left out of the table: %2").arg(path, why);
     else
-        line = QStringLiteral("skipped '%1': %2").arg(path, reason);
+        line = QStringLiteral("skipped '%1': %2").arg(path, why);
     report(progress, line, image);
 }
 

@@ -82,6 +82,9 @@ public:
     static constexpr qint64 decodeBudget = qint64(1) << 30;
     // Appends the votes of one descriptor given its `k` nearest words and
     // their squared distances, nearest first.
+    // One line of skipped.txt: kind, path and reason, tab-separated, the
+    // reason's line breaks and tabs folded into single spaces.
+    static QString skippedLine(const QString &kind, const QString &path, const QString &reason);
     static void appendSoftVotes(std::vector<int> &row, const int *words, const float *d2, int k);
 
 private:

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <numeric>
 
 KeypointDetector::KeypointDetector(int maxKeypoints, int maxSide)
@@ -195,6 +196,10 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
     try {
         m_sift->detectAndCompute(work, cv::noArray(), found, desc);
     } catch (const cv::Exception &e) {
+        // Out of memory is no fault of the image: said as what it is by the
+        // caller, which lists the image as too large to describe.
+        if (e.code == cv::Error::StsNoMem)
+            throw std::bad_alloc();
         *error = QStringLiteral("keypoint detection failed: %1").arg(QString::fromStdString(e.msg));
         return false;
     }
@@ -243,6 +248,8 @@ bool KeypointDetector::detectScaled(const cv::Mat &work, float back, int gridSte
             if (described.size() != grid.size() || gridDesc.rows != int(grid.size()))
                 grid = described;
         } catch (const cv::Exception &e) {
+            if (e.code == cv::Error::StsNoMem)
+                throw std::bad_alloc();
             *error = QStringLiteral("keypoint description failed: %1").arg(QString::fromStdString(e.msg));
             return false;
         }

@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "tests/shell/threegroupsproject.h"
+
 #include <set>
 
 // Analysis > Find clusters... in the real main window offscreen, on an
@@ -30,18 +32,8 @@ class TestClustersPanel : public QObject
 
     QTemporaryDir dir;
     QString project;
-    static constexpr int Images = 30;
-
-    static int count(int i, int j) { return j / 3 == i % 3 ? 8 + (i + j) % 3 : (i * 7 + j * 3) % 2; }
-    static QString bin(const QString &name) { return qEnvironmentVariable("ORTELIS_BIN_DIR") + QLatin1Char('/') + name; }
-
-    void write(const QString &name, const QByteArray &text)
-    {
-        QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write fixture");
-        f.write(text);
-    }
+    static constexpr int Images = ThreeGroupsProject::Images;
+    static QString bin(const QString &name) { return ThreeGroupsProject::bin(name); }
 
     static CAView *openShown(CAMainWindow &w, const QString &file)
     {
@@ -71,26 +63,8 @@ class TestClustersPanel : public QObject
 private slots:
     void initTestCase()
     {
-        QByteArray table = QByteArray::number(Images) + " 9\n", labels;
-        for (int i = 0; i < Images; ++i) {
-            for (int j = 0; j < 9; ++j)
-                table += QByteArray::number(count(i, j)) + ' ';
-            table += '\n';
-            labels += "1 img" + QByteArray::number(i) + ".png\n";
-        }
-        write("t.txt", table);
-        write("images.txt", labels);
-        QProcess solver;
-        solver.setWorkingDirectory(dir.path());
-        solver.start(bin(QStringLiteral("ca.exe")), {"-k", "0", dir.filePath("t.txt"), dir.filePath("t.txt")});
-        QVERIFY(solver.waitForFinished(60000));
-        QCOMPARE(solver.exitCode(), 0);
-        write("project.xml", "<XML><BASE href='.'/><FILE name='F' path='t.txt'/>"
-                             "<FILE name='Z' path='t.txt_Z.txt'/><FILE name='W' path='t.txt_W.txt'/>"
-                             "<FILE name='P' path='t.txt_P.txt'/><FILE name='Q' path='t.txt_Q.txt'/>"
-                             "<FILE name='LAMBDA' path='t.txt_Lambda.txt'/>"
-                             "<FILE name='LABEL' path='images.txt'/></XML>");
-        project = dir.filePath("project.xml");
+        project = ThreeGroupsProject::make(QDir(dir.path()));
+        QVERIFY2(!project.isEmpty(), "the solver did not make the fixture's analysis");
     }
 
     void find_data()

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,6 +106,8 @@ private slots:
     void interruptedRunLeavesEarlierIndex_data();
     void interruptedRunLeavesEarlierIndex();
     void interruptDuringSolverIsNotSolved();
+    void skippedLineIsOneRecord_data();
+    void skippedLineIsOneRecord();
 
 private:
     QTemporaryDir m_dir;
@@ -942,6 +945,32 @@ void TestIndexer::interruptDuringSolverIsNotSolved()
     const QString out = QString::fromUtf8(child.readAllStandardOutput());
     QVERIFY2(child.readAllStandardError().contains("interrupted"), qPrintable(out));
     QVERIFY2(out.contains("Indexed ") && !out.contains("; solved"), qPrintable(out));
+}
+
+
+// A decoder's message over several lines, or holding tabs, must leave
+// skipped.txt one record of three fields per image, with the message's words
+// in their order.
+void TestIndexer::skippedLineIsOneRecord_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("one line") << QStringLiteral("not enough memory to describe it");
+    QTest::newRow("line breaks") << QStringLiteral("keypoint detection failed: OpenCV(4.6.0)\n"
+                                                   "  error: (-4:Insufficient memory)\nFailed to allocate\n");
+    QTest::newRow("CR LF and tabs") << QStringLiteral("first\r\nsecond\tthird");
+    QTest::newRow("empty") << QString();
+}
+
+void TestIndexer::skippedLineIsOneRecord()
+{
+    QFETCH(QString, reason);
+    const QString line = Indexer::skippedLine(QStringLiteral("unreadable"), QStringLiteral("/a b/c.png"), reason);
+    QVERIFY(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')));
+    const QStringList fields = line.split(QLatin1Char('\t'));
+    QCOMPARE(fields.size(), 3);
+    QCOMPARE(fields.at(1), QStringLiteral("/a b/c.png"));
+    const QStringList words = reason.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    QCOMPARE(fields.at(2).split(QLatin1Char(' '), Qt::SkipEmptyParts), words);
 }
 
 QTEST_GUILESS_MAIN(TestIndexer)
