@@ -19,6 +19,19 @@ using namespace interaction;
 
 namespace {
 
+// A view of 800 x 600 showing images and words given by canvas spots, as
+// every test here starts from.
+struct ShownMap
+{
+    ShownMap(const std::vector<Spot> &images, const std::vector<Spot> &words) : data(makeData(images, words))
+    {
+        fixture::resizeNow(view, 800, 600);
+        attach(view, data.get());
+    }
+    std::unique_ptr<CAData> data;
+    CAView view{0, 1, 2};
+};
+
 constexpr int Normal = CAView::ModeNormal;
 constexpr int Locked = CAView::ModeLocked;
 constexpr int ImageLocked = CAView::ModeImageLocked;
@@ -104,10 +117,8 @@ void TestMapTool::modeWordFollowsTool()
     QFETCH(int, measuring);
     QFETCH(int, after);
 
-    auto d = makeData({{1000, 750}}, {{1100, 700}});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {{1100, 700}});
+    CAView &view = shown.view;
     view.setMode(start);
     auto *tool = new MeasureTool(&view);
     QSignalSpy modes(&view, &CAView::modeChanged);
@@ -133,10 +144,8 @@ void TestMapTool::modeWordFollowsTool()
 // the tool of its bit, as before tools could be set.
 void TestMapTool::writtenModeWordWins()
 {
-    auto d = makeData({{1000, 750}}, {});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {});
+    CAView &view = shown.view;
     auto *tool = new RecordingTool(&view);
     view.setMapTool(tool);
     view.mode = Hand;
@@ -150,10 +159,8 @@ void TestMapTool::writtenModeWordWins()
 
 void TestMapTool::toolGetsEventsAndPaints()
 {
-    auto d = makeData({{1000, 750}}, {});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {});
+    CAView &view = shown.view;
     auto *tool = new RecordingTool(&view);
     view.setMapTool(tool);
     QCOMPARE(view.cursor().shape(), Qt::PointingHandCursor);
@@ -197,10 +204,8 @@ void TestMapTool::toolOfAnotherMapRefused()
 
 void TestMapTool::deletedToolLeavesHover()
 {
-    auto d = makeData({{1000, 750}}, {});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {});
+    CAView &view = shown.view;
     view.setMode(Normal | Locked);
     auto *tool = new RecordingTool(&view);
     view.setMapTool(tool);
@@ -235,10 +240,8 @@ void TestMapTool::measuresInMapUnits()
     QFETCH(QPoint, b);
     QFETCH(bool, swapAxes);
 
-    auto d = makeData({{1000, 750}, {900, 700}}, {{1100, 700}});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}, {900, 700}}, {{1100, 700}});
+    CAView &view = shown.view;
     if (swapAxes)
         view.changeAxis(1, 0, 2);
     view.setScale(scale);
@@ -282,10 +285,8 @@ void TestMapTool::measurementClears_data()
 void TestMapTool::measurementClears()
 {
     QFETCH(bool, byKey);
-    auto d = makeData({{1000, 750}}, {});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {});
+    CAView &view = shown.view;
     view.changeFocus(0);
     auto *tool = new MeasureTool(&view);
     view.setMapTool(tool);
@@ -311,10 +312,8 @@ void TestMapTool::measurementClears()
 // changes the distance nor moves the ends off the places clicked.
 void TestMapTool::measurementStaysOnTheMap()
 {
-    auto d = makeData({{1000, 750}}, {});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {});
+    CAView &view = shown.view;
     auto *tool = new MeasureTool(&view);
     view.setMapTool(tool);
     const QPoint a = widgetAt(view, 1000, 750), b = widgetAt(view, 1128, 750);
@@ -332,10 +331,8 @@ void TestMapTool::measurementStaysOnTheMap()
 // cleared.
 void TestMapTool::measurementIsDrawn()
 {
-    auto d = makeData({{1000, 750}}, {});
-    CAView view(0, 1, 2);
-    fixture::resizeNow(view, 800, 600);
-    attach(view, d.get());
+    ShownMap shown({{1000, 750}}, {});
+    CAView &view = shown.view;
     auto *tool = new MeasureTool(&view);
     view.setMapTool(tool);
     const QRect band(150, 505, 500, 20); // around the line, below its label
